@@ -1,0 +1,83 @@
+#include "fio.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+void split(const std::string& path, std::string& directory, std::string& base, std::string& extension)
+{
+    size_t slash = path.rfind('/');
+    std::string name = path;
+    directory.clear();
+    if (slash != std::string::npos)
+    {
+        // The root keeps its slash so that "/x" stays absolute.
+        directory = slash == 0 ? std::string("/") : path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || name == "..")
+    {
+        base = name;
+        extension.clear();
+    }
+    else
+    {
+        base = name.substr(0, dot);
+        extension = name.substr(dot + 1);
+    }
+}
+
+}  // namespace
+
+FIO_PATH::FIO_PATH(const char* path) : FIO_PATH(std::string(path ? path : "")) {}
+
+FIO_PATH::FIO_PATH(const std::string& path) { split(path, m_directory, m_base, m_extension); }
+
+FIO_PATH::FIO_PATH(const std::string& directory, const std::string& base, const std::string& extension)
+    : m_directory(directory), m_base(base), m_extension(extension)
+{
+}
+
+void FIO_PATH::extension(const std::string& extension, const std::string& suffix)
+{
+    m_extension = extension + suffix;
+}
+
+std::string FIO_PATH::filename() const { return m_extension.empty() ? m_base : m_base + "." + m_extension; }
+
+std::string FIO_PATH::text() const
+{
+    if (m_directory.empty())
+        return filename();
+    if (m_directory.back() == '/')
+        return m_directory + filename();
+    return m_directory + "/" + filename();
+}
+
+std::string FIO_PATH::fullpath() const { return fio_get_unc_full_path(text().c_str()); }
+
+bool FIO_FILE_SYSTEM::exists(const FIO_PATH& path)
+{
+    std::error_code ec;
+    return fs::exists(path.text(), ec);
+}
+
+bool FIO_FILE_SYSTEM::is_directory(const FIO_PATH& path)
+{
+    std::error_code ec;
+    return fs::is_directory(path.text(), ec);
+}
+
+std::string fio_get_unc_full_path(const char* name)
+{
+    std::error_code ec;
+    fs::path absolute = fs::absolute(fs::path(name ? name : ""), ec);
+    if (ec)
+        return name ? name : "";
+    return absolute.lexically_normal().string();
+}

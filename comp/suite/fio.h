@@ -1,0 +1,56 @@
+// File-path library of the suite (stand-in): a path as directory, base name
+// and extension over the real file system.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+class FIO_PATH
+{
+public:
+    FIO_PATH() = default;
+    // Splits "dir/base.ext": the directory is everything before the last
+    // "/", the extension what follows the last "." of the file name.
+    FIO_PATH(const char* path);
+    FIO_PATH(const std::string& path);
+    FIO_PATH(const std::string& directory, const std::string& base, const std::string& extension);
+
+    const std::string& directory() const { return m_directory; }
+    const std::string& base() const { return m_base; }
+    const std::string& extension() const { return m_extension; }
+    void directory(const std::string& directory) { m_directory = directory; }
+    void base(const std::string& base) { m_base = base; }
+    // The second argument is a suffix that joins the extension ("" for none).
+    void extension(const std::string& extension, const std::string& suffix = "");
+
+    bool has_directory() const { return !m_directory.empty(); }
+    bool empty() const { return m_directory.empty() && m_base.empty() && m_extension.empty(); }
+
+    // The file name: base plus "." and extension when there is one.
+    std::string filename() const;
+    // The path as given: directory, "/", file name.
+    std::string text() const;
+    operator std::string() const { return text(); }
+    // The absolute, lexically normalised path (relative paths are taken from
+    // the current directory).
+    std::string fullpath() const;
+
+    bool operator==(const FIO_PATH& other) const { return text() == other.text(); }
+    bool operator!=(const FIO_PATH& other) const { return !(*this == other); }
+
+private:
+    std::string m_directory;
+    std::string m_base;
+    std::string m_extension;
+};
+
+class FIO_FILE_SYSTEM
+{
+public:
+    static bool exists(const FIO_PATH& path);
+    static bool is_directory(const FIO_PATH& path);
+};
+
+// The full path of a file name. The suite gives the wide full UNC name on
+// platforms that have one; on Linux it is the absolute narrow path.
+std::string fio_get_unc_full_path(const char* name);
