@@ -1,13 +1,20 @@
-// Common utilities of the assembler module: internal errors, the debug log
-// and printf-style formatting that never throws.
+// Common utilities of the assembler module: internal errors (and the handler
+// behind boost's assertions), the debug log, printf-style formatting that
+// never throws, device element names, joining strings and the log line of a
+// missing assignments file. The increment of the hierarchical atom iterator
+// (CDB_ATOM_ITERATOR::descend and next, cdb_atom.h) and the constructor
+// ZSYM::ZSYM(name) (zsym.h) are defined in asm_common.cpp as well.
 #pragma once
 
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
+#include <dsym.h>
+#include <fio.h>
 #include <msg.h>
 
 #include <string>
+#include <vector>
 
 // Marks the module's exported entry points; everything else stays hidden.
 #define ASM_EXPORT __attribute__((visibility("default")))
@@ -35,24 +42,38 @@ bool asm_debug_log(MSG_D_LEVEL level, const char* format, ...) __attribute__((fo
 bool try_vsprintf(std::string& result, fmt::string_view format, fmt::printf_args args);
 void format_mismatch_diagnostic(std::string& result, fmt::string_view format, size_t count, fmt::format_args args);
 
-// printf-style formatting that never throws: the formatted text, or the
-// mismatch diagnostic.
+// printf-style formatting that never throws, into a caller's string: the
+// formatted text and true, or the mismatch diagnostic and false. A null
+// format is taken as an empty one.
+template <typename... Args>
+bool safe_sprintf(std::string& out, const char* format, const Args&... args)
+{
+    const fmt::string_view format_view(format ? format : "");
+    out.clear();
+    if (try_vsprintf(out, format_view, fmt::make_printf_args(args...)))
+        return true;
+    format_mismatch_diagnostic(out, format_view, sizeof...(Args), fmt::make_format_args(args...));
+    return false;
+}
+
+// The same, returning the text.
 template <typename... Args>
 std::string safe_sprintf(const char* format, const Args&... args)
 {
     std::string result;
-    if (!try_vsprintf(result, fmt::string_view(format), fmt::make_printf_args(args...)))
-        format_mismatch_diagnostic(result, fmt::string_view(format), sizeof...(Args), fmt::make_format_args(args...));
+    safe_sprintf(result, format, args...);
     return result;
 }
 
-// The same into a caller's string; true when the format matched.
-template <typename... Args>
-bool safe_sprintf(std::string& out, const char* format, const Args&... args)
-{
-    out.clear();
-    if (try_vsprintf(out, fmt::string_view(format), fmt::make_printf_args(args...)))
-        return true;
-    format_mismatch_diagnostic(out, fmt::string_view(format), sizeof...(Args), fmt::make_format_args(args...));
-    return false;
-}
+// Reports "Invalid element N" as an internal error; does not return.
+[[noreturn]] void report_invalid_element(int element);
+
+// The name of a device element (interned, valid for the process). 0 and
+// anything from the generic element up are internal errors.
+const char* device_element_name(DEV_ELEMENT_ENUM element);
+
+// The strings with the separator between neighbours ("" for none).
+std::string join_strings(const std::vector<std::string>& strings, const char* separator);
+
+// Debug line "Failed to find Assembler assignments file <full path>".
+void log_missing_assignments_file(const FIO_PATH& file);

@@ -43,6 +43,8 @@ bool log_oops(const char* text)
 
 bool post_message(MSG_BASE* message, MSG_REPORT* report)
 {
+    if (message == nullptr)
+        return false;
     message->set_report(report);
     bool posted = message->post();
     delete message;

@@ -16,7 +16,7 @@ void asm_memory_checkpoint(const char* label);
 bool log_oops(const char* text);
 
 // Sets the message's report (null: the active one), posts it, deletes it and
-// returns what the post returned.
+// returns what the post returned (false for a null message).
 bool post_message(MSG_BASE* message, MSG_REPORT* report = nullptr);
 
 // Writes the path's full path, unquoted.

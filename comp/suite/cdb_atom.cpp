@@ -8,9 +8,10 @@ CDB_ATOM_BLACKBOX* CDB_ATOM_NODE::get_blackbox()
 CDB_ATOM_NODE* CDB_ATOM_NETLIST::add_atom(std::unique_ptr<CDB_ATOM_NODE> atom)
 {
     CDB_ATOM_NODE* raw = atom.get();
-    m_owned.push_back(std::move(atom));
+    if (raw)
+        m_owned.push_back(std::move(atom));
     m_nodes.push_back(raw);
-    if (raw->is_blackbox())
+    if (raw && raw->is_blackbox())
         m_blackboxes.push_back(raw);
     return raw;
 }

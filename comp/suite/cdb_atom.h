@@ -68,7 +68,8 @@ public:
     CDB_ATOM_NETLIST(const CDB_ATOM_NETLIST&) = delete;
     CDB_ATOM_NETLIST& operator=(const CDB_ATOM_NETLIST&) = delete;
 
-    // Population: the netlist takes ownership of the atom.
+    // Population: the netlist takes ownership of the atom. A null atom
+    // leaves an empty slot in the raw node list, as a removed atom does.
     CDB_ATOM_NODE* add_atom(std::unique_ptr<CDB_ATOM_NODE> atom);
     // A blackbox atom with a new, empty child netlist of its own.
     CDB_ATOM_BLACKBOX* add_blackbox(const std::string& name, const std::string& type, bool child_modifiable = true);

@@ -1,0 +1,48 @@
+#include "zsym.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+struct ZSYM::ENTRY
+{
+    ZSYM_NAMESPACE name_space;
+    std::string name;
+};
+
+namespace
+{
+
+// Entries are never removed, so a symbol's text stays valid for the life of
+// the process.
+struct SYMBOL_TABLE
+{
+    std::mutex mutex;
+    std::map<std::pair<int, std::string>, std::unique_ptr<ZSYM::ENTRY>> entries;
+};
+
+SYMBOL_TABLE& table()
+{
+    static SYMBOL_TABLE symbols;
+    return symbols;
+}
+
+}  // namespace
+
+void ZSYM::use(ZSYM_NAMESPACE name_space, const char* name)
+{
+    if (name == nullptr)
+    {
+        m_entry = nullptr;
+        return;
+    }
+    SYMBOL_TABLE& symbols = table();
+    std::lock_guard<std::mutex> lock(symbols.mutex);
+    std::unique_ptr<ENTRY>& entry = symbols.entries[std::make_pair(static_cast<int>(name_space), std::string(name))];
+    if (!entry)
+        entry.reset(new ENTRY{name_space, name});
+    m_entry = entry.get();
+}
+
+const char* ZSYM::cname() const { return m_entry ? m_entry->name.c_str() : nullptr; }

@@ -1,0 +1,42 @@
+// Symbol library of the suite (stand-in): interned symbols. A symbol is a
+// name within a namespace; the same name in the same namespace is always the
+// same symbol, and its text lives as long as the process.
+#pragma once
+
+#include <string>
+
+// A namespace of symbols, identified by its symbol value.
+enum ZSYM_NAMESPACE : int
+{
+    ZSYM_NAMESPACE_NONE = 0,
+    // The namespace of plain names (the one ZSYM(name) uses).
+    ZSYM_NAMESPACE_NAME = 1,
+    // The names of device elements (the device symbol library's).
+    ZSYM_NAMESPACE_LOCATION_ELEMENT = 2,
+};
+
+class ZSYM
+{
+public:
+    // The null symbol: no namespace, no text.
+    ZSYM() = default;
+    // The symbol of a name in the plain-name namespace. Defined by the
+    // modules that use it, not by this library.
+    explicit ZSYM(const char* name);
+
+    // Makes this the interned symbol of the name in the namespace. A null
+    // name gives the null symbol.
+    void use(ZSYM_NAMESPACE name_space, const char* name);
+
+    // The symbol's text; null for the null symbol.
+    const char* cname() const;
+
+    bool is_null() const { return m_entry == nullptr; }
+    bool operator==(const ZSYM& other) const { return m_entry == other.m_entry; }
+    bool operator!=(const ZSYM& other) const { return m_entry != other.m_entry; }
+
+    struct ENTRY;
+
+private:
+    const ENTRY* m_entry = nullptr;
+};

@@ -1,0 +1,231 @@
+#include "asm_fstream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using asm_io::kestil_fstream;
+using asm_io::kestil_ifstream;
+using asm_io::kestil_ofstream;
+
+namespace
+{
+
+class FullPathStreams : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/asm_fstream_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    std::string path(const std::string& name) const { return m_dir + "/" + name; }
+
+    void write_file(const std::string& name, const std::string& content) const
+    {
+        std::ofstream out(path(name), std::ios::binary);
+        out << content;
+    }
+
+    std::string read_file(const std::string& name) const
+    {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    static std::string read_all(std::istream& in)
+    {
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    std::string m_dir;
+};
+
+}  // namespace
+
+TEST_F(FullPathStreams, ReadsTextAndBinaryFiles)
+{
+    write_file("design.txt", "line one\nline two\n");
+    kestil_ifstream text;
+    text.open(path("design.txt").c_str(), std::ios::in, asm_io::kestil_share_deny_none);
+    ASSERT_TRUE(text.is_open());
+    std::string first;
+    std::getline(text, first);
+    EXPECT_EQ(first, "line one");
+
+    const std::string bytes("\x00\x01\r\n\xff", 5);
+    write_file("key.zky", bytes);
+    kestil_ifstream binary;
+    binary.open(path("key.zky").c_str(), std::ios::in | std::ios::binary, 0x40);
+    EXPECT_EQ(read_all(binary), bytes);
+}
+
+TEST_F(FullPathStreams, NameIsResolvedThroughItsFullPath)
+{
+    write_file("data.txt", "found");
+    ASSERT_EQ(chdir(m_dir.c_str()), 0);
+    // The directory "missing" does not exist: the system cannot resolve the
+    // name as given, but its normalised full path names data.txt.
+    const char* name = "missing/../data.txt";
+    std::ifstream plain(name);
+    ASSERT_FALSE(plain.is_open());
+
+    kestil_ifstream in;
+    in.open(name);
+    ASSERT_TRUE(in.is_open());
+    EXPECT_TRUE(in.good());
+    EXPECT_EQ(read_all(in), "found");
+
+    kestil_ofstream out("missing/../written.txt");
+    ASSERT_TRUE(out.is_open());
+    out << "w";
+    out.close();
+    EXPECT_EQ(read_file("written.txt"), "w");
+}
+
+TEST_F(FullPathStreams, OpenOfAnOpenStreamChangesNothing)
+{
+    write_file("first.txt", "first");
+    write_file("second.txt", "second");
+    kestil_ifstream in;
+    in.open(path("first.txt").c_str());
+    ASSERT_TRUE(in.good());
+    in.open(path("second.txt").c_str());
+    EXPECT_TRUE(in.good());
+    EXPECT_EQ(read_all(in), "first");
+
+    // After reading to the end the state is kept as it is, too.
+    in.get();
+    const std::ios::iostate at_end = in.rdstate();
+    ASSERT_NE(at_end, std::ios::goodbit);
+    in.open(path("second.txt").c_str());
+    EXPECT_EQ(in.rdstate(), at_end);
+    EXPECT_TRUE(in.is_open());
+}
+
+TEST_F(FullPathStreams, OpenOfAnOpenOutputStreamKeepsWritingTheFirstFile)
+{
+    kestil_ofstream out(path("a.txt").c_str());
+    out.open(path("b.txt").c_str());
+    EXPECT_TRUE(out.good());
+    out << "to a";
+    out.close();
+    EXPECT_EQ(read_file("a.txt"), "to a");
+    EXPECT_FALSE(fs::exists(path("b.txt")));
+}
+
+TEST_F(FullPathStreams, FailedOpenSetsTheFailBitAndLeavesTheBufferClosed)
+{
+    kestil_ifstream in;
+    in.open(path("absent.txt").c_str());
+    EXPECT_TRUE(in.fail());
+    EXPECT_FALSE(in.bad());
+    EXPECT_FALSE(in.is_open());
+
+    // A later successful open clears the state.
+    write_file("present.txt", "x");
+    in.open(path("present.txt").c_str());
+    EXPECT_TRUE(in.good());
+    EXPECT_TRUE(in.is_open());
+
+    kestil_ofstream out(path("no_such_dir/out.txt").c_str());
+    EXPECT_TRUE(out.fail());
+    EXPECT_FALSE(out.is_open());
+}
+
+TEST_F(FullPathStreams, NullOrEmptyNameFails)
+{
+    kestil_ifstream in;
+    in.open(nullptr);
+    EXPECT_TRUE(in.fail());
+    EXPECT_FALSE(in.is_open());
+
+    kestil_ifstream empty;
+    empty.open("");
+    EXPECT_TRUE(empty.fail());
+    EXPECT_FALSE(empty.is_open());
+
+    kestil_ofstream out("");
+    EXPECT_TRUE(out.fail());
+    EXPECT_FALSE(out.is_open());
+}
+
+TEST_F(FullPathStreams, InputStreamAlwaysOpensForReading)
+{
+    // With out as the only mode given, in is added: a missing file is not
+    // created, and an existing one is read without being truncated.
+    kestil_ifstream missing;
+    missing.open(path("never.txt").c_str(), std::ios::out);
+    EXPECT_TRUE(missing.fail());
+    EXPECT_FALSE(fs::exists(path("never.txt")));
+
+    write_file("kept.txt", "content");
+    kestil_ifstream in;
+    in.open(path("kept.txt").c_str(), std::ios::binary);
+    EXPECT_EQ(read_all(in), "content");
+}
+
+TEST_F(FullPathStreams, OutputStreamAlwaysOpensForWriting)
+{
+    write_file("report.txt", "old content that is long");
+    kestil_ofstream out(path("report.txt").c_str());
+    out << "new";
+    out.close();
+    EXPECT_EQ(read_file("report.txt"), "new");
+
+    // With in as the only mode given, out is added and nothing truncates.
+    write_file("patch.bin", "hello world");
+    kestil_ofstream patch;
+    patch.open(path("patch.bin").c_str(), std::ios::in | std::ios::binary);
+    ASSERT_TRUE(patch.is_open());
+    patch << "HE";
+    patch.close();
+    EXPECT_EQ(read_file("patch.bin"), "HEllo world");
+
+    kestil_ofstream truncating(path("t.txt").c_str(), std::ios::trunc, 0);
+    truncating << "t";
+    truncating.close();
+    EXPECT_EQ(read_file("t.txt"), "t");
+}
+
+TEST_F(FullPathStreams, ReadWriteStreamTakesTheModeAsGiven)
+{
+    write_file("pfg.log", "first run\n");
+    kestil_fstream log;
+    log.open(path("pfg.log").c_str(), std::ios::out | std::ios::app, asm_io::kestil_share_deny_none);
+    ASSERT_TRUE(log.is_open());
+    log << "second run\n";
+    log.close();
+    EXPECT_EQ(read_file("pfg.log"), "first run\nsecond run\n");
+
+    // in alone: a missing file is not created.
+    kestil_fstream reading;
+    reading.open(path("missing.log").c_str(), std::ios::in);
+    EXPECT_TRUE(reading.fail());
+    EXPECT_FALSE(fs::exists(path("missing.log")));
+
+    // out alone: it is.
+    kestil_fstream writing;
+    writing.open(path("created.log").c_str(), std::ios::out);
+    EXPECT_TRUE(writing.good());
+    EXPECT_TRUE(fs::exists(path("created.log")));
+
+    kestil_fstream both;
+    both.open(path("pfg.log").c_str());
+    std::string line;
+    std::getline(both, line);
+    EXPECT_EQ(line, "first run");
+}
