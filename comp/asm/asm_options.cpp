@@ -1,21 +1,729 @@
 #include "asm_options.h"
 
 #include "asm_common.h"
+#include "asm_messages.h"
+#include "asm_util.h"
 
 #include <asm_model.h>
+#include <asmdb.h>
+#include <cfg.h>
+#include <dev.h>
+#include <dmgr.h>
+#include <dstr.h>
+#include <gen.h>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/framework/LocalFileInputSource.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/TransService.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_options"
 
-ASM_OPTIONS::ASM_OPTIONS() = default;
+using xercesc::DOMAttr;
+using xercesc::DOMDocument;
+using xercesc::DOMElement;
+using xercesc::DOMNamedNodeMap;
+using xercesc::DOMNode;
+using xercesc::DOMNodeList;
+using xercesc::DOMText;
+using xercesc::XMLPlatformUtils;
+using xercesc::XMLString;
 
-ASM_OPTIONS::~ASM_OPTIONS() = default;
+namespace
+{
 
-// The loader is not written yet: nothing is read and the object stays
-// uninitialised, so callers take the default selection.
-void ASM_OPTIONS::initialize(const FIO_PATH&, const std::string&, const std::string&, const std::string&) {}
+// An options file may not expand more entities than this. Document type
+// declarations are refused, so no entity can be declared; the bound is a
+// second line of defence.
+const XMLSize_t ENTITY_EXPANSION_LIMIT = 100;
+
+[[noreturn]] void fail(const std::string& text, int line) { internal_error(text.c_str(), ASM_SOURCE_TAG, line); }
+
+void debug_line(const std::string& line) { asm_debug_log(2, "%s", line.c_str()); }
+
+// 8-bit text (UTF-8) as XML characters, for as long as the object lives.
+class XML_TEXT
+{
+public:
+    explicit XML_TEXT(const std::string& text)
+        : m_text(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "UTF-8",
+                 XMLPlatformUtils::fgMemoryManager)
+    {
+    }
+    const XMLCh* get() const { return m_text.str(); }
+
+private:
+    xercesc::TranscodeFromStr m_text;
+};
+
+// XML characters as 8-bit text (UTF-8), whole; null gives "".
+std::string to_text(const XMLCh* text)
+{
+    if (text == NULL)
+        return std::string();
+    xercesc::TranscodeToStr result(text, "UTF-8", XMLPlatformUtils::fgMemoryManager);
+    return std::string(reinterpret_cast<const char*>(result.str()), result.length());
+}
+
+std::string xml_exception_text(const xercesc::XMLException& exception)
+{
+    return "Assembler XML " + to_text(exception.getType()) + " (File " +
+           (exception.getSrcFile() ? exception.getSrcFile() : "") + " Line " +
+           std::to_string(exception.getSrcLine()) + "): " + to_text(exception.getMessage());
+}
+
+// Releases a DOM object when the scope ends.
+template <typename T>
+struct RELEASE_GUARD
+{
+    T* object;
+    ~RELEASE_GUARD()
+    {
+        if (object != NULL)
+            object->release();
+    }
+};
+
+// Posts every diagnostic of the parser as the user error
+// EASM_ASM_ASSIGNMENTS_FILE_ERROR and counts it; the parse itself goes on
+// as far as the parser goes.
+class ASM_XML_ERROR_HANDLER : public xercesc::ErrorHandler
+{
+public:
+    // The file is named in place of a diagnostic that names none (a file
+    // that cannot be read).
+    explicit ASM_XML_ERROR_HANDLER(const std::string& file) : m_file(file) {}
+    ~ASM_XML_ERROR_HANDLER() override = default;
+
+    void warning(const xercesc::SAXParseException& diagnostic) override { report(diagnostic); }
+    void error(const xercesc::SAXParseException& diagnostic) override { report(diagnostic); }
+    void fatalError(const xercesc::SAXParseException& diagnostic) override { report(diagnostic); }
+    void resetErrors() override {}
+
+    void report(const xercesc::SAXParseException& diagnostic)
+    {
+        std::string system_id = to_text(diagnostic.getSystemId());
+        if (system_id.empty())
+            system_id = m_file;
+        const std::string message = to_text(diagnostic.getMessage());
+        const int32_t line = static_cast<int32_t>(diagnostic.getLineNumber());
+        const int32_t column = static_cast<int32_t>(diagnostic.getColumnNumber());
+        post_message(msg_EASM_ASM_ASSIGNMENTS_FILE_ERROR(system_id, line, message, column));
+        ++m_error_count;
+    }
+
+    int32_t m_error_count = 0;
+
+private:
+    std::string m_file;
+};
+
+// The parser of options files. A document type declaration is refused as a
+// fatal error as soon as it is seen, before its internal subset is read, so
+// no DTD is loaded and no entity is declared or expanded.
+class ASM_XML_DOM_PARSER : public xercesc::XercesDOMParser
+{
+public:
+    using xercesc::XercesDOMParser::XercesDOMParser;
+
+    void doctypeDecl(const xercesc::DTDElementDecl&, const XMLCh* const, const XMLCh* const, const bool,
+                     const bool) override
+    {
+        XML_TEXT text("DOCTYPE declarations are not allowed in Assembler options files");
+        xercesc::SAXParseException diagnostic(text.get(), *getScanner()->getLocator());
+        if (getErrorHandler() != NULL)
+            getErrorHandler()->fatalError(diagnostic);
+        // The scanner ends the parse on an error code, as after its own first
+        // fatal error.
+        throw xercesc::XMLErrs::DuplicateDocTypeDecl;
+    }
+};
+
+// Gives the parser the schema file and nothing else. With the parser's own
+// resolution turned off, no other DTD, schema or entity is fetched, from the
+// network or from a file.
+class ASM_XML_ENTITY_RESOLVER : public xercesc::XMLEntityResolver
+{
+public:
+    explicit ASM_XML_ENTITY_RESOLVER(const std::string& schema_path) : m_schema_path(schema_path) {}
+
+    xercesc::InputSource* resolveEntity(xercesc::XMLResourceIdentifier* resource) override
+    {
+        if (resource == NULL || resource->getResourceIdentifierType() != xercesc::XMLResourceIdentifier::SchemaGrammar ||
+            !XMLString::equals(resource->getSystemId(), m_schema_path.get()))
+            return NULL;
+        return new xercesc::LocalFileInputSource(m_schema_path.get());
+    }
+
+private:
+    XML_TEXT m_schema_path;
+};
+
+// The path itself when absolute, else taken from the directory.
+FIO_PATH absolute_path(const FIO_PATH& path, const std::string& directory)
+{
+    if (path.absolute())
+        return path;
+    return FIO_PATH(directory + "/" + path.text());
+}
+
+// The path with symbolic links, "." and ".." resolved, for telling whether
+// two paths name one file.
+std::string canonical_path(const FIO_PATH& path)
+{
+    std::error_code ec;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(path.fullpath(), ec);
+    return ec ? path.fullpath() : canonical.string();
+}
+
+// Takes a child element of the root out of the document tree and checks the
+// tree afterwards; the caller releases it.
+void remove_from_root(DOMElement* root_element, DOMElement* temp_element)
+{
+    DOMNode* parent_node = temp_element->getParentNode();
+    ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(root_element));
+    parent_node->removeChild(temp_element);
+    ASM_REQUIRE((temp_element != NULL) && (parent_node->getChildNodes() != NULL) && ((static_cast<XMLSize_t>(-1)) == KESTIL_DOM_PARSER::find_node_index(*parent_node->getChildNodes(), temp_element)));
+    ASM_REQUIRE(temp_element->getParentNode() == NULL);
+}
+
+// The device check of an asm_assignments block: a device_check other than
+// "any" must be the debug name of the current device.
+void check_device(const std::string& device_check)
+{
+    if (device_check == "any")
+        return;
+    DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
+    if (device == NULL)
+    {
+        debug_line("Device check is NOT working !!!");
+        return;
+    }
+    const DEV_BASIC_INFO* basic_info = device->get_basic_info();
+    ASM_REQUIRE(basic_info != NULL);
+    const char* debug_name = dstr_get_debug_string(basic_info->get_device_enum());
+    if (debug_name == NULL || device_check != debug_name)
+        fail("device used in the design is not matching with device specify in ASM option file", __LINE__);
+}
+
+// Reads one block set of a netlist_spec: its list type (the default when the
+// set is absent) and its block_name children.
+void read_block_set(DOMElement* netlist_spec, const char* set_name, const char* count_condition, bool& exclusive,
+                    std::vector<DOMElement*>& block_names)
+{
+    std::vector<DOMElement*> sets;
+    get_child_elements(sets, netlist_spec, set_name);
+    if (sets.size() > 1)
+        fail(count_condition, __LINE__);
+    if (sets.empty())
+        return;
+    std::string list_type_name = get_attribute_string("list_type", sets[0]);
+    ASM_REQUIRE(list_type_name.size() > 0);
+    debug_line(safe_sprintf("list_type -> %s", list_type_name.c_str()));
+    if (list_type_name == "inclusive")
+        exclusive = false;
+    else if (list_type_name == "exclusive")
+        exclusive = true;
+    else
+        fail("Illegal string", __LINE__);
+    get_child_elements(block_names, sets[0], "block_name");
+}
+
+// The block names of a set, each converted to its block type and handed on.
+template <typename ADD>
+void add_block_names(const std::vector<DOMElement*>& block_names, ADD add)
+{
+    for (DOMElement* block_name : block_names)
+    {
+        DOMNode* temp_text_node = block_name->getFirstChild();
+        ASM_REQUIRE(temp_text_node != NULL);
+        DOMNode::NodeType temp_node_type = temp_text_node->getNodeType();
+        ASM_REQUIRE(temp_node_type == DOMNode::TEXT_NODE);
+        const XMLCh* xmlstr_const = static_cast<DOMText*>(temp_text_node)->getData();
+        ASM_REQUIRE(xmlstr_const != NULL);
+        const std::string name = to_text(xmlstr_const);
+        debug_line(safe_sprintf("block_name -> %s", name.c_str()));
+        add(asmdb_get_asmdb_arch_group_block_type_by_string(name.c_str()));
+    }
+}
+
+}  // namespace
+
+XMLSize_t KESTIL_DOM_PARSER::find_node_index(const DOMNodeList& list, const DOMNode* node)
+{
+    for (XMLSize_t index = list.getLength(); index > 0; --index)
+    {
+        if (list.item(index - 1) == node)
+            return index - 1;
+    }
+    return static_cast<XMLSize_t>(-1);
+}
+
+ASM_OPTIONS::ASM_OPTIONS()
+    : m_dom_element(NULL),
+      m_dom_document(NULL),
+      m_initialized(false),
+      m_error_count(0),
+      m_xml_platform_initialized(false)
+{
+}
+
+ASM_OPTIONS::~ASM_OPTIONS()
+{
+    m_parsed_files.clear();
+    m_unparsed_files.clear();
+    // A failed load may hold a document too; it goes with the object, before
+    // the XML platform that it lives in.
+    if (m_dom_document != NULL)
+        m_dom_document->release();
+    m_dom_document = NULL;
+    m_dom_element = NULL;
+    if (m_xml_platform_initialized)
+        XMLPlatformUtils::Terminate();
+}
+
+void ASM_OPTIONS::initialize(const FIO_PATH& file, const std::string& cmp_name, const std::string& device_name,
+                             const std::string& keyword)
+{
+    const FIO_PATH input = absolute_path(file, FIO_FILE_SYSTEM::get_current_directory());
+    m_unparsed_files.push_back(input);
+    m_cmp_name = cmp_name;
+    m_device_name = device_name;
+    m_keyword = keyword;
+
+    if (!m_xml_platform_initialized)
+    {
+        try
+        {
+            XMLPlatformUtils::Initialize(xercesc::XMLUni::fgXercescDefaultLocale, NULL, NULL, NULL);
+        }
+        catch (const xercesc::XMLException& exception)
+        {
+            fail(xml_exception_text(exception), __LINE__);
+        }
+        m_xml_platform_initialized = true;
+    }
+
+    while (!m_unparsed_files.empty())
+        parse_file();
+
+    for (const FIO_PATH& parsed : m_parsed_files)
+        debug_line("Successfully parsed XML file " + parsed.fullpath());
+
+    if (m_dom_element == NULL)
+    {
+        debug_line("ASM_OPTIONS failed to initialize... no valid asm_assignments elements found in XML file");
+        return;
+    }
+    if (m_error_count > 0)
+    {
+        debug_line("ASM_OPTIONS failed to initialize... errors found in XML file");
+        return;
+    }
+    m_initialized = true;
+
+    if (cfg_is_on("asm_dump_options"))
+    {
+        FIO_PATH debug_path = input;
+        debug_path.extension("xml", "");
+        debug_path.base(debug_path.base() + "_debug");
+        write_dom_to_file(m_dom_document, debug_path.fullpath());
+        debug_line("Successfully generated output XML file " + debug_path.fullpath());
+    }
+}
+
+void ASM_OPTIONS::parse_file()
+{
+    const size_t unparsed_size = m_unparsed_files.size();
+    ASM_REQUIRE(unparsed_size > 0);
+    const FIO_PATH file = m_unparsed_files.back();
+    m_unparsed_files.pop_back();
+    m_parsed_files.push_back(file);
+
+    const std::string schema_path = gen_get_module_path() + "assembler_asgn.xsd";
+    if (!FIO_FILE_SYSTEM::exists(FIO_PATH(schema_path)))
+        fail("Can't find Assembler XML schema file " + schema_path, __LINE__);
+    const std::string full_path = file.fullpath();
+    if (!FIO_FILE_SYSTEM::exists(file))
+        fail("Can't find Assembler Options XML file " + full_path, __LINE__);
+
+    // The parser's helpers outlive it; a document that does not become
+    // m_dom_document lives only through this call, whichever way it ends.
+    xercesc::SecurityManager security_manager;
+    security_manager.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
+    ASM_XML_ENTITY_RESOLVER entity_resolver(schema_path);
+    std::unique_ptr<ASM_XML_ERROR_HANDLER> handler;
+    std::unique_ptr<ASM_XML_DOM_PARSER> parser;
+    DOMDocument* dom_document = NULL;
+    struct DOCUMENT_GUARD
+    {
+        DOMDocument*& document;
+        const ASM_OPTIONS& owner;
+        ~DOCUMENT_GUARD()
+        {
+            if (document != NULL && !(owner.m_dom_document != NULL && document->isSameNode(owner.m_dom_document)))
+                document->release();
+            document = NULL;
+        }
+    } document_guard{dom_document, *this};
+
+    try
+    {
+        parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, NULL));
+        parser->setValidationScheme(xercesc::XercesDOMParser::Val_Auto);
+        parser->setDoNamespaces(true);
+        parser->setDoSchema(true);
+        XML_TEXT schema_location(schema_path);
+        parser->setExternalNoNamespaceSchemaLocation(schema_location.get());
+        parser->setValidationSchemaFullChecking(true);
+        parser->setValidationConstraintFatal(true);
+        // Blanks between elements carry nothing; without them the debug copy
+        // prints cleanly.
+        parser->setIncludeIgnorableWhitespace(false);
+        // The file is user input: schema hints in it are ignored, nothing
+        // external is loaded but the schema, entity expansion is bounded.
+        parser->setLoadSchema(false);
+        parser->setLoadExternalDTD(false);
+        parser->setDisableDefaultEntityResolution(true);
+        parser->setXMLEntityResolver(&entity_resolver);
+        parser->setSecurityManager(&security_manager);
+
+        handler.reset(new ASM_XML_ERROR_HANDLER(full_path));
+        parser->setErrorHandler(handler.get());
+
+        XML_TEXT file_name(full_path);
+        if (FIO_FILE_SYSTEM::is_directory(file))
+        {
+            // Reported here: the parser does not clean up after failing to
+            // read a directory.
+            XML_TEXT message("the path names a directory, not an options file");
+            handler->fatalError(xercesc::SAXParseException(message.get(), NULL, file_name.get(), 0, 0));
+        }
+        else
+        {
+            parser->parse(xercesc::LocalFileInputSource(file_name.get()));
+        }
+
+        dom_document = parser->adoptDocument();
+        // A file that could not be read, or read to no root element, has
+        // already been reported and only counts as failed.
+        const bool unreadable =
+            (dom_document == NULL || dom_document->getDocumentElement() == NULL) && handler->m_error_count > 0;
+        if (!unreadable)
+        {
+            ASM_REQUIRE(dom_document != NULL);
+            check_dom_attributes(dom_document);
+            select_asm_assignments(dom_document);
+            process_include_elements(dom_document, file);
+        }
+    }
+    catch (const MSG_INTERNAL_ERROR_EXCEPTION&)
+    {
+        throw;
+    }
+    catch (const xercesc::SAXParseException& exception)
+    {
+        fail("XML Parser error: File \"" + to_text(exception.getSystemId()) + "\" Line " +
+                 std::to_string(exception.getLineNumber()) + " : " + to_text(exception.getMessage()),
+             __LINE__);
+    }
+    catch (const xercesc::XMLException& exception)
+    {
+        fail(xml_exception_text(exception), __LINE__);
+    }
+    catch (const xercesc::DOMException& exception)
+    {
+        fail("Assembler XML processing error: (Filename = " + full_path +
+                 " Exception code = " + std::to_string(static_cast<int16_t>(exception.code)) + ") " +
+                 to_text(exception.getMessage()),
+             __LINE__);
+    }
+    catch (...)
+    {
+        fail("Unknown error encountered processing Assembler XML file " + full_path, __LINE__);
+    }
+
+    m_error_count += handler->m_error_count;
+}
+
+void check_dom_attributes(DOMNode* dom_node)
+{
+    ASM_REQUIRE(dom_node != NULL);
+    DOMNodeList* nlist = dom_node->getChildNodes();
+    ASM_REQUIRE(nlist != NULL);
+    for (XMLSize_t index = 0; index < nlist->getLength(); ++index)
+    {
+        DOMNode* temp_node = nlist->item(index);
+        ASM_REQUIRE(temp_node != NULL);
+        if (temp_node->hasAttributes())
+        {
+            DOMNamedNodeMap* named_map = temp_node->getAttributes();
+            ASM_REQUIRE(named_map != NULL);
+            for (XMLSize_t attribute = 0; attribute < named_map->getLength(); ++attribute)
+            {
+                DOMNode* temp_attrib = named_map->item(attribute);
+                ASM_REQUIRE(temp_attrib != NULL);
+                DOMNode::NodeType temp_node_type = temp_attrib->getNodeType();
+                ASM_REQUIRE(temp_node_type == DOMNode::ATTRIBUTE_NODE);
+                DOMAttr* attr = static_cast<DOMAttr*>(temp_attrib);
+                if (!attr->getSpecified())
+                {
+                    // The value is copied first: setting it frees the storage
+                    // that getValue points into.
+                    const std::basic_string<XMLCh> value(attr->getValue());
+                    attr->setValue(value.c_str());
+                }
+            }
+        }
+        if (temp_node->hasChildNodes())
+            check_dom_attributes(temp_node);
+    }
+}
+
+void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
+{
+    ASM_REQUIRE(dom_document != NULL);
+    DOMElement* root_element = dom_document->getDocumentElement();
+    ASM_REQUIRE(root_element != NULL);
+
+    std::vector<DOMElement*> elements;
+    get_child_elements(elements, root_element, "asm_assignments");
+    for (DOMElement* temp_element : elements)
+    {
+        ASM_REQUIRE(temp_element != NULL);
+        const std::string cmp = get_attribute_string("cmp", temp_element);
+        const std::string device = get_attribute_string("device", temp_element);
+        const std::string keyword = get_attribute_string("keyword", temp_element);
+        const std::string device_check = get_attribute_string("device_check", temp_element);
+        const bool matches = (cmp == m_cmp_name || cmp == "any") && (device == m_device_name || device == "any") &&
+                             (keyword == m_keyword || keyword == "any");
+
+        check_device(device_check);
+
+        if (!matches)
+        {
+            remove_from_root(root_element, temp_element);
+            temp_element->release();
+            continue;
+        }
+
+        if (m_dom_element == NULL)
+        {
+            m_dom_element = temp_element;
+            m_dom_document = dom_document;
+            m_dom_element->setAttribute(XML_TEXT("cmp").get(), XML_TEXT(m_cmp_name).get());
+            m_dom_element->setAttribute(XML_TEXT("device").get(), XML_TEXT(m_device_name).get());
+            m_dom_element->setAttribute(XML_TEXT("keyword").get(), XML_TEXT(m_keyword).get());
+            continue;
+        }
+
+        // A later match is merged: its children move to the end of the
+        // collecting element, in their order, and the emptied block goes.
+        if (!dom_document->isSameNode(m_dom_document))
+        {
+            DOMNode* node = m_dom_document->importNode(temp_element, true);
+            ASM_REQUIRE(node != NULL);
+            DOMNode::NodeType temp_node_type = node->getNodeType();
+            ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
+            DOMElement* delete_node = temp_element;
+            temp_element = static_cast<DOMElement*>(node);
+            DOMNode* parent_node = delete_node->getParentNode();
+            ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(root_element));
+            parent_node->removeChild(delete_node);
+            ASM_REQUIRE((delete_node != NULL) && (parent_node->getChildNodes() != NULL) && ((static_cast<XMLSize_t>(-1)) == KESTIL_DOM_PARSER::find_node_index(*parent_node->getChildNodes(), delete_node)));
+            delete_node->release();
+        }
+        else
+        {
+            remove_from_root(root_element, temp_element);
+        }
+
+        while (DOMNode* temp_node = temp_element->getFirstChild())
+        {
+            DOMNode* parent_node = temp_node->getParentNode();
+            ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(temp_element));
+            parent_node->removeChild(temp_node);
+            ASM_REQUIRE((temp_node != NULL) && (parent_node->getChildNodes() != NULL) && ((static_cast<XMLSize_t>(-1)) == KESTIL_DOM_PARSER::find_node_index(*parent_node->getChildNodes(), temp_node)));
+            m_dom_element->appendChild(temp_node);
+            parent_node = temp_node->getParentNode();
+            ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(this->m_dom_element));
+        }
+        ASM_REQUIRE(temp_element->getParentNode() == NULL);
+        temp_element->release();
+    }
+}
+
+void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document, const FIO_PATH& including_file)
+{
+    ASM_REQUIRE(dom_document != NULL);
+    DOMElement* root_element = dom_document->getDocumentElement();
+    ASM_REQUIRE(root_element != NULL);
+
+    std::vector<DOMElement*> elements;
+    get_child_elements(elements, root_element, "include");
+    for (DOMElement* temp_element : elements)
+    {
+        ASM_REQUIRE(temp_element != NULL);
+        const std::string path = get_attribute_string("path", temp_element);
+        if (path.empty())
+            fail("illegal filename found in INCLUDE statement in ASM Options file", __LINE__);
+        const FIO_PATH include(absolute_path(FIO_PATH(path), including_file.directory()).fullpath());
+
+        // A file already read or already waiting is not queued again.
+        const std::string canonical = canonical_path(include);
+        bool known = false;
+        for (const FIO_PATH& parsed : m_parsed_files)
+            known = known || canonical_path(parsed) == canonical;
+        for (const FIO_PATH& unparsed : m_unparsed_files)
+            known = known || canonical_path(unparsed) == canonical;
+        if (!known)
+            m_unparsed_files.push_back(include);
+
+        remove_from_root(root_element, temp_element);
+        temp_element->release();
+    }
+}
+
+void ASM_OPTIONS::write_dom_to_file(DOMNode* node, const std::string& path)
+{
+    ASM_REQUIRE(node != NULL);
+    try
+    {
+        XML_TEXT file_name(path);
+        xercesc::LocalFileFormatTarget target(file_name.get());
+
+        XML_TEXT feature("LS");
+        xercesc::DOMImplementation* impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
+        ASM_REQUIRE(impl != NULL);
+        xercesc::DOMLSSerializer* writer = impl->createLSSerializer();
+        ASM_REQUIRE(writer != NULL);
+        RELEASE_GUARD<xercesc::DOMLSSerializer> writer_guard{writer};
+
+        xercesc::DOMConfiguration* config = writer->getDomConfig();
+        if (config->canSetParameter(xercesc::XMLUni::fgDOMWRTDiscardDefaultContent, false))
+            config->setParameter(xercesc::XMLUni::fgDOMWRTDiscardDefaultContent, false);
+        if (config->canSetParameter(xercesc::XMLUni::fgDOMWRTValidation, true))
+            config->setParameter(xercesc::XMLUni::fgDOMWRTValidation, true);
+        if (config->canSetParameter(xercesc::XMLUni::fgDOMWRTFormatPrettyPrint, true))
+            config->setParameter(xercesc::XMLUni::fgDOMWRTFormatPrettyPrint, true);
+
+        xercesc::DOMLSOutput* dom_ls_output = impl->createLSOutput();
+        ASM_REQUIRE(dom_ls_output);
+        RELEASE_GUARD<xercesc::DOMLSOutput> output_guard{dom_ls_output};
+        dom_ls_output->setByteStream(&target);
+        ASM_REQUIRE(writer->write(node, dom_ls_output));
+    }
+    catch (const xercesc::XMLException& exception)
+    {
+        fail(xml_exception_text(exception), __LINE__);
+    }
+}
+
+std::string get_attribute_string(const char* attr_name, const DOMElement* element)
+{
+    ASM_REQUIRE((attr_name != NULL) && (element != NULL));
+    XML_TEXT name(attr_name);
+    const XMLCh* xmlstr_const = element->getAttribute(name.get());
+    ASM_REQUIRE(xmlstr_const != NULL);
+    return to_text(xmlstr_const);
+}
+
+void get_child_elements(std::vector<DOMElement*>& list, const DOMElement* element, const char* tag_name)
+{
+    ASM_REQUIRE(element != NULL);
+    ASM_REQUIRE(tag_name != NULL);
+    XML_TEXT tag(tag_name);
+    for (DOMNode* temp_node = element->getFirstChild(); temp_node != NULL; temp_node = temp_node->getNextSibling())
+    {
+        if (!XMLString::equals(temp_node->getNodeName(), tag.get()))
+            continue;
+        DOMNode::NodeType temp_node_type = temp_node->getNodeType();
+        ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
+        list.push_back(static_cast<DOMElement*>(temp_node));
+    }
+}
+
+DOMNodeList* get_elements_by_tag_name(const char* elem_name, const DOMElement* element)
+{
+    ASM_REQUIRE((elem_name != NULL) && (element != NULL));
+    DOMNodeList* result = element->getElementsByTagName(XML_TEXT(elem_name).get());
+    ASM_REQUIRE(result != NULL);
+    return result;
+}
 
 ASMCC_NETLIST_FAQ* ASM_OPTIONS::create_netlist_faq()
 {
     ASM_REQUIRE(m_initialized);
-    return nullptr;
+    DOMNodeList* result = get_elements_by_tag_name("netlist_spec", m_dom_element);
+    const XMLSize_t num_netlist_specs = result->getLength();
+    ASM_REQUIRE(num_netlist_specs <= 1);
+    if (num_netlist_specs == 0)
+        return NULL;
+
+    DOMNode* temp_node = result->item(0);
+    ASM_REQUIRE(temp_node != NULL);
+    DOMNode::NodeType temp_node_type = temp_node->getNodeType();
+    ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
+    DOMElement* netlist_spec = static_cast<DOMElement*>(temp_node);
+
+    const std::string source_netlist_name = get_attribute_string("source_netlist", netlist_spec);
+    ASM_REQUIRE(source_netlist_name.size() > 0);
+    debug_line(safe_sprintf("source_netlist -> %s", source_netlist_name.c_str()));
+    ASMCC_SOURCE_NETLIST_TYPE source_netlist = ASMCC_SOURCE_NETLIST_TYPE_FULL_PLACE_AND_ROUTE;
+    if (source_netlist_name == "post_map")
+        source_netlist = ASMCC_SOURCE_NETLIST_TYPE_POST_MAP;
+    else if (source_netlist_name == "early_timing_estimate")
+        source_netlist = ASMCC_SOURCE_NETLIST_TYPE_EARLY_TIMING_ESTIMATE;
+    else if (source_netlist_name == "full_place_and_route")
+        source_netlist = ASMCC_SOURCE_NETLIST_TYPE_FULL_PLACE_AND_ROUTE;
+    else
+        fail("Illegal string", __LINE__);
+
+    const std::string prewired_periphery_name = get_attribute_string("prewired_periphery", netlist_spec);
+    ASM_REQUIRE(prewired_periphery_name.size() > 0);
+    debug_line(safe_sprintf("prewired_periphery -> %s", prewired_periphery_name.c_str()));
+    bool prewired_periphery = false;
+    if (prewired_periphery_name == "on")
+        prewired_periphery = true;
+    else if (prewired_periphery_name == "off")
+        prewired_periphery = false;
+    else
+        fail("Illegal string", __LINE__);
+
+    bool block_processing_exclusive = true;
+    bool bcm_transform_exclusive = true;
+    bool bcm_parameters_exclusive = false;
+    std::vector<DOMElement*> block_processing_names;
+    std::vector<DOMElement*> bcm_transform_names;
+    std::vector<DOMElement*> bcm_parameters_names;
+    read_block_set(netlist_spec, "assembler_block_processing_set", "num_assembler_block_processing_sets <= 1",
+                   block_processing_exclusive, block_processing_names);
+    read_block_set(netlist_spec, "bcm_transform_set", "num_bcm_transform_sets <= 1", bcm_transform_exclusive,
+                   bcm_transform_names);
+    read_block_set(netlist_spec, "bcm_parameters_mapped_to_bits_set", "num_bcm_parameters_mapped_to_bits_sets <= 1",
+                   bcm_parameters_exclusive, bcm_parameters_names);
+
+    std::unique_ptr<ASMCC_NETLIST_FAQ> faq(new ASMCC_NETLIST_FAQ(
+        source_netlist, prewired_periphery, block_processing_exclusive, bcm_transform_exclusive, bcm_parameters_exclusive));
+    add_block_names(block_processing_names,
+                    [&](ASMDB_ARCH_GROUP_BLOCK_TYPE type) { faq->add_block_to_block_processing_set(type); });
+    add_block_names(bcm_transform_names,
+                    [&](ASMDB_ARCH_GROUP_BLOCK_TYPE type) { faq->add_block_to_bcm_transform_set(type); });
+    add_block_names(bcm_parameters_names,
+                    [&](ASMDB_ARCH_GROUP_BLOCK_TYPE type) { faq->add_block_to_bcm_parameters_mapped_to_bits_set(type); });
+    return faq.release();
 }

@@ -1,9 +1,24 @@
-// The assembler options file: the parsed XML file of assembler assignments.
+// The assembler options file: the XML file of assembler assignments with its
+// includes, validated against assembler_asgn.xsd from the module's directory.
+// The asm_assignments blocks that match the compilation, device and keyword
+// are merged into one element, the collecting element, from which the netlist
+// selection and the bit settings are read.
 #pragma once
 
 #include <fio.h>
 
+#include <xercesc/util/XercesDefs.hpp>
+
+#include <cstdint>
 #include <string>
+#include <vector>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+class DOMElement;
+class DOMNode;
+class DOMNodeList;
+XERCES_CPP_NAMESPACE_END
 
 class ASMCC_NETLIST_FAQ;
 
@@ -16,13 +31,73 @@ public:
     ASM_OPTIONS& operator=(const ASM_OPTIONS&) = delete;
 
     // Loads the file with its includes and keeps the asm_assignments blocks
-    // that match the three texts; m_initialized tells the outcome.
+    // that match the three texts; m_initialized tells the outcome. A relative
+    // path is taken from the current directory. Called once per object.
     void initialize(const FIO_PATH& file, const std::string& cmp_name, const std::string& device_name,
                     const std::string& keyword);
 
     // The netlist selection of the kept netlist_spec, owned by the caller;
-    // null when there is none.
+    // null when there is none. Only for an initialised object.
     ASMCC_NETLIST_FAQ* create_netlist_faq();
 
-    bool m_initialized = false;
+    // Steps of the load.
+    // Takes the last queued file, parses and validates it, keeps its matching
+    // blocks and queues its includes.
+    void parse_file();
+    // Keeps the matching asm_assignments blocks of a document (the first one
+    // found becomes the collecting element, later ones are merged into it)
+    // and drops the others.
+    void select_asm_assignments(xercesc::DOMDocument* dom_document);
+    // Queues the files that the document's include elements name (a relative
+    // path is taken from the including file's directory) and drops the
+    // include elements.
+    void process_include_elements(xercesc::DOMDocument* dom_document, const FIO_PATH& including_file);
+    // Writes the node as pretty-printed XML to the file.
+    void write_dom_to_file(xercesc::DOMNode* node, const std::string& path);
+
+    // The collecting element, in m_dom_document; null until a block matched.
+    xercesc::DOMElement* m_dom_element;
+    // Owned.
+    xercesc::DOMDocument* m_dom_document;
+    // Files taken for parsing, in the order taken.
+    std::vector<FIO_PATH> m_parsed_files;
+    // Files waiting; the last one is taken first.
+    std::vector<FIO_PATH> m_unparsed_files;
+    std::string m_cmp_name;
+    std::string m_device_name;
+    std::string m_keyword;
+    // True after a successful load: a block matched and no file had a
+    // diagnostic.
+    bool m_initialized;
+    // Parser diagnostics over all files.
+    int32_t m_error_count;
+    // Whether initialize started the XML platform, which the destructor then
+    // ends again.
+    bool m_xml_platform_initialized;
+};
+
+// Turns every attribute that the schema defaulted, below the node, into one
+// that is specified.
+void check_dom_attributes(xercesc::DOMNode* dom_node);
+
+// The value of an attribute: its schema default or "" when the element does
+// not carry it.
+std::string get_attribute_string(const char* attr_name, const xercesc::DOMElement* element);
+
+// Appends to the list, in document order, the direct child elements whose
+// name equals tag_name exactly. The list is not emptied first.
+void get_child_elements(std::vector<xercesc::DOMElement*>& list, const xercesc::DOMElement* element,
+                        const char* tag_name);
+
+// Every element below the element (at any depth) with the name, in document
+// order.
+xercesc::DOMNodeList* get_elements_by_tag_name(const char* elem_name, const xercesc::DOMElement* element);
+
+// The DOM helpers of the loader.
+class KESTIL_DOM_PARSER
+{
+public:
+    // The index of a node in a list, searched from the last item backward;
+    // -1 when the list does not hold it.
+    static XMLSize_t find_node_index(const xercesc::DOMNodeList& list, const xercesc::DOMNode* node);
 };

@@ -73,6 +73,13 @@ bool FIO_FILE_SYSTEM::is_directory(const FIO_PATH& path)
     return fs::is_directory(path.text(), ec);
 }
 
+std::string FIO_FILE_SYSTEM::get_current_directory()
+{
+    std::error_code ec;
+    fs::path directory = fs::current_path(ec);
+    return ec ? std::string() : directory.string();
+}
+
 std::string fio_get_unc_full_path(const char* name)
 {
     std::error_code ec;

@@ -24,6 +24,8 @@ public:
     void extension(const std::string& extension, const std::string& suffix = "");
 
     bool has_directory() const { return !m_directory.empty(); }
+    // Whether the path is absolute (its directory starts at the root).
+    bool absolute() const { return !m_directory.empty() && m_directory[0] == '/'; }
     bool empty() const { return m_directory.empty() && m_base.empty() && m_extension.empty(); }
 
     // The file name: base plus "." and extension when there is one.
@@ -49,6 +51,8 @@ class FIO_FILE_SYSTEM
 public:
     static bool exists(const FIO_PATH& path);
     static bool is_directory(const FIO_PATH& path);
+    // The process's current directory ("" when it cannot be read).
+    static std::string get_current_directory();
 };
 
 // The full path of a file name. The suite gives the wide full UNC name on

@@ -1,11 +1,34 @@
 #include "gen.h"
 
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <system_error>
+
 namespace
 {
 std::string& project_output_directory()
 {
     static std::string directory;
     return directory;
+}
+
+std::string& module_path()
+{
+    static std::string directory;
+    return directory;
+}
+
+// The directory of the shared object that holds this function.
+std::string own_directory()
+{
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void*>(&own_directory), &info) == 0 || info.dli_fname == nullptr)
+        return std::string();
+    std::error_code ec;
+    std::string file = std::filesystem::absolute(info.dli_fname, ec).string();
+    size_t slash = file.rfind('/');
+    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
 }
 }  // namespace
 
@@ -15,3 +38,13 @@ std::string gen_get_project_output_directory()
 }
 
 void gen_set_project_output_directory(const std::string& directory) { project_output_directory() = directory; }
+
+std::string gen_get_module_path()
+{
+    if (module_path().empty())
+        return own_directory();
+    const std::string& directory = module_path();
+    return directory.back() == '/' ? directory : directory + "/";
+}
+
+void gen_set_module_path(const std::string& directory) { module_path() = directory; }

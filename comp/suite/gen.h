@@ -7,3 +7,10 @@
 // directory).
 std::string gen_get_project_output_directory();
 void gen_set_project_output_directory(const std::string& directory);
+
+// The directory that holds the suite's modules and their data files, ending
+// in "/". Unless set, the directory of the suite library itself (modules are
+// installed beside it); "" when that cannot be found.
+std::string gen_get_module_path();
+// Sets the module directory ("" goes back to the library's own directory).
+void gen_set_module_path(const std::string& directory);

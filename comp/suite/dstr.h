@@ -1,0 +1,14 @@
+// Device string library of the suite (stand-in): the printable names of
+// devices.
+#pragma once
+
+#include "dev.h"
+
+#include <string>
+
+// The debug name of a device; null for a device that has none.
+const char* dstr_get_debug_string(DEV_DEVICE_ENUM device);
+
+// Population, for the host and the tests.
+void dstr_set_debug_string(DEV_DEVICE_ENUM device, const std::string& name);
+void dstr_clear();
