@@ -405,7 +405,8 @@ TEST_F(OptionsFile, DeviceCheckPassesForTheCurrentDeviceAndOnlyLogsWithoutOne)
         EXPECT_TRUE(has_debug_line("Device check is NOT working !!!"));
     }
     msg_reset();
-    DEV_DEVICE device{DEV_BASIC_INFO(static_cast<DEV_DEVICE_ENUM>(7))};
+    DEV_DEVICE device;
+    device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(DEV_PART_GENERIC, static_cast<DEV_DEVICE_ENUM>(7)));
     dstr_set_debug_string(static_cast<DEV_DEVICE_ENUM>(7), "DEV_SEVEN");
     DMGR_UTILITY::set_current_device(&device);
     ASM_OPTIONS options;
@@ -416,7 +417,8 @@ TEST_F(OptionsFile, DeviceCheckPassesForTheCurrentDeviceAndOnlyLogsWithoutOne)
 
 TEST_F(OptionsFile, DeviceCheckStopsTheLoadEvenForABlockThatDoesNotMatch)
 {
-    DEV_DEVICE device{DEV_BASIC_INFO(static_cast<DEV_DEVICE_ENUM>(7))};
+    DEV_DEVICE device;
+    device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(DEV_PART_GENERIC, static_cast<DEV_DEVICE_ENUM>(7)));
     dstr_set_debug_string(static_cast<DEV_DEVICE_ENUM>(7), "DEV_SEVEN");
     DMGR_UTILITY::set_current_device(&device);
     const std::string file =
@@ -425,7 +427,8 @@ TEST_F(OptionsFile, DeviceCheckStopsTheLoadEvenForABlockThatDoesNotMatch)
     EXPECT_EQ(internal_error_of([&] { options.initialize(FIO_PATH(file), "top", "", ""); }),
               "device used in the design is not matching with device specify in ASM option file");
     // A device without a debug name matches no device_check.
-    DEV_DEVICE unnamed{DEV_BASIC_INFO(static_cast<DEV_DEVICE_ENUM>(9))};
+    DEV_DEVICE unnamed;
+    unnamed.set_basic_info(std::make_unique<DEV_BASIC_INFO>(DEV_PART_GENERIC, static_cast<DEV_DEVICE_ENUM>(9)));
     DMGR_UTILITY::set_current_device(&unnamed);
     ASM_OPTIONS other;
     EXPECT_EQ(internal_error_of([&] { other.initialize(FIO_PATH(file), "", "", ""); }),

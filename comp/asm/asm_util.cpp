@@ -2,6 +2,7 @@
 
 #include "asm_common.h"
 
+#include <cdb.h>
 #include <cfg.h>
 #include <mem.h>
 
@@ -52,3 +53,10 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report)
 }
 
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path) { return out << path.fullpath(); }
+
+ASM_RPT_DATA_CACHE::ASM_RPT_DATA_CACHE(const CDB_CHIP_DB_ENTRY& chip)
+    : m_crc_clock_divisor(chip.get_crc_clock_divisor())
+{
+}
+
+ASM_RPT_DATA_CACHE::~ASM_RPT_DATA_CACHE() = default;

@@ -21,3 +21,18 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report = nullptr);
 
 // Writes the path's full path, unquoted.
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path);
+
+#include <cstdint>
+
+class CDB_CHIP_DB_ENTRY;
+
+// The chip facts the report tables need, taken before the assembly changes
+// the chip: its CRC clock divisor.
+class ASM_RPT_DATA_CACHE
+{
+public:
+    explicit ASM_RPT_DATA_CACHE(const CDB_CHIP_DB_ENTRY& chip);
+    virtual ~ASM_RPT_DATA_CACHE();
+
+    uint32_t m_crc_clock_divisor;
+};

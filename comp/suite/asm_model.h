@@ -71,3 +71,67 @@ private:
     std::vector<ASMDB_ARCH_GROUP_BLOCK_TYPE> m_bcm_transform;
     std::vector<ASMDB_ARCH_GROUP_BLOCK_TYPE> m_bcm_parameters_mapped_to_bits;
 };
+
+#include <string>
+#include <type_traits>
+
+class CMP_FACADE;
+class FIO_PATH;
+class HDB_NAMESPACE;
+class CDB_CHIP_DB_ENTRY;
+class DEV_FAMILY_MANAGER;
+class DEV_PART_MANAGER;
+class ASM_OPTIONS;
+
+// The assembler model registry: the objects of the running assembly, for
+// the suite's libraries that work on it. It records every registration and
+// unregistration by its name, in order. It owns the options object and the
+// netlist selection it is given: a later registration of either deletes the
+// earlier one, unregistering the selection deletes it, and reset() deletes
+// both. Everything else stays the caller's; the caller unregisters an object
+// before it ends.
+class ASM_MODEL
+{
+public:
+    static void register_cmp(CMP_FACADE* cmp);
+    static void register_project_path(const FIO_PATH* path);
+    static void register_cap(HDB_NAMESPACE* cap_inst);
+    static void register_chip(CDB_CHIP_DB_ENTRY* chip);
+    static void register_base_family(int family);
+    static void register_user_family(int family);
+    static void register_dev_family_manager(DEV_FAMILY_MANAGER* manager);
+    static void register_dev_part_manager(DEV_PART_MANAGER* manager);
+    // Takes the options object. The options type belongs to the assembler
+    // module, so its deleter is made where the type is complete.
+    template <typename OPTIONS>
+    static void register_asm_options(OPTIONS* options)
+    {
+        static_assert(std::is_same<OPTIONS, ASM_OPTIONS>::value, "the registry holds ASM_OPTIONS");
+        adopt_asm_options(options, [](void* object) { delete static_cast<OPTIONS*>(object); });
+    }
+    static void register_netlist_faq(ASMCC_NETLIST_FAQ* faq);
+
+    static void unregister_netlist_faq();
+    static void unregister_project_path();
+    static void unregister_dev_family_manager();
+    static void unregister_dev_part_manager();
+
+    static CMP_FACADE* get_cmp();
+    static const FIO_PATH* get_project_path();
+    static HDB_NAMESPACE* get_cap();
+    static CDB_CHIP_DB_ENTRY* get_chip();
+    static int get_base_family();
+    static int get_user_family();
+    static DEV_FAMILY_MANAGER* get_dev_family_manager();
+    static DEV_PART_MANAGER* get_dev_part_manager();
+    static ASM_OPTIONS* get_asm_options();
+    static ASMCC_NETLIST_FAQ* get_netlist_faq();
+
+    // Every registration and unregistration so far, by operation name.
+    static const std::vector<std::string>& calls();
+    // Deletes what the registry owns and forgets everything.
+    static void reset();
+
+private:
+    static void adopt_asm_options(void* options, void (*destroy)(void*));
+};

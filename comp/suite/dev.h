@@ -1,34 +1,124 @@
-// Device database library of the suite (stand-in): a device and its basic
+// Device database library of the suite (stand-in): the part table behind
+// the family and part managers, and a device with its basic and die
 // information.
 #pragma once
 
-#include <optional>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
-// A device of the device database.
+// A device family number (15, 29, 44, ...).
+typedef int DEV_FAMILY;
+
+// A part of the device database. Real parts are positive.
+enum DEV_PART : int
+{
+    DEV_PART_INVALID = -1,
+    DEV_PART_GENERIC = 0,
+};
+
+// A device (die) of the device database. Real devices are positive.
 enum DEV_DEVICE_ENUM : int
 {
-    DEV_DEVICE_INVALID = 0,
+    DEV_DEVICE_INVALID = -1,
+};
+
+// Resource kinds counted per part.
+enum DEV_RESOURCE : int
+{
+    DEV_RESOURCE_CPU_CORE = 32,
+};
+
+// Population of the process-wide part table, for the host and the tests.
+void dev_add_part(DEV_PART part, const std::string& name, DEV_DEVICE_ENUM device);
+// A device with its base device (itself for a base device) and user name.
+void dev_add_device(DEV_DEVICE_ENUM device, DEV_DEVICE_ENUM base_device, const std::string& user_name);
+void dev_set_resource_count(DEV_PART part, DEV_RESOURCE kind, uint32_t count);
+// Forgets every part, device and the current device.
+void dev_reset();
+
+// The suite's family manager; the assembler only hands it to its registry.
+class DEV_FAMILY_MANAGER
+{
+public:
+    DEV_FAMILY_MANAGER() = default;
+    DEV_FAMILY_MANAGER(const DEV_FAMILY_MANAGER&) = delete;
+    DEV_FAMILY_MANAGER& operator=(const DEV_FAMILY_MANAGER&) = delete;
+};
+
+// The suite's part manager: reads the part table.
+class DEV_PART_MANAGER
+{
+public:
+    DEV_PART_MANAGER() = default;
+    DEV_PART_MANAGER(const DEV_PART_MANAGER&) = delete;
+    DEV_PART_MANAGER& operator=(const DEV_PART_MANAGER&) = delete;
+
+    // The part's name; "" for an unknown part.
+    std::string get_part_name(DEV_PART part) const;
+    // The part's device; DEV_DEVICE_INVALID for an unknown part.
+    DEV_DEVICE_ENUM get_device_of(DEV_PART part) const;
+    // The device's base device; DEV_DEVICE_INVALID for an unknown device.
+    DEV_DEVICE_ENUM get_base_device_of(DEV_DEVICE_ENUM device) const;
+    // How many resources of the kind the part has; all ones (0xFFFFFFFF)
+    // when the part or the count is unknown.
+    uint32_t get_device_resource_count_of(DEV_PART part, DEV_RESOURCE kind) const;
 };
 
 class DEV_BASIC_INFO
 {
 public:
-    explicit DEV_BASIC_INFO(DEV_DEVICE_ENUM device_enum) : m_device_enum(device_enum) {}
-    DEV_DEVICE_ENUM get_device_enum() const { return m_device_enum; }
+    explicit DEV_BASIC_INFO(DEV_PART part, DEV_DEVICE_ENUM device = DEV_DEVICE_INVALID)
+        : m_part(part), m_device(device)
+    {
+    }
+    DEV_PART get_part_enum() const { return m_part; }
+    DEV_DEVICE_ENUM get_device_enum() const { return m_device; }
 
 private:
-    DEV_DEVICE_ENUM m_device_enum;
+    DEV_PART m_part;
+    DEV_DEVICE_ENUM m_device;
 };
 
+// The die information: loads the device data of a kind on request.
+class DEV_DIE_INFO
+{
+public:
+    // Makes the data of a kind loadable.
+    void add_device_data(int kind) { m_available.insert(kind); }
+
+    // Loads the data of the kind: true when there is such data; otherwise
+    // false with the reason in the text.
+    bool load_device_data(int kind, std::string& text);
+
+    // Every kind asked for, in order, and the kinds loaded.
+    const std::vector<int>& requested_kinds() const { return m_requested; }
+    const std::vector<int>& loaded_kinds() const { return m_loaded; }
+
+private:
+    std::set<int> m_available;
+    std::vector<int> m_requested;
+    std::vector<int> m_loaded;
+};
+
+// A device of the device database, as the device manager opened it.
 class DEV_DEVICE
 {
 public:
     DEV_DEVICE() = default;
-    explicit DEV_DEVICE(const DEV_BASIC_INFO& basic_info) : m_basic_info(basic_info) {}
+    DEV_DEVICE(const DEV_DEVICE&) = delete;
+    DEV_DEVICE& operator=(const DEV_DEVICE&) = delete;
 
-    // Null while the device has no basic information.
-    const DEV_BASIC_INFO* get_basic_info() const { return m_basic_info ? &*m_basic_info : nullptr; }
+    // Null until set.
+    DEV_BASIC_INFO* get_basic_info() const { return m_basic_info.get(); }
+    DEV_DIE_INFO* get_die_info() const { return m_die_info.get(); }
+
+    void set_basic_info(std::unique_ptr<DEV_BASIC_INFO> info) { m_basic_info = std::move(info); }
+    void set_die_info(std::unique_ptr<DEV_DIE_INFO> info) { m_die_info = std::move(info); }
 
 private:
-    std::optional<DEV_BASIC_INFO> m_basic_info;
+    std::unique_ptr<DEV_BASIC_INFO> m_basic_info;
+    std::unique_ptr<DEV_DIE_INFO> m_die_info;
 };

@@ -6,6 +6,10 @@
 
 #include <string>
 
+// The device's user name (from the part table, dev.h); null for an unknown
+// device.
+const char* dstr_get_user_string(DEV_DEVICE_ENUM device);
+
 // The debug name of a device; null for a device that has none.
 const char* dstr_get_debug_string(DEV_DEVICE_ENUM device);
 

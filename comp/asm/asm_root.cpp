@@ -1,0 +1,263 @@
+#include "asm_root.h"
+
+#include "asm_assemble_asmm.h"
+#include "asm_hps.h"
+#include "asm_option2.h"
+#include "asm_options.h"
+#include "asm_util.h"
+
+#include <asm_model.h>
+#include <cdb.h>
+#include <cfg.h>
+#include <cmp.h>
+#include <constra.h>
+#include <cut.h>
+#include <dbcm.h>
+#include <dev.h>
+#include <dstr.h>
+#include <hdb.h>
+#include <stl.h>
+#include <u2b2.h>
+#include <zsym.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#define ASM_SOURCE_TAG "comp/asm/asm_root"
+
+namespace
+{
+
+const int OPTION_ASSIGNMENTS_FILE = 1492;
+const int OPTION_ASSIGNMENTS_KEYWORD = 1422;
+
+const DEV_FAMILY FAMILY_VK = 67;
+
+// Runs an action when the scope ends, however it ends.
+class AT_SCOPE_END
+{
+public:
+    explicit AT_SCOPE_END(std::function<void()> action) : m_action(std::move(action)) {}
+    ~AT_SCOPE_END() { m_action(); }
+    AT_SCOPE_END(const AT_SCOPE_END&) = delete;
+    AT_SCOPE_END& operator=(const AT_SCOPE_END&) = delete;
+
+private:
+    std::function<void()> m_action;
+};
+
+void dump_pre_asm_netlist(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip)
+{
+    CUT_ATOM_DUMPER dumper(chip);
+    FIO_PATH file(cmp->get_revision_name() + ".pre_asm_netlist");
+    dumper.dump_current_atom_netlist(file, true, true);
+}
+
+void check_attribute_coverage()
+{
+    std::vector<ZSYM> atom_types(2);
+    atom_types[0].use(ZSYM_NAMESPACE_NAME, "la_lab");
+    atom_types[1].use(ZSYM_NAMESPACE_NAME, "pm_iopll");
+    DBCM_DB_MANAGER* dbcm_db_manager = DBCM_DB_MANAGER::get_or_create_instance();
+    ASM_REQUIRE(dbcm_db_manager != NULL);
+    U2B2_ATTRIBUTE_COVERAGE_CHECK_OP coverage_check(dbcm_db_manager->get_chip(0));
+    coverage_check.work(&atom_types);
+    coverage_check.post();
+}
+
+// The handoff block layout of family 29 follows the user name of the part's
+// base device, lower-cased: a name that starts with "vw" takes the VW layout
+// (its variant when it starts with "vw8revb"), any other the VR layout.
+struct FAMILY_29_LAYOUT
+{
+    bool vw;
+    bool variant;
+};
+
+FAMILY_29_LAYOUT family_29_layout(DEV_PART_MANAGER* part_manager, DEV_PART part)
+{
+    DEV_DEVICE_ENUM device = part_manager->get_device_of(part);
+    DEV_DEVICE_ENUM base_device = part_manager->get_base_device_of(device);
+    // An unknown device has no user name; it takes the VR layout.
+    const char* user_name = dstr_get_user_string(base_device);
+    std::string name = user_name != nullptr ? user_name : "";
+    stl_tolower(name);
+    FAMILY_29_LAYOUT layout{false, false};
+    if (name.size() >= 2 && name.compare(0, 2, "vw") == 0)
+    {
+        layout.vw = true;
+        layout.variant = name.size() >= 7 && name.compare(0, 7, "vw8revb") == 0;
+    }
+    return layout;
+}
+
+// Builds and stores the HPS handoff with the family's data builder and
+// block; the block and the builder end as soon as the handoff is stored.
+template <typename HANDOFF_DATA>
+void build_hps_handoff(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_value,
+                       DEV_PART_MANAGER* part_manager, const std::function<HPS_HANDOFF_BOX*()>& make_box)
+{
+    asm_debug_log(2, "%s", "ACID_HPS create object in ASM");
+    HANDOFF_DATA handoff_data(cmp, chip, run_value, part_manager);
+    handoff_data.set_handoff_box(make_box());
+    handoff_data.add_hand_off_data_into_dbcm();
+    // Deletes the block through its holder, which is left holding nothing.
+    handoff_data.set_handoff_box(nullptr);
+}
+
+int run_option_block(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_value, DEV_FAMILY family,
+                     DEV_PART_MANAGER* part_manager)
+{
+    asm_debug_log(2, "%s", "SDM_OPTION create object in ASM");
+    ASM_OPTION2 option2(cmp, chip, run_value, part_manager);
+    if (!cfg_is_on("sdm_option_data_bypass", false) && !option2.process_option_data())
+        return 0;
+    return assemble_dev_device(cmp, chip, &option2, family, part_manager);
+}
+
+int dispatch_family(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_value, DEV_FAMILY base_family,
+                    DEV_FAMILY internal_family, DEV_PART part, DEV_PART_MANAGER* part_manager)
+{
+    const DEV_FAMILY family = internal_family == FAMILY_VK ? FAMILY_VK : base_family;
+    switch (family)
+    {
+    case 15:
+    case 54:
+        if (cfg_is_on("attribute_coverage_check_asm", true))
+            check_attribute_coverage();
+        return assemble_dev_device(cmp, chip, nullptr, family, part_manager);
+    case 29:
+        if (!cfg_is_on("hps_bypass_handoff", false))
+        {
+            const FAMILY_29_LAYOUT layout = family_29_layout(part_manager, part);
+            build_hps_handoff<VR_ASM_HPS_HANDOFF_DATA>(cmp, chip, run_value, part_manager,
+                                                       [layout]() -> HPS_HANDOFF_BOX* {
+                                                           if (layout.vw)
+                                                               return new VW_HPS_HANDOFF_BOX(layout.variant);
+                                                           return new VR_HPS_HANDOFF_BOX();
+                                                       });
+        }
+        return run_option_block(cmp, chip, run_value, family, part_manager);
+    case 44:
+        return run_option_block(cmp, chip, run_value, family, part_manager);
+    case 52:
+        if (!cfg_is_on("hps_bypass_handoff", false))
+            build_hps_handoff<YB_ASM_HPS_HANDOFF_DATA>(cmp, chip, run_value, part_manager,
+                                                       [] { return new HPS_HANDOFF_BOX(); });
+        return run_option_block(cmp, chip, run_value, family, part_manager);
+    case FAMILY_VK:
+        if (!cfg_is_on("hps_bypass_handoff", false))
+            build_hps_handoff<VK_ASM_HPS_HANDOFF_DATA>(cmp, chip, run_value, part_manager,
+                                                       [] { return new VK_HPS_HANDOFF_BOX(); });
+        return run_option_block(cmp, chip, run_value, family, part_manager);
+    default:
+        internal_error("Unsupported family", ASM_SOURCE_TAG, __LINE__);
+    }
+}
+
+// Everything between "ASM Begin" and "ASM End" when the assembly is not
+// skipped. The registry is told to forget the objects of this call's stack
+// before they end.
+int assemble_registered(CMP_FACADE* cmp, uint32_t run_value)
+{
+    ASM_REQUIRE(cmp != NULL);
+    ASM_MODEL::register_cmp(cmp);
+    FIO_PATH project_path = cmp->get_project_path();
+    ASM_MODEL::register_project_path(&project_path);
+    AT_SCOPE_END forget_project_path([] { ASM_MODEL::unregister_project_path(); });
+
+    HDB_NAMESPACE* cap_inst = cmp->get_cap_inst();
+    ASM_REQUIRE(cap_inst != NULL);
+    ASM_MODEL::register_cap(cap_inst);
+    CDB_DB_ENTRIES* db_entries = CDB_CMP_ENTRY::get_db_entries_no_update(cap_inst);
+    ASM_REQUIRE(db_entries != NULL);
+    CDB_CHIP_DB_ENTRY* chip = db_entries->get_chip_db_entry();
+    ASM_REQUIRE(chip != NULL);
+    ASM_MODEL::register_chip(chip);
+
+    if (cfg_is_on("asm_dump_pre_asm_netlist"))
+        dump_pre_asm_netlist(cmp, chip);
+
+    const DEV_FAMILY base_family = chip->get_base_family_enum();
+    const DEV_FAMILY internal_family = chip->get_internal_family_view().get_internal_family_enum();
+    const DEV_PART part = chip->get_part_enum();
+    ASM_MODEL::register_base_family(base_family);
+    ASM_MODEL::register_user_family(internal_family);
+    DEV_FAMILY_MANAGER family_manager;
+    DEV_PART_MANAGER part_manager;
+    ASM_MODEL::register_dev_family_manager(&family_manager);
+    ASM_MODEL::register_dev_part_manager(&part_manager);
+    AT_SCOPE_END forget_managers([] {
+        ASM_MODEL::unregister_dev_part_manager();
+        ASM_MODEL::unregister_dev_family_manager();
+    });
+
+    ASM_OPTIONS* asm_options = new ASM_OPTIONS();
+    ASM_MODEL::register_asm_options(asm_options);
+    load_assembler_assignments_file(asm_options, cmp, cap_inst, chip);
+
+    ASMCC_NETLIST_FAQ* netlist_faq = nullptr;
+    if (asm_options->m_initialized)
+        netlist_faq = asm_options->create_netlist_faq();
+    if (netlist_faq == nullptr)
+        netlist_faq = new ASMCC_NETLIST_FAQ(ASMCC_SOURCE_NETLIST_TYPE_FULL_PLACE_AND_ROUTE, true, true, true, false);
+    ASM_MODEL::register_netlist_faq(netlist_faq);
+
+    DBCM_DB_MANAGER* dbcm_db_manager = DBCM_DB_MANAGER::get_or_create_instance();
+    ASM_REQUIRE(dbcm_db_manager != NULL);
+    constra_check_bcm_chip(dbcm_db_manager->get_chip(0));
+
+    const int result =
+        dispatch_family(cmp, chip, run_value, base_family, internal_family, part, &part_manager);
+
+    ASM_MODEL::unregister_netlist_faq();
+    return result;
+}
+
+}  // namespace
+
+int load_assembler_assignments_file(ASM_OPTIONS* options, CMP_FACADE* cmp, HDB_NAMESPACE* cap_inst,
+                                    CDB_CHIP_DB_ENTRY* chip)
+{
+    FIO_PATH project_path = cmp->get_project_path();
+    const auto* file_option =
+        HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>::get_single_option(cap_inst, OPTION_ASSIGNMENTS_FILE, true);
+    const auto* keyword_option = HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>::get_single_option(
+        cap_inst, OPTION_ASSIGNMENTS_KEYWORD, true);
+    if (file_option == nullptr)
+        return 0;
+
+    FIO_PATH file(file_option->get_value());
+    if (!file.has_directory())
+        file.directory(project_path.text());
+
+    const std::string cmp_name = cmp->get_cmp_name();
+    const std::string device_name = chip->get_device_name();
+    const std::string keyword = keyword_option != nullptr ? keyword_option->get_value() : std::string();
+
+    if (FIO_FILE_SYSTEM::exists(file))
+    {
+        options->initialize(file, cmp_name, device_name, keyword);
+        return 1;
+    }
+    log_missing_assignments_file(file);
+    return 0;
+}
+
+int asm_assemble(CMP_FACADE* cmp, uint32_t run_value, bool& out_flag, const FIO_PATH&)
+{
+    asm_debug_log(2, "%s", "ASM Begin");
+    asm_memory_checkpoint("ASM Begin");
+    out_flag = false;
+
+    int result = 0;
+    if (cfg_is_on("skip_asm"))
+        asm_debug_log(2, "%s", "Skipping ASM because skip_asm = ON was found in your zorvane.ini file.");
+    else
+        result = assemble_registered(cmp, run_value);
+
+    asm_debug_log(2, "%s", "ASM End");
+    asm_memory_checkpoint("ASM End");
+    return result;
+}

@@ -1,0 +1,32 @@
+// The module's entry points.
+#pragma once
+
+#include "asm_common.h"
+
+#include <fio.h>
+
+#include <cstdint>
+
+class CMP_FACADE;
+class HDB_NAMESPACE;
+class CDB_CHIP_DB_ENTRY;
+class ASM_OPTIONS;
+
+extern "C" {
+
+// Assembles the current design revision of the compilation: registers the
+// compilation with the assembler model registry, reads the assignments
+// file, builds the HPS handoff and the device option block where the family
+// has them, and runs the device assembly. The run value is handed on to the
+// builders; the out flag is set to false; the path is not read. Returns the
+// SOF index; -1 when the device assembly stopped early; 0 when skip_asm is
+// on or the option block builder gave up.
+ASM_EXPORT int asm_assemble(CMP_FACADE* cmp, uint32_t run_value, bool& out_flag, const FIO_PATH& path);
+
+}  // extern "C"
+
+// Loads the assignments file that project option 1492 names (found in the
+// project directory when it has no directory of its own) into the options
+// object. 1 when the file was found and read, 0 otherwise.
+int load_assembler_assignments_file(ASM_OPTIONS* options, CMP_FACADE* cmp, HDB_NAMESPACE* cap_inst,
+                                    CDB_CHIP_DB_ENTRY* chip);

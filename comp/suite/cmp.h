@@ -1,0 +1,35 @@
+// Compiler facade of the suite (stand-in): the running compilation.
+#pragma once
+
+#include "fio.h"
+
+#include <string>
+
+class HDB_NAMESPACE;
+
+class CMP_FACADE
+{
+public:
+    CMP_FACADE() = default;
+    virtual ~CMP_FACADE() = default;
+    CMP_FACADE(const CMP_FACADE&) = delete;
+    CMP_FACADE& operator=(const CMP_FACADE&) = delete;
+
+    virtual std::string get_revision_name() const { return m_revision_name; }
+    virtual std::string get_cmp_name() const { return m_cmp_name; }
+    // The project's directory, as a path without base name.
+    virtual FIO_PATH get_project_path() const { return m_project_path; }
+    // The compile instance namespace (not owned); null when none was set.
+    virtual HDB_NAMESPACE* get_cap_inst() const { return m_cap_inst; }
+
+    void set_revision_name(const std::string& name) { m_revision_name = name; }
+    void set_cmp_name(const std::string& name) { m_cmp_name = name; }
+    void set_project_path(const FIO_PATH& path) { m_project_path = path; }
+    void set_cap_inst(HDB_NAMESPACE* cap_inst) { m_cap_inst = cap_inst; }
+
+private:
+    std::string m_revision_name;
+    std::string m_cmp_name;
+    FIO_PATH m_project_path;
+    HDB_NAMESPACE* m_cap_inst = nullptr;
+};

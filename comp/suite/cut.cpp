@@ -1,0 +1,37 @@
+#include "cut.h"
+
+#include "cdb_atom.h"
+
+#include <fstream>
+
+namespace
+{
+
+void write_netlist(std::ostream& out, const CDB_ATOM_NETLIST& netlist, int depth, bool hierarchical,
+                   bool with_types)
+{
+    for (CDB_ATOM_NODE* atom : netlist.nodes())
+    {
+        out << std::string(2 * depth, ' ') << atom->name();
+        if (with_types)
+            out << " : " << atom->type();
+        out << '\n';
+        CDB_ATOM_BLACKBOX* blackbox = atom->get_blackbox();
+        if (hierarchical && blackbox != nullptr && blackbox->get_child_netlist() != nullptr)
+            write_netlist(out, *blackbox->get_child_netlist(), depth + 1, hierarchical, with_types);
+    }
+}
+
+}  // namespace
+
+bool CUT_ATOM_DUMPER::dump_current_atom_netlist(const FIO_PATH& path, bool hierarchical, bool with_types)
+{
+    if (m_chip == nullptr || m_chip->get_atom_netlist() == nullptr)
+        return false;
+    std::ofstream out(path.text());
+    if (!out)
+        return false;
+    write_netlist(out, *m_chip->get_atom_netlist(), 0, hierarchical, with_types);
+    out.close();
+    return static_cast<bool>(out);
+}

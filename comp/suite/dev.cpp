@@ -1,0 +1,107 @@
+#include "dev.h"
+#include "dmgr.h"
+#include "dstr.h"
+
+#include <map>
+
+namespace
+{
+
+struct PART_RECORD
+{
+    std::string name;
+    DEV_DEVICE_ENUM device;
+    std::map<int, uint32_t> resources;
+};
+
+struct DEVICE_RECORD
+{
+    DEV_DEVICE_ENUM base_device;
+    std::string user_name;
+};
+
+struct DEVICE_DATABASE
+{
+    std::map<int, PART_RECORD> parts;
+    std::map<int, DEVICE_RECORD> devices;
+};
+
+DEVICE_DATABASE& database()
+{
+    static DEVICE_DATABASE db;
+    return db;
+}
+
+}  // namespace
+
+void dev_add_part(DEV_PART part, const std::string& name, DEV_DEVICE_ENUM device)
+{
+    PART_RECORD& record = database().parts[part];
+    record.name = name;
+    record.device = device;
+}
+
+void dev_add_device(DEV_DEVICE_ENUM device, DEV_DEVICE_ENUM base_device, const std::string& user_name)
+{
+    database().devices[device] = DEVICE_RECORD{base_device, user_name};
+}
+
+void dev_set_resource_count(DEV_PART part, DEV_RESOURCE kind, uint32_t count)
+{
+    auto it = database().parts.find(part);
+    if (it != database().parts.end())
+        it->second.resources[kind] = count;
+}
+
+void dev_reset()
+{
+    database() = DEVICE_DATABASE();
+    DMGR_UTILITY::set_current_device(nullptr);
+}
+
+std::string DEV_PART_MANAGER::get_part_name(DEV_PART part) const
+{
+    auto it = database().parts.find(part);
+    return it == database().parts.end() ? std::string() : it->second.name;
+}
+
+DEV_DEVICE_ENUM DEV_PART_MANAGER::get_device_of(DEV_PART part) const
+{
+    auto it = database().parts.find(part);
+    return it == database().parts.end() ? DEV_DEVICE_INVALID : it->second.device;
+}
+
+DEV_DEVICE_ENUM DEV_PART_MANAGER::get_base_device_of(DEV_DEVICE_ENUM device) const
+{
+    auto it = database().devices.find(device);
+    return it == database().devices.end() ? DEV_DEVICE_INVALID : it->second.base_device;
+}
+
+uint32_t DEV_PART_MANAGER::get_device_resource_count_of(DEV_PART part, DEV_RESOURCE kind) const
+{
+    auto it = database().parts.find(part);
+    if (it == database().parts.end())
+        return 0xFFFFFFFFu;
+    auto count = it->second.resources.find(kind);
+    return count == it->second.resources.end() ? 0xFFFFFFFFu : count->second;
+}
+
+bool DEV_DIE_INFO::load_device_data(int kind, std::string& text)
+{
+    m_requested.push_back(kind);
+    if (m_available.count(kind) == 0)
+    {
+        text = "no device data of kind " + std::to_string(kind);
+        return false;
+    }
+    m_loaded.push_back(kind);
+    return true;
+}
+
+
+
+const char* dstr_get_user_string(DEV_DEVICE_ENUM device)
+{
+    auto it = database().devices.find(device);
+    return it == database().devices.end() ? nullptr : it->second.user_name.c_str();
+}
