@@ -703,6 +703,7 @@ public:
     ~BIT_PROXY() override { m_destroyed = true; }
     bool get_bit_value(uint32_t flat_bit_address, int) override { return flat_bit_address % 2 == 1; }
     uint32_t get_cram_address_width(int, int, int) override { return 40; }
+    void select_device(DEV_DEVICE_ENUM, DEV_PART) override {}
 
 private:
     bool& m_destroyed;

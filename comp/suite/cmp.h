@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fio.h"
+#include "rdb.h"
 
 #include <string>
 
@@ -22,6 +23,9 @@ public:
     // The compile instance namespace (not owned); null when none was set.
     virtual HDB_NAMESPACE* get_cap_inst() const { return m_cap_inst; }
 
+    // The compilation's report (asm.rpt and the other stages' sections).
+    virtual RDB_REPORT* get_report() { return &m_report; }
+
     void set_revision_name(const std::string& name) { m_revision_name = name; }
     void set_cmp_name(const std::string& name) { m_cmp_name = name; }
     void set_project_path(const FIO_PATH& path) { m_project_path = path; }
@@ -32,4 +36,5 @@ private:
     std::string m_cmp_name;
     FIO_PATH m_project_path;
     HDB_NAMESPACE* m_cap_inst = nullptr;
+    RDB_REPORT m_report;
 };

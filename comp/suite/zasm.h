@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "dev.h"
+
 class ZASM_ACCESSOR_PROXY
 {
 public:
@@ -13,6 +15,9 @@ public:
     // The value of one configuration bit, by its flat bit address, on the
     // device of the handle.
     virtual bool get_bit_value(uint32_t flat_bit_address, int device_handle) = 0;
+
+    // Makes the device of the part the one the host's accessors work on.
+    virtual void select_device(DEV_DEVICE_ENUM device, DEV_PART part) = 0;
 
     // The CRAM address width of the device of the handle; the assembler asks
     // with the selector 2 and the variant 1.
