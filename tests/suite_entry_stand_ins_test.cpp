@@ -209,3 +209,21 @@ TEST(AssemblerModel, RecordsCallsAndForgetsOnReset)
     EXPECT_EQ(ASM_MODEL::get_base_family(), -1);
     EXPECT_TRUE(ASM_MODEL::calls().empty());
 }
+
+TEST(ChipSections, AddReplacesByNameOnlyWhenAsked)
+{
+    DBCM_CHIP chip;
+    EXPECT_EQ(chip.get_section_store(), nullptr);
+    DBCM_SECTION_STORE* store = chip.create_section_store();
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(chip.create_section_store(), store);
+    store->add_section("OPTIONS", 1, 10, "a", true);
+    store->add_section("HANDOFF", 1, 10, "h", true);
+    store->add_section("OPTIONS", 1, 10, "b", true);
+    ASSERT_EQ(store->get_sections().size(), 2u);
+    EXPECT_EQ(store->get_sections()[0].bytes, "b");
+    store->add_section("OPTIONS", 1, 10, "c", false);
+    ASSERT_EQ(store->get_sections().size(), 3u);
+    EXPECT_EQ(store->find_section("OPTIONS")->bytes, "c");
+    EXPECT_EQ(store->find_section("PR_OPTIONS"), nullptr);
+}

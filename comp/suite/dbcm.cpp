@@ -45,3 +45,38 @@ bool constra_check_bcm_chip(DBCM_CHIP* chip)
     chip->note_constraint_check();
     return true;
 }
+
+void DBCM_SECTION_STORE::add_section(const std::string& name, int major, int minor, const std::string& bytes,
+                                     bool replace)
+{
+    if (replace)
+    {
+        for (DBCM_SECTION& section : m_sections)
+        {
+            if (section.name == name)
+            {
+                section = DBCM_SECTION{name, major, minor, bytes};
+                return;
+            }
+        }
+    }
+    m_sections.push_back(DBCM_SECTION{name, major, minor, bytes});
+}
+
+const DBCM_SECTION* DBCM_SECTION_STORE::find_section(const std::string& name) const
+{
+    const DBCM_SECTION* found = nullptr;
+    for (const DBCM_SECTION& section : m_sections)
+    {
+        if (section.name == name)
+            found = &section;
+    }
+    return found;
+}
+
+DBCM_SECTION_STORE* DBCM_CHIP::create_section_store()
+{
+    if (!m_sections)
+        m_sections = std::make_unique<DBCM_SECTION_STORE>();
+    return m_sections.get();
+}

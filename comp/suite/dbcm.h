@@ -28,6 +28,30 @@ struct DBCM_ATOM_ATTRIBUTE
     bool covered;
 };
 
+// One named binary section of a chip.
+struct DBCM_SECTION
+{
+    std::string name;
+    int major;
+    int minor;
+    std::string bytes;
+};
+
+// A chip's store of named binary sections, in the order they were added.
+class DBCM_SECTION_STORE
+{
+public:
+    // Adds a section; with replace true, a section of the same name is
+    // replaced in place, otherwise a second one is appended.
+    void add_section(const std::string& name, int major, int minor, const std::string& bytes, bool replace);
+    const std::vector<DBCM_SECTION>& get_sections() const { return m_sections; }
+    // The last section of that name; null when there is none.
+    const DBCM_SECTION* find_section(const std::string& name) const;
+
+private:
+    std::vector<DBCM_SECTION> m_sections;
+};
+
 class DBCM_CHIP
 {
 public:
@@ -46,6 +70,11 @@ public:
     }
     const std::vector<DBCM_ATOM_ATTRIBUTE>& atom_attributes() const { return m_atom_attributes; }
 
+    // The chip's section store; null until created.
+    DBCM_SECTION_STORE* get_section_store() const { return m_sections.get(); }
+    // Creates the store when absent and returns it.
+    DBCM_SECTION_STORE* create_section_store();
+
     // How many constraint checks ran on the chip.
     int constraint_checks() const { return m_constraint_checks; }
     void note_constraint_check() { ++m_constraint_checks; }
@@ -54,6 +83,7 @@ private:
     std::vector<std::pair<int, std::unique_ptr<DBCM_REGIONS>>> m_regions;
     std::vector<DBCM_ATOM_ATTRIBUTE> m_atom_attributes;
     int m_constraint_checks = 0;
+    std::unique_ptr<DBCM_SECTION_STORE> m_sections;
 };
 
 class DBCM_DB_MANAGER
