@@ -20,6 +20,7 @@ TEST(ExportedEntry, AsmAssembleIsFoundByItsPlainNameAndRuns)
     ASSERT_NE(library, nullptr) << dlerror();
     auto entry = reinterpret_cast<ASM_ASSEMBLE_ENTRY>(dlsym(library, "asm_assemble"));
     ASSERT_NE(entry, nullptr) << dlerror();
+    EXPECT_NE(dlsym(library, "set_and_get_asm_zasm_accessor"), nullptr) << dlerror();
     // The module's internals stay hidden: asm_debug_log(int, const char*, ...).
     EXPECT_EQ(dlsym(library, "_Z13asm_debug_logiPKcz"), nullptr);
 

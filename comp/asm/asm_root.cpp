@@ -18,6 +18,7 @@
 #include <hdb.h>
 #include <stl.h>
 #include <u2b2.h>
+#include <zasm.h>
 #include <zsym.h>
 
 #include <functional>
@@ -260,4 +261,20 @@ int asm_assemble(CMP_FACADE* cmp, uint32_t run_value, bool& out_flag, const FIO_
     asm_debug_log(2, "%s", "ASM End");
     asm_memory_checkpoint("ASM End");
     return result;
+}
+
+namespace
+{
+ZASM_ACCESSOR_PROXY* held_accessor_proxy = nullptr;
+}  // namespace
+
+ZASM_ACCESSOR_PROXY* set_and_get_asm_zasm_accessor(ZASM_ACCESSOR_PROXY* proxy, bool set)
+{
+    if (set)
+    {
+        if (held_accessor_proxy != nullptr && held_accessor_proxy != proxy)
+            delete held_accessor_proxy;
+        held_accessor_proxy = proxy;
+    }
+    return held_accessor_proxy;
 }

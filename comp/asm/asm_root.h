@@ -11,6 +11,7 @@ class CMP_FACADE;
 class HDB_NAMESPACE;
 class CDB_CHIP_DB_ENTRY;
 class ASM_OPTIONS;
+class ZASM_ACCESSOR_PROXY;
 
 extern "C" {
 
@@ -22,6 +23,12 @@ extern "C" {
 // SOF index; -1 when the device assembly stopped early; 0 when skip_asm is
 // on or the option block builder gave up.
 ASM_EXPORT int asm_assemble(CMP_FACADE* cmp, uint32_t run_value, bool& out_flag, const FIO_PATH& path);
+
+// The process-wide accessor proxy of the host. With set false, returns the
+// held proxy; with set true, deletes the held proxy when it is another one,
+// holds the given one (null allowed) and returns it. The module owns the
+// proxy it holds.
+ASM_EXPORT ZASM_ACCESSOR_PROXY* set_and_get_asm_zasm_accessor(ZASM_ACCESSOR_PROXY* proxy, bool set);
 
 }  // extern "C"
 
