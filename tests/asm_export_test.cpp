@@ -1,7 +1,10 @@
 // The built library exports its entry under a plain name. This binary does
 // not link the module's objects: it loads libasm.so as the suite's compiler
 // flow does and shares the suite stand-in with it.
+#include <asmdb.h>
 #include <cfg.h>
+#include <dev.h>
+#include <dmgr.h>
 #include <fio.h>
 #include <msg.h>
 
@@ -9,10 +12,15 @@
 
 #include <cstdint>
 #include <dlfcn.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 class CMP_FACADE;
 
 typedef int (*ASM_ASSEMBLE_ENTRY)(CMP_FACADE*, uint32_t, bool&, const FIO_PATH&);
+typedef void (*ASM_RETRIEVE_RBA_TAG_DATA_ENTRY)(std::vector<std::string>&, std::string&, std::string&, std::string&);
+typedef void (*ASM_ELABORATE_ENTRY)(const FIO_PATH&, const FIO_PATH&);
 
 TEST(ExportedEntry, AsmAssembleIsFoundByItsPlainNameAndRuns)
 {
@@ -37,5 +45,50 @@ TEST(ExportedEntry, AsmAssembleIsFoundByItsPlainNameAndRuns)
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "ASM Begin", "Skipping ASM because skip_asm = ON was found in your zorvane.ini file.",
                          "ASM End"}));
+    EXPECT_EQ(dlclose(library), 0);
+}
+
+TEST(ExportedEntry, SecondaryEntriesAreFoundByTheirPlainNamesAndRun)
+{
+    void* library = dlopen(ASM_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto retrieve = reinterpret_cast<ASM_RETRIEVE_RBA_TAG_DATA_ENTRY>(dlsym(library, "asm_retrieve_rba_tag_data"));
+    ASSERT_NE(retrieve, nullptr) << dlerror();
+    auto elaborate = reinterpret_cast<ASM_ELABORATE_ENTRY>(dlsym(library, "asm_elaborate"));
+    ASSERT_NE(elaborate, nullptr) << dlerror();
+    // The report tables are the device run's, not an entry.
+    EXPECT_EQ(dlsym(library, "create_asm_report_tables"), nullptr);
+
+    // The library reads the suite's current device, which this program set.
+    msg_reset();
+    dev_reset();
+    const DEV_PART part = static_cast<DEV_PART>(301);
+    auto die = std::make_unique<ASMDB_DIE>();
+    die->set_block_info(2, ASMDB_BLOCK_INFO("", "second"));
+    die->set_block_info(1, ASMDB_BLOCK_INFO("v1", "first"));
+    die->set_id_strings("id one", "id two");
+    auto asm_info = std::make_unique<DEV_ASM_INFO>();
+    asm_info->add_pdb_part(part);
+    asm_info->set_asmdb_die(std::move(die));
+    DEV_DEVICE device;
+    device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(part));
+    device.set_asm_info(std::move(asm_info));
+    DMGR_UTILITY::set_current_device(&device);
+
+    std::vector<std::string> blocks{"earlier"};
+    std::string unread = "unread";
+    std::string first;
+    std::string second;
+    retrieve(blocks, unread, first, second);
+    EXPECT_EQ(blocks, (std::vector<std::string>{"earlier", "v1 first", "NONE second"}));
+    EXPECT_EQ(first, "id one");
+    EXPECT_EQ(second, "id two");
+    EXPECT_EQ(unread, "unread");
+
+    elaborate(FIO_PATH("/tmp/a.txt"), FIO_PATH("/tmp/b.txt"));
+    EXPECT_TRUE(msg_debug_lines().empty());
+    EXPECT_TRUE(MSG_REPORT::active().messages().empty());
+
+    DMGR_UTILITY::set_current_device(nullptr);
     EXPECT_EQ(dlclose(library), 0);
 }

@@ -7,6 +7,7 @@
 #include "asm_util.h"
 
 #include <asm_model.h>
+#include <asmdb.h>
 #include <cdb.h>
 #include <cfg.h>
 #include <cmp.h>
@@ -14,6 +15,7 @@
 #include <cut.h>
 #include <dbcm.h>
 #include <dev.h>
+#include <dmgr.h>
 #include <dstr.h>
 #include <hdb.h>
 #include <stl.h>
@@ -278,3 +280,32 @@ ZASM_ACCESSOR_PROXY* set_and_get_asm_zasm_accessor(ZASM_ACCESSOR_PROXY* proxy, b
     }
     return held_accessor_proxy;
 }
+
+void asm_retrieve_rba_tag_data(std::vector<std::string>& block_list, std::string&, std::string& first_id_string,
+                               std::string& second_id_string)
+{
+    DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
+    ASM_REQUIRE(device != NULL);
+    DEV_BASIC_INFO* basic_info = device->get_basic_info();
+    ASM_REQUIRE(basic_info != NULL);
+    DEV_ASM_INFO* asm_info = device->get_asm_info();
+    ASM_REQUIRE(asm_info != NULL);
+    if (!asm_info->load_data_from_pdb(basic_info))
+        internal_error("Missing Assembler data", ASM_SOURCE_TAG, __LINE__);
+    const ASMDB_DIE* asmdb_die = asm_info->get_asmdb_die();
+    ASM_REQUIRE(asmdb_die != NULL);
+
+    for (const auto& entry : asmdb_die->get_block_info_map())
+    {
+        const ASMDB_BLOCK_INFO& block_info = entry.second;
+        const std::string& version = block_info.get_version_string();
+        const std::string& name = block_info.get_icd_block_name();
+        if (!name.empty())
+            block_list.push_back((version.empty() ? std::string("NONE") : version) + " " + name);
+    }
+
+    first_id_string = asmdb_die->get_first_id_string();
+    second_id_string = asmdb_die->get_second_id_string();
+}
+
+void asm_elaborate(const FIO_PATH&, const FIO_PATH&) {}

@@ -6,6 +6,8 @@
 #include <fio.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class CMP_FACADE;
 class HDB_NAMESPACE;
@@ -23,6 +25,17 @@ extern "C" {
 // SOF index; -1 when the device assembly stopped early; 0 when skip_asm is
 // on or the option block builder gave up.
 ASM_EXPORT int asm_assemble(CMP_FACADE* cmp, uint32_t run_value, bool& out_flag, const FIO_PATH& path);
+
+// Appends to the block list one entry "<version> <ICD block name>" per block
+// of the current device's assembler-database die that has an ICD block name,
+// in ascending block-key order ("NONE" for an empty version), and assigns the
+// die's first and second identification strings. The second argument is not
+// read.
+ASM_EXPORT void asm_retrieve_rba_tag_data(std::vector<std::string>& block_list, std::string& unused,
+                                          std::string& first_id_string, std::string& second_id_string);
+
+// Does nothing.
+ASM_EXPORT void asm_elaborate(const FIO_PATH& first, const FIO_PATH& second);
 
 // The process-wide accessor proxy of the host. With set false, returns the
 // held proxy; with set true, deletes the held proxy when it is another one,

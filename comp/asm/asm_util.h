@@ -23,8 +23,11 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report = nullptr);
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path);
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class CDB_CHIP_DB_ENTRY;
+class CMP_FACADE;
 
 // The chip facts the report tables need, taken before the assembly changes
 // the chip: its CRC clock divisor.
@@ -36,3 +39,18 @@ public:
 
     uint32_t m_crc_clock_divisor;
 };
+
+// Fills the assembler's section of the compilation report from the report
+// lines of a device run and adds the tables to the report's current folder:
+// the list of programming files, on base families 76, 17, 14 and 62 the CRC
+// table of the last line without ';' (with the CRC clock rate, the chip's
+// CRC clock divided by the cache's divisor), and one settings table per file
+// line.
+//
+// A file line reads "settings ; path", the settings "item,item,...", an item
+// "option = setting" or a bare text. Text that would start two characters
+// after a ';' or '=' beyond the end of the line or item is empty. A line
+// without ';' on any other base family is the internal error "Unhandled
+// report data"; the tables added before it stay in the folder.
+void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_lines, const ASM_RPT_DATA_CACHE* cache,
+                              CDB_CHIP_DB_ENTRY* chip);

@@ -1,4 +1,5 @@
 #include "dev.h"
+#include "asmdb.h"
 #include "dmgr.h"
 #include "dstr.h"
 
@@ -105,3 +106,17 @@ const char* dstr_get_user_string(DEV_DEVICE_ENUM device)
     auto it = database().devices.find(device);
     return it == database().devices.end() ? nullptr : it->second.user_name.c_str();
 }
+
+DEV_ASM_INFO::DEV_ASM_INFO() = default;
+
+DEV_ASM_INFO::~DEV_ASM_INFO() = default;
+
+bool DEV_ASM_INFO::load_data_from_pdb(const DEV_BASIC_INFO* basic_info)
+{
+    m_loaded = basic_info != nullptr && m_pdb_parts.count(basic_info->get_part_enum()) != 0;
+    return m_loaded;
+}
+
+ASMDB_DIE* DEV_ASM_INFO::get_asmdb_die() const { return m_loaded ? m_asmdb_die.get() : nullptr; }
+
+void DEV_ASM_INFO::set_asmdb_die(std::unique_ptr<ASMDB_DIE> die) { m_asmdb_die = std::move(die); }

@@ -103,6 +103,8 @@ private:
     std::vector<int> m_loaded;
 };
 
+class DEV_ASM_INFO;
+
 // A device of the device database, as the device manager opened it.
 class DEV_DEVICE
 {
@@ -117,8 +119,42 @@ public:
 
     void set_basic_info(std::unique_ptr<DEV_BASIC_INFO> info) { m_basic_info = std::move(info); }
     void set_die_info(std::unique_ptr<DEV_DIE_INFO> info) { m_die_info = std::move(info); }
+    DEV_ASM_INFO* get_asm_info() const { return m_asm_info.get(); }
+    void set_asm_info(std::unique_ptr<DEV_ASM_INFO> info) { m_asm_info = std::move(info); }
 
 private:
     std::unique_ptr<DEV_BASIC_INFO> m_basic_info;
     std::unique_ptr<DEV_DIE_INFO> m_die_info;
+    std::unique_ptr<DEV_ASM_INFO> m_asm_info;
+};
+
+class ASMDB_DIE;
+
+// The device's assembler information: the parts for which the device
+// database holds assembler data, and the die's assembler database, reachable
+// once the data of a part is loaded.
+class DEV_ASM_INFO
+{
+public:
+    DEV_ASM_INFO();
+    ~DEV_ASM_INFO();
+    DEV_ASM_INFO(const DEV_ASM_INFO&) = delete;
+    DEV_ASM_INFO& operator=(const DEV_ASM_INFO&) = delete;
+
+    // Loads the assembler data of the basic information's part: true when
+    // the database holds data for that part; false for a null basic
+    // information or a part without data, which leaves nothing loaded.
+    bool load_data_from_pdb(const DEV_BASIC_INFO* basic_info);
+    // The die's assembler database once data is loaded; null before, and
+    // when the data holds no die.
+    ASMDB_DIE* get_asmdb_die() const;
+
+    // Population: a part with assembler data, and the die (owned).
+    void add_pdb_part(DEV_PART part) { m_pdb_parts.insert(part); }
+    void set_asmdb_die(std::unique_ptr<ASMDB_DIE> die);
+
+private:
+    std::set<int> m_pdb_parts;
+    std::unique_ptr<ASMDB_DIE> m_asmdb_die;
+    bool m_loaded = false;
 };
