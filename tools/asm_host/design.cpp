@@ -1,0 +1,571 @@
+#include "design.h"
+
+#include <asmdb.h>
+#include <dbcm.h>
+#include <dmgr.h>
+#include <dstr.h>
+#include <gen.h>
+#include <msg.h>
+#include <zhd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <climits>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+
+using nlohmann::json;
+
+DESIGN_ERROR::DESIGN_ERROR(const std::string& file, const std::string& key, const std::string& problem)
+    : std::runtime_error(file + ": " + (key.empty() ? std::string() : key + ": ") + problem),
+      m_file(file),
+      m_key(key),
+      m_problem(problem)
+{
+}
+
+namespace
+{
+
+// One JSON value and where it stands in the file.
+class VALUE
+{
+public:
+    VALUE(const json& value, std::string path, const std::string& file)
+        : m_value(value), m_path(std::move(path)), m_file(file)
+    {
+    }
+
+    [[noreturn]] void fail(const std::string& problem) const { throw DESIGN_ERROR(m_file, m_path, problem); }
+
+    const json& json_value() const { return m_value; }
+    const std::string& path() const { return m_path; }
+    const std::string& file() const { return m_file; }
+
+    long long integer(long long min, long long max) const
+    {
+        if (!m_value.is_number_integer())
+            fail("expected an integer");
+        const std::string range = "expected an integer from " + std::to_string(min) + " to " + std::to_string(max);
+        if (m_value.is_number_unsigned())
+        {
+            const uint64_t value = m_value.get<uint64_t>();
+            if (max < 0 || value > static_cast<uint64_t>(max))
+                fail(range);
+            return static_cast<long long>(value);
+        }
+        const int64_t value = m_value.get<int64_t>();
+        if (value < min || value > max)
+            fail(range);
+        return value;
+    }
+    int int32() const { return static_cast<int>(integer(INT_MIN, INT_MAX)); }
+    uint32_t uint32() const { return static_cast<uint32_t>(integer(0, UINT32_MAX)); }
+
+    bool boolean() const
+    {
+        if (!m_value.is_boolean())
+            fail("expected a boolean (true or false)");
+        return m_value.get<bool>();
+    }
+
+    std::string string() const
+    {
+        if (!m_value.is_string())
+            fail("expected a string");
+        return m_value.get<std::string>();
+    }
+
+    std::string nonempty_string() const
+    {
+        std::string text = string();
+        if (text.empty())
+            fail("expected a non-empty string");
+        return text;
+    }
+
+    // The elements of an array, each with its own path.
+    std::vector<VALUE> elements() const
+    {
+        if (!m_value.is_array())
+            fail("expected an array");
+        std::vector<VALUE> list;
+        for (size_t i = 0; i < m_value.size(); ++i)
+            list.emplace_back(m_value[i], m_path + "[" + std::to_string(i) + "]", m_file);
+        return list;
+    }
+
+private:
+    const json& m_value;
+    std::string m_path;
+    const std::string& m_file;
+};
+
+// An object whose keys are read one by one; finish() refuses every key that
+// no read asked for.
+class OBJECT
+{
+public:
+    explicit OBJECT(const VALUE& value) : m_value(value)
+    {
+        if (!value.json_value().is_object())
+            value.fail("expected an object");
+    }
+
+    std::optional<VALUE> optional(const char* key)
+    {
+        m_known.insert(key);
+        auto found = m_value.json_value().find(key);
+        if (found == m_value.json_value().end())
+            return std::nullopt;
+        return VALUE(*found, child_path(key), m_value.file());
+    }
+
+    VALUE required(const char* key)
+    {
+        std::optional<VALUE> value = optional(key);
+        if (!value)
+            throw DESIGN_ERROR(m_value.file(), child_path(key), "required key is missing");
+        return *value;
+    }
+
+    void finish() const
+    {
+        for (auto it = m_value.json_value().begin(); it != m_value.json_value().end(); ++it)
+            if (m_known.count(it.key()) == 0)
+                throw DESIGN_ERROR(m_value.file(), child_path(it.key()), "unknown key");
+    }
+
+    // Reads each element of an array of objects; an absent key is an empty
+    // array unless it is required.
+    void each_object(const char* key, bool is_required, const std::function<void(OBJECT&)>& read)
+    {
+        std::optional<VALUE> list = is_required ? std::optional<VALUE>(required(key)) : optional(key);
+        if (!list)
+            return;
+        for (const VALUE& element : list->elements())
+        {
+            OBJECT object(element);
+            read(object);
+            object.finish();
+        }
+    }
+
+    const VALUE& value() const { return m_value; }
+
+private:
+    std::string child_path(const std::string& key) const
+    {
+        return m_value.path().empty() ? key : m_value.path() + "." + key;
+    }
+
+    VALUE m_value;
+    std::set<std::string> m_known;
+};
+
+// Refuses a second entry of the same identity in one list.
+template <typename KEY>
+class UNIQUE
+{
+public:
+    explicit UNIQUE(const char* what) : m_what(what) {}
+    void check(const KEY& key, const VALUE& where)
+    {
+        if (!m_seen.insert(key).second)
+        {
+            std::ostringstream text;
+            text << m_what << " " << key << " is given twice";
+            where.fail(text.str());
+        }
+    }
+
+private:
+    const char* m_what;
+    std::set<KEY> m_seen;
+};
+
+std::vector<DESIGN_SETTING> read_settings(const VALUE& list_value)
+{
+    std::vector<DESIGN_SETTING> settings;
+    UNIQUE<int> ids("setting");
+    for (const VALUE& element : list_value.elements())
+    {
+        OBJECT entry(element);
+        DESIGN_SETTING setting;
+        VALUE id = entry.required("id");
+        setting.id = id.int32();
+        ids.check(setting.id, id);
+        VALUE type = entry.required("type");
+        const std::string type_name = type.string();
+        VALUE value = entry.required("value");
+        if (type_name == "boolean")
+        {
+            setting.kind = HDB_OPTION_KIND_BOOLEAN;
+            setting.bool_value = value.boolean();
+        }
+        else if (type_name == "enumeration")
+        {
+            setting.kind = HDB_OPTION_KIND_ENUM;
+            setting.int_value = static_cast<int>(value.integer(0, UINT16_MAX));
+        }
+        else if (type_name == "integer")
+        {
+            setting.kind = HDB_OPTION_KIND_INTEGER;
+            setting.int_value = value.int32();
+        }
+        else if (type_name == "string")
+        {
+            setting.kind = HDB_OPTION_KIND_STRING;
+            setting.string_value = value.string();
+        }
+        else
+        {
+            type.fail("expected one of \"boolean\", \"enumeration\", \"integer\", \"string\"");
+        }
+        entry.finish();
+        settings.push_back(setting);
+    }
+    return settings;
+}
+
+DESIGN_NETLIST read_netlist(const VALUE& value)
+{
+    OBJECT object(value);
+    DESIGN_NETLIST netlist;
+    if (std::optional<VALUE> modifiable = object.optional("modifiable"))
+        netlist.modifiable = modifiable->boolean();
+    object.each_object("atoms", true, [&](OBJECT& entry) {
+        DESIGN_ATOM atom;
+        atom.name = entry.required("name").string();
+        atom.type = entry.required("type").string();
+        if (std::optional<VALUE> port = entry.optional("port"))
+            atom.port = port->boolean();
+        if (std::optional<VALUE> skip = entry.optional("skip"))
+            atom.skip = skip->boolean();
+        if (std::optional<VALUE> children = entry.optional("children"))
+            atom.children = std::make_shared<const DESIGN_NETLIST>(read_netlist(*children));
+        netlist.atoms.push_back(atom);
+    });
+    object.finish();
+    return netlist;
+}
+
+DESIGN read_design(const VALUE& root)
+{
+    DESIGN design;
+    OBJECT top(root);
+
+    VALUE revision = top.required("revision");
+    design.revision = revision.nonempty_string();
+    if (design.revision.find('/') != std::string::npos)
+        revision.fail("a revision name names files of the project directory and cannot hold \"/\"");
+    design.compilation = top.required("compilation").nonempty_string();
+    std::optional<VALUE> chip_name = top.optional("chip_name");
+    design.chip_name = chip_name ? chip_name->nonempty_string() : design.revision;
+    design.family = top.required("family").int32();
+    std::optional<VALUE> internal_family = top.optional("internal_family");
+    design.internal_family = internal_family ? internal_family->int32() : design.family;
+    design.part = top.required("part").int32();
+    design.device_name = top.required("device_name").string();
+    design.programming_mode = top.required("programming_mode").int32();
+    design.crc_clock_divisor = top.required("crc_clock_divisor").uint32();
+
+    if (std::optional<VALUE> settings_value = top.optional("settings"))
+    {
+        OBJECT settings(*settings_value);
+        if (std::optional<VALUE> own = settings.optional("namespace"))
+            design.namespace_settings = read_settings(*own);
+        if (std::optional<VALUE> global = settings.optional("global"))
+            design.global_settings = read_settings(*global);
+        settings.finish();
+    }
+
+    UNIQUE<int> part_ids("part");
+    top.each_object("parts", true, [&](OBJECT& entry) {
+        DESIGN_PART part;
+        VALUE id = entry.required("part");
+        part.part = id.int32();
+        part_ids.check(part.part, id);
+        part.name = entry.required("name").string();
+        part.device = entry.required("device").int32();
+        if (std::optional<VALUE> cores = entry.optional("cpu_cores"))
+            part.cpu_cores = cores->uint32();
+        design.parts.push_back(part);
+    });
+
+    UNIQUE<int> device_ids("device");
+    top.each_object("devices", true, [&](OBJECT& entry) {
+        DESIGN_DEVICE device;
+        VALUE id = entry.required("device");
+        device.device = id.int32();
+        device_ids.check(device.device, id);
+        device.base_device = entry.required("base_device").int32();
+        device.user_name = entry.required("user_name").string();
+        if (std::optional<VALUE> debug_name = entry.optional("debug_name"))
+            device.debug_name = debug_name->string();
+        design.devices.push_back(device);
+    });
+
+    {
+        OBJECT die(top.required("die"));
+        UNIQUE<int> kinds("device data kind");
+        for (const VALUE& kind : die.required("device_data").elements())
+        {
+            design.device_data_kinds.push_back(kind.int32());
+            kinds.check(design.device_data_kinds.back(), kind);
+        }
+        die.finish();
+    }
+
+    if (std::optional<VALUE> netlist = top.optional("netlist"))
+        design.netlist = read_netlist(*netlist);
+
+    UNIQUE<std::string> partition_names("partition");
+    top.each_object("partitions", false, [&](OBJECT& entry) {
+        DESIGN_PARTITION partition;
+        VALUE name = entry.required("name");
+        partition.name = name.nonempty_string();
+        partition_names.check(partition.name, name);
+        if (std::optional<VALUE> settings = entry.optional("settings"))
+            partition.settings = read_settings(*settings);
+        design.partitions.push_back(partition);
+    });
+
+    if (std::optional<VALUE> bundle_value = top.optional("chip_bundle"))
+    {
+        OBJECT bundle(*bundle_value);
+        UNIQUE<int> region_kinds("region kind");
+        bundle.each_object("regions", false, [&](OBJECT& entry) {
+            DESIGN_REGIONS regions;
+            VALUE kind = entry.required("kind");
+            regions.kind = kind.int32();
+            region_kinds.check(regions.kind, kind);
+            for (const VALUE& name : entry.required("names").elements())
+                regions.names.push_back(name.string());
+            design.regions.push_back(regions);
+        });
+        bundle.each_object("atom_attributes", false, [&](OBJECT& entry) {
+            DESIGN_ATOM_ATTRIBUTE attribute;
+            attribute.atom_type = entry.required("atom_type").string();
+            attribute.attribute = entry.required("attribute").string();
+            attribute.covered = entry.required("covered").boolean();
+            design.atom_attributes.push_back(attribute);
+        });
+        bundle.finish();
+    }
+
+    UNIQUE<std::string> block_names("block type name");
+    top.each_object("block_types", false, [&](OBJECT& entry) {
+        DESIGN_BLOCK_TYPE block;
+        block.type = static_cast<int>(entry.required("type").integer(0, INT_MAX));
+        VALUE name = entry.required("name");
+        block.name = name.nonempty_string();
+        block_names.check(block.name, name);
+        design.block_types.push_back(block);
+    });
+
+    if (std::optional<VALUE> suppressed = top.optional("suppressed_messages"))
+        for (const VALUE& id : suppressed->elements())
+            design.suppressed_messages.push_back(id.uint32());
+
+    if (std::optional<VALUE> accessor_value = top.optional("accessor"))
+    {
+        OBJECT accessor(*accessor_value);
+        design.accessor.cram_address_width = accessor.required("cram_address_width").uint32();
+        if (std::optional<VALUE> bits = accessor.optional("set_bits"))
+            for (const VALUE& bit : bits->elements())
+                design.accessor.set_bits.push_back(bit.uint32());
+        accessor.finish();
+    }
+
+    top.finish();
+    return design;
+}
+
+}  // namespace
+
+DESIGN parse_design(const std::string& text, const std::string& file_label)
+{
+    // JSON objects may name a key twice, and the parser would keep only one
+    // of the values: such a file is refused instead.
+    std::vector<std::set<std::string>> open_objects;
+    std::string duplicate_key;
+    json::parser_callback_t watch_keys = [&](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::object_start)
+            open_objects.emplace_back();
+        else if (event == json::parse_event_t::object_end && !open_objects.empty())
+            open_objects.pop_back();
+        else if (event == json::parse_event_t::key && !open_objects.empty() &&
+                 !open_objects.back().insert(parsed.get<std::string>()).second && duplicate_key.empty())
+            duplicate_key = parsed.get<std::string>();
+        return true;
+    };
+
+    json document;
+    try
+    {
+        document = json::parse(text, watch_keys);
+    }
+    catch (const json::parse_error& error)
+    {
+        throw DESIGN_ERROR(file_label, "", std::string("not valid JSON: ") + error.what());
+    }
+    if (!duplicate_key.empty())
+        throw DESIGN_ERROR(file_label, "", "the key \"" + duplicate_key + "\" is given twice in one object");
+    return read_design(VALUE(document, "", file_label));
+}
+
+DESIGN load_design(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw DESIGN_ERROR(path, "", "cannot read the file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        throw DESIGN_ERROR(path, "", "cannot read the file");
+    return parse_design(text.str(), path);
+}
+
+namespace
+{
+
+void apply_settings(HDB_OPTION_INTERFACE* holder, const std::vector<DESIGN_SETTING>& settings)
+{
+    for (const DESIGN_SETTING& setting : settings)
+    {
+        switch (setting.kind)
+        {
+        case HDB_OPTION_KIND_BOOLEAN:
+            holder->set_bool_option(setting.id, setting.bool_value);
+            break;
+        case HDB_OPTION_KIND_ENUM:
+            holder->set_enum_option(setting.id, static_cast<uint16_t>(setting.int_value));
+            break;
+        case HDB_OPTION_KIND_INTEGER:
+            holder->set_int_option(setting.id, setting.int_value);
+            break;
+        case HDB_OPTION_KIND_STRING:
+            holder->set_string_option(setting.id, setting.string_value);
+            break;
+        }
+    }
+}
+
+void add_atoms(CDB_ATOM_NETLIST* netlist, const DESIGN_NETLIST& data)
+{
+    for (const DESIGN_ATOM& atom : data.atoms)
+    {
+        CDB_ATOM_NODE* node = nullptr;
+        if (atom.children)
+        {
+            CDB_ATOM_BLACKBOX* blackbox = netlist->add_blackbox(atom.name, atom.type, atom.children->modifiable);
+            add_atoms(blackbox->get_child_netlist(), *atom.children);
+            node = blackbox;
+        }
+        else
+        {
+            node = netlist->add_atom(std::make_unique<CDB_ATOM_NODE>(atom.name, atom.type));
+        }
+        node->set_port(atom.port);
+        node->m_skip = atom.skip;
+    }
+}
+
+}  // namespace
+
+HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
+{
+    apply_settings(&m_cap_inst, design.namespace_settings);
+    if (design.global_settings)
+        apply_settings(m_cap_inst.add_section(HDB_GLOBAL_SECTION_TYPE, ""), *design.global_settings);
+
+    m_cmp.set_revision_name(design.revision);
+    m_cmp.set_cmp_name(design.compilation);
+    m_cmp.set_cap_inst(&m_cap_inst);
+
+    m_chip.set_base_family(design.family);
+    m_chip.set_internal_family(design.internal_family);
+    m_chip.set_part(static_cast<DEV_PART>(design.part));
+    m_chip.set_device_name(design.device_name);
+    m_chip.set_programming_mode(design.programming_mode);
+    m_chip.set_crc_clock_divisor(design.crc_clock_divisor);
+    m_chip.set_chip(&m_hdb_chip);
+    if (design.netlist)
+    {
+        m_netlist = std::make_unique<CDB_ATOM_NETLIST>(design.netlist->modifiable);
+        add_atoms(m_netlist.get(), *design.netlist);
+        m_chip.set_atom_netlist(m_netlist.get());
+    }
+    m_db_entries.set_chip_db_entry(&m_chip);
+    CDB_CMP_ENTRY::set_db_entries(&m_cap_inst, &m_db_entries);
+
+    for (const DESIGN_PART& part : design.parts)
+    {
+        dev_add_part(static_cast<DEV_PART>(part.part), part.name, static_cast<DEV_DEVICE_ENUM>(part.device));
+        if (part.cpu_cores)
+            dev_set_resource_count(static_cast<DEV_PART>(part.part), DEV_RESOURCE_CPU_CORE, *part.cpu_cores);
+    }
+    for (const DESIGN_DEVICE& device : design.devices)
+    {
+        dev_add_device(static_cast<DEV_DEVICE_ENUM>(device.device), static_cast<DEV_DEVICE_ENUM>(device.base_device),
+                       device.user_name);
+        if (device.debug_name)
+            dstr_set_debug_string(static_cast<DEV_DEVICE_ENUM>(device.device), *device.debug_name);
+    }
+
+    // The current device is the one the device manager opens for the chip's
+    // part: the part's device from the part table.
+    const DEV_PART part = static_cast<DEV_PART>(design.part);
+    m_device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(part, DEV_PART_MANAGER().get_device_of(part)));
+    auto die_info = std::make_unique<DEV_DIE_INFO>();
+    for (int kind : design.device_data_kinds)
+        die_info->add_device_data(kind);
+    m_device.set_die_info(std::move(die_info));
+    DMGR_UTILITY::set_current_device(&m_device);
+
+    if (!design.partitions.empty())
+    {
+        ZHD_DESIGN* current_design = ZHD_ROOT::get()->add_design("");
+        for (const DESIGN_PARTITION& partition : design.partitions)
+            apply_settings(current_design->add_partition(partition.name)->get_hdb(), partition.settings);
+    }
+
+    // Chip 0 of the chip bundle is the compiled chip.
+    DBCM_CHIP* bundle_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
+    for (const DESIGN_REGIONS& regions : design.regions)
+    {
+        DBCM_REGIONS* set = bundle_chip->add_regions(regions.kind);
+        for (const std::string& name : regions.names)
+            set->add_region(name);
+    }
+    for (const DESIGN_ATOM_ATTRIBUTE& attribute : design.atom_attributes)
+        bundle_chip->add_atom_attribute(attribute.atom_type, attribute.attribute, attribute.covered);
+
+    for (const DESIGN_BLOCK_TYPE& block : design.block_types)
+        asmdb_set_arch_group_block_type_name(static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(block.type), block.name);
+
+    for (uint32_t id : design.suppressed_messages)
+        MSG_INDEX::get_default_index()->suppress(id);
+}
+
+HOST_SUITE::~HOST_SUITE()
+{
+    CDB_CMP_ENTRY::set_db_entries(&m_cap_inst, nullptr);
+    if (DMGR_UTILITY::get_current_device() == &m_device)
+        DMGR_UTILITY::set_current_device(nullptr);
+    dev_reset();
+    dstr_clear();
+    ZHD_ROOT::get()->reset();
+    DBCM_DB_MANAGER::get_or_create_instance()->reset();
+    asmdb_clear_arch_group_block_types();
+    MSG_INDEX::get_default_index()->clear();
+}
+
+void HOST_SUITE::set_project_directory(const std::string& directory)
+{
+    m_cmp.set_project_path(FIO_PATH(directory, "", ""));
+    gen_set_project_output_directory(directory);
+}

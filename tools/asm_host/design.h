@@ -1,0 +1,184 @@
+// The design directory's description, design.json, and the stand-in suite
+// that the host populates from it.
+//
+// Reading and populating are two steps: load_design() checks the whole file
+// and gives plain data (or a DESIGN_ERROR that names the file, the key and
+// the problem); HOST_SUITE then hands that data to the stand-ins through
+// their constructors and setters. A new key is a field here, one read line
+// in design.cpp's reader and one setter call in HOST_SUITE.
+#pragma once
+
+#include <cdb.h>
+#include <cdb_atom.h>
+#include <cmp.h>
+#include <dev.h>
+#include <hdb.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A problem of the design directory: the file, the key path inside it ("" for
+// the file as a whole) and what is wrong. what() is "file: key: problem".
+class DESIGN_ERROR : public std::runtime_error
+{
+public:
+    DESIGN_ERROR(const std::string& file, const std::string& key, const std::string& problem);
+
+    const std::string& file() const { return m_file; }
+    const std::string& key() const { return m_key; }
+    const std::string& problem() const { return m_problem; }
+
+private:
+    std::string m_file;
+    std::string m_key;
+    std::string m_problem;
+};
+
+// One project setting by numeric option id.
+struct DESIGN_SETTING
+{
+    int id = 0;
+    HDB_OPTION_KIND kind = HDB_OPTION_KIND_STRING;
+    bool bool_value = false;
+    int int_value = 0;  // integer and enumeration settings
+    std::string string_value;
+};
+
+struct DESIGN_PART
+{
+    int part = 0;
+    std::string name;
+    int device = 0;
+    std::optional<uint32_t> cpu_cores;
+};
+
+struct DESIGN_DEVICE
+{
+    int device = 0;
+    int base_device = 0;
+    std::string user_name;
+    std::optional<std::string> debug_name;
+};
+
+struct DESIGN_NETLIST;
+
+struct DESIGN_ATOM
+{
+    std::string name;
+    std::string type;
+    bool port = false;
+    bool skip = false;
+    // Set for a blackbox atom: the netlist inside it.
+    std::shared_ptr<const DESIGN_NETLIST> children;
+};
+
+struct DESIGN_NETLIST
+{
+    bool modifiable = true;
+    std::vector<DESIGN_ATOM> atoms;
+};
+
+struct DESIGN_PARTITION
+{
+    std::string name;
+    std::vector<DESIGN_SETTING> settings;
+};
+
+struct DESIGN_REGIONS
+{
+    int kind = 0;
+    std::vector<std::string> names;
+};
+
+struct DESIGN_ATOM_ATTRIBUTE
+{
+    std::string atom_type;
+    std::string attribute;
+    bool covered = false;
+};
+
+struct DESIGN_BLOCK_TYPE
+{
+    int type = 0;
+    std::string name;
+};
+
+// What the host's accessor proxy answers.
+struct DESIGN_ACCESSOR
+{
+    uint32_t cram_address_width = 0;
+    // Flat bit addresses whose value is 1; every other bit is 0.
+    std::vector<uint32_t> set_bits;
+};
+
+struct DESIGN
+{
+    std::string revision;
+    std::string compilation;
+    std::string chip_name;
+    int family = 0;
+    int internal_family = 0;
+    int part = 0;
+    std::string device_name;
+    int programming_mode = 0;
+    uint32_t crc_clock_divisor = 0;
+
+    std::vector<DESIGN_SETTING> namespace_settings;
+    // Absent: the compile instance has no global settings section.
+    std::optional<std::vector<DESIGN_SETTING>> global_settings;
+
+    std::vector<DESIGN_PART> parts;
+    std::vector<DESIGN_DEVICE> devices;
+    std::vector<int> device_data_kinds;
+
+    std::optional<DESIGN_NETLIST> netlist;
+    std::vector<DESIGN_PARTITION> partitions;
+    std::vector<DESIGN_REGIONS> regions;
+    std::vector<DESIGN_ATOM_ATTRIBUTE> atom_attributes;
+    std::vector<DESIGN_BLOCK_TYPE> block_types;
+    std::vector<uint32_t> suppressed_messages;
+    DESIGN_ACCESSOR accessor;
+};
+
+// Parses the text of a design.json; file_label names the file in errors.
+DESIGN parse_design(const std::string& text, const std::string& file_label);
+// Reads and parses the file.
+DESIGN load_design(const std::string& path);
+
+// The type of the global settings section of a compile instance (its name
+// is empty).
+constexpr int HDB_GLOBAL_SECTION_TYPE = 21;
+
+// The stand-in suite populated with one design: the compiler facade, the
+// compile instance with its settings and database entries, the chip, its
+// atom netlist and hierarchy chip, the current device, and the process-wide
+// tables (parts and devices, partitions, chip bundle chip 0, block type
+// names, suppressed message ids). One lives at a time; its destructor takes
+// back everything it put into the process-wide tables.
+class HOST_SUITE
+{
+public:
+    explicit HOST_SUITE(const DESIGN& design);
+    ~HOST_SUITE();
+    HOST_SUITE(const HOST_SUITE&) = delete;
+    HOST_SUITE& operator=(const HOST_SUITE&) = delete;
+
+    // The compilation runs in this directory: the project path and the
+    // project output directory.
+    void set_project_directory(const std::string& directory);
+
+    CMP_FACADE* facade() { return &m_cmp; }
+
+private:
+    HDB_NAMESPACE m_cap_inst;
+    HDB_CHIP m_hdb_chip;
+    std::unique_ptr<CDB_ATOM_NETLIST> m_netlist;
+    CDB_CHIP_DB_ENTRY m_chip;
+    CDB_DB_ENTRIES m_db_entries;
+    CMP_FACADE m_cmp;
+    DEV_DEVICE m_device;
+};

@@ -1,0 +1,412 @@
+// asm_host: the stand-in of the suite's compiler flow. It loads libasm.so as
+// the flow does, populates the stand-in suite from a design directory, sets
+// its accessor proxy, calls asm_assemble in a fresh project directory and
+// reports what the run did.
+#include "accessor_proxy.h"
+#include "design.h"
+#include "project.h"
+
+#include <asm_model.h>
+#include <cfg.h>
+#include <dbcm.h>
+#include <fio.h>
+#include <gen.h>
+#include <msg.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+typedef int (*ASM_ASSEMBLE_ENTRY)(CMP_FACADE*, uint32_t, bool&, const FIO_PATH&);
+typedef ZASM_ACCESSOR_PROXY* (*SET_AND_GET_ACCESSOR_ENTRY)(ZASM_ACCESSOR_PROXY*, bool);
+
+enum EXIT_STATUS
+{
+    EXIT_DONE = 0,
+    EXIT_RUN_FAILED = 1,
+    EXIT_BAD_INPUT = 2,
+    EXIT_INTERNAL_ERROR = 3,
+};
+
+const char USAGE[] =
+    "usage: asm_host assemble DESIGN_DIR [--out DIR] [--debug-log FILE] [--module PATH]\n"
+    "\n"
+    "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
+    "  --out DIR         the project directory; it must not exist yet\n"
+    "                    (default: a new directory under ./asm_out/)\n"
+    "  --debug-log FILE  writes the run's debug log to FILE\n"
+    "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
+    "\n"
+    "Exit status: 0 assembled; 1 the run posted an error or returned -1;\n"
+    "2 bad design directory or usage; 3 internal error.\n";
+
+struct ARGUMENTS
+{
+    fs::path design;
+    fs::path out;
+    fs::path debug_log;
+    fs::path module;
+};
+
+// Reads the command line; false with the problem when it is not a valid one.
+bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& problem)
+{
+    if (argc < 2 || std::strcmp(argv[1], "assemble") != 0)
+    {
+        problem = argc < 2 ? "no command given" : std::string("unknown command \"") + argv[1] + "\"";
+        return false;
+    }
+    bool have_design = false;
+    for (int i = 2; i < argc; ++i)
+    {
+        const std::string word = argv[i];
+        fs::path* value = nullptr;
+        if (word == "--out")
+            value = &arguments.out;
+        else if (word == "--debug-log")
+            value = &arguments.debug_log;
+        else if (word == "--module")
+            value = &arguments.module;
+        if (value != nullptr)
+        {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            {
+                problem = word + " needs a value";
+                return false;
+            }
+            if (!value->empty())
+            {
+                problem = word + " is given twice";
+                return false;
+            }
+            *value = argv[++i];
+        }
+        else if (word.size() > 1 && word[0] == '-')
+        {
+            problem = "unknown option \"" + word + "\"";
+            return false;
+        }
+        else if (have_design)
+        {
+            problem = "more than one design directory given";
+            return false;
+        }
+        else
+        {
+            arguments.design = word;
+            have_design = true;
+        }
+    }
+    if (!have_design || arguments.design.empty())
+    {
+        problem = "no design directory given";
+        return false;
+    }
+    return true;
+}
+
+fs::path own_directory()
+{
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe.parent_path();
+}
+
+// The loaded module and its two entries.
+class MODULE
+{
+public:
+    ~MODULE()
+    {
+        if (m_handle != nullptr)
+            dlclose(m_handle);
+    }
+
+    // False with the reason when the module or an entry cannot be found.
+    bool load(const fs::path& path, std::string& problem)
+    {
+        m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (m_handle == nullptr)
+        {
+            const char* reason = dlerror();
+            problem = "cannot load " + path.string() + ": " + (reason ? reason : "unknown reason");
+            return false;
+        }
+        assemble = reinterpret_cast<ASM_ASSEMBLE_ENTRY>(dlsym(m_handle, "asm_assemble"));
+        set_and_get_accessor =
+            reinterpret_cast<SET_AND_GET_ACCESSOR_ENTRY>(dlsym(m_handle, "set_and_get_asm_zasm_accessor"));
+        if (assemble == nullptr || set_and_get_accessor == nullptr)
+        {
+            problem = path.string() + " does not export asm_assemble and set_and_get_asm_zasm_accessor";
+            return false;
+        }
+        return true;
+    }
+
+    ASM_ASSEMBLE_ENTRY assemble = nullptr;
+    SET_AND_GET_ACCESSOR_ENTRY set_and_get_accessor = nullptr;
+
+private:
+    void* m_handle = nullptr;
+};
+
+// How the call ended.
+struct RUN_OUTCOME
+{
+    int result = 0;
+    // Set when the run raised an internal error (or any other exception).
+    std::optional<std::string> internal_error;
+};
+
+RUN_OUTCOME call_entry(MODULE& module, CMP_FACADE* cmp, const FIO_PATH& project_path)
+{
+    RUN_OUTCOME outcome;
+    bool out_flag = false;
+    try
+    {
+        outcome.result = module.assemble(cmp, 0, out_flag, project_path);
+    }
+    catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
+    {
+        std::ostringstream text;
+        text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
+             << error.line() << ")";
+        outcome.internal_error = text.str();
+    }
+    catch (const std::exception& error)
+    {
+        outcome.internal_error = std::string("exception: ") + error.what();
+    }
+    catch (...)
+    {
+        outcome.internal_error = "unknown exception";
+    }
+    return outcome;
+}
+
+struct MESSAGE_COUNTS
+{
+    size_t errors = 0;
+    size_t warnings = 0;
+    size_t infos = 0;
+};
+
+MESSAGE_COUNTS count_messages()
+{
+    MESSAGE_COUNTS counts;
+    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+    {
+        if (record.silent)
+            continue;
+        if (record.kind == MSG_POST_TYPE_ERROR)
+            ++counts.errors;
+        else if (record.kind == MSG_POST_TYPE_WARNING)
+            ++counts.warnings;
+        else
+            ++counts.infos;
+    }
+    return counts;
+}
+
+int fail_input(const std::string& problem)
+{
+    std::cerr << "asm_host: " << problem << std::endl;
+    return EXIT_BAD_INPUT;
+}
+
+int assemble(const ARGUMENTS& arguments)
+{
+    std::error_code ec;
+    if (!fs::is_directory(arguments.design, ec))
+        return fail_input(arguments.design.string() + ": not a directory");
+
+    DESIGN design;
+    try
+    {
+        design = load_design((arguments.design / "design.json").string());
+    }
+    catch (const DESIGN_ERROR& error)
+    {
+        return fail_input(error.what());
+    }
+
+    const fs::path ini = arguments.design / "zorvane.ini";
+    if (fs::exists(ini, ec))
+    {
+        std::string problem;
+        if (!fs::is_regular_file(ini, ec))
+            return fail_input(ini.string() + ": not a regular file");
+        if (!cfg_load_ini_file(ini.string(), &problem))
+            return fail_input(problem);
+    }
+
+    // A path with a directory, so that dlopen takes this file and does not
+    // search the library path.
+    const fs::path module_path =
+        arguments.module.empty() ? own_directory() / "libasm.so" : fs::absolute(arguments.module, ec);
+    MODULE module;
+    std::string problem;
+    if (!module_path.has_parent_path())
+    {
+        std::cerr << "asm_host: cannot find the module; give --module" << std::endl;
+        return EXIT_INTERNAL_ERROR;
+    }
+    if (!module.load(module_path, problem))
+    {
+        std::cerr << "asm_host: " << problem << std::endl;
+        return EXIT_INTERNAL_ERROR;
+    }
+
+    fs::path project;
+    fs::path debug_log;
+    DIRECTORY_SNAPSHOT copied;
+    try
+    {
+        project = create_project_directory(arguments.out, "asm_out", arguments.design);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return fail_input(error.what());
+    }
+    try
+    {
+        copy_design_directory(arguments.design, project);
+        copied = snapshot_directory(project);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        // The directory is this run's own: no half copy is left behind.
+        fs::remove_all(project, ec);
+        return fail_input(error.what());
+    }
+    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
+    if (!arguments.debug_log.empty())
+    {
+        debug_log = fs::absolute(arguments.debug_log, ec);
+        std::ofstream truncate(debug_log, std::ios::trunc);
+        if (!truncate)
+            return fail_input(arguments.debug_log.string() + ": cannot write the debug log");
+        msg_set_debug_echo_file(debug_log.string());
+    }
+
+    std::cout << "asm_host: assembling " << arguments.design.string() << " in " << project.string() << std::endl;
+
+    // The suite as the flow leaves it for the assembler: the design's data,
+    // the project directory as project path, output directory and working
+    // directory, and the module's directory for the module's data files.
+    HOST_SUITE suite(design);
+    std::string project_text = project_absolute.string();
+    if (project_text.size() > 1 && project_text.back() == '/')
+        project_text.pop_back();
+    suite.set_project_directory(project_text);
+    gen_set_module_path(module_path.parent_path().string());
+    if (::chdir(project_text.c_str()) != 0)
+        return fail_input(project_text + ": cannot enter the project directory");
+
+    std::vector<DEVICE_SELECTION> selections;
+    module.set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);
+    const RUN_OUTCOME outcome = call_entry(module, suite.facade(), FIO_PATH(project_text, "", ""));
+    // The module deletes the proxy it holds; the registry lets go of the
+    // run's objects while the module that made them is still loaded.
+    module.set_and_get_accessor(nullptr, true);
+    ASM_MODEL::reset();
+    msg_set_debug_echo_file("");
+
+    const MESSAGE_COUNTS counts = count_messages();
+    std::cout << "\n--- asm_host summary ---\n";
+    if (outcome.internal_error)
+        std::cout << "Result: internal error " << *outcome.internal_error << "\n";
+    else
+        std::cout << "Result: " << outcome.result << "\n";
+    std::cout << "Messages: " << counts.errors << " errors, " << counts.warnings << " warnings, " << counts.infos
+              << " infos\n";
+    std::cout << "Device selections:";
+    if (selections.empty())
+        std::cout << " none";
+    for (const DEVICE_SELECTION& selection : selections)
+        std::cout << " (device " << selection.device << ", part " << selection.part << ")";
+    std::cout << "\n";
+
+    int status = EXIT_DONE;
+    try
+    {
+        const auto written = changed_files(copied, snapshot_directory(project_absolute));
+        std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
+        for (const auto& [path, size] : written)
+            std::cout << "  " << path << " (" << size << " bytes)\n";
+
+        const DBCM_CHIP* bundle_chip = DBCM_DB_MANAGER::get_or_create_instance()->get_chip(0);
+        const std::vector<SECTION_FILE> sections =
+            write_section_files(bundle_chip != nullptr ? bundle_chip->get_section_store() : nullptr, project_absolute);
+        std::cout << "Chip database sections:" << (sections.empty() ? " none" : "") << "\n";
+        for (const SECTION_FILE& section : sections)
+            std::cout << "  " << section.section << " (" << section.size << " bytes) -> " << section.file << "\n";
+
+        std::ostringstream report;
+        suite.facade()->get_report()->write_text(report);
+        write_file_atomically(project_absolute / "asm.rpt", report.str());
+        std::cout << "Report: asm.rpt (" << report.str().size() << " bytes)\n";
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        std::cout << "asm_host: " << error.what() << "\n";
+        status = EXIT_RUN_FAILED;
+    }
+    std::cout << "Project directory: " << project.string() << "\n";
+
+    std::string reason;
+    if (outcome.internal_error)
+    {
+        status = EXIT_INTERNAL_ERROR;
+        reason = "internal error";
+    }
+    else if (counts.errors > 0)
+    {
+        status = EXIT_RUN_FAILED;
+        reason = "the run posted an error";
+    }
+    else if (outcome.result < 0)
+    {
+        status = EXIT_RUN_FAILED;
+        reason = "the run returned " + std::to_string(outcome.result);
+    }
+    else if (status == EXIT_RUN_FAILED)
+    {
+        reason = "the host could not store the run's output";
+    }
+    std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+    {
+        std::cout << USAGE;
+        return EXIT_DONE;
+    }
+    ARGUMENTS arguments;
+    std::string problem;
+    if (!parse_arguments(argc, argv, arguments, problem))
+    {
+        std::cerr << "asm_host: " << problem << "\n" << USAGE;
+        return EXIT_BAD_INPUT;
+    }
+    return assemble(arguments);
+}

@@ -1,0 +1,205 @@
+#include "project.h"
+
+#include <dbcm.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// Whether the path is the directory itself or lies inside it (both
+// normalised and absolute).
+bool is_within(const fs::path& path, const fs::path& directory)
+{
+    auto d = directory.begin();
+    auto p = path.begin();
+    for (; d != directory.end(); ++d, ++p)
+    {
+        if (d->empty())
+            continue;  // the trailing empty element of "dir/"
+        if (p == path.end() || *p != *d)
+            return false;
+    }
+    return true;
+}
+
+fs::path normalised(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path result = fs::weakly_canonical(fs::absolute(path), ec);
+    if (ec)
+        throw PROJECT_ERROR(path.string() + ": " + ec.message());
+    return result;
+}
+
+// mkdir that fails when the directory exists: a project directory is never
+// shared with an earlier run.
+bool make_new_directory(const fs::path& directory)
+{
+    if (::mkdir(directory.c_str(), 0777) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    throw PROJECT_ERROR(directory.string() + ": cannot create the directory: " + std::strerror(errno));
+}
+
+uint64_t digest_of(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw PROJECT_ERROR(file.string() + ": cannot read the file");
+    // FNV-1a over the bytes.
+    uint64_t hash = 14695981039346656037ull;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    {
+        for (std::streamsize i = 0; i < in.gcount(); ++i)
+        {
+            hash ^= static_cast<unsigned char>(buffer[i]);
+            hash *= 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+}  // namespace
+
+fs::path create_project_directory(const fs::path& requested, const fs::path& default_parent,
+                                  const fs::path& design_directory)
+{
+    const fs::path design = normalised(design_directory);
+    std::error_code ec;
+    if (!requested.empty())
+    {
+        const fs::path target = normalised(requested);
+        if (is_within(target, design))
+            throw PROJECT_ERROR(requested.string() + ": the project directory cannot lie inside the design directory");
+        if (target.has_parent_path())
+            fs::create_directories(target.parent_path(), ec);
+        if (ec)
+            throw PROJECT_ERROR(requested.string() + ": cannot create the parent directories: " + ec.message());
+        if (!make_new_directory(target))
+            throw PROJECT_ERROR(requested.string() + ": already exists (a project directory is never reused)");
+        return requested;
+    }
+
+    const fs::path parent = normalised(default_parent);
+    if (is_within(parent, design))
+        throw PROJECT_ERROR(default_parent.string() +
+                            ": the project directory cannot lie inside the design directory; give --out");
+    fs::create_directories(parent, ec);
+    if (ec)
+        throw PROJECT_ERROR(default_parent.string() + ": cannot create the directory: " + ec.message());
+    const std::string name = design.filename().empty() ? std::string("design") : design.filename().string();
+    for (int n = 1;; ++n)
+    {
+        const fs::path candidate = default_parent / (name + "-" + std::to_string(n));
+        if (make_new_directory(candidate))
+            return candidate;
+    }
+}
+
+void copy_design_directory(const fs::path& design_directory, const fs::path& project)
+{
+    std::error_code ec;
+    fs::copy(design_directory, project, fs::copy_options::recursive, ec);
+    if (ec)
+        throw PROJECT_ERROR("cannot copy " + design_directory.string() + " to " + project.string() + ": " +
+                            ec.message());
+}
+
+DIRECTORY_SNAPSHOT snapshot_directory(const fs::path& directory)
+{
+    DIRECTORY_SNAPSHOT snapshot;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
+    {
+        if (!it->is_regular_file())
+            continue;
+        const fs::path file = it->path();
+        snapshot[fs::relative(file, directory).string()] = FILE_STATE{fs::file_size(file), digest_of(file)};
+    }
+    if (ec)
+        throw PROJECT_ERROR(directory.string() + ": cannot list the directory: " + ec.message());
+    return snapshot;
+}
+
+std::vector<std::pair<std::string, uintmax_t>> changed_files(const DIRECTORY_SNAPSHOT& before,
+                                                             const DIRECTORY_SNAPSHOT& after)
+{
+    std::vector<std::pair<std::string, uintmax_t>> files;
+    for (const auto& [path, state] : after)
+    {
+        auto old = before.find(path);
+        if (old == before.end() || old->second.size != state.size || old->second.digest != state.digest)
+            files.emplace_back(path, state.size);
+    }
+    return files;
+}
+
+void write_file_atomically(const fs::path& file, const std::string& bytes)
+{
+    const fs::path temporary = file.string() + ".tmp" + std::to_string(::getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out)
+        {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw PROJECT_ERROR(file.string() + ": cannot write the file");
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, file, ec);
+    if (ec)
+    {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw PROJECT_ERROR(file.string() + ": cannot write the file: " + ec.message());
+    }
+}
+
+std::string section_file_name(const std::string& section, std::set<std::string>& used)
+{
+    std::string base = section.empty() ? std::string("section") : section;
+    for (char& c : base)
+    {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                           c == '-' || c == '.';
+        if (!plain)
+            c = '_';
+    }
+    std::string name = base + ".bin";
+    for (int n = 2; used.count(name) != 0; ++n)
+        name = base + "." + std::to_string(n) + ".bin";
+    used.insert(name);
+    return name;
+}
+
+std::vector<SECTION_FILE> write_section_files(const DBCM_SECTION_STORE* store, const fs::path& directory)
+{
+    std::vector<SECTION_FILE> files;
+    if (store == nullptr)
+        return files;
+    // Files already in the directory (the design's, the run's) are kept.
+    std::set<std::string> used;
+    std::error_code ec;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
+        used.insert(it->path().filename().string());
+    for (const DBCM_SECTION& section : store->get_sections())
+    {
+        const std::string file = section_file_name(section.name, used);
+        write_file_atomically(directory / file, section.bytes);
+        files.push_back(SECTION_FILE{section.name, section.bytes.size(), file});
+    }
+    return files;
+}

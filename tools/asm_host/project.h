@@ -1,0 +1,69 @@
+// The project directory of one host run: a fresh copy of the design
+// directory, and what the run changed in it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A problem with the project directory or its files; what() says which path
+// and what went wrong.
+class PROJECT_ERROR : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Makes the project directory and returns it. A requested path must not
+// exist yet (its parents are made as needed). Without one, the first free
+// "<default_parent>/<name>-<n>" (n = 1, 2, ...) is made. The directory may
+// not lie inside the design directory, which is copied into it.
+std::filesystem::path create_project_directory(const std::filesystem::path& requested,
+                                               const std::filesystem::path& default_parent,
+                                               const std::filesystem::path& design_directory);
+
+// Copies the design directory's contents into the (empty) project directory.
+void copy_design_directory(const std::filesystem::path& design_directory, const std::filesystem::path& project);
+
+// Size and content digest of each regular file under a directory, by path
+// relative to it.
+struct FILE_STATE
+{
+    uintmax_t size;
+    uint64_t digest;
+};
+typedef std::map<std::string, FILE_STATE> DIRECTORY_SNAPSHOT;
+DIRECTORY_SNAPSHOT snapshot_directory(const std::filesystem::path& directory);
+
+// The files of after that are new or differ from before, in path order.
+std::vector<std::pair<std::string, uintmax_t>> changed_files(const DIRECTORY_SNAPSHOT& before,
+                                                             const DIRECTORY_SNAPSHOT& after);
+
+// Writes the bytes to a temporary file beside the target and renames it into
+// place, so the target is never half-written.
+void write_file_atomically(const std::filesystem::path& file, const std::string& bytes);
+
+class DBCM_SECTION_STORE;
+
+// A chip-database section and the file its bytes went to.
+struct SECTION_FILE
+{
+    std::string section;
+    size_t size;
+    std::string file;
+};
+
+// Writes each section's bytes, unchanged, to its own file in the directory
+// (named by section_file_name, never one of the files already there), in
+// store order. A null store has none.
+std::vector<SECTION_FILE> write_section_files(const DBCM_SECTION_STORE* store, const std::filesystem::path& directory);
+
+// A file name for a chip-database section: "<name>.bin", with every
+// character other than letters, digits, '_', '-' and '.' replaced by '_';
+// when that file name is already in used, ".2", ".3", ... comes before
+// ".bin". Adds the result to used.
+std::string section_file_name(const std::string& section, std::set<std::string>& used);
