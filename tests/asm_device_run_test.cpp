@@ -52,7 +52,7 @@ TEST_F(DeviceRun, MissingDieInfoIsAnInternalError)
 
 TEST_F(DeviceRun, LoadsTheDeviceDataOfKindsFourTwoOne)
 {
-    EXPECT_EQ(assemble_dev_device(&cmp, &chip, nullptr, 15, &part_manager), -1);
+    EXPECT_EQ(assemble_dev_device(&cmp, &chip, nullptr, 15, &part_manager), 0);
     EXPECT_EQ(device.get_die_info()->requested_kinds(), (std::vector<int>{4, 2, 1}));
     EXPECT_EQ(device.get_die_info()->loaded_kinds(), (std::vector<int>{4, 2, 1}));
     EXPECT_TRUE(MSG_REPORT::active().messages().empty());
@@ -99,12 +99,30 @@ TEST_F(DeviceRun, ConfigurationBlockCheckNeedsFamily44ABuilderAndNoBlockFound)
     EXPECT_EQ(device.get_die_info()->loaded_kinds().size(), 9u);
 }
 
-TEST_F(DeviceRun, BeginningCheckpointIsTakenAfterTheNullFacadeCheck)
+TEST_F(DeviceRun, CompleteRunTakesTheBeginningAndTheCleanUpCheckpoints)
 {
     cfg_set_value("asm_report_memory", "on");
     assemble_dev_device(&cmp, &chip, nullptr, 54, &part_manager);
-    ASSERT_EQ(debug_texts().size(), 1u);
-    EXPECT_EQ(debug_texts()[0].rfind("[beginning asm_bcm_device] ASM memory system current ", 0), 0u);
+    std::vector<std::string> memory_lines;
+    for (const std::string& line : debug_texts())
+        if (line.find("] ASM memory system current ") != std::string::npos)
+            memory_lines.push_back(line);
+    ASSERT_EQ(memory_lines.size(), 2u);
+    EXPECT_EQ(memory_lines[0].rfind("[beginning asm_bcm_device] ASM memory system current ", 0), 0u);
+    EXPECT_EQ(memory_lines[1].rfind("[before assemble_dev_device clean up] ASM memory system current ", 0), 0u);
+}
+
+TEST_F(DeviceRun, RunStoppedAtTheConfigurationBlockCheckTakesNoCleanUpCheckpoint)
+{
+    cfg_set_value("asm_report_memory", "on");
+    ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
+    assemble_dev_device(&cmp, &chip, &option2, 44, &part_manager);
+    std::vector<std::string> memory_lines;
+    for (const std::string& line : debug_texts())
+        if (line.find("] ASM memory system current ") != std::string::npos)
+            memory_lines.push_back(line);
+    ASSERT_EQ(memory_lines.size(), 1u);
+    EXPECT_EQ(memory_lines[0].rfind("[beginning asm_bcm_device] ", 0), 0u);
 }
 
 TEST(ReportDataCache, HoldsTheDivisorTakenAtConstructionWhateverHappensToTheChipLater)

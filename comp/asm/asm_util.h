@@ -25,6 +25,7 @@ std::ostream& operator<<(std::ostream& out, const FIO_PATH& path);
 #include <cstdint>
 
 class CDB_CHIP_DB_ENTRY;
+class CMP_FACADE;
 
 // The chip facts the report tables need, taken before the assembly changes
 // the chip: its CRC clock divisor.
@@ -36,3 +37,5 @@ public:
 
     uint32_t m_crc_clock_divisor;
 };
+
+void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_lines, const ASM_RPT_DATA_CACHE* cache, CDB_CHIP_DB_ENTRY* chip);
