@@ -314,7 +314,11 @@ TEST_P(FamilyDispatch, BuildsTheFamilysObjectsInOrder)
     const FAMILY_ROW& row = GetParam();
     chip.set_base_family(row.base_family);
     chip.set_internal_family(row.internal_family);
-    EXPECT_EQ(assemble(), -1);
+    // The device run completes (the library's first SOF index, 0) except on
+    // family 44, whose design has no Configuration Block IP here.
+    const int family = row.internal_family == 67 ? 67 : row.base_family;
+    EXPECT_EQ(assemble(), family == 44 ? -1 : 0);
+    EXPECT_EQ(std::filesystem::exists(m_project_dir + "/rev1.sof"), family != 44);
     EXPECT_EQ(events(), row.events);
     EXPECT_EQ(ASM_MODEL::get_base_family(), row.base_family);
     EXPECT_EQ(ASM_MODEL::get_user_family(), row.internal_family);

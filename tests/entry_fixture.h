@@ -5,6 +5,8 @@
 // and can be changed by the test before the call.
 #pragma once
 
+#include <acf.h>
+#include <asm2.h>
 #include <asm_model.h>
 #include <cdb.h>
 #include <cdb_atom.h>
@@ -13,11 +15,17 @@
 #include <dbcm.h>
 #include <dev.h>
 #include <dmgr.h>
+#include <dstr.h>
+#include <flow.h>
 #include <gen.h>
 #include <hdb.h>
 #include <msg.h>
+#include <pgmio.h>
+#include <zasm.h>
 #include <zhd.h>
+#include <zpr.h>
 
+#include "asm_root.h"
 #include "asm_trace.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +36,24 @@
 #include <unistd.h>
 #include <vector>
 
+// The host's accessor proxy: it notes the devices it is asked to select.
+class RECORDING_PROXY : public ZASM_ACCESSOR_PROXY
+{
+public:
+    bool get_bit_value(uint32_t, int) override { return false; }
+    uint32_t get_cram_address_width(int, int, int) override { return 0; }
+    void select_device(DEV_DEVICE_ENUM device, DEV_PART part) override { selected.emplace_back(device, part); }
+
+    std::vector<std::pair<DEV_DEVICE_ENUM, DEV_PART>> selected;
+};
+
 class ENTRY_SUITE : public testing::Test
 {
 protected:
     static constexpr DEV_PART PART = static_cast<DEV_PART>(101);
     static constexpr DEV_DEVICE_ENUM DEVICE = static_cast<DEV_DEVICE_ENUM>(1001);
     static constexpr DEV_DEVICE_ENUM BASE_DEVICE = static_cast<DEV_DEVICE_ENUM>(1000);
+    static constexpr uint32_t CRAM_BITS = 64;
 
     void SetUp() override
     {
@@ -44,6 +64,13 @@ protected:
         CDB_CMP_ENTRY::reset();
         ZHD_ROOT::get()->reset();
         DBCM_DB_MANAGER::get_or_create_instance()->reset();
+        DBCM_BUNDLE_SINGLETON::reset();
+        dstr_clear();
+        acf_reset();
+        flow_reset();
+        ZPR::UTILS::reset();
+        pgmio_reset();
+        asm2_get_iscripting0()->reset();
         asm_set_trace_observer(&ENTRY_SUITE::observe);
         timeline().clear();
         seen_calls() = 0;
@@ -55,6 +82,10 @@ protected:
 
         top_settings = ZHD_ROOT::get()->add_design("")->add_partition("top")->get_hdb();
         dbcm_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
+        dbcm_chip->add_device("DEV_101");
+        gen_set_project_output_directory(m_project_dir);
+        proxy = new RECORDING_PROXY();
+        set_and_get_asm_zasm_accessor(proxy, true);
 
         dev_add_part(PART, "PART_101", DEVICE);
         dev_add_device(DEVICE, BASE_DEVICE, "vr_device");
@@ -74,6 +105,7 @@ protected:
         die_info->add_device_data(4);
         die_info->add_device_data(2);
         die_info->add_device_data(1);
+        die_info->get_dygr_die_info()->set_cram_bit_count(CRAM_BITS);
         device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(PART));
         device.set_die_info(std::move(die_info));
         DMGR_UTILITY::set_current_device(&device);
@@ -82,6 +114,7 @@ protected:
         cmp.set_cmp_name("cmp1");
         cmp.set_project_path(FIO_PATH(m_project_dir, "", ""));
         cmp.set_cap_inst(&cap_inst);
+        cap_inst.set_chip(&hdb_chip);
     }
 
     void TearDown() override
@@ -91,6 +124,8 @@ protected:
         ASM_MODEL::reset();
         CDB_CMP_ENTRY::reset();
         DMGR_UTILITY::set_current_device(nullptr);
+        set_and_get_asm_zasm_accessor(nullptr, true);
+        gen_set_project_output_directory("");
         std::filesystem::remove_all(m_project_dir);
     }
 
@@ -158,6 +193,8 @@ protected:
     CMP_FACADE cmp;
     DEV_DEVICE device;
     DBCM_CHIP* dbcm_chip = nullptr;
+    // Held (and deleted) by the module.
+    RECORDING_PROXY* proxy = nullptr;
     std::string m_project_dir;
     std::filesystem::path m_old_cwd;
 

@@ -179,3 +179,10 @@ void log_missing_assignments_file(const FIO_PATH& file)
 }
 
 ZSYM::ZSYM(const char* name) { use(ZSYM_NAMESPACE_NAME, name); }
+
+void report_symbol_not_in_namespace(const char* symbol, const char* name_space)
+{
+    const std::string text = safe_sprintf("Symbol %s does not belong to namespace %s", symbol ? symbol : "",
+                                          name_space ? name_space : "");
+    internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
+}

@@ -77,3 +77,7 @@ std::string join_strings(const std::vector<std::string>& strings, const char* se
 
 // Debug line "Failed to find Assembler assignments file <full path>".
 void log_missing_assignments_file(const FIO_PATH& file);
+
+// Reports "Symbol <symbol> does not belong to namespace <namespace>" as an
+// internal error; does not return.
+[[noreturn]] void report_symbol_not_in_namespace(const char* symbol, const char* name_space);

@@ -3,9 +3,12 @@
 #pragma once
 
 #include "asm_option2_pr.h"
+#include "asm_records.h"
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CMP_FACADE;
 class CDB_CHIP_DB_ENTRY;
@@ -32,6 +35,33 @@ public:
     // Builds, checks and stores the option record; true means go on.
     bool process_option_data();
 
+    // Loads the chip's "OPTIONS" section into m_options: true when one was
+    // found (the last one wins); false, keeping m_options, when there is none
+    // or the chip has no section store.
+    bool load_options_from_dbcm();
+    // Stores m_options whole as the chip's "OPTIONS" section (replacing an
+    // earlier one; the store is created when absent) and, with the dump
+    // switch, rewrites asm_option_data_dump.txt in the project output
+    // directory.
+    void save_options_into_dbcm();
+
+    // The hash adders: each reloads the stored record, sets one field of its
+    // device settings and stores it again. The CRAM hash is stored only when
+    // a record was found; its result says whether one was.
+    bool add_cram_hash_into_dbcm(const char* hash);
+    bool add_cvp_hash_into_dbcm(const char* hash);
+    bool add_io_hash_into_dbcm(const char* hash);
+    bool add_hpio_hash_into_dbcm(const char* hash);
+    void add_static_region_hash_into_dbcm(const char* hash);
+    // Appends a new {region, hash} entry, even for a region seen before.
+    void add_pr_region_hash_into_dbcm(const char* region, const char* hash);
+
+    // Whether the record asks the firmware for the mailbox-abort feature.
+    bool has_mailbox_abort_feature() const;
+    // The device's HPS I/O sectors, each (sector number plus 0x10000, -1);
+    // sets the flag (never clears it) when the HPS boots from HBM.
+    std::vector<std::pair<int32_t, int32_t>> get_hpio_sectors(bool* hps_boot_from_hbm);
+
     // True once the Configuration Block IP was seen in the atom netlist.
     bool m_cb_ip_found;
     bool m_io_configsel_found;
@@ -44,8 +74,12 @@ public:
     ASM_OPTION2_PR_INFO* m_pr_info;
     HDB_OPTION_INTERFACE* m_flat_cap;
     DBCM_CHIP* m_dbcm_chip;
+    PB::OPTIONS m_options;
     bool m_dump_option_data;
     bool m_force_all_brask_na;
     // The number of SDM I/O pin-mux entries.
     int32_t M_SMD_PINMUX;
 };
+
+// Two upper-case hexadecimal digits per byte, in order, no separator.
+std::string format_hash_text(const std::string& bytes);

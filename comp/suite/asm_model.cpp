@@ -156,3 +156,21 @@ void ASM_MODEL::reset()
     release_netlist_faq();
     registry() = REGISTRY();
 }
+
+const HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>* asmcc_get_bool_option(const HDB_NAMESPACE* cap_inst,
+                                                                          const HDB_CHIP*, int id)
+{
+    return HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>::get_single_option(cap_inst, id, true);
+}
+
+const HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>* asmcc_get_string_option(const HDB_NAMESPACE* cap_inst,
+                                                                           const HDB_CHIP*, int id)
+{
+    return HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>::get_single_option(cap_inst, id, true);
+}
+
+bool asmcc_get_bool_option(const HDB_NAMESPACE* cap_inst, int id, bool default_value)
+{
+    const auto* option = HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>::get_single_option(cap_inst, id, true);
+    return option != nullptr ? option->get_value() : default_value;
+}

@@ -135,3 +135,16 @@ public:
 private:
     static void adopt_asm_options(void* options, void (*destroy)(void*));
 };
+
+#include "hdb.h"
+
+// Project settings as the assembler reads them: the boolean or string
+// setting of the id of the compile instance namespace (the stand-in keeps
+// settings per namespace, so the chip does not narrow the lookup); null
+// when the namespace is null or holds no setting of that id and kind.
+const HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>* asmcc_get_bool_option(const HDB_NAMESPACE* cap_inst,
+                                                                          const HDB_CHIP* chip, int id);
+const HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>* asmcc_get_string_option(const HDB_NAMESPACE* cap_inst,
+                                                                           const HDB_CHIP* chip, int id);
+// The boolean setting's value, or the default when it is absent.
+bool asmcc_get_bool_option(const HDB_NAMESPACE* cap_inst, int id, bool default_value);

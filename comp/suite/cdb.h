@@ -11,6 +11,11 @@ class CDB_ATOM_NETLIST;
 class HDB_CHIP;
 class HDB_NAMESPACE;
 class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW;
+namespace ZGL
+{
+template <typename NODE, typename EDGE>
+class FOREST;
+}
 
 // The compiled chip: family, part, device name, programming mode, atom
 // netlist and the hierarchy chip. The netlist and the hierarchy chip are
@@ -43,6 +48,10 @@ public:
     void set_atom_netlist(CDB_ATOM_NETLIST* netlist) { m_atom_netlist = netlist; }
     void set_chip(HDB_CHIP* chip) { m_hdb_chip = chip; }
 
+    // The chip's routed network (not owned); null when none was set.
+    ZGL::FOREST<int, int>* get_crf_re_network() const { return m_crf_re_network; }
+    void set_crf_re_network(ZGL::FOREST<int, int>* network) { m_crf_re_network = network; }
+
 private:
     friend class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW;
 
@@ -54,6 +63,7 @@ private:
     uint32_t m_crc_clock_divisor = 1;
     CDB_ATOM_NETLIST* m_atom_netlist = nullptr;
     HDB_CHIP* m_hdb_chip = nullptr;
+    ZGL::FOREST<int, int>* m_crf_re_network = nullptr;
 };
 
 class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW

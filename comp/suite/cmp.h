@@ -26,6 +26,11 @@ public:
     // The compilation's report (asm.rpt and the other stages' sections).
     virtual RDB_REPORT* get_report() { return &m_report; }
 
+    // The id of the project option that holds the JTAG user code (1433
+    // unless set; 0 means the compilation has none).
+    virtual int get_jtag_user_code_option_id() const { return m_jtag_user_code_option_id; }
+    void set_jtag_user_code_option_id(int id) { m_jtag_user_code_option_id = id; }
+
     void set_revision_name(const std::string& name) { m_revision_name = name; }
     void set_cmp_name(const std::string& name) { m_cmp_name = name; }
     void set_project_path(const FIO_PATH& path) { m_project_path = path; }
@@ -37,4 +42,5 @@ private:
     FIO_PATH m_project_path;
     HDB_NAMESPACE* m_cap_inst = nullptr;
     RDB_REPORT m_report;
+    int m_jtag_user_code_option_id = 1433;
 };

@@ -80,3 +80,131 @@ DBCM_SECTION_STORE* DBCM_CHIP::create_section_store()
         m_sections = std::make_unique<DBCM_SECTION_STORE>();
     return m_sections.get();
 }
+
+DBCM_CHIP::~DBCM_CHIP() = default;
+
+DBCM_DEVICE* DBCM_CHIP::add_device(const std::string& name)
+{
+    if (!m_device)
+        m_device = std::make_unique<DBCM_DEVICE>(name);
+    return m_device.get();
+}
+
+bool DBCM_CHIP::copy_borrowed_bits_to_lent_bits(int max_threads)
+{
+    if (max_threads < 1)
+        return false;
+    m_last_copy_thread_cap = max_threads;
+    m_config_bits.insert(m_borrowed_bits.begin(), m_borrowed_bits.end());
+    return true;
+}
+
+DBCM_INSTANCE DBCM_CHIP::get_instance(int node) const
+{
+    if (node < 0 || static_cast<size_t>(node) >= m_top_instances.size())
+        return DBCM_INSTANCE();
+    return DBCM_INSTANCE(m_top_instances[static_cast<size_t>(node)].get());
+}
+
+DBCM_INSTANCE_NODE* DBCM_CHIP::add_top_block(const char* type)
+{
+    ZSYM symbol;
+    symbol.use(ZSYM_NAMESPACE_NAME, type);
+    return add_top_block(symbol);
+}
+
+DBCM_INSTANCE_NODE* DBCM_CHIP::add_top_block(ZSYM type)
+{
+    if (!m_tree)
+        m_tree = std::make_unique<DBCM_TREE>();
+    m_tree->add_node(type);
+    m_top_instances.push_back(std::make_unique<DBCM_INSTANCE_NODE>());
+    return m_top_instances.back().get();
+}
+
+std::vector<int> DBCM_TREE::get_children() const
+{
+    std::vector<int> children;
+    for (size_t i = 0; i < m_types.size(); ++i)
+        children.push_back(static_cast<int>(i));
+    return children;
+}
+
+ZSYM DBCM_TREE::get_type(int node) const
+{
+    if (node < 0 || static_cast<size_t>(node) >= m_types.size())
+        return ZSYM();
+    return m_types[static_cast<size_t>(node)];
+}
+
+int DBCM_TREE::add_node(ZSYM type)
+{
+    m_types.push_back(type);
+    return static_cast<int>(m_types.size() - 1);
+}
+
+namespace
+{
+// The identity of a name's symbol in namespace 1.
+const void* name_key(const char* name)
+{
+    ZSYM symbol;
+    symbol.use(ZSYM_NAMESPACE_NAME, name);
+    return symbol.cname();
+}
+
+// The identity of a symbol: its interned text (symbols are equal exactly
+// when their texts are the same object).
+const void* symbol_key(ZSYM symbol) { return symbol.cname(); }
+}  // namespace
+
+DBCM_INSTANCE_NODE* DBCM_INSTANCE_NODE::add_child(const char* name)
+{
+    std::unique_ptr<DBCM_INSTANCE_NODE>& child = m_children[name_key(name)];
+    if (!child)
+        child = std::make_unique<DBCM_INSTANCE_NODE>();
+    return child.get();
+}
+
+void DBCM_INSTANCE_NODE::set_setting(const char* setting, const char* value)
+{
+    ZSYM symbol;
+    symbol.use(ZSYM_NAMESPACE_NAME, value);
+    m_settings[name_key(setting)] = symbol;
+}
+
+DBCM_INSTANCE DBCM_INSTANCE::get_child_instance(ZSYM name) const
+{
+    if (m_node == nullptr || name.is_null())
+        return DBCM_INSTANCE();
+    auto it = m_node->m_children.find(symbol_key(name));
+    return it == m_node->m_children.end() ? DBCM_INSTANCE() : DBCM_INSTANCE(it->second.get());
+}
+
+ZSYM DBCM_INSTANCE::get_symbol(ZSYM setting) const
+{
+    if (m_node == nullptr || setting.is_null())
+        return ZSYM();
+    auto it = m_node->m_settings.find(symbol_key(setting));
+    return it == m_node->m_settings.end() ? ZSYM() : it->second;
+}
+
+bool DBCM_INSTANCE::has_setting(ZSYM setting) const
+{
+    return m_node != nullptr && !setting.is_null() && m_node->m_settings.count(symbol_key(setting)) != 0;
+}
+
+namespace
+{
+std::unique_ptr<DBCM_BUNDLE>& bundle_instance()
+{
+    static std::unique_ptr<DBCM_BUNDLE> bundle;
+    return bundle;
+}
+}  // namespace
+
+DBCM_BUNDLE* DBCM_BUNDLE_SINGLETON::get_bundle() { return bundle_instance().get(); }
+
+void DBCM_BUNDLE_SINGLETON::create_instance(DBCM_BUNDLE* bundle) { bundle_instance().reset(bundle); }
+
+void DBCM_BUNDLE_SINGLETON::reset() { bundle_instance().reset(); }

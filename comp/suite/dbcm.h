@@ -2,7 +2,12 @@
 // bundle with their region sets and the attribute facts of their atoms.
 #pragma once
 
+#include "zsym.h"
+
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +18,9 @@ class DBCM_REGIONS
 public:
     void add_region(const std::string& name) { m_names.push_back(name); }
     size_t size() const { return m_names.size(); }
+    int get_count() const { return static_cast<int>(m_names.size()); }
+    // The name of the region of the index (0 to get_count() - 1).
+    const std::string& get_name(int index) const { return m_names.at(static_cast<size_t>(index)); }
     const std::vector<std::string>& names() const { return m_names; }
 
 private:
@@ -52,6 +60,11 @@ private:
     std::vector<DBCM_SECTION> m_sections;
 };
 
+class DBCM_DEVICE;
+class DBCM_TREE;
+class DBCM_INSTANCE;
+class DBCM_INSTANCE_NODE;
+
 class DBCM_CHIP
 {
 public:
@@ -79,7 +92,43 @@ public:
     int constraint_checks() const { return m_constraint_checks; }
     void note_constraint_check() { ++m_constraint_checks; }
 
+    ~DBCM_CHIP();
+
+    // The chip's device; null until added.
+    DBCM_DEVICE* get_device() const { return m_device.get(); }
+    // Adds the device when absent and returns it.
+    DBCM_DEVICE* add_device(const std::string& name);
+
+    // The configuration bits that the design sets, by flat CRAM address.
+    const std::set<uint32_t>& config_bits() const { return m_config_bits; }
+    void set_config_bit(uint32_t address) { m_config_bits.insert(address); }
+    // Bits that a block sets on behalf of another (borrowed); copying them
+    // to the lending block makes them configuration bits.
+    void add_borrowed_bit(uint32_t address) { m_borrowed_bits.insert(address); }
+    const std::set<uint32_t>& borrowed_bits() const { return m_borrowed_bits; }
+    // Adds every borrowed bit to the configuration bits, with at most the
+    // given number of threads; false for a cap below 1 (nothing copied).
+    bool copy_borrowed_bits_to_lent_bits(int max_threads);
+    // The thread cap of the last copy; 0 before any.
+    int last_copy_thread_cap() const { return m_last_copy_thread_cap; }
+
+    // The chip's block tree and the block instance of a tree node (a null
+    // instance for a node that has none).
+    DBCM_TREE* get_tree() const { return m_tree.get(); }
+    DBCM_INSTANCE get_instance(int node) const;
+    // Population: a top-level block of the type (a name of namespace 1),
+    // with its instance, to which children and settings are added.
+    DBCM_INSTANCE_NODE* add_top_block(const char* type);
+    // The same with any type symbol (the null symbol: an untyped node).
+    DBCM_INSTANCE_NODE* add_top_block(ZSYM type);
+
 private:
+    std::unique_ptr<DBCM_DEVICE> m_device;
+    std::set<uint32_t> m_config_bits;
+    std::set<uint32_t> m_borrowed_bits;
+    int m_last_copy_thread_cap = 0;
+    std::unique_ptr<DBCM_TREE> m_tree;
+    std::vector<std::unique_ptr<DBCM_INSTANCE_NODE>> m_top_instances;
     std::vector<std::pair<int, std::unique_ptr<DBCM_REGIONS>>> m_regions;
     std::vector<DBCM_ATOM_ATTRIBUTE> m_atom_attributes;
     int m_constraint_checks = 0;
@@ -99,6 +148,109 @@ public:
     // Forgets every chip.
     void reset();
 
+    // Loads the assembler data of the bundle's chips; counts the loads.
+    void load_asm_data() { ++m_asm_data_loads; }
+    int asm_data_loads() const { return m_asm_data_loads; }
+
 private:
     std::vector<std::unique_ptr<DBCM_CHIP>> m_chips;
+    int m_asm_data_loads = 0;
+};
+
+// The device of a chip of the bundle.
+class DBCM_DEVICE
+{
+public:
+    explicit DBCM_DEVICE(std::string name) : m_name(std::move(name)) {}
+    const std::string& get_name() const { return m_name; }
+
+private:
+    std::string m_name;
+};
+
+// A chip's block tree: the top-level nodes, each with its type.
+class DBCM_TREE
+{
+public:
+    // The indices of the top-level nodes, in the tree's order.
+    std::vector<int> get_children() const;
+    // The node's type; the null symbol for an untyped or unknown node.
+    ZSYM get_type(int node) const;
+    // Adds a top-level node and returns its index.
+    int add_node(ZSYM type);
+
+private:
+    std::vector<ZSYM> m_types;
+};
+
+// Population side of a block instance: named child instances and settings,
+// each a symbol of namespace 1.
+class DBCM_INSTANCE_NODE
+{
+public:
+    DBCM_INSTANCE_NODE() = default;
+    DBCM_INSTANCE_NODE(const DBCM_INSTANCE_NODE&) = delete;
+    DBCM_INSTANCE_NODE& operator=(const DBCM_INSTANCE_NODE&) = delete;
+
+    // The child of the name, created when absent.
+    DBCM_INSTANCE_NODE* add_child(const char* name);
+    // Gives the instance's block the setting with the value.
+    void set_setting(const char* setting, const char* value);
+
+private:
+    friend class DBCM_INSTANCE;
+    std::map<const void*, std::unique_ptr<DBCM_INSTANCE_NODE>> m_children;
+    std::map<const void*, ZSYM> m_settings;
+};
+
+// A block instance as the library hands it out: a value that refers to an
+// instance of the chip, or to none (the null instance), whose queries then
+// find nothing.
+class DBCM_INSTANCE
+{
+public:
+    DBCM_INSTANCE() = default;
+    explicit DBCM_INSTANCE(const DBCM_INSTANCE_NODE* node) : m_node(node) {}
+
+    bool is_null() const { return m_node == nullptr; }
+    // The child instance of the name; the null instance when there is none.
+    DBCM_INSTANCE get_child_instance(ZSYM name) const;
+    // The setting's value; the null symbol when the block has no such setting.
+    ZSYM get_symbol(ZSYM setting) const;
+    // Whether the instance's block carries the setting.
+    bool has_setting(ZSYM setting) const;
+
+private:
+    const DBCM_INSTANCE_NODE* m_node = nullptr;
+};
+
+// The chip bundle of the compilation: a chip with its atom netlist and port
+// map (both optional, not owned).
+class DBCM_BUNDLE
+{
+public:
+    DBCM_BUNDLE(DBCM_CHIP* chip, const void* atom_netlist, const void* port_map)
+        : m_chip(chip), m_atom_netlist(atom_netlist), m_port_map(port_map)
+    {
+    }
+    DBCM_CHIP* get_chip() const { return m_chip; }
+    const void* get_atom_netlist() const { return m_atom_netlist; }
+    const void* get_port_map() const { return m_port_map; }
+
+private:
+    DBCM_CHIP* m_chip;
+    const void* m_atom_netlist;
+    const void* m_port_map;
+};
+
+// The process-wide chip bundle.
+class DBCM_BUNDLE_SINGLETON
+{
+public:
+    // Null until an instance was created.
+    static DBCM_BUNDLE* get_bundle();
+    // Takes the bundle over; an earlier bundle is deleted.
+    static void create_instance(DBCM_BUNDLE* bundle);
+    // Deletes the bundle.
+    static void reset();
 };

@@ -13,12 +13,14 @@ struct PART_RECORD
     std::string name;
     DEV_DEVICE_ENUM device;
     std::map<int, uint32_t> resources;
+    uint32_t pof_id = 0;
 };
 
 struct DEVICE_RECORD
 {
     DEV_DEVICE_ENUM base_device;
     std::string user_name;
+    DEV_FAMILY family = -1;
 };
 
 struct DEVICE_DATABASE
@@ -44,7 +46,9 @@ void dev_add_part(DEV_PART part, const std::string& name, DEV_DEVICE_ENUM device
 
 void dev_add_device(DEV_DEVICE_ENUM device, DEV_DEVICE_ENUM base_device, const std::string& user_name)
 {
-    database().devices[device] = DEVICE_RECORD{base_device, user_name};
+    DEVICE_RECORD& record = database().devices[device];
+    record.base_device = base_device;
+    record.user_name = user_name;
 }
 
 void dev_set_resource_count(DEV_PART part, DEV_RESOURCE kind, uint32_t count)
@@ -120,3 +124,35 @@ bool DEV_ASM_INFO::load_data_from_pdb(const DEV_BASIC_INFO* basic_info)
 ASMDB_DIE* DEV_ASM_INFO::get_asmdb_die() const { return m_loaded ? m_asmdb_die.get() : nullptr; }
 
 void DEV_ASM_INFO::set_asmdb_die(std::unique_ptr<ASMDB_DIE> die) { m_asmdb_die = std::move(die); }
+
+const char* dstr_get_user_string(DEV_PART part)
+{
+    auto it = database().parts.find(part);
+    return it == database().parts.end() ? nullptr : it->second.name.c_str();
+}
+
+void dev_set_pof_id(DEV_PART part, uint32_t pof_id)
+{
+    auto it = database().parts.find(part);
+    if (it != database().parts.end())
+        it->second.pof_id = pof_id;
+}
+
+void dev_set_device_family(DEV_DEVICE_ENUM device, DEV_FAMILY family)
+{
+    auto it = database().devices.find(device);
+    if (it != database().devices.end())
+        it->second.family = family;
+}
+
+uint32_t DEV_PART_MANAGER::get_pof_id_of(DEV_PART part) const
+{
+    auto it = database().parts.find(part);
+    return it == database().parts.end() ? 0 : it->second.pof_id;
+}
+
+DEV_FAMILY DEV_PART_MANAGER::get_family_of(DEV_DEVICE_ENUM device) const
+{
+    auto it = database().devices.find(device);
+    return it == database().devices.end() ? -1 : it->second.family;
+}

@@ -3,6 +3,8 @@
 // information.
 #pragma once
 
+#include "dygr.h"
+
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -65,6 +67,10 @@ public:
     // How many resources of the kind the part has; all ones (0xFFFFFFFF)
     // when the part or the count is unknown.
     uint32_t get_device_resource_count_of(DEV_PART part, DEV_RESOURCE kind) const;
+    // The part's POF id; 0 for an unknown part or one without an id.
+    uint32_t get_pof_id_of(DEV_PART part) const;
+    // The device's family; -1 for an unknown device.
+    DEV_FAMILY get_family_of(DEV_DEVICE_ENUM device) const;
 };
 
 class DEV_BASIC_INFO
@@ -97,7 +103,11 @@ public:
     const std::vector<int>& requested_kinds() const { return m_requested; }
     const std::vector<int>& loaded_kinds() const { return m_loaded; }
 
+    // The routing-graph view of the die.
+    DYGR_DIE_INFO* get_dygr_die_info() { return &m_dygr_die_info; }
+
 private:
+    DYGR_DIE_INFO m_dygr_die_info;
     std::set<int> m_available;
     std::vector<int> m_requested;
     std::vector<int> m_loaded;
@@ -158,3 +168,9 @@ private:
     std::unique_ptr<ASMDB_DIE> m_asmdb_die;
     bool m_loaded = false;
 };
+
+// Population of the part table for the device run: the POF id of a part and
+// the family of a device (both kept with the part or device, so they must be
+// added first).
+void dev_set_pof_id(DEV_PART part, uint32_t pof_id);
+void dev_set_device_family(DEV_DEVICE_ENUM device, DEV_FAMILY family);

@@ -16,3 +16,11 @@ const char* dstr_get_debug_string(DEV_DEVICE_ENUM device);
 // Population, for the host and the tests.
 void dstr_set_debug_string(DEV_DEVICE_ENUM device, const std::string& name);
 void dstr_clear();
+
+// The part's user name (its name in the part table, dev.h); null for an
+// unknown part.
+const char* dstr_get_user_string(DEV_PART part);
+
+// The debug name of a family; null for a family that has none.
+const char* dstr_get_debug_string(DEV_FAMILY family);
+void dstr_set_family_debug_string(DEV_FAMILY family, const std::string& name);

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <cctype>
+
 #include <filesystem>
 #include <system_error>
 
@@ -48,3 +50,16 @@ std::string gen_get_module_path()
 }
 
 void gen_set_module_path(const std::string& directory) { module_path() = directory; }
+
+int gen_stricmp(const char* first, const char* second)
+{
+    if (first == nullptr || second == nullptr)
+        return first == second ? 0 : (first == nullptr ? -1 : 1);
+    for (;; ++first, ++second)
+    {
+        const int a = std::tolower(static_cast<unsigned char>(*first));
+        const int b = std::tolower(static_cast<unsigned char>(*second));
+        if (a != b || a == 0)
+            return a - b;
+    }
+}

@@ -14,3 +14,8 @@ void gen_set_project_output_directory(const std::string& directory);
 std::string gen_get_module_path();
 // Sets the module directory ("" goes back to the library's own directory).
 void gen_set_module_path(const std::string& directory);
+
+// Compares two texts ignoring the case of ASCII letters: below, equal to or
+// above zero as the first sorts before, with or after the second. A null
+// text sorts before every other.
+int gen_stricmp(const char* first, const char* second);

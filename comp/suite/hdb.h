@@ -141,9 +141,18 @@ private:
     std::string m_name;
 };
 
+class HDB_CHIP;
+
 // A compile instance namespace (also the settings of a design partition).
 class HDB_NAMESPACE : public HDB_OPTION_INTERFACE
 {
+public:
+    // The namespace's hierarchy chip (not owned); null when none was set.
+    HDB_CHIP* get_chip() const { return m_chip; }
+    void set_chip(HDB_CHIP* chip) { m_chip = chip; }
+
+private:
+    HDB_CHIP* m_chip = nullptr;
 };
 
 template <int KIND, int SCOPE>

@@ -46,3 +46,35 @@ void ZSYM::use(ZSYM_NAMESPACE name_space, const char* name)
 }
 
 const char* ZSYM::cname() const { return m_entry ? m_entry->name.c_str() : nullptr; }
+
+ZSYM_NAMESPACE ZSYM::get_namespace() const { return m_entry ? m_entry->name_space : ZSYM_NAMESPACE_NONE; }
+
+std::string ZSYM::full_name() const
+{
+    if (m_entry == nullptr)
+        return std::string();
+    return std::string(zsym_namespace_symbol(m_entry->name_space).cname()) + "::" + m_entry->name;
+}
+
+ZSYM zsym_namespace_symbol(ZSYM_NAMESPACE name_space)
+{
+    std::string name;
+    switch (name_space)
+    {
+    case ZSYM_NAMESPACE_NONE:
+        name = "none";
+        break;
+    case ZSYM_NAMESPACE_NAME:
+        name = "name";
+        break;
+    case ZSYM_NAMESPACE_LOCATION_ELEMENT:
+        name = "location_element";
+        break;
+    default:
+        name = std::to_string(static_cast<int>(name_space));
+        break;
+    }
+    ZSYM symbol;
+    symbol.use(ZSYM_NAMESPACE_NONE, name.c_str());
+    return symbol;
+}

@@ -32,6 +32,12 @@ public:
     const char* cname() const;
 
     bool is_null() const { return m_entry == nullptr; }
+    // The namespace the symbol belongs to; ZSYM_NAMESPACE_NONE for the null
+    // symbol.
+    ZSYM_NAMESPACE get_namespace() const;
+    // The namespace's name, "::" and the symbol's text ("" for the null
+    // symbol).
+    std::string full_name() const;
     bool operator==(const ZSYM& other) const { return m_entry == other.m_entry; }
     bool operator!=(const ZSYM& other) const { return m_entry != other.m_entry; }
 
@@ -40,3 +46,7 @@ public:
 private:
     const ENTRY* m_entry = nullptr;
 };
+
+// The symbol that names a namespace ("none", "name", "location_element"; the
+// decimal value for any other). It belongs to ZSYM_NAMESPACE_NONE.
+ZSYM zsym_namespace_symbol(ZSYM_NAMESPACE name_space);
