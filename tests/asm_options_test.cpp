@@ -906,7 +906,7 @@ TEST_F(NetlistSelection, IllegalValuesAreLoggedThenStopTheRun)
         std::string condition;
         std::string last_line;
     };
-    const std::string spec = "<netlist_spec source_netlist='post_map' prewired_periphery='on'>";
+    const std::string netlist_spec_open = "<netlist_spec source_netlist='post_map' prewired_periphery='on'>";
     const CASE cases[] = {
         {"<netlist_spec source_netlist='Post_map' prewired_periphery='on'/>", "Illegal string",
          "source_netlist -> Post_map"},
@@ -914,24 +914,24 @@ TEST_F(NetlistSelection, IllegalValuesAreLoggedThenStopTheRun)
          "prewired_periphery -> On"},
         {"<netlist_spec source_netlist='post_map' prewired_periphery='on '/>", "Illegal string",
          "prewired_periphery -> on "},
-        {spec + "<bcm_transform_set list_type='Inclusive'/></netlist_spec>", "Illegal string",
+        {netlist_spec_open + "<bcm_transform_set list_type='Inclusive'/></netlist_spec>", "Illegal string",
          "list_type -> Inclusive"},
         {"<netlist_spec source_netlist='' prewired_periphery='on'/>", "source_netlist_name.size() > 0", ""},
         {"<netlist_spec source_netlist='post_map' prewired_periphery=''/>", "prewired_periphery_name.size() > 0",
          "source_netlist -> post_map"},
-        {spec + "<bcm_transform_set list_type=''/></netlist_spec>", "list_type_name.size() > 0",
+        {netlist_spec_open + "<bcm_transform_set list_type=''/></netlist_spec>", "list_type_name.size() > 0",
          "prewired_periphery -> on"},
-        {spec + "<assembler_block_processing_set list_type='inclusive'/>"
+        {netlist_spec_open + "<assembler_block_processing_set list_type='inclusive'/>"
                 "<assembler_block_processing_set list_type='inclusive'/></netlist_spec>",
          "num_assembler_block_processing_sets <= 1", "prewired_periphery -> on"},
-        {spec + "<bcm_transform_set list_type='inclusive'/><bcm_transform_set list_type='inclusive'/></netlist_spec>",
+        {netlist_spec_open + "<bcm_transform_set list_type='inclusive'/><bcm_transform_set list_type='inclusive'/></netlist_spec>",
          "num_bcm_transform_sets <= 1", "prewired_periphery -> on"},
-        {spec + "<bcm_parameters_mapped_to_bits_set list_type='inclusive'/>"
+        {netlist_spec_open + "<bcm_parameters_mapped_to_bits_set list_type='inclusive'/>"
                 "<bcm_parameters_mapped_to_bits_set list_type='inclusive'/></netlist_spec>",
          "num_bcm_parameters_mapped_to_bits_sets <= 1", "prewired_periphery -> on"},
-        {spec + "<bcm_transform_set list_type='inclusive'><block_name/></bcm_transform_set></netlist_spec>",
+        {netlist_spec_open + "<bcm_transform_set list_type='inclusive'><block_name/></bcm_transform_set></netlist_spec>",
          "temp_text_node != NULL", "list_type -> inclusive"},
-        {spec + "<bcm_transform_set list_type='inclusive'><block_name><!-- c -->LAB</block_name>"
+        {netlist_spec_open + "<bcm_transform_set list_type='inclusive'><block_name><!-- c -->LAB</block_name>"
                 "</bcm_transform_set></netlist_spec>",
          "temp_node_type == DOMNode::TEXT_NODE", "list_type -> inclusive"},
     };
