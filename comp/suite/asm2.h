@@ -21,7 +21,8 @@
 // - write_sof writes the SRAM object file (pgmio_sof.h) with the chip's
 //   stored sections as they are at that moment, then the files of the
 //   project's partitions.
-// - get_checksum gives the CRC-32 of all the bytes of the written file.
+// - get_checksum gives the written file's checksum: its trailing checksum
+//   field, the CRC-32 of every byte before it.
 // - It records, per project, the name of every adapter operation it called,
 //   in order.
 #pragma once

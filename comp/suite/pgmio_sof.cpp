@@ -315,13 +315,29 @@ bool sof_write_bytes_atomically(const std::string& path, const std::string& byte
     return true;
 }
 
+namespace
+{
+
+// The checksum a whole file carries in its last four bytes: the CRC-32 of
+// every byte before them. (The CRC-32 of a whole file, trailer included, is
+// the same constant for every intact file, so it tells no two files apart.)
+uint32_t stored_checksum(const std::string& file)
+{
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4 && i < file.size(); ++i)
+        value |= static_cast<uint32_t>(static_cast<unsigned char>(file[file.size() - 4 + i])) << (8 * i);
+    return value;
+}
+
+}  // namespace
+
 bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error)
 {
     const std::string file = sof_encode(contents);
     if (!sof_write_bytes_atomically(path, file, error))
         return false;
     if (file_checksum != nullptr)
-        *file_checksum = sof_checksum(file);
+        *file_checksum = stored_checksum(file);
     return true;
 }
 
@@ -338,6 +354,6 @@ bool sof_read_file(const std::string& path, SOF_CONTENTS& contents, uint32_t* fi
     if (!sof_decode(file, contents, error))
         return false;
     if (file_checksum != nullptr)
-        *file_checksum = sof_checksum(file);
+        *file_checksum = stored_checksum(file);
     return true;
 }

@@ -63,12 +63,14 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
 
 // Writes the file through a temporary file in the same directory that is
 // renamed into place, so that the path holds either its old content or the
-// whole new file. The file's checksum (of all its bytes) goes to
-// *file_checksum. False, with the reason, when it cannot be written.
+// whole new file. The file's checksum (its trailing checksum field, the
+// CRC-32 of every byte before it) goes to *file_checksum. False, with the
+// reason, when it cannot be written.
 bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum,
                     std::string* error = nullptr);
-// Reads and decodes a file; *file_checksum receives the checksum of all its
-// bytes. False, with the reason, when it cannot be read or decoded.
+// Reads and decodes a file; *file_checksum receives its trailing checksum
+// field, as sof_write_file gives it for the file it wrote. False, with the
+// reason, when it cannot be read or decoded.
 bool sof_read_file(const std::string& path, SOF_CONTENTS& contents, uint32_t* file_checksum,
                    std::string* error = nullptr);
 

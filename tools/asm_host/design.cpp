@@ -1,12 +1,15 @@
 #include "design.h"
 
+#include <acf.h>
 #include <asmdb.h>
 #include <dbcm.h>
 #include <dmgr.h>
 #include <dstr.h>
+#include <flow.h>
 #include <gen.h>
 #include <msg.h>
 #include <zhd.h>
+#include <zpr.h>
 
 #include <nlohmann/json.hpp>
 
@@ -62,6 +65,14 @@ public:
         return value;
     }
     int int32() const { return static_cast<int>(integer(INT_MIN, INT_MAX)); }
+    uint64_t uint64() const
+    {
+        if (!m_value.is_number_integer())
+            fail("expected an integer");
+        if (!m_value.is_number_unsigned() && m_value.get<int64_t>() < 0)
+            fail("expected an integer from 0 to " + std::to_string(UINT64_MAX));
+        return m_value.get<uint64_t>();
+    }
     uint32_t uint32() const { return static_cast<uint32_t>(integer(0, UINT32_MAX)); }
 
     bool boolean() const
@@ -252,6 +263,33 @@ DESIGN_NETLIST read_netlist(const VALUE& value)
     return netlist;
 }
 
+// A block instance of the chip bundle's block tree: "type" for a top-level
+// block, "name" for a child; its settings as an object of names and values;
+// its children, each name once.
+DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key)
+{
+    DESIGN_BLOCK block;
+    block.type_or_name = object.required(identity_key).nonempty_string();
+    if (std::optional<VALUE> settings = object.optional("settings"))
+    {
+        if (!settings->json_value().is_object())
+            settings->fail("expected an object");
+        for (auto it = settings->json_value().begin(); it != settings->json_value().end(); ++it)
+        {
+            const VALUE value(it.value(), settings->path() + "." + it.key(), settings->file());
+            if (it.key().empty())
+                value.fail("a setting name cannot be empty");
+            block.settings.emplace_back(it.key(), value.nonempty_string());
+        }
+    }
+    UNIQUE<std::string> child_names("child block");
+    object.each_object("children", false, [&](OBJECT& entry) {
+        block.children.push_back(read_block(entry, "name"));
+        child_names.check(block.children.back().type_or_name, entry.required("name"));
+    });
+    return block;
+}
+
 DESIGN read_design(const VALUE& root)
 {
     DESIGN design;
@@ -271,6 +309,16 @@ DESIGN read_design(const VALUE& root)
     design.device_name = top.required("device_name").string();
     design.programming_mode = top.required("programming_mode").int32();
     design.crc_clock_divisor = top.required("crc_clock_divisor").uint32();
+    if (std::optional<VALUE> option_id = top.optional("jtag_user_code_option_id"))
+        design.jtag_user_code_option_id = option_id->int32();
+    if (std::optional<VALUE> hash_value = top.optional("flow_design_hash"))
+    {
+        OBJECT hash(*hash_value);
+        const uint64_t first = hash.required("first").uint64();
+        const uint64_t second = hash.required("second").uint64();
+        hash.finish();
+        design.flow_design_hash = std::make_pair(first, second);
+    }
 
     if (std::optional<VALUE> settings_value = top.optional("settings"))
     {
@@ -292,6 +340,8 @@ DESIGN read_design(const VALUE& root)
         part.device = entry.required("device").int32();
         if (std::optional<VALUE> cores = entry.optional("cpu_cores"))
             part.cpu_cores = cores->uint32();
+        if (std::optional<VALUE> pof_id = entry.optional("pof_id"))
+            part.pof_id = pof_id->uint32();
         design.parts.push_back(part);
     });
 
@@ -305,7 +355,40 @@ DESIGN read_design(const VALUE& root)
         device.user_name = entry.required("user_name").string();
         if (std::optional<VALUE> debug_name = entry.optional("debug_name"))
             device.debug_name = debug_name->string();
+        std::optional<VALUE> family = entry.optional("family");
+        device.family = family ? family->int32() : design.family;
         design.devices.push_back(device);
+    });
+
+    UNIQUE<int> family_ids("family");
+    top.each_object("families", false, [&](OBJECT& entry) {
+        DESIGN_FAMILY family;
+        VALUE id = entry.required("family");
+        family.family = id.int32();
+        family_ids.check(family.family, id);
+        family.debug_name = entry.required("debug_name").nonempty_string();
+        design.families.push_back(family);
+    });
+
+    UNIQUE<int> variable_ids("variable");
+    top.each_object("variables", false, [&](OBJECT& entry) {
+        DESIGN_VARIABLE variable;
+        VALUE id = entry.required("id");
+        variable.id = id.int32();
+        variable_ids.check(variable.id, id);
+        if (std::optional<VALUE> user_name = entry.optional("user_name"))
+            variable.user_name = user_name->nonempty_string();
+        if (std::optional<VALUE> families = entry.optional("families"))
+        {
+            variable.families.emplace();
+            UNIQUE<int> listed("family");
+            for (const VALUE& family : families->elements())
+            {
+                listed.check(family.int32(), family);
+                variable.families->insert(family.int32());
+            }
+        }
+        design.variables.push_back(variable);
     });
 
     {
@@ -315,6 +398,45 @@ DESIGN read_design(const VALUE& root)
         {
             design.device_data_kinds.push_back(kind.int32());
             kinds.check(design.device_data_kinds.back(), kind);
+        }
+        design.cram_bits = die.required("cram_bits").uint32();
+        if (std::optional<VALUE> hps_io = die.optional("hps_io"))
+            design.hps_io = hps_io->boolean();
+        if (std::optional<VALUE> asm_data_value = die.optional("asm_data"))
+        {
+            OBJECT asm_data_object(*asm_data_value);
+            DESIGN_ASM_DATA asm_data;
+            if (std::optional<VALUE> parts = asm_data_object.optional("parts"))
+            {
+                UNIQUE<int> listed("part");
+                for (const VALUE& part : parts->elements())
+                {
+                    listed.check(part.int32(), part);
+                    asm_data.parts.push_back(part.int32());
+                }
+            }
+            else
+            {
+                asm_data.parts.push_back(design.part);
+            }
+            UNIQUE<int> block_keys("block key");
+            asm_data_object.each_object("blocks", false, [&](OBJECT& entry) {
+                DESIGN_BLOCK_INFO block;
+                VALUE key = entry.required("key");
+                block.key = key.int32();
+                block_keys.check(block.key, key);
+                if (std::optional<VALUE> version = entry.optional("version"))
+                    block.version = version->string();
+                if (std::optional<VALUE> name = entry.optional("icd_block_name"))
+                    block.icd_block_name = name->string();
+                asm_data.blocks.push_back(block);
+            });
+            if (std::optional<VALUE> first = asm_data_object.optional("first_id_string"))
+                asm_data.first_id_string = first->string();
+            if (std::optional<VALUE> second = asm_data_object.optional("second_id_string"))
+                asm_data.second_id_string = second->string();
+            asm_data_object.finish();
+            design.asm_data = asm_data;
         }
         die.finish();
     }
@@ -330,6 +452,8 @@ DESIGN read_design(const VALUE& root)
         partition_names.check(partition.name, name);
         if (std::optional<VALUE> settings = entry.optional("settings"))
             partition.settings = read_settings(*settings);
+        if (std::optional<VALUE> design_hash = entry.optional("design_hash"))
+            partition.design_hash = design_hash->string();
         design.partitions.push_back(partition);
     });
 
@@ -353,6 +477,14 @@ DESIGN read_design(const VALUE& root)
             attribute.covered = entry.required("covered").boolean();
             design.atom_attributes.push_back(attribute);
         });
+        if (std::optional<VALUE> bits = bundle.optional("config_bits"))
+            for (const VALUE& bit : bits->elements())
+                design.config_bits.push_back(bit.uint32());
+        if (std::optional<VALUE> bits = bundle.optional("borrowed_bits"))
+            for (const VALUE& bit : bits->elements())
+                design.borrowed_bits.push_back(bit.uint32());
+        bundle.each_object("blocks", false,
+                           [&](OBJECT& entry) { design.blocks.push_back(read_block(entry, "type")); });
         bundle.finish();
     }
 
@@ -474,6 +606,14 @@ void add_atoms(CDB_ATOM_NETLIST* netlist, const DESIGN_NETLIST& data)
     }
 }
 
+void add_block_content(DBCM_INSTANCE_NODE* node, const DESIGN_BLOCK& block)
+{
+    for (const auto& [setting, value] : block.settings)
+        node->set_setting(setting.c_str(), value.c_str());
+    for (const DESIGN_BLOCK& child : block.children)
+        add_block_content(node->add_child(child.type_or_name.c_str()), child);
+}
+
 }  // namespace
 
 HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
@@ -481,10 +621,15 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
     apply_settings(&m_cap_inst, design.namespace_settings);
     if (design.global_settings)
         apply_settings(m_cap_inst.add_section(HDB_GLOBAL_SECTION_TYPE, ""), *design.global_settings);
+    // The compile instance's hierarchy chip is the compiled chip's.
+    m_cap_inst.set_chip(&m_hdb_chip);
+    if (design.flow_design_hash)
+        flow_set_design_hash(&m_cap_inst, design.flow_design_hash->first, design.flow_design_hash->second);
 
     m_cmp.set_revision_name(design.revision);
     m_cmp.set_cmp_name(design.compilation);
     m_cmp.set_cap_inst(&m_cap_inst);
+    m_cmp.set_jtag_user_code_option_id(design.jtag_user_code_option_id);
 
     m_chip.set_base_family(design.family);
     m_chip.set_internal_family(design.internal_family);
@@ -507,6 +652,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
         dev_add_part(static_cast<DEV_PART>(part.part), part.name, static_cast<DEV_DEVICE_ENUM>(part.device));
         if (part.cpu_cores)
             dev_set_resource_count(static_cast<DEV_PART>(part.part), DEV_RESOURCE_CPU_CORE, *part.cpu_cores);
+        dev_set_pof_id(static_cast<DEV_PART>(part.part), part.pof_id);
     }
     for (const DESIGN_DEVICE& device : design.devices)
     {
@@ -514,6 +660,16 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
                        device.user_name);
         if (device.debug_name)
             dstr_set_debug_string(static_cast<DEV_DEVICE_ENUM>(device.device), *device.debug_name);
+        dev_set_device_family(static_cast<DEV_DEVICE_ENUM>(device.device), device.family);
+    }
+    for (const DESIGN_FAMILY& family : design.families)
+        dstr_set_family_debug_string(family.family, family.debug_name);
+    for (const DESIGN_VARIABLE& variable : design.variables)
+    {
+        if (variable.user_name)
+            acf_set_variable_user_name(variable.id, *variable.user_name);
+        if (variable.families)
+            acf_set_variable_families(variable.id, *variable.families);
     }
 
     // The current device is the one the device manager opens for the chip's
@@ -523,18 +679,44 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
     auto die_info = std::make_unique<DEV_DIE_INFO>();
     for (int kind : design.device_data_kinds)
         die_info->add_device_data(kind);
+    die_info->get_dygr_die_info()->set_cram_bit_count(design.cram_bits);
+    die_info->get_dygr_die_info()->set_hps_io(design.hps_io);
     m_device.set_die_info(std::move(die_info));
+    if (design.asm_data)
+    {
+        auto asm_info = std::make_unique<DEV_ASM_INFO>();
+        for (int asm_part : design.asm_data->parts)
+            asm_info->add_pdb_part(static_cast<DEV_PART>(asm_part));
+        auto asmdb_die = std::make_unique<ASMDB_DIE>();
+        for (const DESIGN_BLOCK_INFO& block : design.asm_data->blocks)
+            asmdb_die->set_block_info(block.key, ASMDB_BLOCK_INFO(block.version, block.icd_block_name));
+        asmdb_die->set_id_strings(design.asm_data->first_id_string, design.asm_data->second_id_string);
+        asm_info->set_asmdb_die(std::move(asmdb_die));
+        m_device.set_asm_info(std::move(asm_info));
+    }
     DMGR_UTILITY::set_current_device(&m_device);
 
     if (!design.partitions.empty())
     {
         ZHD_DESIGN* current_design = ZHD_ROOT::get()->add_design("");
         for (const DESIGN_PARTITION& partition : design.partitions)
-            apply_settings(current_design->add_partition(partition.name)->get_hdb(), partition.settings);
+        {
+            HDB_NAMESPACE* settings = current_design->add_partition(partition.name)->get_hdb();
+            apply_settings(settings, partition.settings);
+            if (partition.design_hash)
+                ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
+        }
     }
 
-    // Chip 0 of the chip bundle is the compiled chip.
+    // Chip 0 of the chip bundle is the compiled chip, on the chip's device.
     DBCM_CHIP* bundle_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
+    bundle_chip->add_device(design.device_name);
+    for (uint32_t address : design.config_bits)
+        bundle_chip->set_config_bit(address);
+    for (uint32_t address : design.borrowed_bits)
+        bundle_chip->add_borrowed_bit(address);
+    for (const DESIGN_BLOCK& block : design.blocks)
+        add_block_content(bundle_chip->add_top_block(block.type_or_name.c_str()), block);
     for (const DESIGN_REGIONS& regions : design.regions)
     {
         DBCM_REGIONS* set = bundle_chip->add_regions(regions.kind);
@@ -558,7 +740,12 @@ HOST_SUITE::~HOST_SUITE()
         DMGR_UTILITY::set_current_device(nullptr);
     dev_reset();
     dstr_clear();
+    acf_reset();
+    flow_reset();
+    ZPR::UTILS::reset();
     ZHD_ROOT::get()->reset();
+    // The bundle that a run made refers to chip 0: it goes first.
+    DBCM_BUNDLE_SINGLETON::reset();
     DBCM_DB_MANAGER::get_or_create_instance()->reset();
     asmdb_clear_arch_group_block_types();
     MSG_INDEX::get_default_index()->clear();

@@ -17,8 +17,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A problem of the design directory: the file, the key path inside it ("" for
@@ -54,6 +56,7 @@ struct DESIGN_PART
     std::string name;
     int device = 0;
     std::optional<uint32_t> cpu_cores;
+    uint32_t pof_id = 0;
 };
 
 struct DESIGN_DEVICE
@@ -62,6 +65,46 @@ struct DESIGN_DEVICE
     int base_device = 0;
     std::string user_name;
     std::optional<std::string> debug_name;
+    int family = 0;
+};
+
+struct DESIGN_FAMILY
+{
+    int family = 0;
+    std::string debug_name;
+};
+
+// What the assignment library knows of a project setting.
+struct DESIGN_VARIABLE
+{
+    int id = 0;
+    std::optional<std::string> user_name;
+    std::optional<std::set<int>> families;
+};
+
+struct DESIGN_BLOCK_INFO
+{
+    int key = 0;
+    std::string version;
+    std::string icd_block_name;
+};
+
+// The device's assembler data (DEV_ASM_INFO and its ASMDB_DIE).
+struct DESIGN_ASM_DATA
+{
+    std::vector<int> parts;
+    std::vector<DESIGN_BLOCK_INFO> blocks;
+    std::string first_id_string;
+    std::string second_id_string;
+};
+
+// A block instance of the chip bundle chip's block tree: a top-level block
+// has a type, a child a name.
+struct DESIGN_BLOCK
+{
+    std::string type_or_name;
+    std::vector<std::pair<std::string, std::string>> settings;
+    std::vector<DESIGN_BLOCK> children;
 };
 
 struct DESIGN_NETLIST;
@@ -86,6 +129,7 @@ struct DESIGN_PARTITION
 {
     std::string name;
     std::vector<DESIGN_SETTING> settings;
+    std::optional<std::string> design_hash;
 };
 
 struct DESIGN_REGIONS
@@ -126,6 +170,9 @@ struct DESIGN
     std::string device_name;
     int programming_mode = 0;
     uint32_t crc_clock_divisor = 0;
+    int jtag_user_code_option_id = 1433;
+    // The flow's design hash (first, second); absent: none recorded.
+    std::optional<std::pair<uint64_t, uint64_t>> flow_design_hash;
 
     std::vector<DESIGN_SETTING> namespace_settings;
     // Absent: the compile instance has no global settings section.
@@ -133,12 +180,20 @@ struct DESIGN
 
     std::vector<DESIGN_PART> parts;
     std::vector<DESIGN_DEVICE> devices;
+    std::vector<DESIGN_FAMILY> families;
+    std::vector<DESIGN_VARIABLE> variables;
     std::vector<int> device_data_kinds;
+    uint32_t cram_bits = 0;
+    bool hps_io = false;
+    std::optional<DESIGN_ASM_DATA> asm_data;
 
     std::optional<DESIGN_NETLIST> netlist;
     std::vector<DESIGN_PARTITION> partitions;
     std::vector<DESIGN_REGIONS> regions;
     std::vector<DESIGN_ATOM_ATTRIBUTE> atom_attributes;
+    std::vector<uint32_t> config_bits;
+    std::vector<uint32_t> borrowed_bits;
+    std::vector<DESIGN_BLOCK> blocks;
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
@@ -154,10 +209,12 @@ DESIGN load_design(const std::string& path);
 constexpr int HDB_GLOBAL_SECTION_TYPE = 21;
 
 // The stand-in suite populated with one design: the compiler facade, the
-// compile instance with its settings and database entries, the chip, its
-// atom netlist and hierarchy chip, the current device, and the process-wide
-// tables (parts and devices, partitions, chip bundle chip 0, block type
-// names, suppressed message ids). One lives at a time; its destructor takes
+// compile instance with its settings, hierarchy chip, flow design hash and
+// database entries, the chip, its atom netlist, the current device with its
+// die and assembler data, and the process-wide tables (parts and devices,
+// family names, setting definitions, partitions and their design hashes,
+// chip bundle chip 0 with its device, bits and block tree, block type names,
+// suppressed message ids). One lives at a time; its destructor takes
 // back everything it put into the process-wide tables.
 class HOST_SUITE
 {
