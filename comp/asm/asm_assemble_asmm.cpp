@@ -107,16 +107,6 @@ bool scan_hexadecimal(const std::string& text, uint32_t& value)
     return true;
 }
 
-// The current design's top partition settings (the project's settings
-// holder); null when there is no such design or partition.
-HDB_NAMESPACE* top_partition_settings()
-{
-    ZHD_ROOT* root = ZHD_ROOT::get();
-    ZHD_DESIGN* design = root != nullptr ? root->get_design("") : nullptr;
-    ZHD_PARTITION* top = design != nullptr ? design->get_top_partition() : nullptr;
-    return top != nullptr ? top->get_hdb() : nullptr;
-}
-
 bool bool_setting_on(const HDB_NAMESPACE* cap_inst, const HDB_CHIP* hdb_chip, int id)
 {
     const auto* option = asmcc_get_bool_option(cap_inst, hdb_chip, id);

@@ -2,6 +2,8 @@
 
 #include "asm_common.h"
 
+#include <zhd.h>
+
 #include <cdb_atom.h>
 #include <zsym.h>
 
@@ -185,4 +187,12 @@ void report_symbol_not_in_namespace(const char* symbol, const char* name_space)
     const std::string text = safe_sprintf("Symbol %s does not belong to namespace %s", symbol ? symbol : "",
                                           name_space ? name_space : "");
     internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
+}
+
+HDB_NAMESPACE* top_partition_settings()
+{
+    ZHD_ROOT* root = ZHD_ROOT::get();
+    ZHD_DESIGN* design = root != nullptr ? root->get_design("") : nullptr;
+    ZHD_PARTITION* top = design != nullptr ? design->get_top_partition() : nullptr;
+    return top != nullptr ? top->get_hdb() : nullptr;
 }

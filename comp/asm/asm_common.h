@@ -33,6 +33,12 @@
             internal_error(#condition, ASM_SOURCE_TAG, __LINE__); \
     } while (0)
 
+class HDB_NAMESPACE;
+
+// The settings of the current design's top partition (the project's
+// settings holder); null when there is no such design or partition.
+HDB_NAMESPACE* top_partition_settings();
+
 // The module's debug log under the component "ASM".
 bool asm_debug_log(MSG_D_LEVEL level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -7,7 +7,7 @@
 #include <dbcm.h>
 #include <dev.h>
 #include <dmgr.h>
-#include <zhd.h>
+#include <hdb.h>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_hps"
 
@@ -83,10 +83,7 @@ ASM_HPS_HANDOFF_DATA::ASM_HPS_HANDOFF_DATA(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* c
     ASM_REQUIRE(m_chip != NULL);
     ASM_REQUIRE(m_part_manager != NULL);
 
-    ZHD_ROOT* root = ZHD_ROOT::get();
-    ZHD_DESIGN* design = root != nullptr ? root->get_design("") : nullptr;
-    ZHD_PARTITION* top = design != nullptr ? design->get_top_partition() : nullptr;
-    m_flat_cap = top != nullptr ? top->get_hdb() : nullptr;
+    m_flat_cap = top_partition_settings();
     ASM_REQUIRE(m_flat_cap != NULL);
 
     DBCM_DB_MANAGER* dbcm_db_manager = DBCM_DB_MANAGER::get_or_create_instance();

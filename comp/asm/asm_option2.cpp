@@ -12,8 +12,8 @@
 #include <dstr.h>
 #include <fio.h>
 #include <gen.h>
+#include <hdb.h>
 #include <stl.h>
-#include <zhd.h>
 
 #include <cstring>
 
@@ -76,10 +76,7 @@ ASM_OPTION2::ASM_OPTION2(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_
     ASM_REQUIRE(m_chip != NULL);
     ASM_REQUIRE(m_part_manager != NULL);
 
-    ZHD_ROOT* root = ZHD_ROOT::get();
-    ZHD_DESIGN* design = root != nullptr ? root->get_design("") : nullptr;
-    ZHD_PARTITION* top = design != nullptr ? design->get_top_partition() : nullptr;
-    m_flat_cap = top != nullptr ? top->get_hdb() : nullptr;
+    m_flat_cap = top_partition_settings();
     ASM_REQUIRE(m_flat_cap != NULL);
 
     DBCM_DB_MANAGER* dbcm_db_manager = DBCM_DB_MANAGER::get_or_create_instance();
