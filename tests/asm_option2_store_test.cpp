@@ -3,6 +3,7 @@
 // adapter forwards.
 #include "asm_option2.h"
 #include "entry_fixture.h"
+#include "protoc_decode.h"
 
 #include <dstr.h>
 
@@ -22,32 +23,6 @@ std::string file_text(const std::string& path)
     return out.str();
 }
 
-// protoc's decoding of bytes as PB::OPTIONS, read independently of the
-// module's generated code.
-std::string protoc_decode(const std::string& wire)
-{
-    char path[] = "/tmp/asm_options_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-        return "(no temporary file)";
-    close(fd);
-    std::ofstream(path, std::ios::binary) << wire;
-    const std::string command = std::string(ASM_PROTOC) + " --proto_path=" ASM_TEST_SOURCE_DIR
-                                                          "/comp/asm --decode=PB.OPTIONS options.proto < " +
-                                path + " 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r"))
-    {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-            output.append(buffer, n);
-        if (pclose(pipe) != 0)
-            output += "(protoc failed)";
-    }
-    std::remove(path);
-    return output;
-}
 
 }  // namespace
 
@@ -110,7 +85,7 @@ TEST_F(OptionStore, OtherHashesCreateTheSectionWithTheRecordAndTheHash)
     ASSERT_NE(section, nullptr);
     EXPECT_EQ(section->major, 1);
     EXPECT_EQ(section->minor, 10);
-    const std::string decoded = protoc_decode(section->bytes);
+    const std::string decoded = protoc_decode("PB.OPTIONS", "options.proto", section->bytes);
     EXPECT_NE(decoded.find("jtag_user_code: 6699"), std::string::npos) << decoded;
     EXPECT_NE(decoded.find("cvp_hash: \"CV\""), std::string::npos) << decoded;
     EXPECT_EQ(debug_texts(), (std::vector<std::string>{"    CVP_HASH:add_cvp_hash_into_dbcm begin ....",

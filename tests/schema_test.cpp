@@ -7,6 +7,8 @@
 #include <google/protobuf/text_format.h>
 #include <google/protobuf/util/message_differencer.h>
 
+#include "protoc_decode.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -159,30 +161,6 @@ PB::HANDOFF_HPS filled_handoff()
     return handoff;
 }
 
-// Runs protoc on the module's schema to decode bytes written by the module.
-std::string protoc_decode(const std::string& type, const std::string& proto, const std::string& wire)
-{
-    char path[] = "/tmp/asm_record_XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0)
-        return "(no temporary file)";
-    close(fd);
-    std::ofstream(path, std::ios::binary) << wire;
-    const std::string command = std::string(ASM_PROTOC) + " --proto_path=" ASM_TEST_SOURCE_DIR "/comp/asm --decode=" +
-                                type + " " + proto + " < " + path + " 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r"))
-    {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-            output.append(buffer, n);
-        if (pclose(pipe) != 0)
-            output += "(protoc failed)";
-    }
-    std::remove(path);
-    return output;
-}
 
 }  // namespace
 
