@@ -174,8 +174,8 @@ TEST_F(HostEndToEnd, BasicSampleAssemblesToASofAndAReport)
 
 TEST_F(HostEndToEnd, Family54SampleTakesTheFlowHashAndTheLvdsJtagPofId)
 {
-    const fs::path example = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_spec";
-    const json design = example_design("netlist_spec");
+    const fs::path example = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_selection";
+    const json design = example_design("netlist_selection");
     const HOST_RESULT run = run_host("assemble '" + example.string() + "' --out project");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(line_value(run.output, "Messages: ").rfind("0 errors", 0), 0u) << run.output;

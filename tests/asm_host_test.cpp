@@ -338,7 +338,7 @@ TEST(DesignLoader, AMissingFileIsNamed)
 
 TEST(DesignLoader, SampleDesignsAndTheDocumentedExampleLoad)
 {
-    for (const char* example : {"basic", "netlist_spec"})
+    for (const char* example : {"basic", "netlist_selection"})
         EXPECT_NO_THROW(load_design(std::string(ASM_TEST_SOURCE_DIR) + "/examples/" + example + "/design.json"))
             << example;
 
@@ -855,7 +855,7 @@ TEST_F(HostRun, PostedErrorExitsOne)
 {
     // The assignments file breaks the schema: the module posts its file
     // error and goes on with the default netlist selection.
-    const fs::path design = copy_example("netlist_spec", "broken_options");
+    const fs::path design = copy_example("netlist_selection", "broken_options");
     write_text(design / "assembler_options.xml",
                "<?xml version=\"1.0\"?>\n<assembler_options><asm_assignments>"
                "<netlist_spec source_netlist=\"post_map\"/></asm_assignments></assembler_options>\n");
@@ -868,7 +868,7 @@ TEST_F(HostRun, PostedErrorExitsOne)
 
 TEST_F(HostRun, NetlistSpecSampleSelectsItsNetlistFromTheAssignmentsFile)
 {
-    const fs::path example = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_spec";
+    const fs::path example = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_selection";
     const HOST_RESULT run = run_host("assemble '" + example.string() + "' --out project --debug-log debug.log");
     EXPECT_EQ(run.status, expected_status(run.output)) << run.output;
     EXPECT_EQ(run.status, 0) << run.output;
@@ -929,7 +929,7 @@ TEST_F(HostRun, TheModuleIsLoadedFromTheGivenPathAndReadsItsDataBesideIt)
     const fs::path modules = m_scratch / "modules";
     fs::create_directories(modules);
     fs::copy_file(ASM_MODULE_PATH, modules / "libasm.so");
-    const fs::path example = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_spec";
+    const fs::path example = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_selection";
     const HOST_RESULT without = run_host("assemble '" + example.string() + "' --out p1 --module modules/libasm.so");
     EXPECT_EQ(without.status, 3) << without.output;
     EXPECT_TRUE(has_line(without.output, "Can't find Assembler XML schema file " + modules.string() +
