@@ -40,7 +40,7 @@ struct FACTORY_CASE
     unsigned id;
     MSG_POST_TYPE kind;
     int level;
-    std::vector<std::string> arguments;  // as they appear in the text
+    std::vector<std::string> arguments;  // in parameter order
     std::function<MSG_BASE*()> make;
 };
 
@@ -248,11 +248,12 @@ TEST_F(MessageCatalogue, SeventySevenFactoriesWithDistinctIdsAndNames)
     size_t errors = 0, warnings = 0, infos = 0;
     for (const FACTORY_CASE& c : factory_cases())
     {
-        ids.insert(c.id);
-        names.insert(c.name);
-        errors += c.kind == E;
-        warnings += c.kind == W;
-        infos += c.kind == I;
+        auto message = make(c);
+        ids.insert(message->id());
+        names.insert(message->id_name());
+        errors += message->kind() == E;
+        warnings += message->kind() == W;
+        infos += message->kind() == I;
     }
     EXPECT_EQ(ids.size(), 77u);
     EXPECT_EQ(names.size(), 77u);
@@ -275,8 +276,8 @@ TEST_F(MessageCatalogue, EachFactoryBuildsItsKindIdNameAndLevel)
         EXPECT_FALSE(message->is_silent());
         EXPECT_EQ(message->report(), nullptr);
         // The id name tells the kind.
-        const char prefix = c.kind == E ? 'E' : c.kind == W ? 'W' : 'I';
-        EXPECT_EQ(std::string(c.name).substr(0, 4), std::string(1, prefix) + "ASM");
+        const char prefix = message->kind() == E ? 'E' : message->kind() == W ? 'W' : 'I';
+        EXPECT_EQ(message->id_name().substr(0, 4), std::string(1, prefix) + "ASM");
     }
 }
 
@@ -387,7 +388,242 @@ std::string text_of(MSG_BASE* raw)
     return message->text();
 }
 
+// The catalogue's texts with their placeholders, character for character.
+const std::map<std::string, std::string>& catalogue_texts()
+{
+    static const std::map<std::string, std::string> texts = {
+        {"EASM_ASM_ASSIGNMENTS_FILE_ERROR",
+         "Assembler Options File \"%1!s!\", line %2!d!, column %4!d!: %3!s!"},
+        {"EASM_ASM_CVP_INVALID_ERROR",
+         "Invalid CVP Error: %1!s!"},
+        {"WASM_ASM_ENABLED_PMF_DIAGNOSTIC",
+         "The Diagnostic Boot feature has been enabled in the power management dialog, additional check will "
+         "be performed on the Voltage Regulator. Enabling this feature will increase configuration time and "
+         "should only be used during board bring-up operations."},
+        {"EASM_ASM_ENABLE_PR_POF_ID_IS_REQUIRED_FOR_AUTHENTICATION",
+         "The design has enabled authentication. It must also have ENABLE_PR_POF_ID option ON."},
+        {"EASM_ASM_ENCRYPTION_NOT_SUPPORTED",
+         "The bitstream encryption is not supported on current device"},
+        {"EASM_ASM_E_INVALID_MULTI_AUTHORITY_PR_ENCRYPT",
+         "Multi authority must not be enabled with Partial Reconfiguration encryption enabled."},
+        {"EASM_ASM_E_UNSUPPORTED_PCIE_TOPOLOGY",
+         "PCIE Topology %1!s! cannot be used when CVP is enabled in %2!s! Sorrel Streaming Movar FPGA IP for "
+         "PCI Express."},
+        {"EASM_ASM_FAIL_TO_OPEN_FILE",
+         "Error: Failed to open file %1!s!"},
+        {"EASM_ASM_INVALID_EXTERNAL_VOLTAGE_REFERENCE",
+         "Anti-tamper feature and external voltage reference is enabled together."},
+        {"EASM_ASM_INVALID_TEMPERATURE_RANGE",
+         "Threshold temperature value out of range."},
+        {"EASM_ASM_INVALID_VOUT_RANGE",
+         "The output voltage computed is out of range. The output voltage should be within 0 and 0xFFFF. "
+         "Adjust the power management coefficients values that correspond to the selected voltage output "
+         "format."},
+        {"WASM_ASM_LTM_MISSING_CB_IP",
+         "Use the Configuration Block IP in Movar Torvin 3 FPGA designs to ensure a successful configuration. "
+         "For more information about the Configuration Block IP, refer to the Movar Torvin 3 Configuration "
+         "User Guide."},
+        {"WASM_ASM_MISMATCH_ASSIGNMENT",
+         "Assignment setting for %1!s! (%3!s!) found in assembler does not match the setting found in fitter "
+         "(%2!s!). Rerun fitter stage."},
+        {"EASM_ASM_MISMATCH_FIT_ASSIGNMENT",
+         "Assignment setting for %1!s! (%3!s!) found in assembler does not match the setting found in fitter "
+         "(%2!s!). Rerun fitter stage."},
+        {"WASM_ASM_MISSING_PRPOF_ID",
+         "Missing PR POF ID for partition %1!s!"},
+        {"IASM_ASM_MUTUAL_EXCLUSIVE_OPTIONS",
+         "The ENABLE_OWNERSHIP_TRANSFER option is enabled and hence %1!s! option is disabled."},
+        {"EASM_ASM_OPTION2_ANTI_TAMPER_SELF_KILL_IP",
+         "To use anti-tamper device self-kill for %1!s!, anti-tamper IP must be present in the design. "},
+        {"EASM_ASM_OPTION2_ANTI_TAMPER_WITHOUT_AUTHENTICATION",
+         "This design has enabled anti-tamper. You must also enable authentication by specifying a valid ZKY "
+         "file."},
+        {"EASM_ASM_OPTION2_ATTESTATION_WITHOUT_AUTHENTICATION",
+         "This design has enabled attestation commands. You must also enable authentication by specifying a "
+         "valid ZKY file."},
+        {"IASM_ASM_OPTION2_CVP_ENABLE_INFO",
+         "Design contains configuration via protocol (CvP) capable IP. However. it is not enabled. Enable the "
+         "CvP Settings section of the Device and Pin Options dialog box."},
+        {"WASM_ASM_OPTION2_DESIGN_CVP_ENABLE",
+         "The CVP mode in the Device and Pin Options dialog box was enabled using the INI variable "
+         "enable_design_cvp."},
+        {"EASM_ASM_OPTION2_DESIGN_CVP_ENABLE_AS_ONLY",
+         "The CVP mode in Device and Pins Options dialog box was enabled using zsf assignment, but the SRST "
+         "X8 configuration scheme is unsupported."},
+        {"EASM_ASM_OPTION2_DESIGN_CVP_ENABLE_UNSUPPORTED_SCHEME",
+         "The CVP mode in Device and Pins Options dialog box has been enabled using ini variable "
+         "enable_design_cvp, but the configuration scheme used is unsupported."},
+        {"IASM_ASM_OPTION2_DESIGN_IS_CVP_READY",
+         "Design is ready for CvP."},
+        {"EASM_ASM_OPTION2_DESIGN_NOT_CVP_CAPABLE",
+         "When you enable the CvP setting, you must make sure design is CvP capable."},
+        {"EASM_ASM_OPTION2_ENCRYPTION_KEY_SEL",
+         "Encryption key storage location is not consistent across all revisions."},
+        {"EASM_ASM_OPTION2_ENCRYPTION_WITHOUT_AUTHENTICATION",
+         "This design has enabled programming bitstream encryption. You must also enable authentication by "
+         "specifying a valid ZKY file"},
+        {"EASM_ASM_OPTION2_INVALID_CVP_ATTRIBUTES_COMBINATION_VALUE",
+         "CVP must not be enabled on a non CVP supported tile slot."},
+        {"EASM_ASM_OPTION2_INVALID_DISABLE_ENCRYPTION_KEY_IN_BBRAM",
+         "When you disable Battery Backup RAM for encryption key storage, you must specify the eFuses or PUF "
+         "option for the Encryption Key Select."},
+        {"EASM_ASM_OPTION2_INVALID_DISABLE_ENCRYPTION_KEY_IN_EFUSES",
+         "When you disable eFuses for encryption storage, you must specify Battery Backup RAM or PUF option "
+         "for the Encryption Key Select."},
+        {"EASM_ASM_OPTION2_INVALID_DISABLE_HPS_DEBUG",
+         "To disable HPS debug, you must disable the HPS debug access port (DAP)."},
+        {"EASM_ASM_OPTION2_INVALID_DISABLE_PUF_WRAPPED_ENCRYPTION_KEY",
+         "When you disable PUF wrapped encryption key, you must specify the Battery Backup RAM or eFuses "
+         "option for the Encryption Key Select."},
+        {"EASM_ASM_OPTION2_INVALID_FORCE_ENCRYPTION_KEY_UPDATE",
+         "When you force encryption key update, you must specify the Encryption Update Ratio."},
+        {"EASM_ASM_OPTION2_INVALID_FORCE_SDM_CLOCK_TO_INT_OSC",
+         "To force an SDM clock to the Internal Oscillator, you must specify the Internal Oscillator as "
+         "configuration clock source"},
+        {"WASM_ASM_OPTION2_INVALID_PAGE_COMMAND_PAYLOAD_VALUE",
+         "PAGE command payload value %1!d! is out of range 0 - 255."},
+        {"EASM_ASM_OPTION2_INVALID_SLAVE_ADDRESS",
+         "The address set for %2!s! slave device %1!s! is invalid. The address set should be 00."},
+        {"EASM_ASM_OPTION2_INVALID_SLAVE_ADDRESS_ZDF_INPUT",
+         "The default value assigned for assignment (%1!s!) in ZDF file is not supported. Follow 7-bit PMBus "
+         "target device addressing and should be up to 2 digits hexadecimal only."},
+        {"EASM_ASM_OPTION2_INVALID_TAMPER_BOUND_VALUE",
+         "Temperature upper bound value %1!d! must not be lower than lower bound value %2!d!."},
+        {"EASM_ASM_OPTION2_INVALID_TAMPER_VALUE",
+         "An illegal value %1!d! is specified for %2!s! tamper detection."},
+        {"WASM_ASM_OPTION2_INVALID_VOUT_READING_ERR_MARGIN",
+         "The value %1!d! specified in the PWRMGT_ADV_VOUT_READING_ERR_MARGIN assignment. The recommended "
+         "value range is between 0 and 8"},
+        {"EASM_ASM_OPTION2_MISSING_ZKY_FILE",
+         "The specified file \"%1!s!\" for programming bitstream authentication cannot be located."},
+        {"EASM_ASM_OPTION2_OSC_CLK_1_AND_ANTI_TAMPER_NOT_ALLOWED",
+         "Cannot enable anti tamper detection if clock source OSC_CLK_1 is used and run configuration from "
+         "internal oscillator is not enabled. "},
+        {"EASM_ASM_OPTION2_OSC_CLK_1_AND_FREQ_DETECT_NOT_ALLOWED",
+         "Cannot enable frequency tamper detection if OSC_CLK_1 is used as the configuration CPU clock "
+         "source. "},
+        {"WASM_ASM_OPTION2_RESTRICTED_ZSF",
+         "The assignment %1!s! should not be modified. Remove the assignment from the ZSF file. "},
+        {"EASM_ASM_OPTION_REGEX_CRL_DISTRIBUTION_POINT",
+         "CRL distribution point in attestation must contain a valid HTTPS URL."},
+        {"EASM_ASM_OPTION_SECU_ANTI_TAMPER_SELF_KILL",
+         "To use anti-tamper device self-kill for %1!s!, %2!s! tamper detection must be enabled."},
+        {"WASM_ASM_OPTION_SECU_ANTI_TAMPER_SETTINGS_OVERRIDE",
+         "Anti-tamper response is disabled. ZSF settings related to anti-tamper will be disabled in the SOF."},
+        {"EASM_ASM_OPTION_SECU_VID_PART_ERROR",
+         "Security feature %1!s! is not supported on VID device. Choose a non-VID device that supports the "
+         "feature or disable it."},
+        {"EASM_ASM_OPTION_SECU_VOLTAGE_TAMPER_TRIGGER_RANGE",
+         "Voltage tamper detection trigger is outside of the required 15% -100% range."},
+        {"WASM_ASM_PGM_FILE_GEN_NOT_SUPPORTED",
+         "Programming file generation feature has been removed from the compilation flow and the "
+         "corresponding legacy settings in the Movar Zorvane Setting File (.zsf) have been ignored: %1!s!. "
+         "Use Programmer File Generator or Convert Programming File tool to generate a programming file."},
+        {"EASM_ASM_PR_MISSING_BASE_MSF_ASSIGNMENT",
+         "The base revision MSF file must be specified for preserved partial reconfiguration partition %1!s!"},
+        {"EASM_ASM_PR_MISSING_BASE_SOF_ASSIGNMENT",
+         "The base revision SOF file must be specified for preserved logic %1!s! in partial reconfiguration "
+         "design"},
+        {"WASM_ASM_PR_POF_ID_DISABLED",
+         "ENABLE_PR_POF_ID is set to 'OFF'. Bitstream verification will be disabled."},
+        {"WASM_ASM_PR_RBF_NOT_GENERATED_WITH_ENCRYPTION",
+         "Skipped partial reconfiguration raw binary file (.rbf) generation due to partial reconfiguration "
+         "bitstream encryption is enabled."},
+        {"WASM_ASM_PR_RBF_NOT_GENERATED_WITH_ZKY",
+         "Skipped partial reconfiguration raw binary file (.rbf) generation due to Zorvane key file is "
+         "specified."},
+        {"WASM_ASM_PR_SKIP_BASE_CHECK",
+         "Partial reconfiguration region verification will be skipped for %1!s! partition by user request"},
+        {"IASM_ASM_PR_SMSF_IS_REQUIRED_FOR_BITSREAM_GENERATION",
+         "This design has enabled bitstream verification. To generate programming file from partially-masked "
+         "SRAM Object (.pmsf) file for a PR region use the Zorvane Programmer, and include the region "
+         "verification (.smsf) file from base compile."},
+        {"IASM_ASM_REPORT_HASH",
+         "Using %1!s! Hash %2!s!"},
+        {"EASM_ASM_SDM_IO_DUPLICATE_USAGE_ERROR",
+         "SDM_IO %1!d! has conflicting assignments of %2!s! and %3!s!"},
+        {"EASM_ASM_SDM_IO_ILLEGAL_VALUE_ERROR",
+         "The configuration pin assignment %1!s! has invalid value %2!d!."},
+        {"EASM_ASM_SEU_ENABLE_EXTERNAL_SCRUBBING_PR_DESIGN",
+         "Design has partial reconfiguration partitions enabled and external scrubbing options is also "
+         "enabled."},
+        {"WASM_ASM_SEU_MISSING_ERROR_DETECTION_ENABLE_FOR_FAULT_INJECTION",
+         "The SEU fault injection is allowed but SEU error detection is not enabled"},
+        {"WASM_ASM_SEU_MISSING_ERROR_DETECTION_ENABLE_FOR_SCRUBBING",
+         "The SEU internal scrubbing is enabled but SEU error detection is not enabled"},
+        {"EASM_ASM_SEU_MISSING_ERROR_DETECTION_ENABLE_FOR_STATUS",
+         "The SEU_ERROR output status is monitored but SEU error detection is not enabled"},
+        {"WASM_ASM_SIGNED_WITH_HPS_DAP",
+         "This design is signed, and the HPS Debug Access Port (DAP) has been enabled. No integrity claim "
+         "could be made with HPS DAP enabled. After usage, this generated bitstream should be properly "
+         "disposed and preferably, its signing key should be cancelled to guarantee no open access for the "
+         "silicon. The options to enable HPS DAP will have different behavior in future releases."},
+        {"EASM_ASM_UNSUPPORTED_CLOCK_SOURCE",
+         "The clock source %1!s! is not supported for this device %2!s!."},
+        {"EASM_ASM_UNSUPPORTED_CONFIGURATION_SCHEME",
+         "The configuration scheme %1!s! is not supported for this device %2!s!."},
+        {"WASM_ASM_VID_INCOMPLETE_PWMGT_SETTING",
+         "Incomplete power management settings for a VID device. As a result, the tool may not generate "
+         "device bitstream."},
+        {"WASM_ASM_VID_MISSING_PWMGT_SETTING",
+         "Missing required setting \"%1!s!\""},
+        {"WASM_ASM_W_UNSUPPORTED_CONFIGURATION_SCHEME",
+         "The configuration scheme is not set, it will be set to %1!s! for this device. "},
+        {"EASM_FILE_OPEN_FAILURE",
+         "Error: Failed to open %1!s! %2!s! for %3!s!. Confirm that you have write permission for this file. "
+         "Update the file permissions, if needed."},
+        {"EASM_INVALID_HPS_SETTINGS",
+         "An HPS file is not provided but the configuration order is set as \"HPS First\""},
+        {"EASM_INVALID_PFG_COMMANDS_PATH",
+         "pfg_commands.txt is not found under %1!s!, make sure that this is a valid project path or re-edit "
+         "commands on \"Programming files\" under \"Settings\" dialogue to update the project path."},
+        {"EASM_INVALID_VOLTAGE_OUTPUT_FORMAT",
+         "Power management voltage output format %1!s! is not supported for the current device family."},
+        {"WASM_SLD_EMBEDDED_FILE_ERROR",
+         "The file, %1!s!, is not embedded into sof file as expected.  Some tools, such as Tracewell, may not "
+         "function fully."},
+        {"IASM_SUCCESSFULL_CALLING_SUBPROCESS",
+         "Programming files generation using command %1!s! was successful. Check pfg.log for more info."},
+        {"EASM_UNSUCCESSFULL_CALLING_SUBPROCESS",
+         "Programming files generation using command %1!s! was unsuccessful. Check pfg.log for more info."},
+
+    };
+    return texts;
+}
+
+// The text with every %n!s! and %n!d! replaced by the n-th argument.
+std::string filled(std::string text, const std::vector<std::string>& arguments)
+{
+    for (size_t n = 1; n <= arguments.size(); ++n)
+    {
+        for (const char* type : {"!s!", "!d!"})
+        {
+            const std::string placeholder = "%" + std::to_string(n) + type;
+            for (size_t at = text.find(placeholder); at != std::string::npos;
+                 at = text.find(placeholder, at + arguments[n - 1].size()))
+                text.replace(at, placeholder.size(), arguments[n - 1]);
+        }
+    }
+    return text;
+}
+
 }  // namespace
+
+TEST_F(MessageCatalogue, EveryTextIsExactWithItsArgumentsInPlace)
+{
+    ASSERT_EQ(catalogue_texts().size(), factory_cases().size());
+    for (const FACTORY_CASE& c : factory_cases())
+    {
+        SCOPED_TRACE(c.name);
+        auto text = catalogue_texts().find(c.name);
+        ASSERT_NE(text, catalogue_texts().end());
+        const std::string expected = filled(text->second, c.arguments);
+        // Every placeholder has its argument.
+        EXPECT_EQ(expected.find("!s!"), std::string::npos);
+        EXPECT_EQ(expected.find("!d!"), std::string::npos);
+        EXPECT_EQ(make(c)->text(), expected);
+    }
+}
 
 TEST_F(MessageCatalogue, AssignmentsFileErrorTakesFileLineMessageColumn)
 {
