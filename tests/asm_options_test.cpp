@@ -730,6 +730,24 @@ TEST_F(OptionsFile, DebugCopyTakesTheXmlExtensionAndIsOnlyWrittenForASuccessfulL
     EXPECT_TRUE(fs::exists(m_dir + "/opts_debug.xml"));
 }
 
+TEST_F(OptionsFile, DebugCopyThatCannotBeWrittenIsAnInternalErrorOfTheXmlLibrary)
+{
+    cfg_set_value("asm_dump_options", "on");
+    const std::string file = write_options("opts.xml", "<asm_assignments/>\n");
+    // A directory stands where the copy goes.
+    fs::create_directories(m_dir + "/opts_debug.xml");
+    ASM_OPTIONS options;
+    const std::string condition = internal_error_of([&] { options.initialize(FIO_PATH(file), "", "", ""); });
+    const std::string prefix = "Assembler XML ";
+    const std::string suffix = "unable to open file '" + m_dir + "/opts_debug.xml'";
+    EXPECT_EQ(condition.rfind(prefix, 0), 0u) << condition;
+    EXPECT_NE(condition.find(" (File "), std::string::npos) << condition;
+    EXPECT_NE(condition.find(" Line "), std::string::npos) << condition;
+    ASSERT_GT(condition.size(), suffix.size());
+    EXPECT_EQ(condition.substr(condition.size() - suffix.size()), suffix);
+    EXPECT_FALSE(has_debug_line("Successfully generated output XML file " + m_dir + "/opts_debug.xml"));
+}
+
 // ---------------------------------------------------------------------------
 // DOM helpers
 
