@@ -87,8 +87,8 @@ MSG_BASE* msg_WASM_ASM_W_UNSUPPORTED_CONFIGURATION_SCHEME(const std::string& arg
 MSG_BASE* msg_WASM_SLD_EMBEDDED_FILE_ERROR(const std::string& arg1);
 
 // The ids the module registers with the message library at load, with their
-// kinds: every id of the catalogue, and ids of the suite's messages that the
-// module posts through other libraries.
+// kinds: every id of the catalogue, and further ids that the module only
+// registers (it has no factory, text or name for them).
 extern const unsigned asm_registered_message_ids[];
 extern const MSG_POST_TYPE asm_registered_message_kinds[];
 extern const size_t asm_registered_message_count;
