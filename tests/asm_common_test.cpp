@@ -2,8 +2,8 @@
 #include "asm_isld.h"
 
 #include <cdb_atom.h>
-#include <zasm.h>
 #include <dsym.h>
+#include <zasm.h>
 #include <zsym.h>
 
 #include <boost/assert.hpp>
@@ -696,19 +696,6 @@ private:
     bool& m_destroyed;
 };
 
-class BIT_PROXY : public ZASM_ACCESSOR_PROXY
-{
-public:
-    explicit BIT_PROXY(bool& destroyed) : m_destroyed(destroyed) {}
-    ~BIT_PROXY() override { m_destroyed = true; }
-    bool get_bit_value(uint32_t flat_bit_address, int) override { return flat_bit_address % 2 == 1; }
-    uint32_t get_cram_address_width(int, int, int) override { return 40; }
-    void select_device(DEV_DEVICE_ENUM, DEV_PART) override {}
-
-private:
-    bool& m_destroyed;
-};
-
 }  // namespace
 
 TEST(Interfaces, SinkIsReachedAndDestroyedThroughTheDebugBase)
@@ -720,15 +707,5 @@ TEST(Interfaces, SinkIsReachedAndDestroyedThroughTheDebugBase)
     debug->set_sld_blob(3, bytes);
     EXPECT_EQ(sink->m_blob, (std::vector<uint8_t>{1, 2, 3}));
     delete debug;
-    EXPECT_TRUE(destroyed);
-}
-
-TEST(Interfaces, ProxyIsDestroyedThroughItsBase)
-{
-    bool destroyed = false;
-    ZASM_ACCESSOR_PROXY* proxy = new BIT_PROXY(destroyed);
-    EXPECT_TRUE(proxy->get_bit_value(3, -1));
-    EXPECT_EQ(proxy->get_cram_address_width(-1, 2, 1), 40u);
-    delete proxy;
     EXPECT_TRUE(destroyed);
 }
