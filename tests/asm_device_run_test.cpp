@@ -141,12 +141,10 @@ TEST_F(DeviceRun, RunStoppedAtTheConfigurationBlockCheckTakesNoCleanUpCheckpoint
 
 TEST(ReportDataCache, HoldsTheDivisorTakenAtConstructionWhateverHappensToTheChipLater)
 {
-    auto chip = std::make_unique<CDB_CHIP_DB_ENTRY>();
-    chip->set_crc_clock_divisor(3);
-    ASM_RPT_DATA_CACHE cache(*chip);
-    chip->set_crc_clock_divisor(7);
-    EXPECT_EQ(cache.m_crc_clock_divisor, 3u);
-    chip.reset();
+    CDB_CHIP_DB_ENTRY chip;
+    chip.set_crc_clock_divisor(3);
+    ASM_RPT_DATA_CACHE cache(chip);
+    chip.set_crc_clock_divisor(7);
     EXPECT_EQ(cache.m_crc_clock_divisor, 3u);
 }
 
