@@ -346,3 +346,22 @@ TEST_F(Project, OptionBlockAnswersTheFeatureAndSectorQueries)
     EXPECT_TRUE(project->get_hpio_sectors(&hbm).empty());
     EXPECT_FALSE(hbm);
 }
+
+TEST_F(Project, RegionNameIsTextNotAFormat)
+{
+    ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
+    auto project = make(&option2);
+    const size_t before = debug_texts().size();
+    project->set_pr_region_hash("u%d_%s", "p1");
+    const std::vector<std::string> lines = lines_from(before);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), "PR_REGION_HASH:ASM_MY_PROJECT::u%d_%s::set_pr_region_hash begin...");
+    EXPECT_EQ(lines[1], "  PR_REGION_HASH:ASM_MY_PROJECT::u%d_%s::set_pr_region_hash to call asm_option2 object");
+    EXPECT_EQ(lines.back(), "PR_REGION_HASH:ASM_MY_PROJECT::u%d_%s::set_pr_region_hash end...");
+    ASSERT_EQ(MSG_REPORT::active().messages().size(), 1u);
+    EXPECT_EQ(MSG_REPORT::active().messages()[0].text, "Using PR Region: u%d_%s Hash p1");
+    PB::OPTIONS stored;
+    ASSERT_TRUE(stored.ParseFromString(dbcm_chip->get_section_store()->find_section("OPTIONS")->bytes));
+    ASSERT_EQ(stored.device().pr_region_masks_size(), 1);
+    EXPECT_EQ(stored.device().pr_region_masks(0).name(), "u%d_%s");
+}
