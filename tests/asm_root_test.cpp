@@ -610,3 +610,16 @@ TEST_F(AssembleEntry, MemoryCheckpointsOfACallThatStopsAtTheConfigurationBlockCh
             labels.push_back(line.substr(0, line.find(']') + 1));
     EXPECT_EQ(labels, (std::vector<std::string>{"[ASM Begin]", "[beginning asm_bcm_device]", "[ASM End]"}));
 }
+
+TEST_F(AssembleEntry, MemoryCheckpointsOfACompleteCall)
+{
+    cfg_set_value("asm_report_memory", "on");
+    chip.set_base_family(15);
+    EXPECT_EQ(assemble(), 0);
+    std::vector<std::string> labels;
+    for (const std::string& line : debug_texts())
+        if (line.find("] ASM memory system current ") != std::string::npos)
+            labels.push_back(line.substr(0, line.find(']') + 1));
+    EXPECT_EQ(labels, (std::vector<std::string>{"[ASM Begin]", "[beginning asm_bcm_device]",
+                                                "[before assemble_dev_device clean up]", "[ASM End]"}));
+}
