@@ -10,6 +10,7 @@
 #include <dbcm.h>
 #include <pgmio.h>
 #include <pgmio_sof.h>
+#include <rdb.h>
 
 #include <zlib.h>
 
@@ -141,12 +142,10 @@ TEST_F(DeviceRun, RunStoppedAtTheConfigurationBlockCheckTakesNoCleanUpCheckpoint
 
 TEST(ReportDataCache, HoldsTheDivisorTakenAtConstructionWhateverHappensToTheChipLater)
 {
-    auto chip = std::make_unique<CDB_CHIP_DB_ENTRY>();
-    chip->set_crc_clock_divisor(3);
-    ASM_RPT_DATA_CACHE cache(*chip);
-    chip->set_crc_clock_divisor(7);
-    EXPECT_EQ(cache.m_crc_clock_divisor, 3u);
-    chip.reset();
+    CDB_CHIP_DB_ENTRY chip;
+    chip.set_crc_clock_divisor(3);
+    ASM_RPT_DATA_CACHE cache(chip);
+    chip.set_crc_clock_divisor(7);
     EXPECT_EQ(cache.m_crc_clock_divisor, 3u);
 }
 
@@ -271,6 +270,37 @@ TEST_F(WholeRun, WritesTheSofThatReadPofReadsBackWithTheSameChecksum)
         EXPECT_EQ(sof.cram.get_bit(bit), bit == 5 || bit == 63) << bit;
     // Without an option block the hashes go nowhere.
     EXPECT_TRUE(MSG_REPORT::active().messages().empty());
+}
+
+TEST_F(WholeRun, ReportTablesShowTheSofWithItsCodeChecksumAndHash)
+{
+    cap_inst.set_string_option(1433, "0xBEEF");
+    flow_set_design_hash(&cap_inst, 0x0A, 0x0B);
+    EXPECT_EQ(assemble_dev_device(&cmp, &chip, nullptr, 15, &part_manager), 0);
+
+    // The checksum as read from the file itself: the CRC-32 of every byte
+    // before its trailer.
+    const std::string bytes = file_bytes(sof_path());
+    ASSERT_GT(bytes.size(), 4u);
+    char checksum[11];
+    std::snprintf(checksum, sizeof checksum, "0x%08X", zlib_crc(bytes.substr(0, bytes.size() - 4)));
+
+    const RDB_FOLDER_OBJECT& folder = *cmp.get_report()->get_current_folder();
+    ASSERT_EQ(folder.table_count(), 2u);
+    const RDB_TABLE_OBJECT& files = folder.table(0);
+    EXPECT_EQ(files.name(), RDB_ASSEMBLER_FILES_TABLE_NAME);
+    ASSERT_EQ(files.row_count(), 2u);
+    EXPECT_EQ(files.row(1).texts(), (std::vector<std::string>{sof_path()}));
+
+    const RDB_TABLE_OBJECT& settings = folder.table(1);
+    EXPECT_EQ(settings.name(), std::string(RDB_ASSEMBLER_FILE_SETTINGS) + "rev1.sof");
+    ASSERT_EQ(settings.row_count(), 4u);
+    EXPECT_EQ(settings.row(1).texts(), (std::vector<std::string>{"JTAG usercode ", "0x0000BEEF"}));
+    EXPECT_EQ(settings.row(2).texts(), (std::vector<std::string>{"Checksum ", checksum}));
+    // The flow's hash: the second half, then the first, each least
+    // significant byte first.
+    EXPECT_EQ(settings.row(3).texts(),
+              (std::vector<std::string>{"Design hash ", "0B000000000000000A00000000000000 "}));
 }
 
 TEST_F(WholeRun, LibraryQueriesTheAdapterThroughItsOperations)

@@ -9,6 +9,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <thread>
+
 namespace
 {
 
@@ -77,7 +80,10 @@ TEST_F(Project, ConstructionGathersNamesPathsAndTheChipBundle)
     ASSERT_NE(DBCM_BUNDLE_SINGLETON::get_bundle(), nullptr);
     EXPECT_EQ(DBCM_BUNDLE_SINGLETON::get_bundle()->get_chip(), dbcm_chip);
     EXPECT_EQ(DBCM_DB_MANAGER::get_or_create_instance()->asm_data_loads(), 1);
-    EXPECT_GE(dbcm_chip->last_copy_thread_cap(), 1);
+    // The copy asks for as many threads as there are: the machine's hardware
+    // threads (at least 1, at most the parallel library's 1024).
+    const unsigned hardware = std::thread::hardware_concurrency();
+    EXPECT_EQ(dbcm_chip->last_copy_thread_cap(), hardware == 0 ? 1 : static_cast<int>(std::min(hardware, 1024u)));
     EXPECT_TRUE(has_debug_line("Copying borrowed bits to lent bits"));
     // The proxy selects the base device with the part.
     ASSERT_EQ(proxy->selected.size(), 1u);
@@ -339,4 +345,23 @@ TEST_F(Project, OptionBlockAnswersTheFeatureAndSectorQueries)
     bool hbm = false;
     EXPECT_TRUE(project->get_hpio_sectors(&hbm).empty());
     EXPECT_FALSE(hbm);
+}
+
+TEST_F(Project, RegionNameIsTextNotAFormat)
+{
+    ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
+    auto project = make(&option2);
+    const size_t before = debug_texts().size();
+    project->set_pr_region_hash("u%d_%s", "p1");
+    const std::vector<std::string> lines = lines_from(before);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), "PR_REGION_HASH:ASM_MY_PROJECT::u%d_%s::set_pr_region_hash begin...");
+    EXPECT_EQ(lines[1], "  PR_REGION_HASH:ASM_MY_PROJECT::u%d_%s::set_pr_region_hash to call asm_option2 object");
+    EXPECT_EQ(lines.back(), "PR_REGION_HASH:ASM_MY_PROJECT::u%d_%s::set_pr_region_hash end...");
+    ASSERT_EQ(MSG_REPORT::active().messages().size(), 1u);
+    EXPECT_EQ(MSG_REPORT::active().messages()[0].text, "Using PR Region: u%d_%s Hash p1");
+    PB::OPTIONS stored;
+    ASSERT_TRUE(stored.ParseFromString(dbcm_chip->get_section_store()->find_section("OPTIONS")->bytes));
+    ASSERT_EQ(stored.device().pr_region_masks_size(), 1);
+    EXPECT_EQ(stored.device().pr_region_masks(0).name(), "u%d_%s");
 }

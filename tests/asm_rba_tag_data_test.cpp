@@ -2,6 +2,7 @@
 // asm_elaborate.
 #include "asm_root.h"
 
+#include <asm_model.h>
 #include <asmdb.h>
 #include <dev.h>
 #include <dmgr.h>
@@ -160,10 +161,10 @@ TEST_F(RbaTagData, AssemblerDataWithoutDieIsAnInternalError)
 TEST(Elaborate, DoesNothing)
 {
     msg_reset();
-    FIO_PATH first("/tmp/a.txt");
-    FIO_PATH second("/tmp/b.txt");
-    asm_elaborate(first, second);
+    ASM_MODEL::reset();
+    asm_elaborate(FIO_PATH("/tmp/a.txt"), FIO_PATH("/tmp/b.txt"));
     EXPECT_TRUE(msg_debug_lines().empty());
     EXPECT_TRUE(MSG_REPORT::active().messages().empty());
-    EXPECT_EQ(first.fullpath(), FIO_PATH("/tmp/a.txt").fullpath());
+    // Nothing is registered with the assembler model either.
+    EXPECT_TRUE(ASM_MODEL::calls().empty());
 }

@@ -98,7 +98,7 @@ protected:
         catch (const MSG_INTERNAL_ERROR_EXCEPTION& e)
         {
             EXPECT_EQ(e.component(), "ASM");
-            EXPECT_GT(e.line(), 0);
+            error_line = e.line();
             return e.condition() + " @" + e.file();
         }
         return "";
@@ -125,6 +125,8 @@ protected:
 
     CMP_FACADE cmp;
     CDB_CHIP_DB_ENTRY chip;
+    // The line of the last internal error that create_error caught.
+    int error_line = 0;
 };
 
 TEST_F(ReportTables, EmptyListGivesTheFileListWithItsTitleOnly)
@@ -387,6 +389,7 @@ TEST_F(ReportTables, CrcLineOnAnotherFamilyIsUnhandledAfterTheEarlierTables)
     set_families(29, 17);
     const TEXTS lines{"a = 1 ; /p/first.sof", "b = 2 ; /p/second.pmsf", "CRC = On", "c = 3 ; /p/third.pmsf"};
     EXPECT_EQ(create_error(lines), "Unhandled report data @comp/asm/asm_util");
+    EXPECT_EQ(error_line, 963);
 
     EXPECT_EQ(table_names(), (TEXTS{RDB_ASSEMBLER_FILES_TABLE_NAME, settings_table_name("first.sof"),
                                     settings_table_name("second.pmsf")}));
@@ -403,6 +406,7 @@ TEST_F(ReportTables, FirstLineWithoutSemicolonOnFamilyFifteenIsUnhandled)
 {
     set_families(15, 15);
     EXPECT_EQ(create_error({"not a file line"}), "Unhandled report data @comp/asm/asm_util");
+    EXPECT_EQ(error_line, 963);
     EXPECT_EQ(table_names(), (TEXTS{RDB_ASSEMBLER_FILES_TABLE_NAME}));
     EXPECT_EQ(module_debug_texts().back(), "Oops: not a file line ");
 }
@@ -420,9 +424,9 @@ TEST_F(ReportTables, NullFacadeIsAnInternalError)
     }
     catch (const MSG_INTERNAL_ERROR_EXCEPTION& e)
     {
-        error = e.condition() + " @" + e.file();
+        error = e.condition() + " @" + e.file() + ":" + std::to_string(e.line());
     }
-    EXPECT_EQ(error, "facade != NULL @comp/asm/asm_util");
+    EXPECT_EQ(error, "facade != NULL @comp/asm/asm_util:856");
     EXPECT_TRUE(module_debug_texts().empty());
 }
 
@@ -436,9 +440,9 @@ TEST_F(ReportTables, NullChipIsAnInternalErrorAndAddsNoTable)
     }
     catch (const MSG_INTERNAL_ERROR_EXCEPTION& e)
     {
-        error = e.condition() + " @" + e.file();
+        error = e.condition() + " @" + e.file() + ":" + std::to_string(e.line());
     }
-    EXPECT_EQ(error, "chip != NULL @comp/asm/asm_util");
+    EXPECT_EQ(error, "chip != NULL @comp/asm/asm_util:857");
     EXPECT_EQ(folder().table_count(), 0u);
 }
 

@@ -220,30 +220,86 @@ TEST_F(AssembleEntry, AssignmentsFileWithADirectoryIsTakenAsGiven)
     EXPECT_EQ(load_assembler_assignments_file(&options, &cmp, &cap_inst, &chip), 1);
 }
 
-TEST_F(AssembleEntry, FoundAssignmentsFileIsReadAndAnUnusableOneKeepsTheDefaultSelection)
+// An assignments file with one block for the given compilation, device and
+// keyword that selects the early timing estimate netlist.
+void write_assignments_file(const std::string& path, const std::string& cmp, const std::string& device,
+                            const std::string& keyword)
+{
+    std::ofstream(path) << "<assembler_options>\n  <asm_assignments cmp=\"" << cmp << "\" device=\"" << device
+                        << "\" keyword=\"" << keyword
+                        << "\">\n    <netlist_spec source_netlist=\"early_timing_estimate\" prewired_periphery=\"off\"/>\n"
+                           "  </asm_assignments>\n</assembler_options>\n";
+}
+
+// The source netlist of the selection registered when the device run starts
+// (-1 when none is registered).
+int& registered_source()
+{
+    static int source = -1;
+    return source;
+}
+
+void note_registered_source(const std::string& event)
+{
+    if (event.rfind("run assemble_dev_device", 0) == 0)
+        registered_source() =
+            ASM_MODEL::get_netlist_faq() != nullptr ? ASM_MODEL::get_netlist_faq()->source_netlist() : -1;
+}
+
+TEST_F(AssembleEntry, FoundAssignmentsFileIsReadWithTheCompilationDeviceAndKeyword)
 {
     chip.set_base_family(15);
     cap_inst.set_string_option(1492, "asm_assign.xml");
     cap_inst.set_string_option(1422, "kw");
-    // The file's one block is for another compilation, so no block is kept.
-    std::ofstream(m_project_dir + "/asm_assign.xml")
-        << "<asm_options>\n  <asm_assignments cmp=\"other_cmp\" device=\"any\" keyword=\"any\"/>\n</asm_options>\n";
+    write_assignments_file(m_project_dir + "/asm_assign.xml", "cmp1", "DEV_101", "kw");
     ASM_OPTIONS options;
     EXPECT_EQ(load_assembler_assignments_file(&options, &cmp, &cap_inst, &chip), 1);
-    EXPECT_FALSE(options.m_initialized);
+    EXPECT_EQ(options.m_cmp_name, "cmp1");
+    EXPECT_EQ(options.m_device_name, "DEV_101");
+    EXPECT_EQ(options.m_keyword, "kw");
+    EXPECT_TRUE(options.m_initialized);
 
-    static bool default_selection;
-    default_selection = false;
-    asm_set_trace_observer([](const std::string& event) {
-        if (event.rfind("run assemble_dev_device", 0) == 0)
-            default_selection = ASM_MODEL::get_netlist_faq() != nullptr &&
-                                ASM_MODEL::get_netlist_faq()->prewired_periphery() &&
-                                !ASM_MODEL::get_netlist_faq()->is_bcm_parameters_mapped_to_bits_exclusive();
-    });
+    // The kept block's netlist selection is the one the run registers.
+    registered_source() = -1;
+    asm_set_trace_observer(note_registered_source);
     assemble();
-    for (const std::string& line : debug_texts())
-        EXPECT_EQ(line.find("Failed to find Assembler assignments file"), std::string::npos) << line;
-    EXPECT_TRUE(default_selection);
+    EXPECT_EQ(registered_source(), ASMCC_SOURCE_NETLIST_TYPE_EARLY_TIMING_ESTIMATE);
+}
+
+TEST_F(AssembleEntry, AssignmentsFileWithoutAMatchingBlockKeepsTheDefaultSelection)
+{
+    chip.set_base_family(15);
+    cap_inst.set_string_option(1492, "asm_assign.xml");
+    cap_inst.set_string_option(1422, "kw");
+    asm_set_trace_observer(note_registered_source);
+    // Each block differs from the compilation in one of the three texts.
+    const std::vector<std::vector<std::string>> blocks = {
+        {"other_cmp", "DEV_101", "kw"}, {"cmp1", "DEV_999", "kw"}, {"cmp1", "DEV_101", "other_kw"}};
+    for (const std::vector<std::string>& block : blocks)
+    {
+        SCOPED_TRACE(block[0] + " " + block[1] + " " + block[2]);
+        write_assignments_file(m_project_dir + "/asm_assign.xml", block[0], block[1], block[2]);
+        ASM_OPTIONS options;
+        EXPECT_EQ(load_assembler_assignments_file(&options, &cmp, &cap_inst, &chip), 1);
+        EXPECT_FALSE(options.m_initialized);
+
+        msg_reset();
+        registered_source() = -1;
+        assemble();
+        for (const std::string& line : debug_texts())
+            EXPECT_EQ(line.find("Failed to find Assembler assignments file"), std::string::npos) << line;
+        EXPECT_EQ(registered_source(), ASMCC_SOURCE_NETLIST_TYPE_FULL_PLACE_AND_ROUTE);
+    }
+}
+
+TEST_F(AssembleEntry, AssignmentsKeywordIsEmptyWhenNotSet)
+{
+    cap_inst.set_string_option(1492, "asm_assign.xml");
+    write_assignments_file(m_project_dir + "/asm_assign.xml", "cmp1", "DEV_101", "");
+    ASM_OPTIONS options;
+    EXPECT_EQ(load_assembler_assignments_file(&options, &cmp, &cap_inst, &chip), 1);
+    EXPECT_EQ(options.m_keyword, "");
+    EXPECT_TRUE(options.m_initialized);
 }
 
 TEST_F(AssembleEntry, AssignmentsFileOptionOfAnotherKindIsNotASetting)
@@ -553,4 +609,17 @@ TEST_F(AssembleEntry, MemoryCheckpointsOfACallThatStopsAtTheConfigurationBlockCh
         if (line.find("] ASM memory system current ") != std::string::npos)
             labels.push_back(line.substr(0, line.find(']') + 1));
     EXPECT_EQ(labels, (std::vector<std::string>{"[ASM Begin]", "[beginning asm_bcm_device]", "[ASM End]"}));
+}
+
+TEST_F(AssembleEntry, MemoryCheckpointsOfACompleteCall)
+{
+    cfg_set_value("asm_report_memory", "on");
+    chip.set_base_family(15);
+    EXPECT_EQ(assemble(), 0);
+    std::vector<std::string> labels;
+    for (const std::string& line : debug_texts())
+        if (line.find("] ASM memory system current ") != std::string::npos)
+            labels.push_back(line.substr(0, line.find(']') + 1));
+    EXPECT_EQ(labels, (std::vector<std::string>{"[ASM Begin]", "[beginning asm_bcm_device]",
+                                                "[before assemble_dev_device clean up]", "[ASM End]"}));
 }

@@ -70,6 +70,14 @@ namespace
 
 typedef std::unique_ptr<RDB_TABLE_OBJECT> TABLE_PTR;
 
+// The report tables' checks report these lines.
+const int LINE_FACADE = 856;
+const int LINE_CHIP = 857;
+const int LINE_FILES_TABLE = 875;
+const int LINE_CRC_TABLE = 901;
+const int LINE_UNHANDLED_REPORT_DATA = 963;
+const int LINE_SETTINGS_TABLE = 987;
+
 // The families whose report lines may carry a CRC line, and the internal
 // families whose CRC clock runs at 80 MHz rather than 100 MHz.
 bool is_crc_family(DEV_FAMILY base_family)
@@ -108,7 +116,8 @@ std::string file_name_of(const std::string& path)
 TABLE_PTR make_crc_table(const std::string& line, const ASM_RPT_DATA_CACHE* cache, const CDB_CHIP_DB_ENTRY* chip)
 {
     TABLE_PTR table_object_for_crc(rdb_create_table(RDB_ASSEMBLER_CRC_TABLE_NAME));
-    ASM_REQUIRE(table_object_for_crc != NULL);
+    if (table_object_for_crc == NULL)
+        internal_error("table_object_for_crc != NULL", ASM_SOURCE_TAG, LINE_CRC_TABLE);
     table_object_for_crc->add_row(rdb_create_row(RDB_OPTION, RDB_SETTING));
     table_object_for_crc->add_row(option_setting_row(line));
 
@@ -137,7 +146,8 @@ TABLE_PTR make_file_settings_table(const std::string& line, size_t semicolon)
 
     const std::string table_name = std::string(RDB_ASSEMBLER_FILE_SETTINGS) + file_name;
     TABLE_PTR table_object(rdb_create_table(table_name.c_str()));
-    ASM_REQUIRE(table_object != NULL);
+    if (table_object == NULL)
+        internal_error("table_object != NULL", ASM_SOURCE_TAG, LINE_SETTINGS_TABLE);
     table_object->add_row(rdb_create_row(RDB_OPTION, RDB_SETTING));
 
     while (!settings.empty())
@@ -164,8 +174,9 @@ void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_l
                               CDB_CHIP_DB_ENTRY* chip)
 {
     if (cmp == nullptr)
-        internal_error("facade != NULL", ASM_SOURCE_TAG, __LINE__);
-    ASM_REQUIRE(chip != NULL);
+        internal_error("facade != NULL", ASM_SOURCE_TAG, LINE_FACADE);
+    if (chip == NULL)
+        internal_error("chip != NULL", ASM_SOURCE_TAG, LINE_CHIP);
 
     RDB_REPORT* report = cmp->get_report();
     ASM_REQUIRE(report != NULL);
@@ -174,7 +185,8 @@ void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_l
     asm_debug_log(2, "%s", " Creating the asm.rpt tables...");
 
     TABLE_PTR table_object(rdb_create_table(RDB_ASSEMBLER_FILES_TABLE_NAME));
-    ASM_REQUIRE(table_object != NULL);
+    if (table_object == NULL)
+        internal_error("table_object != NULL", ASM_SOURCE_TAG, LINE_FILES_TABLE);
     table_object->add_row(rdb_create_row(std::vector<std::string>{RDB_ASSEMBLER_FILENAME}));
 
     // A later CRC line supersedes the table of an earlier one.
@@ -200,7 +212,7 @@ void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_l
             if (is_crc_family(chip->get_base_family_enum()))
                 continue;
             log_oops(line.c_str());
-            internal_error("Unhandled report data", ASM_SOURCE_TAG, __LINE__);
+            internal_error("Unhandled report data", ASM_SOURCE_TAG, LINE_UNHANDLED_REPORT_DATA);
         }
         folder->add_table(make_file_settings_table(line, semicolon).release());
     }
