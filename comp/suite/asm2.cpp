@@ -4,6 +4,7 @@
 #include "dev.h"
 #include "dygr.h"
 #include "msg.h"
+#include "fio.h"
 #include "pgmio_sof.h"
 
 #include <cstdio>
@@ -164,7 +165,7 @@ private:
     static bool write(const std::string& path, const std::string& bytes)
     {
         std::string error;
-        if (sof_write_bytes_atomically(path, bytes, &error))
+        if (fio_write_file_atomically(path, bytes, &error))
             return true;
         post_error("Can't write file %1!s!: %2!s!/EASM2_CANNOT_WRITE_FILE", ID_CANNOT_WRITE_FILE, path, error);
         return false;

@@ -1,9 +1,27 @@
 #include "fio.h"
 
 #include <filesystem>
+#include <unistd.h>
+#include <sys/stat.h>
+#include <vector>
+#include <cstring>
+#include <cstdio>
+#include <cerrno>
 #include <system_error>
 
 namespace fs = std::filesystem;
+
+namespace
+{
+
+bool write_error(std::string* error, const std::string& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+}  // namespace
 
 namespace
 {
@@ -87,4 +105,51 @@ std::string fio_get_unc_full_path(const char* name)
     if (ec)
         return name ? name : "";
     return absolute.lexically_normal().string();
+}
+
+bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error)
+{
+    const size_t slash = path.rfind('/');
+    const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (base.empty())
+        return write_error(error, "no file name in '" + path + "'");
+    const std::string temp = prefix + "." + base + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        return write_error(error, "cannot create a temporary file for '" + path + "': " + std::strerror(errno));
+    // A finished file is readable by everyone, as a plain new file would be.
+    fchmod(fd, 0644);
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    bool ok = true;
+    while (ok && left > 0)
+    {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        ok = written > 0;
+        if (ok)
+        {
+            data += written;
+            left -= static_cast<size_t>(written);
+        }
+    }
+    const int saved_errno = errno;
+    if (::close(fd) != 0)
+        ok = false;
+    if (!ok)
+    {
+        std::remove(name.data());
+        return write_error(error, "cannot write '" + path + "': " + std::strerror(saved_errno));
+    }
+    if (std::rename(name.data(), path.c_str()) != 0)
+    {
+        const std::string reason = std::strerror(errno);
+        std::remove(name.data());
+        return write_error(error, "cannot rename into '" + path + "': " + reason);
+    }
+    return true;
 }

@@ -55,6 +55,11 @@ public:
     static std::string get_current_directory();
 };
 
+// Writes the bytes to a temporary file beside the path and renames it into
+// place, so the path never holds a half-written file. False, with the reason
+// in *error, when the file cannot be written.
+bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);
+
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);

@@ -27,7 +27,7 @@ void post_error(const char* literal, unsigned id, const std::string& first, cons
 bool write_file(const std::string& path, const std::string& bytes)
 {
     std::string error;
-    if (sof_write_bytes_atomically(path, bytes, &error))
+    if (fio_write_file_atomically(path, bytes, &error))
         return true;
     post_error("Can't write file %1!s!: %2!s!/EPGMIO_CANNOT_WRITE_FILE", ID_CANNOT_WRITE_FILE, path, error);
     return false;

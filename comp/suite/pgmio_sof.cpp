@@ -1,5 +1,7 @@
 #include "pgmio_sof.h"
 
+#include "fio.h"
+
 #include <zlib.h>
 
 #include <cerrno>
@@ -7,8 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -268,53 +268,6 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
     return true;
 }
 
-bool sof_write_bytes_atomically(const std::string& path, const std::string& bytes, std::string* error)
-{
-    const size_t slash = path.rfind('/');
-    const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty())
-        return set_error(error, "no file name in '" + path + "'");
-    const std::string temp = prefix + "." + base + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return set_error(error, "cannot create a temporary file for '" + path + "': " + std::strerror(errno));
-    // A finished file is readable by everyone, as a plain new file would be.
-    fchmod(fd, 0644);
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    bool ok = true;
-    while (ok && left > 0)
-    {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        ok = written > 0;
-        if (ok)
-        {
-            data += written;
-            left -= static_cast<size_t>(written);
-        }
-    }
-    const int saved_errno = errno;
-    if (::close(fd) != 0)
-        ok = false;
-    if (!ok)
-    {
-        std::remove(name.data());
-        return set_error(error, "cannot write '" + path + "': " + std::strerror(saved_errno));
-    }
-    if (std::rename(name.data(), path.c_str()) != 0)
-    {
-        const std::string reason = std::strerror(errno);
-        std::remove(name.data());
-        return set_error(error, "cannot rename into '" + path + "': " + reason);
-    }
-    return true;
-}
-
 namespace
 {
 
@@ -334,7 +287,7 @@ uint32_t stored_checksum(const std::string& file)
 bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error)
 {
     const std::string file = sof_encode(contents);
-    if (!sof_write_bytes_atomically(path, file, error))
+    if (!fio_write_file_atomically(path, file, error))
         return false;
     if (file_checksum != nullptr)
         *file_checksum = stored_checksum(file);

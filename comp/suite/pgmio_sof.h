@@ -73,6 +73,3 @@ bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint3
 // reason, when it cannot be read or decoded.
 bool sof_read_file(const std::string& path, SOF_CONTENTS& contents, uint32_t* file_checksum,
                    std::string* error = nullptr);
-
-// Writes bytes to a file the same way (temporary file, then rename).
-bool sof_write_bytes_atomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);

@@ -1,5 +1,7 @@
 #include "project.h"
 
+#include <fio.h>
+
 #include <dbcm.h>
 
 #include <cerrno>
@@ -7,7 +9,6 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -146,26 +147,9 @@ std::vector<std::pair<std::string, uintmax_t>> changed_files(const DIRECTORY_SNA
 
 void write_file_atomically(const fs::path& file, const std::string& bytes)
 {
-    const fs::path temporary = file.string() + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out)
-        {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw PROJECT_ERROR(file.string() + ": cannot write the file");
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, file, ec);
-    if (ec)
-    {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw PROJECT_ERROR(file.string() + ": cannot write the file: " + ec.message());
-    }
+    std::string reason;
+    if (!fio_write_file_atomically(file.string(), bytes, &reason))
+        throw PROJECT_ERROR(file.string() + ": cannot write the file: " + reason);
 }
 
 std::string section_file_name(const std::string& section, std::set<std::string>& used)
