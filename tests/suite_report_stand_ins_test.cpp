@@ -82,14 +82,6 @@ TEST(BigTime, QuotientTooFineToHoldIsInvalid)
     EXPECT_EQ(value.to_string(2), "");
 }
 
-TEST(BigTime, AssignmentCopiesTheValue)
-{
-    BIG_TIME value;
-    value = BIG_TIME("80", "MHz", true);
-    EXPECT_EQ((value / 4).to_string(2), "20.00 MHz");
-    EXPECT_EQ(value.to_string(2), "80.00 MHz");
-}
-
 TEST(DevAsmInfo, DieIsReachableOnlyAfterTheDataOfThePartIsLoaded)
 {
     const DEV_PART part = static_cast<DEV_PART>(7);
