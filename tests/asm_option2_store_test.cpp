@@ -172,7 +172,7 @@ TEST_F(OptionStore, RecordMissingARequiredFieldIsNeverStored)
     ASSERT_TRUE(partial.SerializePartialToString(&bytes));
     dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
     EXPECT_EQ(internal_error_of([&] { option2->add_cvp_hash_into_dbcm("CV"); }),
-              "serialize_record(m_options, bytes) @comp/asm/asm_option2");
+              "serialize_record(record, bytes) @comp/asm/asm_option2");
     EXPECT_EQ(stored()->bytes, bytes);
 }
 

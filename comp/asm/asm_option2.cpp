@@ -119,45 +119,18 @@ bool ASM_OPTION2::process_option_data()
 
 bool ASM_OPTION2::load_options_from_dbcm()
 {
-    DBCM_SECTION_STORE* sections = m_dbcm_chip->get_section_store();
-    if (sections == nullptr)
-    {
-        asm_debug_log(2, "%s", "ACID_SDM cannot load vsection");
-        return false;
-    }
-    const std::vector<DBCM_SECTION> stored = sections->get_sections();
-    bool found = false;
-    for (const DBCM_SECTION& section : stored)
-    {
-        if (section.name != OPTIONS_SECTION)
-            continue;
-        // A section that does not parse leaves the record as far as the
-        // parse went; saving it again is refused below.
-        m_options.ParseFromString(section.bytes);
-        found = true;
-    }
-    return found;
+    const std::vector<std::string> stored = load_record_sections(m_dbcm_chip, OPTIONS_SECTION, "ACID_SDM");
+    // A section that does not parse leaves the record as far as the parse
+    // went; saving it again is refused by the store. The last one wins.
+    for (const std::string& bytes : stored)
+        m_options.ParseFromString(bytes);
+    return !stored.empty();
 }
 
 void ASM_OPTION2::save_options_into_dbcm()
 {
-    std::string bytes;
-    // A record without its required fields would be stored cut short.
-    if (!serialize_record(m_options, bytes))
-        internal_error("serialize_record(m_options, bytes)", ASM_SOURCE_TAG, __LINE__);
-
-    DBCM_SECTION_STORE* vsections = m_dbcm_chip->get_section_store();
-    if (vsections != nullptr)
-    {
-        asm_debug_log(2, "%s", "ACID_SDM vsections has something. Data will be overwritten ");
-    }
-    else
-    {
-        asm_debug_log(2, "%s", "ACID_SDM vsections is Null., Add Section");
-        vsections = m_dbcm_chip->create_section_store();
-        ASM_REQUIRE(vsections != nullptr);
-    }
-    vsections->add_section(OPTIONS_SECTION, OPTIONS_SECTION_MAJOR, OPTIONS_SECTION_MINOR, bytes, true);
+    store_record_section(m_dbcm_chip, OPTIONS_SECTION, OPTIONS_SECTION_MAJOR, OPTIONS_SECTION_MINOR, m_options,
+                         "ACID_SDM", ASM_SOURCE_TAG);
 
     if (m_dump_option_data)
     {
