@@ -18,3 +18,9 @@ bool acf_variable_includes_family(int id, DEV_FAMILY family);
 void acf_set_variable_user_name(int id, const std::string& name);
 void acf_set_variable_families(int id, const std::set<DEV_FAMILY>& families);
 void acf_reset();
+
+// A project setting's (variable's) numeric id, numbered as the suite's
+// assignment library numbers them; generated options are told apart by it.
+enum ACF_VARIABLE_TYPE_ENUM : int
+{
+};

@@ -38,6 +38,9 @@ public:
     // The view of the chip's internal family (the family the chip is built
     // as, which may differ from its base family).
     CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW get_internal_family_view() const;
+    // The family the user compiles for: the internal family when one is
+    // set, else the base family.
+    DEV_FAMILY get_user_family_enum() const { return m_internal_family >= 0 ? m_internal_family : m_base_family; }
 
     void set_base_family(DEV_FAMILY family) { m_base_family = family; }
     void set_internal_family(DEV_FAMILY family) { m_internal_family = family; }

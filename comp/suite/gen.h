@@ -19,3 +19,8 @@ void gen_set_module_path(const std::string& directory);
 // above zero as the first sorts before, with or after the second. A null
 // text sorts before every other.
 int gen_stricmp(const char* first, const char* second);
+
+// Text to int: leading blanks, an optional sign and the decimal digits up to
+// the first other character; 0 when there are no digits. A value beyond 32
+// bits keeps its low 32 bits.
+int gen_atoi(const char* text);
