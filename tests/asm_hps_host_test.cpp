@@ -1,0 +1,83 @@
+// The HPS sample design through the host: its generated options reach the
+// partitions, and the built host stores the "HANDOFF" record (read back by
+// protoc) and writes the block file of the design's layout and the dumps.
+#include "design.h"
+#include "host_run.h"
+#include "protoc_decode.h"
+
+#include <hdb.h>
+#include <zhd.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+class HpsHost : public HOST_RUN_TEST
+{
+};
+
+TEST_F(HpsHost, GeneratedOptionsOfTheSampleReachItsPartition)
+{
+    const DESIGN design = load_design(ASM_TEST_SOURCE_DIR "/examples/hps_handoff/design.json");
+    ASSERT_EQ(design.partitions.size(), 1u);
+    ASSERT_EQ(design.partitions[0].generated_options.size(), 3u);
+    {
+        HOST_SUITE suite(design);
+        HDB_NAMESPACE* top = ZHD_ROOT::get()->get_design("")->get_top_partition()->get_hdb();
+        std::vector<const HDB_OPTION*> options;
+        top->get_all_generated_options(183, options, false);
+        ASSERT_EQ(options.size(), 1u);
+        EXPECT_EQ(options[0]->get_value_str(), "HPS_IO_NUM 1\n");
+        top->get_all_generated_options(182, options, false);
+        ASSERT_EQ(options.size(), 1u);
+        EXPECT_EQ(options[0]->get_value_str().rfind("clk hps_clk 25000000\nclk l4_main_clk", 0), 0u);
+        // Generated options are not the partition's settings.
+        EXPECT_EQ(top->find_option(182), nullptr);
+    }
+    // The suite takes the partitions back with the rest.
+    EXPECT_EQ(ZHD_ROOT::get()->get_design(""), nullptr);
+
+    std::string text = read_text(ASM_TEST_SOURCE_DIR "/examples/hps_handoff/design.json");
+    const std::string key = "\"id\": 183, \"type\": \"string\"";
+    ASSERT_NE(text.find(key), std::string::npos);
+    text.replace(text.find(key), key.size(), "\"id\": 183, \"type\": \"text\"");
+    try
+    {
+        parse_design(text, "design.json");
+        ADD_FAILURE() << "a generated option of an unknown type was accepted";
+    }
+    catch (const DESIGN_ERROR& error)
+    {
+        EXPECT_EQ(error.key(), "partitions[0].generated_options[1].type");
+    }
+}
+
+TEST_F(HpsHost, SampleDesignStoresTheRecordAndWritesTheBlockOfItsLayout)
+{
+    const fs::path design = copy_example("hps_handoff", "hps");
+    const HOST_RESULT result = run_host("assemble hps --out project");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(has_line(result.output, "  HANDOFF (" + std::to_string(fs::file_size(m_scratch / "project" / "HANDOFF.bin")) +
+                                            " bytes) -> HANDOFF.bin"))
+        << result.output;
+
+    const fs::path project = m_scratch / "project";
+    // Family 29 on a base device named vw8revb...: the VW layout's variant.
+    const std::string bin = read_text(project / "hps_bootloader_handoff.bin");
+    ASSERT_EQ(bin.size(), 1609u);
+    EXPECT_EQ(bin.substr(0, 8), std::string("BOOT\0\x04\0\x01", 8));
+
+    const std::string stored = read_text(project / "HANDOFF.bin");
+    const std::string text = protoc_decode("PB.HANDOFF_HPS", "handoff_hps.proto", stored);
+    EXPECT_EQ(text.find("(protoc failed)"), std::string::npos) << text;
+    EXPECT_NE(text.find("clocks {\n  clcok_name: \"hps_clk\"\n  clock_hz: 25000000\n}"), std::string::npos);
+    EXPECT_NE(text.find("peripherals {\n  peri_name: \"emac0\"\n  used: true\n}"), std::string::npos);
+    EXPECT_NE(text.find("device {\n  handoff_binary: \"BOOT\\000\\004\\000\\001"), std::string::npos);
+
+    // The INI switch of the design asks for the dumps; the record's dump is
+    // protobuf's text form, which protoc gives back the same.
+    EXPECT_EQ(read_text(project / "asm_hps_handoff_data_dump.txt"), text);
+    EXPECT_EQ(read_text(project / "handoff_array.txt").rfind("file debug\n", 0), 0u);
+    EXPECT_NE(read_text(project / "hps_handoff_array_formated.txt").find("--- Misc configuration ----\n0x634\t= "),
+              std::string::npos);
+}
