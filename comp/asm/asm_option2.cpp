@@ -189,18 +189,22 @@ bool ASM_OPTION2::process_option_data()
     if (m_chip->get_base_family_enum() != FAMILY_WITH_CB_IP)
         populate_sdm_pins(sdm, scheme_value);
 
-    // The further steps of the record, in this order, each reporting its own
-    // problems: power management (with sdm), SEU and scrubbing (with sdm),
-    // sectors and their SEU priority, transceiver tiles with CvP, HPS
-    // options, security (with is_vid_part() and the user family) and the
-    // required firmware features (with sdm).
+    // The further steps of the record run here, in this order; each reports
+    // its own problems and none stops the driver:
+    //   populate_power_management (sdm)
+    //   populate_seu_options (sdm)
+    //   populate_sectors, then populate_sector_seu_priority
+    //   process_hssi_options (transceiver tiles and CvP)
+    //   populate_hps_options
+    //   populate_security_options (is_vid_part(), user_family)
+    //   add_required_features (sdm)
 
     save_options_into_dbcm();
 
     bool result = true;
-    // With partial-reconfiguration data (m_pr_info), its step runs here: a
-    // false result makes the run's result false and skips the final checks;
-    // otherwise the final consistency checks give the result.
+    // Then, with partial-reconfiguration data (m_pr_info), its step with
+    // m_dbcm_chip: a false result makes the result false and skips the final
+    // checks; otherwise check_option_consistency gives the result.
 
     if (option_error_count > 0)
     {
