@@ -153,3 +153,14 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
     }
     return true;
 }
+
+std::string fio_get_extension(FIO_EXTENSION_TYPE type)
+{
+    switch (type)
+    {
+    case 81:
+        return "zsf";
+    default:
+        return "";
+    }
+}

@@ -63,3 +63,9 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);
+
+// A kind of file of the suite, by number (81: a revision's settings file).
+typedef int FIO_EXTENSION_TYPE;
+// The file extension of the kind, without the dot; "" for a kind the
+// library does not know.
+std::string fio_get_extension(FIO_EXTENSION_TYPE type);

@@ -8,6 +8,8 @@
 // in design.cpp's reader and one setter call in HOST_SUITE.
 #pragma once
 
+#include "design_option_block.h"
+
 #include <cdb.h>
 #include <cdb_atom.h>
 #include <cmp.h>
@@ -200,6 +202,8 @@ struct DESIGN
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
+    // The device option block's data (design_option_block.h).
+    std::optional<DESIGN_OPTION_BLOCK> option_block;
 };
 
 // Parses the text of a design.json; file_label names the file in errors.
