@@ -1,12 +1,8 @@
-// The HPS sample design through the host: its generated options reach the
-// partitions, and the built host stores the "HANDOFF" record (read back by
-// protoc) and writes the block file of the design's layout and the dumps.
-#include "design.h"
+// The HPS sample design through the built host: its configuration strings,
+// given as the top partition's generated options, reach the "HANDOFF" record
+// (read back by protoc), the block file of the design's layout and the dumps.
 #include "host_run.h"
 #include "protoc_decode.h"
-
-#include <hdb.h>
-#include <zhd.h>
 
 #include <gtest/gtest.h>
 
@@ -15,42 +11,6 @@ namespace fs = std::filesystem;
 class HpsHost : public HOST_RUN_TEST
 {
 };
-
-TEST_F(HpsHost, GeneratedOptionsOfTheSampleReachItsPartition)
-{
-    const DESIGN design = load_design(ASM_TEST_SOURCE_DIR "/examples/hps_handoff/design.json");
-    ASSERT_EQ(design.partitions.size(), 1u);
-    ASSERT_EQ(design.partitions[0].generated_options.size(), 3u);
-    {
-        HOST_SUITE suite(design);
-        HDB_NAMESPACE* top = ZHD_ROOT::get()->get_design("")->get_top_partition()->get_hdb();
-        std::vector<const HDB_OPTION*> options;
-        top->get_all_generated_options(183, options, false);
-        ASSERT_EQ(options.size(), 1u);
-        EXPECT_EQ(options[0]->get_value_str(), "HPS_IO_NUM 1\n");
-        top->get_all_generated_options(182, options, false);
-        ASSERT_EQ(options.size(), 1u);
-        EXPECT_EQ(options[0]->get_value_str().rfind("clk hps_clk 25000000\nclk l4_main_clk", 0), 0u);
-        // Generated options are not the partition's settings.
-        EXPECT_EQ(top->find_option(182), nullptr);
-    }
-    // The suite takes the partitions back with the rest.
-    EXPECT_EQ(ZHD_ROOT::get()->get_design(""), nullptr);
-
-    std::string text = read_text(ASM_TEST_SOURCE_DIR "/examples/hps_handoff/design.json");
-    const std::string key = "\"id\": 183, \"type\": \"string\"";
-    ASSERT_NE(text.find(key), std::string::npos);
-    text.replace(text.find(key), key.size(), "\"id\": 183, \"type\": \"text\"");
-    try
-    {
-        parse_design(text, "design.json");
-        ADD_FAILURE() << "a generated option of an unknown type was accepted";
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        EXPECT_EQ(error.key(), "partitions[0].generated_options[1].type");
-    }
-}
 
 TEST_F(HpsHost, SampleDesignStoresTheRecordAndWritesTheBlockOfItsLayout)
 {
