@@ -14,7 +14,8 @@ namespace
 
 void add_string(HDB_NAMESPACE* name_space, int type, const std::string& text)
 {
-    name_space->add_generated_option(type, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, text));
+    using STRING_OPTION = HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>;
+    name_space->add_generated_option(type, std::make_unique<STRING_OPTION>(false, 0, text));
 }
 
 // The words of a block image, most significant byte first.
@@ -222,12 +223,15 @@ TEST_F(HpsHandoff, EmifAndHbmStringsSetTheMemoryWordsOfTheirFamily)
 
     // Family 67 only checks the IO count against the "ddr" setting.
     chip.set_base_family(67);
-    auto vk = parse<VK_ASM_HPS_HANDOFF_DATA>(new VK_HPS_HANDOFF_BOX(), "ddr IO96B_CSR 3 pwr periphs 65793", "HPS_IO_NUM 2");
+    const auto parse_vk = [&](const char* data, const char* emif) {
+        return parse<VK_ASM_HPS_HANDOFF_DATA>(new VK_HPS_HANDOFF_BOX(), data, emif);
+    };
+    auto vk = parse_vk("ddr IO96B_CSR 3 pwr periphs 65793", "HPS_IO_NUM 2");
     EXPECT_EQ(vk->get_handoff_box()->word_at(1620), 3u);
     EXPECT_EQ(vk->get_handoff_box()->word_at(1584), 0x10001u);  // 0x10101 & 0x100FF
-    EXPECT_EQ(internal_error_of([&] { parse<VK_ASM_HPS_HANDOFF_DATA>(new VK_HPS_HANDOFF_BOX(), "ddr IO96B_CSR 3", "HPS_IO_NUM 1"); }),
+    EXPECT_EQ(internal_error_of([&] { parse_vk("ddr IO96B_CSR 3", "HPS_IO_NUM 1"); }),
               "HPS IO96B reg does not match HPS-EMIF single IO96 config @comp/asm/asm_hps");
-    EXPECT_EQ(internal_error_of([&] { parse<VK_ASM_HPS_HANDOFF_DATA>(new VK_HPS_HANDOFF_BOX(), "ddr IO96B_CSR 1", "HPS_IO_NUM 2"); }),
+    EXPECT_EQ(internal_error_of([&] { parse_vk("ddr IO96B_CSR 1", "HPS_IO_NUM 2"); }),
               "HPS IO96B reg does not match HPS-EMIF dual IO96 config @comp/asm/asm_hps");
 }
 
@@ -284,7 +288,8 @@ TEST_F(HpsHandoff, ALoadedSectionGivesTheIoControlPairsAndIsCheckedFirst)
     for (int i = 29; i < 49; ++i)
         earlier.add_pinmux_control();
     store_section(earlier);
-    EXPECT_EQ(internal_error_of([&] { parse_vr(""); }), "Unexpected or corrupted data in the HPS hand off @comp/asm/asm_hps");
+    EXPECT_EQ(internal_error_of([&] { parse_vr(""); }),
+              "Unexpected or corrupted data in the HPS hand off @comp/asm/asm_hps");
     earlier.mutable_pinmux_select()->RemoveLast();
     store_section(earlier);
     VR_ASM_HPS_HANDOFF_DATA short_list(&cmp, &chip, 0, &part_manager);

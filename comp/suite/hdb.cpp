@@ -64,6 +64,8 @@ HDB_SECTION* HDB_OPTION_INTERFACE::add_section(int type, const std::string& name
 
 void HDB_NAMESPACE::add_generated_option(int type, std::unique_ptr<HDB_OPTION> option)
 {
+    if (option == nullptr)
+        return;
     m_generated_options.emplace_back(type, std::move(option));
 }
 

@@ -152,7 +152,8 @@ public:
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
 
     // Generated options: the settings that IP cores leave in the design, by
-    // ACF variable type, several of a type allowed, kept in the order added.
+    // ACF variable type, several of a type allowed, kept in the order added
+    // (a null option is ignored).
     void add_generated_option(int type, std::unique_ptr<HDB_OPTION> option);
     // The namespace's generated options of the type, in order, replace the
     // list's content. The flag is the library's inheritance flag; the
