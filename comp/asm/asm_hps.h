@@ -56,8 +56,9 @@ public:
     // The IO-delay pair of the index.
     bool set_io_delay_pair(uint32_t index, uint32_t value);
 
-    // The block as hps_bootloader_handoff-style binary (base_name.bin), and
-    // as a word-per-line hex dump (base_name.txt).
+    // The block's files in the project output directory: base_name.bin, the
+    // block and one newline (a file that cannot be written is reported with
+    // EASM_FILE_OPEN_FAILURE), and base_name.txt, a word-per-line hex dump.
     void write_binary_file(const std::string& base_name);
     void write_hex_dump(const std::string& base_name);
 
