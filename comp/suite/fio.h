@@ -5,6 +5,17 @@
 #include <ostream>
 #include <string>
 
+// Kinds of files with a standard extension, by the suite's numbering.
+enum FIO_EXTENSION_TYPE : int
+{
+    FIO_EXTENSION_NONE = -1,
+    FIO_EXTENSION_TCL = 56,
+};
+
+// The extension of a type, without the dot ("tcl" for FIO_EXTENSION_TCL);
+// "" for FIO_EXTENSION_NONE and every type the stand-in does not know.
+std::string fio_get_extension_text(FIO_EXTENSION_TYPE type);
+
 class FIO_PATH
 {
 public:
@@ -22,6 +33,16 @@ public:
     void base(const std::string& base) { m_base = base; }
     // The second argument is a suffix that joins the extension ("" for none).
     void extension(const std::string& extension, const std::string& suffix = "");
+
+    // Enters a directory: an absolute one replaces the directory, a relative
+    // one is appended to it.
+    void cd(const std::string& directory);
+    // Removes the extension.
+    void no_extension() { m_extension.clear(); }
+    // Sets the extension that the file-path library gives the type (see
+    // fio_get_extension_text); the second type, -1 for none, is a suffix
+    // type that joins it.
+    void extension(FIO_EXTENSION_TYPE type, FIO_EXTENSION_TYPE suffix_type);
 
     bool has_directory() const { return !m_directory.empty(); }
     // Whether the path is absolute (its directory starts at the root).

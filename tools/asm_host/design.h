@@ -197,7 +197,21 @@ struct DESIGN
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
+
+    // The current revision's assignments (boolean or string settings).
+    std::vector<DESIGN_SETTING> assignments;
+    // The suite's internal Tcl directory; relative: to the project directory.
+    std::string tcl_directory = "tcl";
 };
+
+// The assignments and the internal Tcl directory (design_tools.cpp).
+// Refuses an assignment that is neither boolean nor string: the assignment
+// library keeps flags and texts.
+void check_design_assignments(const std::vector<DESIGN_SETTING>& assignments, const std::string& file);
+// Gives the assignments to the assignment library's current revision.
+void apply_design_assignments(const std::vector<DESIGN_SETTING>& assignments);
+// The internal Tcl directory of a run in the project directory.
+std::string design_tcl_directory(const std::string& project_directory, const std::string& tcl_directory);
 
 // Parses the text of a design.json; file_label names the file in errors.
 DESIGN parse_design(const std::string& text, const std::string& file_label);
@@ -238,4 +252,5 @@ private:
     CDB_DB_ENTRIES m_db_entries;
     CMP_FACADE m_cmp;
     DEV_DEVICE m_device;
+    std::string m_tcl_directory;
 };
