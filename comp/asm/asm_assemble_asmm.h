@@ -26,8 +26,8 @@ class DBCM_DEVICE;
 // adapter, then reports the run's files: the legacy programming-file
 // settings, the report lines, the raw binary companions of the
 // partial-reconfiguration .pmsf files and the asm.rpt tables, and ends with
-// the external programming-file tools when the project asks for them. The option
-// block builder is null for the families without one. Returns the SOF
+// the external programming-file tools when the project asks for them. The
+// option block builder is null for the families without one. Returns the SOF
 // index, or -1 when the run stopped at the Configuration Block IP check.
 int assemble_dev_device(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, ASM_OPTION2* option2, int family,
                         DEV_PART_MANAGER* part_manager);
