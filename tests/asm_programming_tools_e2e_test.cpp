@@ -4,6 +4,8 @@
 // design.json keys assignments and tcl_directory (its default).
 #include "host_run.h"
 
+#include <design.h>
+
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -51,4 +53,21 @@ TEST_F(ProgrammingToolsHost, SampleRunsItsCommandsAndItsDeviceScript)
     const std::string script = (project / "tcl" / "zasm" / "zx15f256.tcl").string();
     EXPECT_TRUE(has_line(log, "ASM: device_specific_tcl: Found " + script)) << log;
     EXPECT_TRUE(has_line(log, "ASM: device_specific_tcl: TCL_OK ")) << log;
+}
+
+TEST(ProgrammingToolsDesign, AnAssignmentIsAFlagOrAText)
+{
+    const std::string text = R"({"revision": "r", "compilation": "c", "family": 15, "part": 1, "device_name": "d",
+        "programming_mode": 0, "crc_clock_divisor": 1, "parts": [], "devices": [], "die": {"device_data": [],
+        "cram_bits": 8}, "assignments": [{"id": 1575, "type": "boolean", "value": true},
+        {"id": 1576, "type": "integer", "value": 1}]})";
+    try
+    {
+        parse_design(text, "design.json");
+        ADD_FAILURE() << "an integer assignment was accepted";
+    }
+    catch (const DESIGN_ERROR& error)
+    {
+        EXPECT_EQ(error.key(), "assignments[1].type");
+    }
 }

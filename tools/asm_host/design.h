@@ -228,8 +228,10 @@ constexpr int HDB_GLOBAL_SECTION_TYPE = 21;
 // die and assembler data, and the process-wide tables (parts and devices,
 // family names, setting definitions, partitions and their design hashes,
 // chip bundle chip 0 with its device, bits and block tree, block type names,
-// suppressed message ids). One lives at a time; its destructor takes
-// back everything it put into the process-wide tables.
+// suppressed message ids, the current revision's assignments and, once the
+// project directory is known, the internal Tcl directory). One lives at a
+// time; its destructor takes back everything it put into the process-wide
+// tables.
 class HOST_SUITE
 {
 public:
