@@ -154,13 +154,32 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
     return true;
 }
 
-std::string fio_get_extension(FIO_EXTENSION_TYPE type)
+std::string fio_get_extension_text(FIO_EXTENSION_TYPE type)
 {
     switch (type)
     {
-    case 81:
+    case FIO_EXTENSION_TCL:
+        return "tcl";
+    case FIO_EXTENSION_SETTINGS:
         return "zsf";
     default:
-        return "";
+        return std::string();
     }
+}
+
+void FIO_PATH::cd(const std::string& directory)
+{
+    if (directory.empty())
+        return;
+    if (directory[0] == '/' || m_directory.empty())
+        m_directory = directory;
+    else if (m_directory.back() == '/')
+        m_directory += directory;
+    else
+        m_directory += "/" + directory;
+}
+
+void FIO_PATH::extension(FIO_EXTENSION_TYPE type, FIO_EXTENSION_TYPE suffix_type)
+{
+    extension(fio_get_extension_text(type), fio_get_extension_text(suffix_type));
 }

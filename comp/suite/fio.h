@@ -5,6 +5,20 @@
 #include <ostream>
 #include <string>
 
+// Kinds of files with a standard extension, by the suite's numbering.
+enum FIO_EXTENSION_TYPE : int
+{
+    FIO_EXTENSION_NONE = -1,
+    FIO_EXTENSION_TCL = 56,
+    FIO_EXTENSION_SETTINGS = 81,  // a revision's settings file
+};
+
+// The extension of a type, without the dot ("tcl" for FIO_EXTENSION_TCL,
+// "zsf" for FIO_EXTENSION_SETTINGS); "" for FIO_EXTENSION_NONE and every type
+// the stand-in does not know.
+std::string fio_get_extension_text(FIO_EXTENSION_TYPE type);
+inline std::string fio_get_extension(FIO_EXTENSION_TYPE type) { return fio_get_extension_text(type); }
+
 class FIO_PATH
 {
 public:
@@ -22,6 +36,16 @@ public:
     void base(const std::string& base) { m_base = base; }
     // The second argument is a suffix that joins the extension ("" for none).
     void extension(const std::string& extension, const std::string& suffix = "");
+
+    // Enters a directory: an absolute one replaces the directory, a relative
+    // one is appended to it.
+    void cd(const std::string& directory);
+    // Removes the extension.
+    void no_extension() { m_extension.clear(); }
+    // Sets the extension that the file-path library gives the type (see
+    // fio_get_extension_text); the second type, -1 for none, is a suffix
+    // type that joins it.
+    void extension(FIO_EXTENSION_TYPE type, FIO_EXTENSION_TYPE suffix_type);
 
     bool has_directory() const { return !m_directory.empty(); }
     // Whether the path is absolute (its directory starts at the root).
@@ -64,8 +88,3 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);
 
-// A kind of file of the suite, by number (81: a revision's settings file).
-typedef int FIO_EXTENSION_TYPE;
-// The file extension of the kind, without the dot; "" for a kind the
-// library does not know.
-std::string fio_get_extension(FIO_EXTENSION_TYPE type);

@@ -65,6 +65,24 @@ int gen_stricmp(const char* first, const char* second)
     }
 }
 
+namespace
+{
+std::string& tcl_internal_directory()
+{
+    static std::string directory;
+    return directory;
+}
+}  // namespace
+
+std::string gen_get_tcl_internal_fullpath()
+{
+    if (tcl_internal_directory().empty())
+        return gen_get_module_path() + "tcl";
+    return tcl_internal_directory();
+}
+
+void gen_set_tcl_internal_fullpath(const std::string& directory) { tcl_internal_directory() = directory; }
+
 int gen_atoi(const char* text)
 {
     if (text == nullptr)

@@ -517,6 +517,14 @@ DESIGN read_design(const VALUE& root)
         accessor.finish();
     }
 
+    if (std::optional<VALUE> assignments = top.optional("assignments"))
+    {
+        design.assignments = read_settings(*assignments);
+        check_design_assignments(design.assignments, root.file());
+    }
+    if (std::optional<VALUE> tcl_directory = top.optional("tcl_directory"))
+        design.tcl_directory = tcl_directory->nonempty_string();
+
     top.finish();
     return design;
 }
@@ -621,8 +629,9 @@ void add_block_content(DBCM_INSTANCE_NODE* node, const DESIGN_BLOCK& block)
 
 }  // namespace
 
-HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
+HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_tcl_directory(design.tcl_directory)
 {
+    apply_design_assignments(design.assignments);
     apply_settings(&m_cap_inst, design.namespace_settings);
     if (design.global_settings)
         apply_settings(m_cap_inst.add_section(HDB_GLOBAL_SECTION_TYPE, ""), *design.global_settings);
@@ -748,6 +757,8 @@ HOST_SUITE::~HOST_SUITE()
     dev_reset();
     dstr_clear();
     acf_reset();
+    acf_reset_revision();
+    gen_set_tcl_internal_fullpath("");
     flow_reset();
     ZPR::UTILS::reset();
     ZHD_ROOT::get()->reset();
@@ -763,4 +774,5 @@ void HOST_SUITE::set_project_directory(const std::string& directory)
     m_cmp.set_project_path(FIO_PATH(directory, "", ""));
     gen_set_project_output_directory(directory);
     set_option_block_project_directory(directory);
+    gen_set_tcl_internal_fullpath(design_tcl_directory(directory, m_tcl_directory));
 }
