@@ -326,3 +326,28 @@ TEST_F(HpsHandoff, WithoutPllValuesTheClockWordsHoldOnlyTheirConstantBits)
     EXPECT_EQ(yb->get_handoff_box()->word_at(1476), 0x08000000u);  // m_pllc0
     EXPECT_EQ(yb->get_handoff_box()->word_at(1540), 0x01000003u);  // p_pllc1
 }
+
+// The last pair of the pin-mux and IO-delay tables and the last clock word
+// of each layout, written through the parser and the family's writers.
+TEST_F(HpsHandoff, TheLastWordsOfEachSectionLandAtTheLayoutsOffsets)
+{
+    const std::string data = "sel 47 5 din 47 1 pll fpga_clk_hz 7";
+    struct ROW
+    {
+        std::unique_ptr<ASM_HPS_HANDOFF_DATA> builder;
+        uint32_t dlay_address, fpga_clk_hz;
+    };
+    ROW rows[] = {{parse<YB_ASM_HPS_HANDOFF_DATA>(new HPS_HANDOFF_BOX(), data), 188 + 96, 1548},
+                  {parse<VR_ASM_HPS_HANDOFF_DATA>(new VR_HPS_HANDOFF_BOX(), data), 188, 1536},
+                  {parse<VR_ASM_HPS_HANDOFF_DATA>(new VW_HPS_HANDOFF_BOX(true), data), 188, 1536},
+                  {parse<VK_ASM_HPS_HANDOFF_DATA>(new VK_HPS_HANDOFF_BOX(), data), 188, 1552}};
+    for (const ROW& row : rows)
+    {
+        const HPS_HANDOFF_BOX& box = *row.builder->get_handoff_box();
+        EXPECT_EQ(box.word_at(408), 188u + 96) << box.size();  // PMUX pair 47
+        EXPECT_EQ(box.word_at(412), 5u) << box.size();
+        EXPECT_EQ(box.word_at(1400), row.dlay_address) << box.size();  // DLAY pair 47
+        EXPECT_EQ(box.word_at(1404), 1u) << box.size();
+        EXPECT_EQ(box.word_at(row.fpga_clk_hz), 7u) << box.size();
+    }
+}
