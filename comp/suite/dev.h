@@ -71,6 +71,9 @@ public:
     uint32_t get_pof_id_of(DEV_PART part) const;
     // The device's family; -1 for an unknown device.
     DEV_FAMILY get_family_of(DEV_DEVICE_ENUM device) const;
+    // The JTAG ids of the part's device, as text, in the table's order;
+    // empty for an unknown part or one without ids.
+    std::vector<std::string> get_device_jtag_id(DEV_PART part) const;
 };
 
 class DEV_BASIC_INFO
@@ -174,3 +177,6 @@ private:
 // added first).
 void dev_set_pof_id(DEV_PART part, uint32_t pof_id);
 void dev_set_device_family(DEV_DEVICE_ENUM device, DEV_FAMILY family);
+
+// The JTAG ids of a part (kept with the part, so it must be added first).
+void dev_set_device_jtag_ids(DEV_PART part, const std::vector<std::string>& ids);

@@ -19,3 +19,8 @@ void gen_set_module_path(const std::string& directory);
 // above zero as the first sorts before, with or after the second. A null
 // text sorts before every other.
 int gen_stricmp(const char* first, const char* second);
+
+// The path relative to the project directory when it lies inside it (the
+// project's files and its output share one directory, the project output
+// directory); any other path comes back unchanged.
+std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path);
