@@ -1,7 +1,6 @@
 // The sample design with debug files through the built host: the .sof,
 // read with the layout of docs/sof-format.md, carries the packed debug
-// files; and the design.json keys of the debug data are checked.
-#include "design.h"
+// files; a bad debug key stops the host.
 #include "host_run.h"
 #include "sld_blob_reader.h"
 
@@ -105,47 +104,18 @@ TEST_F(HostSld, TheDebugFilesSampleCarriesItsPacketsInTheSof)
     }
 }
 
-TEST_F(HostSld, DebugKeysAreCheckedLikeEveryOtherKey)
+TEST_F(HostSld, ABadDebugKeyStopsTheHostBeforeTheRun)
 {
     const fs::path design = copy_example("debug_files", "mine");
-    const std::string text = read_text(design / "design.json");
-    const DESIGN loaded = load_design((design / "design.json").string());
-    EXPECT_EQ(loaded.sld.compile_instance, "probe_top");
-    EXPECT_EQ(loaded.sld.instances.size(), 2u);
-    ASSERT_EQ(loaded.sld.sysconfiles.size(), 1u);
-    EXPECT_EQ(loaded.sld.sysconfiles[0].directory, "sld_sysconfiles");
-
-    auto error_of = [&](const std::string& from, const std::string& to) {
-        std::string changed = text;
-        const size_t at = changed.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        changed.replace(at, from.size(), to);
-        std::ofstream(design / "design.json") << changed;
-        try
-        {
-            load_design((design / "design.json").string());
-        }
-        catch (const DESIGN_ERROR& error)
-        {
-            return error.key() + ": " + error.problem();
-        }
-        return std::string();
-    };
-    EXPECT_EQ(error_of("\"partition\": \"root_partition\"", "\"partition\": \"nowhere\""),
-              "debug.sysconfiles[0].partition: no partition nowhere in partitions");
-    EXPECT_EQ(error_of("\"directory\": \"sld_sysconfiles\"", "\"directory\": \"no_such_dir\""),
-              "debug.sysconfiles[0].directory: not a directory of the design directory");
-    EXPECT_EQ(error_of("\"name\": \"vjtag_uart\"", "\"name\": \"auto_tap_0\""),
-              "debug.instances[1].name: debug instance auto_tap_0 is given twice");
-    EXPECT_EQ(error_of("\"node_id\": 2", "\"node_id\": -2"),
-              "debug.instances[1].node_id: expected an integer from 0 to 4294967295");
-    EXPECT_EQ(error_of("\"jtag_ids\"", "\"jtag_id\""), "debug.jtag_id: unknown key");
-    EXPECT_EQ(error_of("\"compile_instance\": \"probe_top\"", "\"compile_instance\": \"a/b\""),
-              "compile_instance: a compile instance name names a file of the project directory and cannot hold \"/\"");
-
-    // The host refuses such a design before it makes a project directory.
-    error_of("\"partition\": \"root_partition\"", "\"partition\": \"nowhere\"");
+    std::string text = read_text(design / "design.json");
+    const std::string directory = "\"directory\": \"sld_sysconfiles\"";
+    ASSERT_NE(text.find(directory), std::string::npos);
+    text.replace(text.find(directory), directory.size(), "\"directory\": \"no_such_dir\"");
+    std::ofstream(design / "design.json") << text;
     const HOST_RESULT run = run_host("assemble mine --out project");
     EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_NE(run.output.find("design.json: debug.sysconfiles[0].directory: not a directory of the design directory"),
+              std::string::npos)
+        << run.output;
     EXPECT_FALSE(fs::exists(m_scratch / "project"));
 }

@@ -2,7 +2,6 @@
 // extension library and rewritten only when its content changes, and the
 // blob of design_hash.bin, the SLD file, jtag_id.txt and the partitions'
 // sld_sysconfiles files, decoded by the tests' own reader.
-#include "asm_assemble_asmm.h"
 #include "asm_sld_utilities.h"
 #include "entry_fixture.h"
 #include "sld_blob_reader.h"
@@ -182,21 +181,13 @@ TEST_F(SldProcessor, TheSldFileIsRewrittenOnlyWhenItsContentChanges)
     EXPECT_EQ(MSG_REPORT::active().messages().size(), 0u);
 }
 
-TEST_F(SldProcessor, OmittedDebugFilesReachNoSinkAndADesignWithoutInstancesHasAnEmptyHash)
+TEST_F(SldProcessor, OmittedDebugFilesReachNoSink)
 {
-    SCI_INSTANCE_BUILDER::reset();
     cfg_set_value("sld_sof_omit_debug_files", "on");
     RECORDING_SINK sink;
     run(sink);
     EXPECT_TRUE(sink.blobs.empty());
     EXPECT_TRUE(fs::exists(m_sld_file));
-
-    cfg_set_value("sld_sof_omit_debug_files", "off");
-    const std::vector<SLD_PACKET> packets = run(sink);
-    ASSERT_EQ(sink.blobs.size(), 1u);
-    ASSERT_FALSE(packets.empty());
-    EXPECT_EQ(packets[0].name, "design_hash.bin");
-    EXPECT_EQ(packets[0].content, std::string(6, '\0'));
 }
 
 TEST_F(SldProcessor, ThePartitionWalkSkipsReconfigurableSubtreesAndStopsADirectoryAtItsFirstFailure)
@@ -246,17 +237,6 @@ TEST_F(SldProcessor, ThePartitionWalkSkipsReconfigurableSubtreesAndStopsADirecto
     EXPECT_EQ(awry, 2u);
 }
 
-TEST_F(SldProcessor, AFurtherPartitionRegionGetsNothing)
-{
-    RECORDING_SINK sink;
-    ASM_SLD_PROCESSOR processor(&cmp, &chip, &sink, &m_device_name, &m_base);
-    std::string target = "before";
-    ASM_MY_PROJECT::MY_REVISION revision(&target);
-    processor.process_partition(ZHD_ROOT::get()->get_design("")->get_top_partition(), &revision);
-    EXPECT_EQ(target, "before");
-    EXPECT_TRUE(has_debug_line("Not Implemented Yet"));
-}
-
 TEST_F(SldProcessor, AnExtensionLibraryWithoutTheEntryPointIsAnInternalError)
 {
     gen_set_module_path(ASM_KOVX_WITHOUT_ENTRY_DIR);
@@ -266,17 +246,4 @@ TEST_F(SldProcessor, AnExtensionLibraryWithoutTheEntryPointIsAnInternalError)
     EXPECT_NE(error.find("kovx_create_sld_file"), std::string::npos) << error;
     EXPECT_NE(error.find("@comp/asm/asm_sld_utilities"), std::string::npos) << error;
     EXPECT_TRUE(sink.blobs.empty());
-}
-
-TEST_F(SldProcessor, TheProjectAdapterHandsThePackedBlobOn)
-{
-    dev_set_device_family(DEVICE, 15);
-    dev_set_device_family(BASE_DEVICE, 15);
-    device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(PART, DEVICE));
-    DEV_PART_MANAGER part_manager;
-    ASM_MY_PROJECT project(&cmp, &device, &part_manager, &chip, -1, nullptr);
-    ASSERT_EQ(project.get_sld_info().sld_blob, &project.m_sld_blob);
-    const std::vector<SLD_PACKET> packets = read_sld_blob(project.m_sld_blob);
-    EXPECT_EQ(names_of(packets), (std::vector<std::string>{"design_hash.bin", "top_inst.sld", "jtag_id.txt"}));
-    EXPECT_TRUE(fs::exists(m_sld_file));
 }
