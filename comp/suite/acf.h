@@ -1,12 +1,15 @@
 // Assignment library of the suite (stand-in): what the suite knows of each
 // project setting (variable) by its numeric id: its user name and the
-// families it applies to.
+// families it applies to; the project's revisions with their settings
+// files, the revision write lock, and the names of enumeration values.
 #pragma once
 
 #include "dev.h"
 
+#include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 // The setting's user name; null for an id the library does not know.
 const char* acf_get_variable_user_name(int id);
@@ -18,3 +21,88 @@ bool acf_variable_includes_family(int id, DEV_FAMILY family);
 void acf_set_variable_user_name(int id, const std::string& name);
 void acf_set_variable_families(int id, const std::set<DEV_FAMILY>& families);
 void acf_reset();
+
+// Project assignments, revisions and enumeration names.
+//
+// A revision's settings file (<project>/<revision>.zsf) holds one assignment
+// a line: its file category (a number), its variable name and, after one or
+// more blanks, its value (the rest of the line, blanks at both ends cut).
+// Blank lines and lines starting with # are skipped; a line without a
+// numeric category and a variable name is not an assignment.
+
+class ACF_ASSIGNMENT
+{
+public:
+    ACF_ASSIGNMENT(int file_category, std::string variable, std::string value)
+        : m_file_category(file_category), m_variable(std::move(variable)), m_value(std::move(value))
+    {
+    }
+    int get_file_category() const { return m_file_category; }
+    const std::string& get_variable_string() const { return m_variable; }
+    const std::string& get_value() const { return m_value; }
+
+private:
+    int m_file_category;
+    std::string m_variable;
+    std::string m_value;
+};
+
+class ACF_MANAGER
+{
+public:
+    // The process-wide manager.
+    static ACF_MANAGER* get_acf_manager();
+
+    // The project's directory ("" until set).
+    const std::string& get_project_full_path() const { return m_project_path; }
+    // The revisions of the project at the path, in order; none for a path
+    // that is not the project's.
+    std::vector<std::string> get_list_of_revisions_for_project(const std::string& project_path) const;
+    // The assignments of a settings file, in file order; with a filter, only
+    // those whose variable it lists. The flag is the library's; the
+    // stand-in reads alike either way. A file that cannot be read gives none.
+    std::vector<ACF_ASSIGNMENT> read_assignment_setting_file(const std::string& path,
+                                                              const std::set<std::string>* variables,
+                                                              bool flag) const;
+
+    // Population.
+    void set_project(const std::string& project_path, const std::vector<std::string>& revisions);
+
+private:
+    std::string m_project_path;
+    std::vector<std::string> m_revisions;
+};
+
+// The revision lock of the project's settings files. The write lock is held
+// by one taker at a time.
+class ACF_REVISION_MANAGER
+{
+public:
+    // Takes the write lock (the flag asks to wait for it; the stand-in never
+    // waits): false when it is held already or locks are refused.
+    static bool write_lock(bool wait);
+    // Releases the write lock (the flag is the library's; nothing changes
+    // when the lock is not held).
+    static void write_unlock(bool flag);
+    static bool is_write_locked();
+};
+
+// Makes every later lock request fail (true) or succeed again (false).
+void acf_set_lock_refusal(bool refuse);
+
+// The name of an enumeration value (such as "AS_FREQ_100MHZ"); its decimal
+// text when the library holds no name for it.
+std::string acf_enum_type_to_string(uint16_t value);
+// The name the user sees; the name when there is none, else the decimal text.
+std::string acf_enum_type_to_user_string(uint16_t value);
+// The value of an enumeration name; ACF_ENUM_VALUE_INVALID for a name the
+// library does not know (or a null name).
+constexpr uint16_t ACF_ENUM_VALUE_INVALID = 0xFFFF;
+uint16_t acf_string_to_enum_type_enum(const char* name);
+// The name of the default that the library relates to setting `id` when
+// setting `other_id` has the value `other_value`; null when it relates none.
+const char* acf_relate_to_variable_type_enum(int id, int other_id, uint16_t other_value);
+
+// Population: a name given again replaces the earlier one.
+void acf_set_enum_name(uint16_t value, const std::string& name, const std::string& user_name = "");
+void acf_set_related_default(int id, int other_id, uint16_t other_value, const std::string& name);

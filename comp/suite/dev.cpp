@@ -62,6 +62,7 @@ void dev_set_resource_count(DEV_PART part, DEV_RESOURCE kind, uint32_t count)
 void dev_reset()
 {
     database() = DEVICE_DATABASE();
+    dev_reset_traits();
     DMGR_UTILITY::set_current_device(nullptr);
 }
 

@@ -161,7 +161,7 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
 
 void FIO_PATH::extension(int kind, int version)
 {
-    m_extension = kind == FIO_EXTENSION_KIND_SLD ? "sld" : "";
+    m_extension = fio_get_extension(kind);
     if (!m_extension.empty() && version >= 0)
         m_extension += std::to_string(version);
 }
@@ -273,4 +273,15 @@ int FIO_FILE_SYSTEM::findclose(intptr_t handle)
     FIND_TABLE& table = find_table();
     std::lock_guard<std::mutex> guard(table.lock);
     return table.listings.erase(handle) == 1 ? 0 : -1;
+std::string fio_get_extension(FIO_EXTENSION_TYPE type)
+{
+    switch (type)
+    {
+    case 81:
+        return "zsf";
+    case FIO_EXTENSION_KIND_SLD:
+        return "sld";
+    default:
+        return "";
+    }
 }

@@ -25,7 +25,7 @@ public:
     void base(const std::string& base) { m_base = base; }
     // The second argument is a suffix that joins the extension ("" for none).
     void extension(const std::string& extension, const std::string& suffix = "");
-    // The extension of one of the suite's file kinds (FIO_EXTENSION_KIND_*);
+    // The extension of one of the suite's file kinds (fio_get_extension);
     // the second argument is a version, -1 for none. A kind the library
     // does not know leaves the path without extension.
     void extension(int kind, int version);
@@ -107,3 +107,10 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);
+
+// A kind of file of the suite, by number (81: a revision's settings file,
+// FIO_EXTENSION_KIND_SLD: the design's debug file).
+typedef int FIO_EXTENSION_TYPE;
+// The file extension of the kind, without the dot; "" for a kind the
+// library does not know.
+std::string fio_get_extension(FIO_EXTENSION_TYPE type);

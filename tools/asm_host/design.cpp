@@ -444,6 +444,9 @@ DESIGN read_design(const VALUE& root)
 
     if (std::optional<VALUE> netlist = top.optional("netlist"))
         design.netlist = read_netlist(*netlist);
+    if (std::optional<VALUE> option_block = top.optional("option_block"))
+        design.option_block = read_option_block(option_block->json_value(), option_block->path(), option_block->file(),
+                                                design);
 
     UNIQUE<std::string> partition_names("partition");
     top.each_object("partitions", false, [&](OBJECT& entry) {
@@ -736,6 +739,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
         MSG_INDEX::get_default_index()->suppress(id);
 
     apply_design_sld(design.sld, &m_cap_inst, part);
+    apply_option_block(design, m_chip, m_netlist.get());
 }
 
 HOST_SUITE::~HOST_SUITE()
@@ -761,4 +765,5 @@ void HOST_SUITE::set_project_directory(const std::string& directory)
 {
     m_cmp.set_project_path(FIO_PATH(directory, "", ""));
     gen_set_project_output_directory(directory);
+    set_option_block_project_directory(directory);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "design_sld.h"
+#include "design_option_block.h"
 
 #include <cdb.h>
 #include <cdb_atom.h>
@@ -201,6 +202,8 @@ struct DESIGN
     DESIGN_ACCESSOR accessor;
     // The debug (SLD) data (design_sld.h).
     DESIGN_SLD sld;
+    // The device option block's data (design_option_block.h).
+    std::optional<DESIGN_OPTION_BLOCK> option_block;
 };
 
 // Parses the text of a design.json; file_label names the file in errors.
