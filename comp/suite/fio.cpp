@@ -273,6 +273,8 @@ int FIO_FILE_SYSTEM::findclose(intptr_t handle)
     FIND_TABLE& table = find_table();
     std::lock_guard<std::mutex> guard(table.lock);
     return table.listings.erase(handle) == 1 ? 0 : -1;
+}
+
 std::string fio_get_extension(FIO_EXTENSION_TYPE type)
 {
     switch (type)
