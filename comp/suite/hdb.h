@@ -150,9 +150,13 @@ public:
     // The namespace's hierarchy chip (not owned); null when none was set.
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
+    // The namespace's name (the compile instance's name; "" until set).
+    const std::string& get_name_string() const { return m_name; }
+    void set_name_string(const std::string& name) { m_name = name; }
 
 private:
     HDB_CHIP* m_chip = nullptr;
+    std::string m_name;
 };
 
 template <int KIND, int SCOPE>
