@@ -208,3 +208,51 @@ DBCM_BUNDLE* DBCM_BUNDLE_SINGLETON::get_bundle() { return bundle_instance().get(
 void DBCM_BUNDLE_SINGLETON::create_instance(DBCM_BUNDLE* bundle) { bundle_instance().reset(bundle); }
 
 void DBCM_BUNDLE_SINGLETON::reset() { bundle_instance().reset(); }
+
+int DBCM_DEVICE::add_block_instance(const std::string& name, int x, int y, int z, uint32_t global_id)
+{
+    m_block_instances.push_back(BLOCK_INSTANCE{name, x, y, z, global_id});
+    return static_cast<int>(m_block_instances.size() - 1);
+}
+
+int DBCM_DEVICE::find_instance(int x, int y, int z) const
+{
+    for (size_t i = 0; i < m_block_instances.size(); ++i)
+    {
+        const BLOCK_INSTANCE& instance = m_block_instances[i];
+        if (instance.x == x && instance.y == y && instance.z == z)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int DBCM_DEVICE::find_instance_of_global_id(uint32_t global_id) const
+{
+    for (size_t i = 0; i < m_block_instances.size(); ++i)
+        if (m_block_instances[i].global_id == global_id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string DBCM_DEVICE::get_block_instance_name(int instance) const
+{
+    if (instance < 0 || static_cast<size_t>(instance) >= m_block_instances.size())
+        return std::string();
+    return m_block_instances[static_cast<size_t>(instance)].name;
+}
+
+const DBCM_SECTOR* DBCM_DEVICE::add_sector(const std::string& name, const std::string& type,
+                                           const std::vector<int>& instances)
+{
+    m_sectors.push_back(std::make_unique<DBCM_SECTOR>(DBCM_SECTOR{name, type, instances}));
+    return m_sectors.back().get();
+}
+
+const DBCM_SECTOR* DBCM_DEVICE::get_sector_of_instance(int instance) const
+{
+    for (const auto& sector : m_sectors)
+        for (int held : sector->instances)
+            if (held == instance)
+                return sector.get();
+    return nullptr;
+}

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <cstdint>
 
 #include <filesystem>
 #include <system_error>
@@ -62,4 +63,35 @@ int gen_stricmp(const char* first, const char* second)
         if (a != b || a == 0)
             return a - b;
     }
+}
+
+int gen_atoi(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    uint32_t value = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int>(value);
+}
+
+int gen_strnicmp(const char* first, const char* second, size_t count)
+{
+    if (first == nullptr || second == nullptr)
+        return first == second ? 0 : (first == nullptr ? -1 : 1);
+    for (size_t i = 0; i < count; ++i, ++first, ++second)
+    {
+        const int a = std::tolower(static_cast<unsigned char>(*first));
+        const int b = std::tolower(static_cast<unsigned char>(*second));
+        if (a != b || a == 0)
+            return a - b;
+    }
+    return 0;
 }

@@ -1,6 +1,7 @@
 // General utility library of the suite (stand-in): the suite's directories.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The project's output directory ("" until the flow sets it: the current
@@ -19,3 +20,12 @@ void gen_set_module_path(const std::string& directory);
 // above zero as the first sorts before, with or after the second. A null
 // text sorts before every other.
 int gen_stricmp(const char* first, const char* second);
+
+// Text to int: leading blanks, an optional sign and the decimal digits up to
+// the first other character; 0 when there are no digits. A value beyond 32
+// bits keeps its low 32 bits.
+int gen_atoi(const char* text);
+
+// Compares at most `count` characters of two texts ignoring the case of
+// ASCII letters, as gen_stricmp does.
+int gen_strnicmp(const char* first, const char* second, size_t count);

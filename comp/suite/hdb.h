@@ -151,8 +151,29 @@ public:
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
 
+    // Generated options: the settings that IP cores leave in the design, by
+    // ACF variable type, several of a type allowed, kept in the order added.
+    void add_generated_option(int type, std::unique_ptr<HDB_OPTION> option);
+    // The namespace's generated options of the type, in order, replace the
+    // list's content. The flag is the library's inheritance flag; the
+    // stand-in's namespaces inherit nothing, so it changes nothing.
+    void get_all_generated_options(int type, std::vector<const HDB_OPTION*>& list, bool inherit) const;
+
 private:
     HDB_CHIP* m_chip = nullptr;
+    std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
+};
+
+// An instance of the design hierarchy with its instance-level settings.
+class HDB_INSTANCE_NAME : public HDB_OPTION_INTERFACE
+{
+public:
+    explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
+    // The instance's hierarchical path from the root ("|top|u_pr").
+    const std::string& get_hpath_to_root() const { return m_hpath; }
+
+private:
+    std::string m_hpath;
 };
 
 template <int KIND, int SCOPE>

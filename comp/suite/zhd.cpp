@@ -29,3 +29,19 @@ ZHD_DESIGN* ZHD_ROOT::add_design(const std::string& name)
 }
 
 void ZHD_ROOT::reset() { m_designs.clear(); }
+
+HDB_INSTANCE_NAME* ZHD_PARTITION::add_instance(const std::string& hpath)
+{
+    m_instance = std::make_unique<HDB_INSTANCE_NAME>(hpath);
+    return m_instance.get();
+}
+
+bool ZHD_DESIGN_UTILS::has_pr_partition(const ZHD_DESIGN* design)
+{
+    if (design == nullptr)
+        return false;
+    for (const auto& partition : design->get_partitions())
+        if (partition->is_pr_partition())
+            return true;
+    return false;
+}

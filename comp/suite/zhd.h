@@ -16,9 +16,19 @@ public:
     // The partition's settings (its hierarchy database namespace).
     HDB_NAMESPACE* get_hdb() { return &m_hdb; }
 
+    // Whether the partition is partial-reconfiguration; false until marked.
+    bool is_pr_partition() const { return m_pr; }
+    void set_pr_partition(bool pr) { m_pr = pr; }
+    // The partition's instance with its instance-level settings; null
+    // until added.
+    HDB_INSTANCE_NAME* get_instance() const { return m_instance.get(); }
+    HDB_INSTANCE_NAME* add_instance(const std::string& hpath);
+
 private:
     std::string m_name;
     HDB_NAMESPACE m_hdb;
+    bool m_pr = false;
+    std::unique_ptr<HDB_INSTANCE_NAME> m_instance;
 };
 
 class ZHD_DESIGN
@@ -27,6 +37,8 @@ public:
     // The first partition added is the top partition; null when there is none.
     ZHD_PARTITION* get_top_partition() const { return m_partitions.empty() ? nullptr : m_partitions.front().get(); }
     ZHD_PARTITION* add_partition(const std::string& name);
+    // Every partition, in the order added.
+    const std::vector<std::unique_ptr<ZHD_PARTITION>>& get_partitions() const { return m_partitions; }
 
 private:
     std::vector<std::unique_ptr<ZHD_PARTITION>> m_partitions;
@@ -47,4 +59,12 @@ public:
 
 private:
     std::vector<std::pair<std::string, std::unique_ptr<ZHD_DESIGN>>> m_designs;
+};
+
+class ZHD_DESIGN_UTILS
+{
+public:
+    // Whether the design has a partial-reconfiguration partition; false for
+    // a null design.
+    static bool has_pr_partition(const ZHD_DESIGN* design);
 };
