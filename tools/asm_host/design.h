@@ -82,6 +82,9 @@ struct DESIGN_VARIABLE
     int id = 0;
     std::optional<std::string> user_name;
     std::optional<std::set<int>> families;
+    // The variable name and the default-settings file's value.
+    std::optional<std::string> name;
+    std::optional<std::string> default_value;
 };
 
 struct DESIGN_BLOCK_INFO
@@ -132,6 +135,13 @@ struct DESIGN_PARTITION
     std::string name;
     std::vector<DESIGN_SETTING> settings;
     std::optional<std::string> design_hash;
+    // Generated options by ACF variable type (the id), such as the HPS IP's
+    // configuration strings (design_hps.cpp).
+    std::vector<DESIGN_SETTING> generated_options;
+    // The partition's hierarchy instance: its path and settings.
+    std::optional<std::string> instance_path;
+    std::vector<DESIGN_SETTING> instance_settings;
+    bool pr = false;
 };
 
 struct DESIGN_REGIONS
@@ -201,12 +211,18 @@ struct DESIGN
     DESIGN_ACCESSOR accessor;
     // The device option block's data (design_option_block.h).
     std::optional<DESIGN_OPTION_BLOCK> option_block;
+    // The device's sectors, placed blocks, blacklisted clock regions and
+    // global ids (design_option_block.h).
+    DESIGN_SECTOR_DATA sector_data;
 };
 
 // Parses the text of a design.json; file_label names the file in errors.
 DESIGN parse_design(const std::string& text, const std::string& file_label);
 // Reads and parses the file.
 DESIGN load_design(const std::string& path);
+
+// Adds the generated options to the namespace (design_hps.cpp).
+void add_generated_options(HDB_NAMESPACE* name_space, const std::vector<DESIGN_SETTING>& options);
 
 // The type of the global settings section of a compile instance (its name
 // is empty).
