@@ -4,6 +4,8 @@
 #include "asm_option2.h"
 #include "entry_fixture.h"
 
+#include <fstream>
+
 namespace
 {
 
@@ -178,6 +180,13 @@ TEST_F(OptionPower, OutOfRangeValuesAreReportedAndStoredAsDescribed)
                          "The value -1 specified in the PWRMGT_ADV_VOUT_READING_ERR_MARGIN assignment. The "
                          "recommended value range is between 0 and 8"}));
     EXPECT_EQ(option_error_count, 0);
+
+    // Auto discovery with a written regulator type: refused once a run.
+    msg_reset();
+    std::ofstream(m_project_dir + "/rev1.zsf") << "4 PWRMGT_SLAVE_DEVICE_TYPE LTM4677\n";
+    ASSERT_TRUE(run());
+    EXPECT_EQ(count_posted("EASM_INVALID_VOLTAGE_OUTPUT_FORMAT"), 1u);
+    EXPECT_EQ(power().vout_format(), PB::OPTIONS_POWER_MANAGEMENT::AUTO);
 }
 
 TEST_F(OptionPower, RegulatorAddressesAndTheirChecks)
