@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // The regions of one kind of a chip (0 partial reconfiguration, 1 error
@@ -202,6 +203,9 @@ private:
     };
     std::string m_name;
     std::vector<BLOCK_INSTANCE> m_block_instances;
+    // The first instance at each location, and the sector of each instance.
+    std::map<std::tuple<int, int, int>, int> m_instance_at;
+    std::map<int, const DBCM_SECTOR*> m_sector_of;
     std::vector<std::unique_ptr<DBCM_SECTOR>> m_sectors;
 };
 
