@@ -135,6 +135,7 @@ TEST_F(OptionDevice, Family52RecordHoldsTheSchemeClocksUserCodeAndPinFunctions)
     top_settings->set_bool_option(436, true);
     top_settings->set_string_option(CONF_DONE, "SDM_IO16");
     top_settings->set_string_option(SEU_ERROR, "SDM_IO0");
+    top_settings->set_bool_option(1161, true);
     EXPECT_TRUE(run());
     EXPECT_TRUE(MSG_REPORT::active().messages().empty()) << posted_texts()[0];
 
@@ -316,6 +317,7 @@ TEST_F(OptionDevice, PinConflictsAndIllegalPinsAreCountedErrors)
     top_settings->set_string_option(CONF_DONE, "SDM_IO5");
     // Two user functions on one pin: the second is reported and replaces it.
     top_settings->set_string_option(SEU_ERROR, "SDM_IO9");
+    top_settings->set_bool_option(1161, true);
     top_settings->set_string_option(797, "SDM_IO9");
     // A pin text without a trailing number places nothing.
     top_settings->set_string_option(798, "SDM_IO");
@@ -413,7 +415,8 @@ TEST_F(OptionDevice, RerunKeepsStoredFieldsButRebuildsPinsFeaturesAndRegionHashe
     EXPECT_EQ(record.device().io_hash(), "IO");
     EXPECT_TRUE(record.device().run_config_cpu_from_int_osc());
     EXPECT_EQ(record.device().pr_region_masks_size(), 0);
-    EXPECT_EQ(record.features_size(), 0);
+    ASSERT_EQ(record.features_size(), 1);
+    EXPECT_EQ(record.features(0).id(), 0u);
     EXPECT_FALSE(option2->has_mailbox_abort_feature());
     EXPECT_EQ(pins()[0], "NA");
     EXPECT_EQ(pins().size(), 17u);

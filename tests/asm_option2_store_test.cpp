@@ -281,12 +281,12 @@ TEST_F(HpioSectors, BaseDeviceMustCarryAnHpsPrefixOfItsFamily)
               "@comp/asm/asm_option2");
 }
 
-TEST_F(HpioSectors, WithoutAnHpsIoCountTheListIsEmpty)
+TEST_F(HpioSectors, WithoutAnHpsTextTheListIsEmpty)
 {
     chip.set_base_family(29);
     set_base_device_name("vw8_base");
     bool hbm = false;
     EXPECT_TRUE(option2->get_hpio_sectors(&hbm).empty());
     EXPECT_FALSE(hbm);
-    EXPECT_EQ(debug_texts(), (std::vector<std::string>{"No HPS_IO_NUM found and hence total HPIO sectors is 0."}));
+    EXPECT_EQ(debug_texts(), (std::vector<std::string>{"ACID_HPS: 182 ->  ", "ACID_HPS: 184 ->  "}));
 }

@@ -68,28 +68,6 @@ uint32_t hexadecimal_user_code(const std::string& text)
     return static_cast<uint32_t>(value);
 }
 
-// The base device name prefixes that have HPS I/O sectors, by base family.
-const char* const HPIO_PREFIXES_29[] = {"vr6", "vr8", "vr5", "vr7", "vr9", "vw8", "vr4", "vk7", "vrm", "vk4"};
-const char* const HPIO_PREFIXES_52[] = {"yb0", "yb1", "yb2", "yb4", "yb5", "yb7"};
-
-template <size_t N>
-bool begins_with_one_of(const std::string& name, const char* const (&prefixes)[N])
-{
-    for (const char* prefix : prefixes)
-        if (name.compare(0, std::strlen(prefix), prefix) == 0)
-            return true;
-    return false;
-}
-
-template <size_t N>
-std::string prefix_list(const char* const (&prefixes)[N])
-{
-    std::string list;
-    for (const char* prefix : prefixes)
-        list += (list.empty() ? "" : ", ") + std::string(prefix);
-    return list;
-}
-
 }  // namespace
 
 ASM_OPTION2::ASM_OPTION2(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_value,
@@ -191,13 +169,14 @@ bool ASM_OPTION2::process_option_data()
 
     // The further steps of the record run here, in this order; each reports
     // its own problems and none stops the driver:
-    //   populate_power_management (sdm)
-    //   populate_seu_options (sdm)
-    //   populate_sectors, then populate_sector_seu_priority
+    populate_power_management(sdm);
+    populate_seu_options(sdm);
+    populate_sectors();
+    populate_sector_seu_priority();
     //   process_hssi_options (transceiver tiles and CvP)
-    //   populate_hps_options
+    populate_hps_options();
     //   populate_security_options (is_vid_part(), user_family)
-    //   add_required_features (sdm)
+    add_required_features(sdm);
 
     save_options_into_dbcm();
 
@@ -205,6 +184,8 @@ bool ASM_OPTION2::process_option_data()
     // Then, with partial-reconfiguration data (m_pr_info), its step with
     // m_dbcm_chip: a false result makes the result false and skips the final
     // checks; otherwise check_option_consistency gives the result.
+    if (result)
+        result = check_option_consistency();
 
     if (option_error_count > 0)
     {
@@ -317,48 +298,6 @@ bool ASM_OPTION2::has_mailbox_abort_feature() const
         if (feature.id() == FEATURE_MAILBOX_ABORT)
             return true;
     return false;
-}
-
-std::vector<std::pair<int32_t, int32_t>> ASM_OPTION2::get_hpio_sectors(bool* hps_boot_from_hbm)
-{
-    (void)hps_boot_from_hbm;
-    std::vector<std::pair<int32_t, int32_t>> sectors;
-    const DEV_FAMILY base_family = m_chip->get_base_family_enum();
-    const DEV_DEVICE_ENUM device = m_part_manager->get_device_of(m_chip->get_part_enum());
-    DEV_DEVICE_ENUM base_device = m_part_manager->get_base_device_of(device);
-    if (base_device == 0 || base_device == DEV_DEVICE_INVALID)
-        base_device = device;
-    const char* user_name = dstr_get_user_string(base_device);
-    std::string name = user_name != nullptr ? user_name : "";
-    stl_tolower(name);
-
-    if (base_family == 29)
-    {
-        if (!begins_with_one_of(name, HPIO_PREFIXES_29))
-        {
-            const std::string text = "Base device " + name + " of family 29 does not begin with one of " +
-                                     prefix_list(HPIO_PREFIXES_29);
-            internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
-        }
-    }
-    else if (base_family == 52)
-    {
-        if (!begins_with_one_of(name, HPIO_PREFIXES_52))
-        {
-            const std::string text = "Base device " + name + " of family 52 does not begin with one of " +
-                                     prefix_list(HPIO_PREFIXES_52);
-            internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
-        }
-    }
-    else
-    {
-        return sectors;
-    }
-    // The sectors follow from the HPS configuration, boot memory and EMIF
-    // settings that the HPS options step reads; until that step reads them,
-    // no HPS I/O count is known.
-    asm_debug_log(2, "%s", "No HPS_IO_NUM found and hence total HPIO sectors is 0.");
-    return sectors;
 }
 
 std::string format_hash_text(const std::string& bytes)

@@ -107,8 +107,54 @@ public:
     // Whether the record asks the firmware for the mailbox-abort feature.
     bool has_mailbox_abort_feature() const;
     // The device's HPS I/O sectors, each (sector number plus 0x10000, -1);
-    // sets the flag (never clears it) when the HPS boots from HBM.
+    // sets the flag (never clears it) when the HPS boots from HBM. Posts
+    // nothing and changes no record.
     std::vector<std::pair<int32_t, int32_t>> get_hpio_sectors(bool* hps_boot_from_hbm);
+
+    // HPS options: the record's hps message from the settings and the HPS
+    // IP's generated texts.
+    void populate_hps_options();
+    // The text of one generated option of the design's partitions (the last
+    // one longer than one character), else the top settings' string.
+    void get_hps_partition_setting(std::string& value, int option_id) const;
+    struct HPS_EMIF_SETTINGS
+    {
+        PB::OPTIONS_HPS_HPS_IO_NUM_OPTIONS hps_io_num;
+        PB::OPTIONS_HPS_HPS_DDR_OPERATING_MODE data_rate;
+        PB::OPTIONS_HPS_HPS_DDR_MODE_OPTIONS ddr_mode;
+    };
+    // The HPS EMIF text's I/O number, data rate and DDR mode.
+    void get_hps_emif_settings(HPS_EMIF_SETTINGS& emif) const;
+
+    // Appends the firmware features that the record uses and writes the
+    // SDM's mailbox feature text.
+    void add_required_features(PB::OPTIONS_SDM* sdm);
+    // The clock and tamper cross-checks after the record is stored; false
+    // when one fails.
+    bool check_option_consistency();
+
+    // Power management: the PMBus record with its VID decision and output
+    // voltage limits.
+    bool populate_power_management(PB::OPTIONS_SDM* sdm);
+    PB::OPTIONS_POWER_MANAGEMENT_SLAVE_DEVICE_TYPE get_slave_device_type() const;
+    // Posts the auto-discovery error (once per call) where it applies.
+    PB::OPTIONS_POWER_MANAGEMENT_VOUT_FORMAT get_vout_format();
+    void populate_slave_addresses(int option_id, PB::OPTIONS_POWER_MANAGEMENT* power, bool spare_slot);
+    // SEU detection, correction, fault injection and external scrubbing.
+    void populate_seu_options(PB::OPTIONS_SDM* sdm);
+
+    // Core sectors: blacklisted ones, and those under the SEU-priority
+    // regions of the partitions.
+    void populate_sectors();
+    void populate_sector_seu_priority();
+    // The first sectors entry of the type and numbers; appended when none.
+    PB::OPTIONS_SECTOR* find_sector(PB::OPTIONS_SECTOR_TYPE type, uint32_t x0, uint32_t x1);
+    // "<type>_<n>_<n>"; false when it is not of that form.
+    static bool parse_sector_name(const std::string& name, std::string& type, int& first, int& second);
+    // The number after the next `letter` from `start` up to the next blank;
+    // the blank's position, or std::string::npos when the letter is absent.
+    static size_t split_token(const std::string& text, char letter, size_t start, int& number);
+    void apply_region_seu_priority(const std::string& region);
 
     // True once the Configuration Block IP was seen in the atom netlist.
     bool m_cb_ip_found;
@@ -127,6 +173,9 @@ public:
     bool m_force_all_brask_na;
     // The number of SDM I/O pin-mux entries.
     int32_t M_SMD_PINMUX;
+    // The address text of power-management device 0, kept for the checks
+    // of the other slots.
+    std::string m_device0_slave_address;
 };
 
 // Two upper-case hexadecimal digits per byte, in order, no separator.

@@ -13,6 +13,8 @@ struct VARIABLE
     std::string user_name;
     bool named = false;
     std::set<DEV_FAMILY> families;
+    std::string name;
+    std::string default_value;
 };
 
 std::map<int, VARIABLE>& variables()
@@ -42,6 +44,22 @@ void acf_set_variable_user_name(int id, const std::string& name)
 }
 
 void acf_set_variable_families(int id, const std::set<DEV_FAMILY>& families) { variables()[id].families = families; }
+
+std::string acf_variable_type_to_string(int id)
+{
+    auto it = variables().find(id);
+    return it == variables().end() ? std::string() : it->second.name;
+}
+
+void acf_set_variable_name(int id, const std::string& name) { variables()[id].name = name; }
+
+void acf_set_variable_default_value(int id, const std::string& value) { variables()[id].default_value = value; }
+
+std::string ACF_MANAGER::get_assignment_default_value(int id) const
+{
+    auto it = variables().find(id);
+    return it == variables().end() ? std::string() : it->second.default_value;
+}
 
 namespace
 {

@@ -23,6 +23,14 @@ void acf_set_variable_user_name(int id, const std::string& name);
 void acf_set_variable_families(int id, const std::set<DEV_FAMILY>& families);
 void acf_reset();
 
+// The setting's variable name (as written in a settings file, such as
+// "PWRMGT_SLAVE_DEVICE_TYPE"); "" for an id the library does not name.
+std::string acf_variable_type_to_string(int id);
+// Population: the variable name and the value of the setting in the
+// default-settings file (ACF_MANAGER::get_assignment_default_value).
+void acf_set_variable_name(int id, const std::string& name);
+void acf_set_variable_default_value(int id, const std::string& value);
+
 // Project assignments, revisions and enumeration names.
 //
 // A revision's settings file (<project>/<revision>.zsf) holds one assignment
@@ -117,6 +125,9 @@ public:
     std::vector<ACF_ASSIGNMENT> read_assignment_setting_file(const std::string& path,
                                                               const std::set<std::string>* variables,
                                                               bool flag) const;
+
+    // The setting's value in the default-settings file; "" when it has none.
+    std::string get_assignment_default_value(int id) const;
 
     // Population.
     void set_project(const std::string& project_path, const std::vector<std::string>& revisions);

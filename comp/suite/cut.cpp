@@ -1,5 +1,7 @@
 #include "cut.h"
 
+#include "dbcm.h"
+
 #include "cdb_atom.h"
 
 #include <fstream>
@@ -48,4 +50,9 @@ void CUT_PARAMETER_UTIL::get_parameter_list(const CDB_ATOM_NODE* atom, std::vect
 CUT_UTIL* CUT_UTIL::create(DEV_FAMILY family, MEM_SEGMENT*)
 {
     return family < 0 ? nullptr : new CUT_UTIL(family);
+}
+
+int CUT_DEV_DYGR_DBCM_UTIL::get_top_level_dbcm_instance_id(uint32_t global_id) const
+{
+    return m_device != nullptr ? m_device->find_instance_of_global_id(global_id) : -1;
 }

@@ -61,3 +61,19 @@ private:
     DEV_FAMILY m_family;
     CUT_PARAMETER_UTIL m_parameter_util;
 };
+
+class DBCM_DEVICE;
+
+// Maps the routing graph's global ids to the chip bundle database's block
+// instances of a device.
+class CUT_DEV_DYGR_DBCM_UTIL
+{
+public:
+    explicit CUT_DEV_DYGR_DBCM_UTIL(const DBCM_DEVICE* device) : m_device(device) {}
+    // The top-level block instance of the global id; -1 when none has it
+    // (or there is no device).
+    int get_top_level_dbcm_instance_id(uint32_t global_id) const;
+
+private:
+    const DBCM_DEVICE* m_device;
+};

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // The regions of one kind of a chip (0 partial reconfiguration, 1 error
@@ -157,6 +158,15 @@ private:
     int m_asm_data_loads = 0;
 };
 
+// A sector of the device's fabric: its name ("CORE_3_7"), its type text
+// and the ids of the block instances it holds.
+struct DBCM_SECTOR
+{
+    std::string name;
+    std::string type;
+    std::vector<int> instances;
+};
+
 // The device of a chip of the bundle.
 class DBCM_DEVICE
 {
@@ -164,8 +174,39 @@ public:
     explicit DBCM_DEVICE(std::string name) : m_name(std::move(name)) {}
     const std::string& get_name() const { return m_name; }
 
+    // Top-level block instances by id (from 0, in the order added), each
+    // with a name, a location and a global id of the routing graph.
+    int add_block_instance(const std::string& name, int x, int y, int z, uint32_t global_id);
+    // Whether a block instance lies at the location.
+    bool instance_exists(int x, int y, int z) const { return find_instance(x, y, z) >= 0; }
+    // The first instance at the location; -1 when there is none.
+    int find_instance(int x, int y, int z) const;
+    // The instance of the global id; -1 when there is none.
+    int find_instance_of_global_id(uint32_t global_id) const;
+    // "" for an unknown instance.
+    std::string get_block_instance_name(int instance) const;
+
+    // Sectors, each holding instances; an instance lies in at most one.
+    const DBCM_SECTOR* add_sector(const std::string& name, const std::string& type, const std::vector<int>& instances);
+    // The sector that holds the instance; null when none does.
+    const DBCM_SECTOR* get_sector_of_instance(int instance) const;
+    const std::vector<std::unique_ptr<DBCM_SECTOR>>& get_sectors() const { return m_sectors; }
+
 private:
+    struct BLOCK_INSTANCE
+    {
+        std::string name;
+        int x;
+        int y;
+        int z;
+        uint32_t global_id;
+    };
     std::string m_name;
+    std::vector<BLOCK_INSTANCE> m_block_instances;
+    // The first instance at each location, and the sector of each instance.
+    std::map<std::tuple<int, int, int>, int> m_instance_at;
+    std::map<int, const DBCM_SECTOR*> m_sector_of;
+    std::vector<std::unique_ptr<DBCM_SECTOR>> m_sectors;
 };
 
 // A chip's block tree: the top-level nodes, each with its type.

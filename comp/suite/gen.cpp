@@ -118,3 +118,17 @@ int gen_atoi(const char* text)
         value = 0u - value;
     return static_cast<int>(value);
 }
+
+int gen_strnicmp(const char* first, const char* second, size_t count)
+{
+    if (first == nullptr || second == nullptr)
+        return first == second ? 0 : (first == nullptr ? -1 : 1);
+    for (size_t i = 0; i < count; ++i, ++first, ++second)
+    {
+        const int a = std::tolower(static_cast<unsigned char>(*first));
+        const int b = std::tolower(static_cast<unsigned char>(*second));
+        if (a != b || a == 0)
+            return a - b;
+    }
+    return 0;
+}

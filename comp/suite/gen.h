@@ -1,6 +1,7 @@
 // General utility library of the suite (stand-in): the suite's directories.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The project's output directory ("" until the flow sets it: the current
@@ -35,3 +36,7 @@ std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& 
 // the first other character; 0 when there are no digits. A value beyond 32
 // bits keeps its low 32 bits.
 int gen_atoi(const char* text);
+
+// Compares at most `count` characters of two texts ignoring the case of
+// ASCII letters, as gen_stricmp does.
+int gen_strnicmp(const char* first, const char* second, size_t count);

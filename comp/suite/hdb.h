@@ -169,6 +169,18 @@ private:
     std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
 };
 
+// An instance of the design hierarchy with its instance-level settings.
+class HDB_INSTANCE_NAME : public HDB_OPTION_INTERFACE
+{
+public:
+    explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
+    // The instance's hierarchical path from the root ("|top|u_pr").
+    const std::string& get_hpath_to_root() const { return m_hpath; }
+
+private:
+    std::string m_hpath;
+};
+
 template <int KIND, int SCOPE>
 const HDB_DERIVED_OPTION<KIND, SCOPE>* HDB_DERIVED_OPTION<KIND, SCOPE>::get_single_option(
     const HDB_OPTION_INTERFACE* holder, int id, bool)

@@ -65,3 +65,19 @@ ZHD_PARTITION* ZHD_PARTITION::get_next_sibling() const
 }
 
 ZDB_PATH ZHD_PARTITION::get_db_directory_path(STATE) const { return ZDB_PATH("partitions/" + m_name); }
+
+HDB_INSTANCE_NAME* ZHD_PARTITION::add_instance(const std::string& hpath)
+{
+    m_instance = std::make_unique<HDB_INSTANCE_NAME>(hpath);
+    return m_instance.get();
+}
+
+bool ZHD_DESIGN_UTILS::has_pr_partition(const ZHD_DESIGN* design)
+{
+    if (design == nullptr)
+        return false;
+    for (const auto& partition : design->get_partitions())
+        if (partition->is_pr_partition())
+            return true;
+    return false;
+}

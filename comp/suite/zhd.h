@@ -39,6 +39,10 @@ public:
     // The partition's directory in the project database for the state:
     // "partitions/<name>", without model name.
     ZDB_PATH get_db_directory_path(STATE state) const;
+    // The partition's instance with its instance-level settings; null
+    // until added.
+    HDB_INSTANCE_NAME* get_instance() const { return m_instance.get(); }
+    HDB_INSTANCE_NAME* add_instance(const std::string& hpath);
 
 private:
     std::string m_name;
@@ -46,6 +50,7 @@ private:
     ZHD_PARTITION* m_parent = nullptr;
     std::vector<ZHD_PARTITION*> m_children;
     bool m_pr = false;
+    std::unique_ptr<HDB_INSTANCE_NAME> m_instance;
 };
 
 class ZHD_DESIGN
@@ -82,4 +87,12 @@ public:
 private:
     std::vector<std::pair<std::string, std::unique_ptr<ZHD_DESIGN>>> m_designs;
     std::unique_ptr<ZDB_DATABASE> m_project_database;
+};
+
+class ZHD_DESIGN_UTILS
+{
+public:
+    // Whether the design has a partial-reconfiguration partition; false for
+    // a null design.
+    static bool has_pr_partition(const ZHD_DESIGN* design);
 };

@@ -83,6 +83,9 @@ struct DESIGN_VARIABLE
     int id = 0;
     std::optional<std::string> user_name;
     std::optional<std::set<int>> families;
+    // The variable name and the default-settings file's value.
+    std::optional<std::string> name;
+    std::optional<std::string> default_value;
 };
 
 struct DESIGN_BLOCK_INFO
@@ -136,6 +139,10 @@ struct DESIGN_PARTITION
     // Generated options by ACF variable type (the id), such as the HPS IP's
     // configuration strings (design_hps.cpp).
     std::vector<DESIGN_SETTING> generated_options;
+    // The partition's hierarchy instance: its path and settings.
+    std::optional<std::string> instance_path;
+    std::vector<DESIGN_SETTING> instance_settings;
+    bool pr = false;
 };
 
 struct DESIGN_REGIONS
@@ -212,6 +219,9 @@ struct DESIGN
     std::vector<DESIGN_SETTING> assignments;
     // The suite's internal Tcl directory; relative: to the project directory.
     std::string tcl_directory = "tcl";
+    // The device's sectors, placed blocks, blacklisted clock regions and
+    // global ids (design_option_block.h).
+    DESIGN_SECTOR_DATA sector_data;
 };
 
 // The assignments and the internal Tcl directory (design_tools.cpp).

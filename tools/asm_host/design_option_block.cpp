@@ -5,12 +5,15 @@
 #include <acf.h>
 #include <cdb.h>
 #include <cdb_atom.h>
+#include <dbcm.h>
 #include <dev.h>
+#include <dygr.h>
 
 #include <nlohmann/json.hpp>
 
 #include <climits>
 #include <functional>
+#include <map>
 
 using nlohmann::json;
 
@@ -267,4 +270,149 @@ void set_option_block_project_directory(const std::string& directory)
 {
     ACF_MANAGER* acf = ACF_MANAGER::get_acf_manager();
     acf->set_project(directory, acf->get_list_of_revisions_for_project(acf->get_project_full_path()));
+}
+
+std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const json& value, const std::string& path, const std::string& file)
+{
+    std::vector<DESIGN_CLOCK_REGION> regions;
+    for (const FIELD& entry : FIELD(value, path, file).elements())
+    {
+        DESIGN_CLOCK_REGION region;
+        entry.require({"x0", "y0", "x1", "y1"});
+        entry.each_key({"x0", "y0", "x1", "y1"}, [&](const std::string& key, const FIELD& field) {
+            const int number = field.int32();
+            if (key == "x0")
+                region.x0 = number;
+            else if (key == "y0")
+                region.y0 = number;
+            else if (key == "x1")
+                region.x1 = number;
+            else
+                region.y1 = number;
+        });
+        if (region.x1 < region.x0 || region.y1 < region.y0)
+            entry.fail("the upper-right corner lies below or left of the lower-left one");
+        regions.push_back(region);
+    }
+    return regions;
+}
+
+std::vector<DESIGN_PLACE_IDS> read_place_ids(const json& value, const std::string& path, const std::string& file)
+{
+    std::vector<DESIGN_PLACE_IDS> places;
+    std::set<std::pair<int, int>> seen;
+    for (const FIELD& entry : FIELD(value, path, file).elements())
+    {
+        DESIGN_PLACE_IDS place;
+        entry.require({"x", "y", "ids"});
+        entry.each_key({"x", "y", "ids"}, [&](const std::string& key, const FIELD& field) {
+            if (key == "x")
+                place.x = field.int32();
+            else if (key == "y")
+                place.y = field.int32();
+            else
+                for (const FIELD& id : field.elements())
+                    place.ids.push_back(static_cast<uint32_t>(id.integer(0, UINT32_MAX)));
+        });
+        if (!seen.insert({place.x, place.y}).second)
+            entry.fail("location (" + std::to_string(place.x) + ", " + std::to_string(place.y) + ") is given twice");
+        places.push_back(place);
+    }
+    return places;
+}
+
+std::vector<DESIGN_SECTOR> read_sectors(const json& value, const std::string& path, const std::string& file)
+{
+    std::vector<DESIGN_SECTOR> sectors;
+    std::set<std::string> seen;
+    const std::vector<FIELD> entries = FIELD(value, path, file).elements();
+    for (size_t i = 0; i < entries.size(); ++i)
+    {
+        const FIELD& entry = entries[i];
+        DESIGN_SECTOR sector;
+        sector.path = path + "[" + std::to_string(i) + "]";
+        entry.require({"name", "type"});
+        entry.each_key({"name", "type", "blocks"}, [&](const std::string& key, const FIELD& field) {
+            if (key == "name")
+                sector.name = field.string(true);
+            else if (key == "type")
+                sector.type = field.string(true);
+            else
+                for (const FIELD& block : field.elements())
+                    sector.blocks.push_back(block.string(true));
+        });
+        if (!seen.insert(sector.name).second)
+            entry.fail("sector " + sector.name + " is given twice");
+        sectors.push_back(sector);
+    }
+    return sectors;
+}
+
+std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const json* name, const json* location, const json* global_id,
+                                                     const std::string& path, const std::string& file)
+{
+    if (name == nullptr && location == nullptr && global_id == nullptr)
+        return std::nullopt;
+    if (name == nullptr)
+        throw DESIGN_ERROR(file, path + ".name", "a block with a location or a global id needs a name");
+    if (location == nullptr)
+        throw DESIGN_ERROR(file, path + ".location", "required key is missing");
+    DESIGN_PLACED_BLOCK block;
+    block.path = path;
+    block.name = FIELD(*name, path + ".name", file).string(true);
+    const FIELD place(*location, path + ".location", file);
+    place.require({"x", "y"});
+    place.each_key({"x", "y", "z"}, [&](const std::string& key, const FIELD& field) {
+        if (key == "x")
+            block.x = field.int32();
+        else if (key == "y")
+            block.y = field.int32();
+        else
+            block.z = field.int32();
+    });
+    if (global_id != nullptr)
+        block.global_id = static_cast<uint32_t>(FIELD(*global_id, path + ".global_id", file).integer(0, UINT32_MAX));
+    return block;
+}
+
+void check_sector_data(const DESIGN_SECTOR_DATA& data, const std::string& file)
+{
+    std::set<std::string> placed;
+    for (const DESIGN_PLACED_BLOCK& block : data.placed_blocks)
+        if (!placed.insert(block.name).second)
+            throw DESIGN_ERROR(file, block.path + ".name", "block " + block.name + " is given twice");
+    std::set<std::string> in_sector;
+    for (const DESIGN_SECTOR& sector : data.sectors)
+    {
+        for (const std::string& block : sector.blocks)
+        {
+            if (placed.count(block) == 0)
+                throw DESIGN_ERROR(file, sector.path + ".blocks", "no chip_bundle block is named " + block);
+            if (!in_sector.insert(block).second)
+                throw DESIGN_ERROR(file, sector.path + ".blocks", "block " + block + " lies in two sectors");
+        }
+    }
+}
+
+void apply_sector_data(const DESIGN_SECTOR_DATA& data, DBCM_CHIP* chip, DYGR_DIE_INFO* die_info)
+{
+    DBCM_DEVICE* device = chip->get_device();
+    std::map<std::string, int> instances;
+    for (const DESIGN_PLACED_BLOCK& block : data.placed_blocks)
+        instances[block.name] = device->add_block_instance(block.name, block.x, block.y, block.z,
+                                                           block.global_id.value_or(DEV_ILLEGAL_GLOBAL_ID));
+    for (const DESIGN_SECTOR& sector : data.sectors)
+    {
+        std::vector<int> held;
+        for (const std::string& block : sector.blocks)
+            held.push_back(instances.at(block));
+        device->add_sector(sector.name, sector.type, held);
+    }
+    std::vector<DYGR_CLOCK_REGION> regions;
+    for (const DESIGN_CLOCK_REGION& region : data.blacklisted_clock_regions)
+        regions.push_back(DYGR_CLOCK_REGION{region.x0, region.y0, region.x1, region.y1});
+    die_info->get_blacklisting()->set_fully_blacklisted_clock_sectors(regions);
+    for (const DESIGN_PLACE_IDS& place : data.place_ids)
+        for (uint32_t id : place.ids)
+            die_info->get_place_info()->add_global_id(place.x, place.y, id);
 }
