@@ -32,6 +32,12 @@ DESIGN_ERROR::DESIGN_ERROR(const std::string& file, const std::string& key, cons
 namespace
 {
 
+// How deep netlists (atoms' children) and blocks (blocks' children) may nest.
+// The design's data, the suite populated from it and the module's walks over
+// it go one level at a time; the bound keeps every one of them far from the
+// end of the stack.
+const int MAX_NESTING = 100;
+
 // One JSON value and where it stands in the file.
 class VALUE
 {
@@ -241,8 +247,10 @@ std::vector<DESIGN_SETTING> read_settings(const VALUE& list_value)
     return settings;
 }
 
-DESIGN_NETLIST read_netlist(const VALUE& value)
+DESIGN_NETLIST read_netlist(const VALUE& value, int depth = 0)
 {
+    if (depth >= MAX_NESTING)
+        value.fail("netlists nest more than " + std::to_string(MAX_NESTING) + " levels deep");
     OBJECT object(value);
     DESIGN_NETLIST netlist;
     if (std::optional<VALUE> modifiable = object.optional("modifiable"))
@@ -256,7 +264,7 @@ DESIGN_NETLIST read_netlist(const VALUE& value)
         if (std::optional<VALUE> skip = entry.optional("skip"))
             atom.skip = skip->boolean();
         if (std::optional<VALUE> children = entry.optional("children"))
-            atom.children = std::make_shared<const DESIGN_NETLIST>(read_netlist(*children));
+            atom.children = std::make_shared<const DESIGN_NETLIST>(read_netlist(*children, depth + 1));
         netlist.atoms.push_back(atom);
     });
     object.finish();
@@ -266,8 +274,10 @@ DESIGN_NETLIST read_netlist(const VALUE& value)
 // A block instance of the chip bundle's block tree: "type" for a top-level
 // block, "name" for a child; its settings as an object of names and values;
 // its children, each name once.
-DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key)
+DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key, int depth = 0)
 {
+    if (depth >= MAX_NESTING)
+        object.value().fail("blocks nest more than " + std::to_string(MAX_NESTING) + " levels deep");
     DESIGN_BLOCK block;
     block.type_or_name = object.required(identity_key).nonempty_string();
     if (std::optional<VALUE> settings = object.optional("settings"))
@@ -284,7 +294,7 @@ DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key)
     }
     UNIQUE<std::string> child_names("child block");
     object.each_object("children", false, [&](OBJECT& entry) {
-        block.children.push_back(read_block(entry, "name"));
+        block.children.push_back(read_block(entry, "name", depth + 1));
         child_names.check(block.children.back().type_or_name, entry.required("name"));
     });
     return block;
@@ -518,34 +528,120 @@ DESIGN read_design(const VALUE& root)
 
 }  // namespace
 
+namespace
+{
+
+// Builds the document from the parser's events, one level at a time (no
+// recursion, however deep the nesting), and refuses a key that an object
+// names twice (the parser would keep only one of the values) at the moment
+// it is read: one lookup in the object being built.
+class DOCUMENT_BUILDER
+{
+public:
+    explicit DOCUMENT_BUILDER(json& root) : m_root(root) {}
+
+    bool null() { return add(nullptr); }
+    bool boolean(bool value) { return add(value); }
+    bool number_integer(json::number_integer_t value) { return add(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return add(value); }
+    bool number_float(json::number_float_t value, const std::string&) { return add(value); }
+    bool string(std::string& value) { return add(std::move(value)); }
+    bool binary(json::binary_t& value) { return add(std::move(value)); }
+
+    bool start_object(std::size_t)
+    {
+        m_open.push_back(place(json::value_t::object));
+        return true;
+    }
+    bool key(std::string& key)
+    {
+        auto inserted = m_open.back()->get_ref<json::object_t&>().emplace(key, nullptr);
+        if (!inserted.second)
+        {
+            m_problem = "the key \"" + key + "\" is given twice in one object";
+            return false;
+        }
+        m_slot = &inserted.first->second;
+        return true;
+    }
+    bool end_object()
+    {
+        m_open.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t)
+    {
+        m_open.push_back(place(json::value_t::array));
+        return true;
+    }
+    bool end_array()
+    {
+        m_open.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error)
+    {
+        m_problem = std::string("not valid JSON: ") + error.what();
+        return false;
+    }
+
+    // Why the parse stopped; empty when it did not.
+    const std::string& problem() const { return m_problem; }
+
+private:
+    template <typename T>
+    bool add(T&& value)
+    {
+        place(std::forward<T>(value));
+        return true;
+    }
+
+    // Puts the value where the document stands: the root, the end of the
+    // open array or the slot of the last key. The open values never move
+    // while their children are read (a parent gains nothing meanwhile).
+    template <typename T>
+    json* place(T&& value)
+    {
+        if (m_open.empty())
+        {
+            m_root = json(std::forward<T>(value));
+            return &m_root;
+        }
+        json& parent = *m_open.back();
+        if (parent.is_array())
+        {
+            json::array_t& array = parent.get_ref<json::array_t&>();
+            array.emplace_back(std::forward<T>(value));
+            return &array.back();
+        }
+        *m_slot = json(std::forward<T>(value));
+        return m_slot;
+    }
+
+    json& m_root;
+    std::vector<json*> m_open;
+    json* m_slot = nullptr;
+    std::string m_problem;
+};
+
+}  // namespace
+
 DESIGN parse_design(const std::string& text, const std::string& file_label)
 {
-    // JSON objects may name a key twice, and the parser would keep only one
-    // of the values: such a file is refused instead.
-    std::vector<std::set<std::string>> open_objects;
-    std::string duplicate_key;
-    json::parser_callback_t watch_keys = [&](int, json::parse_event_t event, json& parsed) {
-        if (event == json::parse_event_t::object_start)
-            open_objects.emplace_back();
-        else if (event == json::parse_event_t::object_end && !open_objects.empty())
-            open_objects.pop_back();
-        else if (event == json::parse_event_t::key && !open_objects.empty() &&
-                 !open_objects.back().insert(parsed.get<std::string>()).second && duplicate_key.empty())
-            duplicate_key = parsed.get<std::string>();
-        return true;
-    };
-
     json document;
+    DOCUMENT_BUILDER builder(document);
+    bool parsed = false;
     try
     {
-        document = json::parse(text, watch_keys);
+        parsed = json::sax_parse(text, &builder);
     }
-    catch (const json::parse_error& error)
+    catch (const json::exception& error)
     {
         throw DESIGN_ERROR(file_label, "", std::string("not valid JSON: ") + error.what());
     }
-    if (!duplicate_key.empty())
-        throw DESIGN_ERROR(file_label, "", "the key \"" + duplicate_key + "\" is given twice in one object");
+    if (!parsed)
+        throw DESIGN_ERROR(file_label, "",
+                           builder.problem().empty() ? std::string("not valid JSON") : builder.problem());
     return read_design(VALUE(document, "", file_label));
 }
 
@@ -554,11 +650,19 @@ DESIGN load_design(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw DESIGN_ERROR(path, "", "cannot read the file");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
+    // Read whole, in one piece.
+    std::string text;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0)
+    {
+        text.resize(static_cast<size_t>(size));
+        in.read(&text[0], size);
+    }
+    if (!in || in.peek() != std::char_traits<char>::eof())
         throw DESIGN_ERROR(path, "", "cannot read the file");
-    return parse_design(text.str(), path);
+    return parse_design(text, path);
 }
 
 namespace
