@@ -188,6 +188,7 @@ class UNIQUE
 {
 public:
     explicit UNIQUE(const char* what) : m_what(what) {}
+    size_t count(const KEY& key) const { return m_seen.count(key); }
     void check(const KEY& key, const VALUE& where)
     {
         if (!m_seen.insert(key).second)
@@ -309,13 +310,19 @@ DESIGN read_design(const VALUE& root)
     design.revision = revision.nonempty_string();
     if (design.revision.find('/') != std::string::npos)
         revision.fail("a revision name names files of the project directory and cannot hold \"/\"");
+    // A NUL would cut the file names short, a line end would break the
+    // report's lines.
+    for (char c : design.revision)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            revision.fail("a revision name names files of the project directory and cannot hold control characters");
     design.compilation = top.required("compilation").nonempty_string();
     std::optional<VALUE> chip_name = top.optional("chip_name");
     design.chip_name = chip_name ? chip_name->nonempty_string() : design.revision;
     design.family = top.required("family").int32();
     std::optional<VALUE> internal_family = top.optional("internal_family");
     design.internal_family = internal_family ? internal_family->int32() : design.family;
-    design.part = top.required("part").int32();
+    const VALUE part_value = top.required("part");
+    design.part = part_value.int32();
     design.device_name = top.required("device_name").string();
     design.programming_mode = top.required("programming_mode").int32();
     design.crc_clock_divisor = top.required("crc_clock_divisor").uint32();
@@ -354,6 +361,9 @@ DESIGN read_design(const VALUE& root)
             part.pof_id = pof_id->uint32();
         design.parts.push_back(part);
     });
+    // The chip's part is opened through the part table.
+    if (part_ids.count(design.part) == 0)
+        part_value.fail("part " + std::to_string(design.part) + " is not in the part table (parts)");
 
     UNIQUE<int> device_ids("device");
     top.each_object("devices", true, [&](OBJECT& entry) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -29,6 +30,15 @@ bool is_within(const fs::path& path, const fs::path& directory)
             return false;
     }
     return true;
+}
+
+// The path without trailing separators ("out/" is "out"); the root stays.
+fs::path without_trailing_separator(const fs::path& path)
+{
+    fs::path result = path;
+    while (!result.empty() && result.filename().empty() && result != result.root_path())
+        result = result.parent_path();
+    return result;
 }
 
 fs::path normalised(const fs::path& path)
@@ -70,24 +80,54 @@ uint64_t digest_of(const fs::path& file)
     return hash;
 }
 
+// The outermost of the directories that create_directories would make for
+// the path; empty when the path exists.
+fs::path first_missing_directory(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path missing;
+    for (fs::path each = path; !each.empty() && !fs::exists(each, ec); each = each.parent_path())
+    {
+        missing = each;
+        if (each == each.parent_path())
+            break;
+    }
+    return missing;
+}
+
+// Makes the directory and its missing parents; the outermost one made goes
+// to *first_created (unless one was made before).
+void create_directories(const fs::path& directory, fs::path* first_created, std::error_code& ec)
+{
+    const fs::path missing = first_missing_directory(directory);
+    fs::create_directories(directory, ec);
+    if (first_created != nullptr && first_created->empty())
+        *first_created = missing;
+}
+
 }  // namespace
 
-fs::path create_project_directory(const fs::path& requested, const fs::path& default_parent,
-                                  const fs::path& design_directory)
+fs::path create_project_directory(const fs::path& requested_path, const fs::path& default_parent,
+                                  const fs::path& design_directory, fs::path* first_created)
 {
     const fs::path design = normalised(design_directory);
+    const fs::path requested = without_trailing_separator(requested_path);
     std::error_code ec;
     if (!requested.empty())
     {
         const fs::path target = normalised(requested);
         if (is_within(target, design))
             throw PROJECT_ERROR(requested.string() + ": the project directory cannot lie inside the design directory");
+        if (fs::exists(target, ec) || fs::is_symlink(target, ec))
+            throw PROJECT_ERROR(requested.string() + ": already exists (a project directory is never reused)");
         if (target.has_parent_path())
-            fs::create_directories(target.parent_path(), ec);
+            create_directories(target.parent_path(), first_created, ec);
         if (ec)
             throw PROJECT_ERROR(requested.string() + ": cannot create the parent directories: " + ec.message());
         if (!make_new_directory(target))
             throw PROJECT_ERROR(requested.string() + ": already exists (a project directory is never reused)");
+        if (first_created != nullptr && first_created->empty())
+            *first_created = target;
         return requested;
     }
 
@@ -95,7 +135,7 @@ fs::path create_project_directory(const fs::path& requested, const fs::path& def
     if (is_within(parent, design))
         throw PROJECT_ERROR(default_parent.string() +
                             ": the project directory cannot lie inside the design directory; give --out");
-    fs::create_directories(parent, ec);
+    create_directories(parent, first_created, ec);
     if (ec)
         throw PROJECT_ERROR(default_parent.string() + ": cannot create the directory: " + ec.message());
     const std::string name = design.filename().empty() ? std::string("design") : design.filename().string();
@@ -103,8 +143,73 @@ fs::path create_project_directory(const fs::path& requested, const fs::path& def
     {
         const fs::path candidate = default_parent / (name + "-" + std::to_string(n));
         if (make_new_directory(candidate))
+        {
+            if (first_created != nullptr && first_created->empty())
+                *first_created = candidate;
             return candidate;
+        }
     }
+}
+
+void check_design_directory(const fs::path& design_directory)
+{
+    // The copy holds what the run may write over: a symbolic link would lead
+    // its writes out of the project directory, a device or pipe would hang
+    // the copy.
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(design_directory, ec), end; !ec && it != end; it.increment(ec))
+    {
+        const fs::file_status status = it->symlink_status(ec);
+        if (ec)
+            break;
+        if (fs::is_symlink(status))
+            throw PROJECT_ERROR(it->path().string() +
+                                ": a symbolic link; a design directory holds only files and directories");
+        if (!fs::is_regular_file(status) && !fs::is_directory(status))
+            throw PROJECT_ERROR(it->path().string() +
+                                ": not a regular file; a design directory holds only files and directories");
+    }
+    if (ec)
+        throw PROJECT_ERROR(design_directory.string() + ": cannot list the directory: " + ec.message());
+}
+
+void check_debug_log(const fs::path& debug_log, const fs::path& requested, const fs::path& default_parent,
+                     const fs::path& design_directory)
+{
+    const fs::path log = normalised(debug_log);
+    const std::string name = debug_log.string();
+    if (is_within(log, normalised(design_directory)))
+        throw PROJECT_ERROR(name + ": the debug log cannot lie inside the design directory");
+    const fs::path project = without_trailing_separator(requested);
+    bool in_project = false;
+    if (!project.empty())
+    {
+        in_project = is_within(log, normalised(project));
+    }
+    else
+    {
+        // The project will be "<default_parent>/<name>-<n>".
+        const fs::path parent = normalised(default_parent);
+        const fs::path design = normalised(design_directory);
+        const std::string prefix =
+            (design.filename().empty() ? std::string("design") : design.filename().string()) + "-";
+        if (is_within(log, parent) && log != parent)
+        {
+            const std::string first = fs::relative(log, parent).begin()->string();
+            in_project = first.rfind(prefix, 0) == 0;
+        }
+    }
+    if (in_project)
+        throw PROJECT_ERROR(name + ": the debug log cannot lie inside the project directory");
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(log, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        throw PROJECT_ERROR(name + ": not a regular file");
+    if (!fs::is_directory(log.parent_path(), ec))
+        throw PROJECT_ERROR(name + ": cannot write the debug log: its directory does not exist");
+    const fs::path writable = fs::exists(status) ? log : log.parent_path();
+    if (::access(writable.c_str(), W_OK) != 0)
+        throw PROJECT_ERROR(name + ": cannot write the debug log: " + std::strerror(errno));
 }
 
 void copy_design_directory(const fs::path& design_directory, const fs::path& project)
