@@ -2,6 +2,7 @@
 // with exit status 2, a message naming the file and the key, and nothing left
 // behind; nothing crashes, hangs or writes where it should not.
 #include "host_run.h"
+#include "project.h"
 
 #include <nlohmann/json.hpp>
 
@@ -194,4 +195,29 @@ TEST_F(HostInput, AnOutDirectoryWithATrailingSlashIsMade)
     EXPECT_TRUE(fs::exists(m_scratch / "new" / "project" / "blinky.sof")) << run.output;
     EXPECT_TRUE(fs::exists(m_scratch / "new" / "project" / "asm.rpt"));
     EXPECT_NE(read_text(m_scratch / "log.txt").find("ASM: ASM Begin"), std::string::npos);
+}
+
+TEST_F(HostInput, FileDigestsAreTheXxh64OfTheWholeFile)
+{
+    // Known answers of the algorithm; the large file spans several read
+    // blocks and ends in a partial stripe.
+    std::string large(3 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    const std::pair<std::string, uint64_t> files[] = {
+        {"", 0xEF46DB3751D8E999ull},
+        {"abc", 0x44BC2CF5AD770999ull},
+        {"Nobody inspects the spammish repetition", 0xFBCEA83C8A378BF1ull},
+        {large, 0xAC226F113166B206ull},
+    };
+    for (size_t i = 0; i < std::size(files); ++i)
+        write_text(m_scratch / ("f" + std::to_string(i)), files[i].first);
+    const DIRECTORY_SNAPSHOT snapshot = snapshot_directory(m_scratch);
+    ASSERT_EQ(snapshot.size(), std::size(files));
+    for (size_t i = 0; i < std::size(files); ++i)
+    {
+        const FILE_STATE& state = snapshot.at("f" + std::to_string(i));
+        EXPECT_EQ(state.size, files[i].first.size()) << i;
+        EXPECT_EQ(state.digest, files[i].second) << i;
+    }
 }

@@ -7,6 +7,8 @@
 #include "fio.h"
 #include "pgmio_sof.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -34,11 +36,28 @@ std::string hex8(uint32_t value)
     return text;
 }
 
-// A hash of the image under a tag (see asm2.h).
-std::string image_hash(const std::string& tag, const SOF_IMAGE& image)
+// The hashes of one image under tags (see asm2.h): the checksum of the tag
+// followed by the image's bytes. The image is read once; each hash joins the
+// tag's checksum to the image's, and nothing is copied.
+class IMAGE_HASHES
 {
-    return hex8(sof_checksum(tag + image.bytes));
-}
+public:
+    explicit IMAGE_HASHES(const SOF_IMAGE& image)
+        : m_image_checksum(sof_checksum(image.bytes.data(), image.bytes.size())), m_image_size(image.bytes.size())
+    {
+    }
+
+    std::string operator()(const std::string& tag) const
+    {
+        const uLong tag_checksum = sof_checksum(tag.data(), tag.size());
+        return hex8(static_cast<uint32_t>(
+            crc32_combine(tag_checksum, m_image_checksum, static_cast<z_off_t>(m_image_size))));
+    }
+
+private:
+    uLong m_image_checksum;
+    size_t m_image_size;
+};
 
 class ROUTE_INFO : public ASM2_IROUTE_INFO
 {
@@ -238,9 +257,10 @@ public:
         if (sld.sld_blob != nullptr)
             contents.sld_blob = *sld.sld_blob;
 
-        adapter->set_cram_hash(called(*project, "set_cram_hash", image_hash("CRAM", contents.cram)).c_str());
-        adapter->set_cvp_hash(called(*project, "set_cvp_hash", image_hash("CVP", contents.cram)).c_str());
-        adapter->set_io_hash(called(*project, "set_io_hash", image_hash("IO", contents.cram)).c_str());
+        const IMAGE_HASHES image_hash(contents.cram);
+        adapter->set_cram_hash(called(*project, "set_cram_hash", image_hash("CRAM")).c_str());
+        adapter->set_cvp_hash(called(*project, "set_cvp_hash", image_hash("CVP")).c_str());
+        adapter->set_io_hash(called(*project, "set_io_hash", image_hash("IO")).c_str());
 
         // Only a die with HPS I/O banks has HPS I/O sectors to ask for.
         const auto* route_info = dynamic_cast<const ROUTE_INFO*>(call(*project, "get_route_info").get_route_info());
@@ -254,7 +274,7 @@ public:
                 std::string tag = "HPIO";
                 for (const auto& sector : sectors)
                     tag += ":" + std::to_string(sector.first) + "," + std::to_string(sector.second);
-                adapter->set_hpio_hash(called(*project, "set_hpio_hash", image_hash(tag, contents.cram)).c_str());
+                adapter->set_hpio_hash(called(*project, "set_hpio_hash", image_hash(tag)).c_str());
             }
         }
 
@@ -267,13 +287,13 @@ public:
                 for (size_t i = 1; i < own->names().size(); ++i)
                 {
                     const std::string& name = own->names()[i];
-                    const std::string hash = image_hash("PR:" + name, contents.cram);
+                    const std::string hash = image_hash("PR:" + name);
                     called(*project, "set_pr_region_hash", hash);
                     adapter->set_pr_region_hash(name.c_str(), hash.c_str());
                 }
             }
             adapter->set_static_region_hash(
-                called(*project, "set_static_region_hash", image_hash("STATIC", contents.cram)).c_str());
+                called(*project, "set_static_region_hash", image_hash("STATIC")).c_str());
         }
         project->assembled = true;
         m_last_error.clear();

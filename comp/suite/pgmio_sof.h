@@ -54,6 +54,10 @@ struct SOF_CONTENTS
 
 // The format's 32-bit checksum of bytes (CRC-32, as zlib computes it).
 uint32_t sof_checksum(const std::string& bytes);
+// The same over size bytes at data, continuing the checksum of the bytes
+// before them (0 to start): the checksum of a whole that is never copied
+// together.
+uint32_t sof_checksum(const char* data, size_t size, uint32_t checksum_before = 0);
 
 // The whole file: header, fields and the trailing checksum.
 std::string sof_encode(const SOF_CONTENTS& contents);

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -660,7 +661,10 @@ DESIGN load_design(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw DESIGN_ERROR(path, "", "cannot read the file");
-    // Read whole, in one piece.
+    // Read whole, in one piece (a directory or device has no size to go by).
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw DESIGN_ERROR(path, "", "cannot read the file");
     std::string text;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <system_error>
@@ -61,23 +62,120 @@ bool make_new_directory(const fs::path& directory)
     throw PROJECT_ERROR(directory.string() + ": cannot create the directory: " + std::strerror(errno));
 }
 
+// A 64-bit digest of a file's bytes (the XXH64 algorithm, seed 0): 32 bytes
+// a step in four lanes, read in blocks of 1 MiB, so that a large file costs
+// little more than reading it.
+class DIGEST
+{
+public:
+    void update(const unsigned char* data, size_t size)
+    {
+        m_total += size;
+        // Blocks are multiples of 32 bytes but the last: only the last has a
+        // tail.
+        for (; size >= 32; data += 32, size -= 32)
+        {
+            m_lanes[0] = round(m_lanes[0], read64(data));
+            m_lanes[1] = round(m_lanes[1], read64(data + 8));
+            m_lanes[2] = round(m_lanes[2], read64(data + 16));
+            m_lanes[3] = round(m_lanes[3], read64(data + 24));
+        }
+        m_tail.assign(data, data + size);
+    }
+
+    uint64_t finish() const
+    {
+        uint64_t hash;
+        if (m_total >= 32)
+        {
+            hash = rotl(m_lanes[0], 1) + rotl(m_lanes[1], 7) + rotl(m_lanes[2], 12) + rotl(m_lanes[3], 18);
+            for (uint64_t lane : m_lanes)
+                hash = (hash ^ round(0, lane)) * PRIME1 + PRIME4;
+        }
+        else
+        {
+            hash = PRIME5;
+        }
+        hash += m_total;
+        const unsigned char* p = m_tail.data();
+        size_t left = m_tail.size();
+        for (; left >= 8; p += 8, left -= 8)
+            hash = rotl(hash ^ round(0, read64(p)), 27) * PRIME1 + PRIME4;
+        if (left >= 4)
+        {
+            hash = rotl(hash ^ (static_cast<uint64_t>(read32(p)) * PRIME1), 23) * PRIME2 + PRIME3;
+            p += 4;
+            left -= 4;
+        }
+        for (; left > 0; ++p, --left)
+            hash = rotl(hash ^ (*p * PRIME5), 11) * PRIME1;
+        hash ^= hash >> 33;
+        hash *= PRIME2;
+        hash ^= hash >> 29;
+        hash *= PRIME3;
+        hash ^= hash >> 32;
+        return hash;
+    }
+
+private:
+    static constexpr uint64_t PRIME1 = 0x9E3779B185EBCA87ull;
+    static constexpr uint64_t PRIME2 = 0xC2B2AE3D27D4EB4Full;
+    static constexpr uint64_t PRIME3 = 0x165667B19E3779F9ull;
+    static constexpr uint64_t PRIME4 = 0x85EBCA77C2B2AE63ull;
+    static constexpr uint64_t PRIME5 = 0x27D4EB2F165667C5ull;
+
+    static uint64_t rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+    static uint64_t round(uint64_t lane, uint64_t input) { return rotl(lane + input * PRIME2, 31) * PRIME1; }
+    // Little-endian, whatever the machine.
+    static uint64_t read64(const unsigned char* p)
+    {
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+    static uint32_t read32(const unsigned char* p)
+    {
+        return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+               (static_cast<uint32_t>(p[3]) << 24);
+    }
+
+    uint64_t m_lanes[4] = {PRIME1 + PRIME2, PRIME2, 0, 0 - PRIME1};
+    uint64_t m_total = 0;
+    std::vector<unsigned char> m_tail;
+};
+
 uint64_t digest_of(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw PROJECT_ERROR(file.string() + ": cannot read the file");
-    // FNV-1a over the bytes.
-    uint64_t hash = 14695981039346656037ull;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    std::vector<unsigned char> buffer(1 << 20);
+    DIGEST digest;
+    for (;;)
     {
-        for (std::streamsize i = 0; i < in.gcount(); ++i)
+        // Fill the whole block: only the file's last block may be short.
+        size_t filled = 0;
+        while (filled < buffer.size())
         {
-            hash ^= static_cast<unsigned char>(buffer[i]);
-            hash *= 1099511628211ull;
+            const ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+            {
+                ::close(fd);
+                throw PROJECT_ERROR(file.string() + ": cannot read the file: " + std::strerror(errno));
+            }
+            if (n == 0)
+                break;
+            filled += static_cast<size_t>(n);
         }
+        digest.update(buffer.data(), filled);
+        if (filled < buffer.size())
+            break;
     }
-    return hash;
+    ::close(fd);
+    return digest.finish();
 }
 
 // The outermost of the directories that create_directories would make for
