@@ -13,6 +13,7 @@
 #include <gen.h>
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/dom/impl/DOMAttrImpl.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
@@ -56,19 +57,35 @@ const XMLSize_t ENTITY_EXPANSION_LIMIT = 100;
 
 void debug_line(const std::string& line) { asm_debug_log(2, "%s", line.c_str()); }
 
+bool is_ascii(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // 8-bit text (UTF-8) as XML characters, for as long as the object lives.
+// ASCII text, the attribute and element names and most values, is widened
+// as it stands; other text goes through the library's UTF-8 transcoder.
 class XML_TEXT
 {
 public:
     explicit XML_TEXT(const std::string& text)
-        : m_text(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "UTF-8",
-                 XMLPlatformUtils::fgMemoryManager)
     {
+        if (is_ascii(text))
+        {
+            m_ascii.assign(text.begin(), text.end());
+            return;
+        }
+        m_transcoded.reset(new xercesc::TranscodeFromStr(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
+                                                         "UTF-8", XMLPlatformUtils::fgMemoryManager));
     }
-    const XMLCh* get() const { return m_text.str(); }
+    const XMLCh* get() const { return m_transcoded ? m_transcoded->str() : m_ascii.c_str(); }
 
 private:
-    xercesc::TranscodeFromStr m_text;
+    std::basic_string<XMLCh> m_ascii;
+    std::unique_ptr<xercesc::TranscodeFromStr> m_transcoded;
 };
 
 // XML characters as 8-bit text (UTF-8), whole; null gives "".
@@ -76,8 +93,17 @@ std::string to_text(const XMLCh* text)
 {
     if (text == NULL)
         return std::string();
-    xercesc::TranscodeToStr result(text, "UTF-8", XMLPlatformUtils::fgMemoryManager);
-    return std::string(reinterpret_cast<const char*>(result.str()), result.length());
+    std::string ascii;
+    for (const XMLCh* c = text; *c != 0; ++c)
+    {
+        if (*c >= 0x80)
+        {
+            xercesc::TranscodeToStr result(text, "UTF-8", XMLPlatformUtils::fgMemoryManager);
+            return std::string(reinterpret_cast<const char*>(result.str()), result.length());
+        }
+        ascii.push_back(static_cast<char>(*c));
+    }
+    return ascii;
 }
 
 std::string xml_exception_text(const xercesc::XMLException& exception)
@@ -496,10 +522,21 @@ void check_dom_attributes(DOMNode* dom_node)
                 DOMAttr* attr = static_cast<DOMAttr*>(temp_attrib);
                 if (!attr->getSpecified())
                 {
-                    // The value is copied first: setting it frees the storage
-                    // that getValue points into.
-                    const std::basic_string<XMLCh> value(attr->getValue());
-                    attr->setValue(value.c_str());
+                    // Setting the value to itself makes the attribute
+                    // specified. The parser's attributes are marked so
+                    // directly, which leaves the value as it is and spares
+                    // rebuilding its text node.
+                    if (xercesc::DOMAttrImpl* attr_impl = dynamic_cast<xercesc::DOMAttrImpl*>(attr))
+                    {
+                        attr_impl->setSpecified(true);
+                    }
+                    else
+                    {
+                        // The value is copied first: setting it frees the
+                        // storage that getValue points into.
+                        const std::basic_string<XMLCh> value(attr->getValue());
+                        attr->setValue(value.c_str());
+                    }
                 }
             }
         }
