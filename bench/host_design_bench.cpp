@@ -34,10 +34,7 @@ std::string design_text(size_t atoms)
     nlohmann::json design = nlohmann::json::parse(in);
     design.erase("netlist");
     std::string text = design.dump(2);
-    text.pop_back();
-    while (!text.empty() && text.back() != '}')
-        text.pop_back();
-    text.pop_back();
+    text.erase(text.rfind('}'));
     text += ",\n  \"netlist\": {\n    \"atoms\": [\n";
     for (size_t i = 0; i < atoms; ++i)
     {

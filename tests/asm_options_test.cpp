@@ -278,6 +278,39 @@ TEST_F(OptionsFile, NoMatchingBlockLeavesTheObjectUninitialised)
         "ASM_OPTIONS failed to initialize... no valid asm_assignments elements found in XML file"));
 }
 
+TEST_F(OptionsFile, ALaterBlockWithMoreChildrenMergesIntoTheFirstBlocksPlaceAndAttributes)
+{
+    // However the merge moves the children, the first block's place and
+    // attributes hold every match's children in order. (Without a current
+    // device, a device check other than "any" only logs.)
+    const std::string file = write_options(
+        "opts.xml",
+        "<asm_assignments cmp='any' device_check='any'><token_file filename='a'/></asm_assignments>\n"
+        "<asm_assignments cmp='other'><token_file filename='dropped'/></asm_assignments>\n"
+        "<asm_assignments keyword='any' device_check='ZX15F256'><token_file filename='b1'/><token_file filename='b2'/>"
+        "<address_package name='p' bit_type='cram'/><token_file filename='b3'/></asm_assignments>\n"
+        "<asm_assignments><token_file filename='c'/></asm_assignments>\n"
+        "<asm_assignments device_check='ZX15F256'><token_file filename='d1'/><token_file filename='d2'/><token_file filename='d3'/>"
+        "<token_file filename='d4'/><token_file filename='d5'/><token_file filename='d6'/></asm_assignments>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(file), "top", "DEVA", "nightly");
+    ASSERT_TRUE(options.m_initialized);
+    EXPECT_EQ(token_files(options.m_dom_element),
+              (std::vector<std::string>{"a", "b1", "b2", "b3", "c", "d1", "d2", "d3", "d4", "d5", "d6"}));
+    std::vector<xercesc::DOMElement*> packages;
+    get_child_elements(packages, options.m_dom_element, "address_package");
+    ASSERT_EQ(packages.size(), 1u);
+    xercesc::DOMElement* root = options.m_dom_document->getDocumentElement();
+    EXPECT_EQ(root->getFirstElementChild(), options.m_dom_element);
+    EXPECT_EQ(root->getChildElementCount(), 1u);
+    xercesc::DOMNamedNodeMap* attributes = options.m_dom_element->getAttributes();
+    ASSERT_EQ(attributes->getLength(), 4u);
+    EXPECT_EQ(get_attribute_string("cmp", options.m_dom_element), "top");
+    EXPECT_EQ(get_attribute_string("device", options.m_dom_element), "DEVA");
+    EXPECT_EQ(get_attribute_string("keyword", options.m_dom_element), "nightly");
+    EXPECT_EQ(get_attribute_string("device_check", options.m_dom_element), "any");
+}
+
 TEST_F(OptionsFile, EmptyTextsOfTheSofToolMatchAnyOrEmptyAttributes)
 {
     // The SRAM-object-file tool passes an empty compile name and keyword.

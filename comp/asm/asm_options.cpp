@@ -228,6 +228,20 @@ void remove_from_root(DOMElement* root_element, DOMElement* temp_element)
     ASM_REQUIRE(temp_element->getParentNode() == NULL);
 }
 
+// Whether the first element has more child nodes than the second; counts no
+// further than the shorter list.
+bool has_more_children(const DOMElement* first, const DOMElement* second)
+{
+    const DOMNode* a = first->getFirstChild();
+    const DOMNode* b = second->getFirstChild();
+    while (a != NULL && b != NULL)
+    {
+        a = a->getNextSibling();
+        b = b->getNextSibling();
+    }
+    return a != NULL;
+}
+
 // The device check of an asm_assignments block: a device_check other than
 // "any" must be the debug name of the current device.
 void check_device(const std::string& device_check)
@@ -601,6 +615,16 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
             remove_from_root(root_element, delete_node);
             delete_node->release();
         }
+        else if (has_more_children(temp_element, m_dom_element))
+        {
+            // The same merge, with the shorter child list moved: the
+            // collecting element's children go to the front of the later
+            // block, which takes the collecting element's attributes and
+            // place and becomes the collecting element. A large block after
+            // a small one is then merged at the cost of the small one.
+            take_collecting_role(root_element, temp_element);
+            continue;
+        }
         else
         {
             remove_from_root(root_element, temp_element);
@@ -619,6 +643,54 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
         ASM_REQUIRE(temp_element->getParentNode() == NULL);
         temp_element->release();
     }
+}
+
+void ASM_OPTIONS::take_collecting_role(DOMElement* root_element, DOMElement* temp_element)
+{
+    // The attributes become the collecting element's, exactly.
+    DOMNamedNodeMap* named_map = temp_element->getAttributes();
+    ASM_REQUIRE(named_map != NULL);
+    std::vector<std::basic_string<XMLCh>> dropped;
+    for (XMLSize_t attribute = 0; attribute < named_map->getLength(); ++attribute)
+    {
+        DOMNode* temp_attrib = named_map->item(attribute);
+        ASM_REQUIRE(temp_attrib != NULL);
+        if (!m_dom_element->hasAttribute(temp_attrib->getNodeName()))
+            dropped.emplace_back(temp_attrib->getNodeName());
+    }
+    for (const std::basic_string<XMLCh>& name : dropped)
+        temp_element->removeAttribute(name.c_str());
+    named_map = m_dom_element->getAttributes();
+    ASM_REQUIRE(named_map != NULL);
+    for (XMLSize_t attribute = 0; attribute < named_map->getLength(); ++attribute)
+    {
+        DOMNode* temp_attrib = named_map->item(attribute);
+        ASM_REQUIRE(temp_attrib != NULL);
+        temp_element->setAttribute(temp_attrib->getNodeName(), temp_attrib->getNodeValue());
+    }
+
+    // The collecting element's children, in order, before the block's own.
+    DOMNode* first_child = temp_element->getFirstChild();
+    while (DOMNode* temp_node = m_dom_element->getFirstChild())
+    {
+        DOMNode* parent_node = temp_node->getParentNode();
+        ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(this->m_dom_element));
+        parent_node->removeChild(temp_node);
+        ASM_REQUIRE(temp_node->getParentNode() == NULL);
+        temp_element->insertBefore(temp_node, first_child);
+        parent_node = temp_node->getParentNode();
+        ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(temp_element));
+    }
+
+    // The block takes the collecting element's place; the emptied former
+    // collecting element goes.
+    root_element->insertBefore(temp_element, m_dom_element);
+    DOMNode* parent_node = temp_element->getParentNode();
+    ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(root_element));
+    DOMElement* delete_node = m_dom_element;
+    m_dom_element = temp_element;
+    remove_from_root(root_element, delete_node);
+    delete_node->release();
 }
 
 void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document)

@@ -50,6 +50,10 @@ public:
     // found becomes the collecting element, later ones are merged into it)
     // and drops the others.
     void select_asm_assignments(xercesc::DOMDocument* dom_document);
+    // Merges a later matching block of m_dom_document that has more children
+    // than the collecting element by making it the collecting element (see
+    // select_asm_assignments).
+    void take_collecting_role(xercesc::DOMElement* root_element, xercesc::DOMElement* temp_element);
     // Queues the files that the document's include elements name (a relative
     // path is taken from the current directory) and drops the include
     // elements.

@@ -47,6 +47,8 @@ public:
     {
     }
 
+    uint32_t image_checksum() const { return static_cast<uint32_t>(m_image_checksum); }
+
     std::string operator()(const std::string& tag) const
     {
         const uLong tag_checksum = sof_checksum(tag.data(), tag.size());
@@ -202,6 +204,8 @@ struct PROJECT
     bool assembled = false;
     SOF_CONTENTS contents;
     uint32_t checksum = 0;
+    // The checksum of contents.cram's bytes, from the assembly.
+    uint32_t cram_checksum = 0;
 };
 
 class SCRIPTING : public ASM2_ISCRIPTING0
@@ -211,7 +215,7 @@ public:
     {
         if (project == nullptr)
             return -1;
-        m_projects.push_back(PROJECT{project, {}, false, {}, 0});
+        m_projects.push_back(PROJECT{project, {}, false, {}, 0, 0});
         return static_cast<int>(m_projects.size() - 1);
     }
 
@@ -258,6 +262,7 @@ public:
             contents.sld_blob = *sld.sld_blob;
 
         const IMAGE_HASHES image_hash(contents.cram);
+        project->cram_checksum = image_hash.image_checksum();
         adapter->set_cram_hash(called(*project, "set_cram_hash", image_hash("CRAM")).c_str());
         adapter->set_cvp_hash(called(*project, "set_cvp_hash", image_hash("CVP")).c_str());
         adapter->set_io_hash(called(*project, "set_io_hash", image_hash("IO")).c_str());
@@ -321,7 +326,7 @@ public:
                 contents.sections.push_back(SOF_SECTION{section.name, section.major, section.minor, section.bytes});
         }
         std::string error;
-        if (!sof_write_file(file, contents, &project->checksum, &error))
+        if (!sof_write_file(file, contents, &project->checksum, &error, &project->cram_checksum))
         {
             m_last_error = error;
             post_error("Can't write file %1!s!: %2!s!/EASM2_CANNOT_WRITE_FILE", ID_CANNOT_WRITE_FILE, file, error);

@@ -193,7 +193,7 @@ size_t encoded_size(const SOF_CONTENTS& contents)
 
 }  // namespace
 
-std::string sof_encode(const SOF_CONTENTS& contents)
+std::string sof_encode(const SOF_CONTENTS& contents, const uint32_t* cram_checksum)
 {
     // The buffer is sized once: an image of many megabytes is copied into it
     // once and never moved again.
@@ -215,7 +215,19 @@ std::string sof_encode(const SOF_CONTENTS& contents)
         put_u32(out, static_cast<uint32_t>(section.minor));
         put_bytes(out, section.bytes);
     }
-    put_image(out, contents.cram);
+    // The checksum covers every byte before the trailer: the fields so far,
+    // the image (its own checksum joined on when the caller has it), the
+    // rest.
+    put_u32(out, contents.cram.bit_count);
+    put_u32(out, static_cast<uint32_t>(contents.cram.bytes.size()));
+    uint32_t checksum = sof_checksum(out.data(), out.size());
+    if (cram_checksum != nullptr)
+        checksum = static_cast<uint32_t>(
+            crc32_combine(checksum, *cram_checksum, static_cast<z_off_t>(contents.cram.bytes.size())));
+    else
+        checksum = sof_checksum(contents.cram.bytes.data(), contents.cram.bytes.size(), checksum);
+    out += contents.cram.bytes;
+    const size_t rest = out.size();
     uint32_t flags = 0;
     flags |= contents.cff ? HAS_CFF : 0;
     flags |= contents.unvm ? HAS_UNVM : 0;
@@ -227,7 +239,7 @@ std::string sof_encode(const SOF_CONTENTS& contents)
         put_image(out, *contents.unvm);
     if (contents.option_register)
         put_image(out, *contents.option_register);
-    put_u32(out, sof_checksum(out));
+    put_u32(out, sof_checksum(out.data() + rest, out.size() - rest, checksum));
     return out;
 }
 
@@ -310,9 +322,10 @@ uint32_t stored_checksum(const std::string& file)
 
 }  // namespace
 
-bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error)
+bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error,
+                    const uint32_t* cram_checksum)
 {
-    const std::string file = sof_encode(contents);
+    const std::string file = sof_encode(contents, cram_checksum);
     if (!fio_write_file_atomically(path, file, error))
         return false;
     if (file_checksum != nullptr)
