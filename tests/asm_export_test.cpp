@@ -15,7 +15,7 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -106,8 +106,10 @@ namespace
 // file itself, since dlsym also finds the names of the libraries it uses.
 std::set<std::string> exported_names(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::string file(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(&file[0], static_cast<std::streamsize>(file.size()));
     std::set<std::string> names;
     Elf64_Ehdr header;
     if (file.size() < sizeof header)

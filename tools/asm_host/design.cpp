@@ -13,12 +13,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 using nlohmann::json;
 
@@ -110,9 +112,18 @@ public:
         if (!m_value.is_array())
             fail("expected an array");
         std::vector<VALUE> list;
+        list.reserve(m_value.size());
         for (size_t i = 0; i < m_value.size(); ++i)
-            list.emplace_back(m_value[i], m_path + "[" + std::to_string(i) + "]", m_file);
+            list.emplace_back(m_value[i], element_path(i), m_file);
         return list;
+    }
+
+    // The path of the array's element at the index.
+    std::string element_path(size_t index) const
+    {
+        std::string path;
+        path.reserve(m_path.size() + 24);
+        return path.append(m_path).append(1, '[').append(std::to_string(index)).append(1, ']');
     }
 
 private:
@@ -131,10 +142,18 @@ public:
         if (!value.json_value().is_object())
             value.fail("expected an object");
     }
+    explicit OBJECT(VALUE&& value) : m_value(std::move(value))
+    {
+        if (!m_value.json_value().is_object())
+            m_value.fail("expected an object");
+    }
 
+    // The key is kept by reference until finish(): pass a string literal.
     std::optional<VALUE> optional(const char* key)
     {
-        m_known.insert(key);
+        const std::string_view name(key);
+        if (std::find(m_known.begin(), m_known.end(), name) == m_known.end())
+            m_known.emplace_back(name);
         auto found = m_value.json_value().find(key);
         if (found == m_value.json_value().end())
             return std::nullopt;
@@ -146,13 +165,13 @@ public:
         std::optional<VALUE> value = optional(key);
         if (!value)
             throw DESIGN_ERROR(m_value.file(), child_path(key), "required key is missing");
-        return *value;
+        return std::move(*value);
     }
 
     void finish() const
     {
         for (auto it = m_value.json_value().begin(); it != m_value.json_value().end(); ++it)
-            if (m_known.count(it.key()) == 0)
+            if (std::find(m_known.begin(), m_known.end(), std::string_view(it.key())) == m_known.end())
                 throw DESIGN_ERROR(m_value.file(), child_path(it.key()), "unknown key");
     }
 
@@ -163,9 +182,13 @@ public:
         std::optional<VALUE> list = is_required ? std::optional<VALUE>(required(key)) : optional(key);
         if (!list)
             return;
-        for (const VALUE& element : list->elements())
+        // Element by element, each path made once.
+        const json& array = list->json_value();
+        if (!array.is_array())
+            list->fail("expected an array");
+        for (size_t i = 0; i < array.size(); ++i)
         {
-            OBJECT object(element);
+            OBJECT object(VALUE(array[i], list->element_path(i), list->file()));
             read(object);
             object.finish();
         }
@@ -176,11 +199,16 @@ public:
 private:
     std::string child_path(const std::string& key) const
     {
-        return m_value.path().empty() ? key : m_value.path() + "." + key;
+        if (m_value.path().empty())
+            return key;
+        std::string path;
+        path.reserve(m_value.path().size() + 1 + key.size());
+        return path.append(m_value.path()).append(1, '.').append(key);
     }
 
     VALUE m_value;
-    std::set<std::string> m_known;
+    // The keys asked for: a handful per object, searched in order.
+    std::vector<std::string_view> m_known;
 };
 
 // Refuses a second entry of the same identity in one list.
@@ -267,7 +295,7 @@ DESIGN_NETLIST read_netlist(const VALUE& value, int depth = 0)
             atom.skip = skip->boolean();
         if (std::optional<VALUE> children = entry.optional("children"))
             atom.children = std::make_shared<const DESIGN_NETLIST>(read_netlist(*children, depth + 1));
-        netlist.atoms.push_back(atom);
+        netlist.atoms.push_back(std::move(atom));
     });
     object.finish();
     return netlist;
@@ -566,7 +594,8 @@ public:
     }
     bool key(std::string& key)
     {
-        auto inserted = m_open.back()->get_ref<json::object_t&>().emplace(key, nullptr);
+        // The key is moved in only when it is new; a refused key stays.
+        auto inserted = m_open.back()->get_ref<json::object_t&>().try_emplace(std::move(key));
         if (!inserted.second)
         {
             m_problem = "the key \"" + key + "\" is given twice in one object";
