@@ -221,3 +221,32 @@ TEST_F(HostInput, FileDigestsAreTheXxh64OfTheWholeFile)
         EXPECT_EQ(state.digest, files[i].second) << i;
     }
 }
+
+TEST_F(HostInput, IncludesOfTheAssignmentsFileAreTakenFromTheProjectDirectory)
+{
+    // The top file includes options/inner.xml, which names its own include
+    // by its path from the project directory, not from options/.
+    const fs::path design = copy_example("netlist_selection", "design");
+    const std::string top = read_text(design / "assembler_options.xml");
+    const size_t first_block = top.find("  <asm_assignments");
+    const size_t end = top.find("</assembler_options>");
+    ASSERT_NE(first_block, std::string::npos);
+    fs::create_directories(design / "options" / "deeper");
+    write_text(design / "assembler_options.xml",
+               top.substr(0, first_block) + "  <include path=\"options/inner.xml\"/>\n</assembler_options>\n");
+    write_text(design / "options" / "inner.xml",
+               "<?xml version=\"1.0\"?>\n<assembler_options>\n  <include path=\"options/deeper/blocks.xml\"/>\n"
+               "</assembler_options>\n");
+    write_text(design / "options" / "deeper" / "blocks.xml",
+               "<?xml version=\"1.0\"?>\n<assembler_options>\n" + top.substr(first_block, end - first_block) +
+                   "</assembler_options>\n");
+
+    const HOST_RESULT run = run_host("assemble design --out project --debug-log debug.log");
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::string log = read_text(m_scratch / "debug.log");
+    for (const char* file : {"assembler_options.xml", "options/inner.xml", "options/deeper/blocks.xml"})
+        EXPECT_NE(log.find("ASM: Successfully parsed XML file " + (m_scratch / "project" / file).string() + "\n"),
+                  std::string::npos)
+            << file << "\n" << log;
+    EXPECT_NE(log.find("ASM: source_netlist -> early_timing_estimate\n"), std::string::npos) << log;
+}
