@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -152,8 +153,13 @@ public:
     std::optional<VALUE> optional(const char* key)
     {
         const std::string_view name(key);
-        if (std::find(m_known.begin(), m_known.end(), name) == m_known.end())
-            m_known.emplace_back(name);
+        if (!known(name))
+        {
+            if (m_known_count < m_first_known.size())
+                m_first_known[m_known_count++] = name;
+            else
+                m_more_known.push_back(name);
+        }
         auto found = m_value.json_value().find(key);
         if (found == m_value.json_value().end())
             return std::nullopt;
@@ -171,7 +177,7 @@ public:
     void finish() const
     {
         for (auto it = m_value.json_value().begin(); it != m_value.json_value().end(); ++it)
-            if (std::find(m_known.begin(), m_known.end(), std::string_view(it.key())) == m_known.end())
+            if (!known(it.key()))
                 throw DESIGN_ERROR(m_value.file(), child_path(it.key()), "unknown key");
     }
 
@@ -206,9 +212,19 @@ private:
         return path.append(m_value.path()).append(1, '.').append(key);
     }
 
+    bool known(std::string_view key) const
+    {
+        const auto first_end = m_first_known.begin() + static_cast<std::ptrdiff_t>(m_known_count);
+        return std::find(m_first_known.begin(), first_end, key) != first_end ||
+               std::find(m_more_known.begin(), m_more_known.end(), key) != m_more_known.end();
+    }
+
     VALUE m_value;
-    // The keys asked for: a handful per object, searched in order.
-    std::vector<std::string_view> m_known;
+    // The keys asked for, searched in order: a handful per object, kept in
+    // place without allocating; more go to the list.
+    std::array<std::string_view, 12> m_first_known;
+    size_t m_known_count = 0;
+    std::vector<std::string_view> m_more_known;
 };
 
 // Refuses a second entry of the same identity in one list.
