@@ -406,9 +406,6 @@ DESIGN read_design(const VALUE& root)
             part.pof_id = pof_id->uint32();
         design.parts.push_back(part);
     });
-    // The chip's part is opened through the part table.
-    if (part_ids.count(design.part) == 0)
-        part_value.fail("part " + std::to_string(design.part) + " is not in the part table (parts)");
 
     UNIQUE<int> device_ids("device");
     top.each_object("devices", true, [&](OBJECT& entry) {
@@ -578,6 +575,10 @@ DESIGN read_design(const VALUE& root)
     }
 
     top.finish();
+    // The chip's part is opened through the part table; checked once every
+    // key has been read.
+    if (part_ids.count(design.part) == 0)
+        part_value.fail("part " + std::to_string(design.part) + " is not in the part table (parts)");
     return design;
 }
 
