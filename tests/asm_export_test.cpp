@@ -11,8 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <dlfcn.h>
+#include <elf.h>
+#include <fstream>
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -91,4 +96,62 @@ TEST(ExportedEntry, SecondaryEntriesAreFoundByTheirPlainNamesAndRun)
 
     DMGR_UTILITY::set_current_device(nullptr);
     EXPECT_EQ(dlclose(library), 0);
+}
+
+namespace
+{
+
+// The names that the library's dynamic symbol table defines with global,
+// weak or unique binding: what another object can bind to. Read from the
+// file itself, since dlsym also finds the names of the libraries it uses.
+std::set<std::string> exported_names(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::string file(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+    in.seekg(0);
+    in.read(&file[0], static_cast<std::streamsize>(file.size()));
+    std::set<std::string> names;
+    Elf64_Ehdr header;
+    if (file.size() < sizeof header)
+        return names;
+    std::memcpy(&header, file.data(), sizeof header);
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
+        header.e_shoff + static_cast<uint64_t>(header.e_shnum) * sizeof(Elf64_Shdr) > file.size())
+        return names;
+    std::vector<Elf64_Shdr> sections(header.e_shnum);
+    std::memcpy(sections.data(), file.data() + header.e_shoff, sections.size() * sizeof(Elf64_Shdr));
+    for (const Elf64_Shdr& section : sections)
+    {
+        if (section.sh_type != SHT_DYNSYM || section.sh_link >= sections.size())
+            continue;
+        const Elf64_Shdr& strings = sections[section.sh_link];
+        for (uint64_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym))
+        {
+            Elf64_Sym symbol;
+            std::memcpy(&symbol, file.data() + section.sh_offset + offset, sizeof symbol);
+            const unsigned binding = ELF64_ST_BIND(symbol.st_info);
+            if (symbol.st_shndx == SHN_UNDEF || symbol.st_name == 0 ||
+                (binding != STB_GLOBAL && binding != STB_WEAK && binding != STB_GNU_UNIQUE))
+                continue;
+            names.insert(std::string(file.c_str() + strings.sh_offset + symbol.st_name));
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(ExportedEntry, OnlyTheEntryPointsAreExported)
+{
+    const std::set<std::string> entries = {"asm_assemble",        "asm_elaborate",      "asm_retrieve_rba_tag_data",
+                                           "set_and_get_asm_zasm_accessor", "asm_process_sof",
+                                           "asm_dump_re_network", "get_dumper_instance"};
+    const std::set<std::string> names = exported_names(ASM_LIBRARY_PATH);
+    // Those of this build are there; nothing else is, no weak instance of a
+    // standard-library template, no typeinfo, no internal function.
+    for (const char* name : {"asm_assemble", "asm_elaborate", "asm_retrieve_rba_tag_data",
+                             "set_and_get_asm_zasm_accessor"})
+        EXPECT_EQ(names.count(name), 1u) << name;
+    for (const std::string& name : names)
+        EXPECT_EQ(entries.count(name), 1u) << name;
 }

@@ -14,6 +14,10 @@
 #include <msg.h>
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemoryManager.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/RuntimeException.hpp>
+#include <xercesc/util/XMLUni.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 
@@ -140,6 +144,9 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "asm_options_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_dir = pattern;
+        // Relative include paths are taken from the current directory, as
+        // in a run, where it is the project directory.
+        fs::current_path(m_dir);
     }
 
     void TearDown() override
@@ -180,6 +187,7 @@ protected:
 
 TEST_F(OptionsFile, MainSampleKeepsMatchingBlocksOfEveryIncludedFileInMergeOrder)
 {
+    fs::current_path(DATA_DIR);
     ASM_OPTIONS options;
     options.initialize(FIO_PATH(DATA_DIR + "/main.xml"), "top", "DEVA", "release");
     ASSERT_TRUE(options.m_initialized);
@@ -270,6 +278,39 @@ TEST_F(OptionsFile, NoMatchingBlockLeavesTheObjectUninitialised)
         "ASM_OPTIONS failed to initialize... no valid asm_assignments elements found in XML file"));
 }
 
+TEST_F(OptionsFile, ALaterBlockWithMoreChildrenMergesIntoTheFirstBlocksPlaceAndAttributes)
+{
+    // However the merge moves the children, the first block's place and
+    // attributes hold every match's children in order. (Without a current
+    // device, a device check other than "any" only logs.)
+    const std::string file = write_options(
+        "opts.xml",
+        "<asm_assignments cmp='any' device_check='any'><token_file filename='a'/></asm_assignments>\n"
+        "<asm_assignments cmp='other'><token_file filename='dropped'/></asm_assignments>\n"
+        "<asm_assignments keyword='any' device_check='ZX15F256'><token_file filename='b1'/><token_file filename='b2'/>"
+        "<address_package name='p' bit_type='cram'/><token_file filename='b3'/></asm_assignments>\n"
+        "<asm_assignments><token_file filename='c'/></asm_assignments>\n"
+        "<asm_assignments device_check='ZX15F256'><token_file filename='d1'/><token_file filename='d2'/><token_file filename='d3'/>"
+        "<token_file filename='d4'/><token_file filename='d5'/><token_file filename='d6'/></asm_assignments>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(file), "top", "DEVA", "nightly");
+    ASSERT_TRUE(options.m_initialized);
+    EXPECT_EQ(token_files(options.m_dom_element),
+              (std::vector<std::string>{"a", "b1", "b2", "b3", "c", "d1", "d2", "d3", "d4", "d5", "d6"}));
+    std::vector<xercesc::DOMElement*> packages;
+    get_child_elements(packages, options.m_dom_element, "address_package");
+    ASSERT_EQ(packages.size(), 1u);
+    xercesc::DOMElement* root = options.m_dom_document->getDocumentElement();
+    EXPECT_EQ(root->getFirstElementChild(), options.m_dom_element);
+    EXPECT_EQ(root->getChildElementCount(), 1u);
+    xercesc::DOMNamedNodeMap* attributes = options.m_dom_element->getAttributes();
+    ASSERT_EQ(attributes->getLength(), 4u);
+    EXPECT_EQ(get_attribute_string("cmp", options.m_dom_element), "top");
+    EXPECT_EQ(get_attribute_string("device", options.m_dom_element), "DEVA");
+    EXPECT_EQ(get_attribute_string("keyword", options.m_dom_element), "nightly");
+    EXPECT_EQ(get_attribute_string("device_check", options.m_dom_element), "any");
+}
+
 TEST_F(OptionsFile, EmptyTextsOfTheSofToolMatchAnyOrEmptyAttributes)
 {
     // The SRAM-object-file tool passes an empty compile name and keyword.
@@ -284,18 +325,29 @@ TEST_F(OptionsFile, EmptyTextsOfTheSofToolMatchAnyOrEmptyAttributes)
     EXPECT_EQ(token_files(options.m_dom_element), (std::vector<std::string>{"empty", "part"}));
 }
 
-TEST_F(OptionsFile, IncludesAreTakenFromTheIncludingFilesDirectoryWhateverTheCurrentDirectory)
+TEST_F(OptionsFile, IncludesAreTakenFromTheCurrentDirectoryNotFromTheIncludingFile)
 {
     const std::string samples = copy_samples();
+    {
+        // From the samples' directory, as a run in a project directory that
+        // holds them: the nested includes name paths from there.
+        fs::current_path(samples);
+        ASM_OPTIONS options;
+        options.initialize(FIO_PATH("main.xml"), "top", "DEVA", "release");
+        ASSERT_TRUE(options.m_initialized);
+        EXPECT_EQ(full_paths(options.m_parsed_files),
+                  (std::vector<std::string>{samples + "/main.xml", samples + "/inc/common.xml",
+                                            samples + "/inc/sibling.xml", samples + "/inc/nested/deep.xml"}));
+    }
+    // From elsewhere, the top file (a relative path too) is found, but its
+    // include is looked for below the current directory.
     fs::create_directories(m_dir + "/elsewhere");
     fs::current_path(m_dir + "/elsewhere");
     ASM_OPTIONS options;
-    // A relative top-level path is taken from the current directory.
-    options.initialize(FIO_PATH("../samples/main.xml"), "top", "DEVA", "release");
-    ASSERT_TRUE(options.m_initialized);
+    EXPECT_EQ(internal_error_of([&] { options.initialize(FIO_PATH("../samples/main.xml"), "top", "DEVA", "release"); }),
+              "Can't find Assembler Options XML file " + m_dir + "/elsewhere/inc/common.xml");
     EXPECT_EQ(full_paths(options.m_parsed_files),
-              (std::vector<std::string>{samples + "/main.xml", samples + "/inc/common.xml",
-                                        samples + "/inc/sibling.xml", samples + "/inc/nested/deep.xml"}));
+              (std::vector<std::string>{samples + "/main.xml", m_dir + "/elsewhere/inc/common.xml"}));
 }
 
 TEST_F(OptionsFile, IncludePathsKeepTheirCaseAndAnAbsolutePathIsTakenAsIs)
@@ -320,7 +372,7 @@ TEST_F(OptionsFile, AFileNamedTwiceIsReadOnceHoweverItsPathIsSpelled)
     // top file is named again through a differently spelled path.
     const std::string b = write_options("b.xml", "<asm_assignments><token_file filename='b'/></asm_assignments>\n");
     const std::string c = write_options(
-        "sub/c.xml", "<include path='../b.xml'/>\n<include path='../sub/../opts.xml'/>\n"
+        "sub/c.xml", "<include path='b.xml'/>\n<include path='sub/../opts.xml'/>\n"
                      "<asm_assignments><token_file filename='c'/></asm_assignments>\n");
     const std::string file = write_options(
         "opts.xml", "<include path='b.xml'/>\n<include path='./b.xml'/>\n<include path='sub/c.xml'/>\n"
@@ -493,6 +545,90 @@ TEST_F(OptionsFile, FilesThatParseToNoRootAreUserErrors)
     }
     EXPECT_EQ(file_errors()[0], "Assembler Options File \"" + directory +
                                     "\", line 0, column 0: the path names a directory, not an options file");
+}
+
+// A memory manager for the XML library that raises, once, what a test arms it
+// with, at the next allocation: the library's own way to fail inside a parse.
+class FAILING_MEMORY_MANAGER : public xercesc::MemoryManager
+{
+public:
+    xercesc::MemoryManager* getExceptionMemoryManager() override { return this; }
+    void* allocate(XMLSize_t size) override
+    {
+        if (armed)
+        {
+            std::function<void()> raise = std::move(armed);
+            armed = nullptr;
+            raise();
+        }
+        return ::operator new(size);
+    }
+    void deallocate(void* p) override { ::operator delete(p); }
+
+    std::function<void()> armed;
+};
+
+TEST_F(OptionsFile, ExceptionsOfTheXmlLibraryBecomeInternalErrorsNamingFileLineAndMessage)
+{
+    FAILING_MEMORY_MANAGER manager;
+    // The first start of the platform chooses its memory manager; the
+    // loader's own start then only counts.
+    xercesc::XMLPlatformUtils::Initialize(xercesc::XMLUni::fgXercescDefaultLocale, nullptr, nullptr, &manager);
+    const std::string file = write_options("opts.xml", "<asm_assignments/>\n");
+    XMLCh* message = xercesc::XMLString::transcode("the parse broke");
+    XMLCh* system_id = xercesc::XMLString::transcode("other.xml");
+    const std::string runtime_message =
+        text_of(xercesc::RuntimeException("origin.cpp", 42, xercesc::XMLExcepts::Gen_NoSchemaValidator).getMessage());
+    const std::string dom_message =
+        text_of(xercesc::DOMException(xercesc::DOMException::NOT_FOUND_ERR, 0, &manager).getMessage());
+    struct CASE
+    {
+        std::function<void()> raise;
+        std::string condition;
+    };
+    const CASE cases[] = {
+        {[&] { throw xercesc::SAXParseException(message, nullptr, system_id, 7, 3, &manager); },
+         "XML Parser error: File \"other.xml\" Line 7 : the parse broke"},
+        {[&] { throw xercesc::RuntimeException("origin.cpp", 42, xercesc::XMLExcepts::Gen_NoSchemaValidator, &manager); },
+         "Assembler XML RuntimeException (File origin.cpp Line 42): " + runtime_message},
+        {[&] { throw xercesc::DOMException(xercesc::DOMException::NOT_FOUND_ERR, 0, &manager); },
+         "Assembler XML processing error: (Filename = " + file + " Exception code = 8) " + dom_message},
+        {[] { throw 42; }, "Unknown error encountered processing Assembler XML file " + file},
+    };
+    for (const CASE& c : cases)
+    {
+        ASM_OPTIONS options;
+        manager.armed = c.raise;
+        EXPECT_EQ(internal_error_of([&] { options.initialize(FIO_PATH(file), "", "", ""); }), c.condition);
+        EXPECT_FALSE(options.m_initialized);
+        EXPECT_FALSE(manager.armed);
+    }
+    EXPECT_FALSE(runtime_message.empty());
+    EXPECT_FALSE(dom_message.empty());
+    xercesc::XMLString::release(&message);
+    xercesc::XMLString::release(&system_id);
+    // A load after them still works.
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(file), "", "", "");
+    EXPECT_TRUE(options.m_initialized);
+    xercesc::XMLPlatformUtils::Terminate();
+}
+
+TEST_F(OptionsFile, AWarningAloneMakesTheLoadFail)
+{
+    // A UTF-8 file that declares another encoding is read on as UTF-8, with
+    // the parser's warning; the file is otherwise valid and matches.
+    const std::string file = write("opts.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                                               "<assembler_options><asm_assignments/></assembler_options>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(file), "", "", "");
+    EXPECT_FALSE(options.m_initialized);
+    EXPECT_NE(options.m_dom_element, nullptr);
+    EXPECT_EQ(options.m_error_count, 1);
+    std::vector<std::string> errors = file_errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Assembler Options File \"" + file + "\", line 1, column ", 0), 0u) << errors[0];
+    EXPECT_TRUE(has_debug_line("ASM_OPTIONS failed to initialize... errors found in XML file"));
 }
 
 TEST_F(OptionsFile, MissingSchemaIsAnInternalErrorNamingIt)
@@ -682,6 +818,7 @@ TEST_F(OptionsFile, DebugCopyHoldsTheMergedDocumentPrettyPrinted)
 {
     cfg_set_value("asm_dump_options", "on");
     const std::string samples = copy_samples();
+    fs::current_path(samples);
     ASM_OPTIONS options;
     options.initialize(FIO_PATH(samples + "/main.xml"), "top", "DEVA", "release");
     ASSERT_TRUE(options.m_initialized);
@@ -695,9 +832,12 @@ TEST_F(OptionsFile, DebugCopyHoldsTheMergedDocumentPrettyPrinted)
     EXPECT_NE(text.find("device_check=\"any\""), std::string::npos) << text;
     EXPECT_NE(text.find("\n  <asm_assignments"), std::string::npos) << text;
     EXPECT_NE(text.find("cmp=\"top\""), std::string::npos) << text;
-    EXPECT_NE(text.find("    <token_file filename=\"first.tok\"/>\n    <token_file filename=\"second.tok\"/>\n"),
-              std::string::npos)
-        << text;
+    // The blanks between the elements of the files are kept as they stood.
+    const size_t first = text.find("\n    <token_file filename=\"first.tok\"/>\n  \n");
+    const size_t second = text.find("\n    <token_file filename=\"second.tok\"/>\n");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_NE(second, std::string::npos) << text;
+    EXPECT_LT(first, second) << text;
 
     // The copy is an options file of its own that yields the same selection.
     cfg_clear();

@@ -13,8 +13,10 @@
 #include <gen.h>
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/dom/impl/DOMAttrImpl.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
+#include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -55,19 +57,35 @@ const XMLSize_t ENTITY_EXPANSION_LIMIT = 100;
 
 void debug_line(const std::string& line) { asm_debug_log(2, "%s", line.c_str()); }
 
+bool is_ascii(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // 8-bit text (UTF-8) as XML characters, for as long as the object lives.
+// ASCII text, the attribute and element names and most values, is widened
+// as it stands; other text goes through the library's UTF-8 transcoder.
 class XML_TEXT
 {
 public:
     explicit XML_TEXT(const std::string& text)
-        : m_text(reinterpret_cast<const XMLByte*>(text.data()), text.size(), "UTF-8",
-                 XMLPlatformUtils::fgMemoryManager)
     {
+        if (is_ascii(text))
+        {
+            m_ascii.assign(text.begin(), text.end());
+            return;
+        }
+        m_transcoded.reset(new xercesc::TranscodeFromStr(reinterpret_cast<const XMLByte*>(text.data()), text.size(),
+                                                         "UTF-8", XMLPlatformUtils::fgMemoryManager));
     }
-    const XMLCh* get() const { return m_text.str(); }
+    const XMLCh* get() const { return m_transcoded ? m_transcoded->str() : m_ascii.c_str(); }
 
 private:
-    xercesc::TranscodeFromStr m_text;
+    std::basic_string<XMLCh> m_ascii;
+    std::unique_ptr<xercesc::TranscodeFromStr> m_transcoded;
 };
 
 // XML characters as 8-bit text (UTF-8), whole; null gives "".
@@ -75,8 +93,17 @@ std::string to_text(const XMLCh* text)
 {
     if (text == NULL)
         return std::string();
-    xercesc::TranscodeToStr result(text, "UTF-8", XMLPlatformUtils::fgMemoryManager);
-    return std::string(reinterpret_cast<const char*>(result.str()), result.length());
+    std::string ascii;
+    for (const XMLCh* c = text; *c != 0; ++c)
+    {
+        if (*c >= 0x80)
+        {
+            xercesc::TranscodeToStr result(text, "UTF-8", XMLPlatformUtils::fgMemoryManager);
+            return std::string(reinterpret_cast<const char*>(result.str()), result.length());
+        }
+        ascii.push_back(static_cast<char>(*c));
+    }
+    return ascii;
 }
 
 std::string xml_exception_text(const xercesc::XMLException& exception)
@@ -182,7 +209,7 @@ FIO_PATH absolute_path(const FIO_PATH& path, const std::string& directory)
 }
 
 // The path with symbolic links, "." and ".." resolved, for telling whether
-// two paths name one file.
+// two paths name one file. Computed once per file named.
 std::string canonical_path(const FIO_PATH& path)
 {
     std::error_code ec;
@@ -191,14 +218,28 @@ std::string canonical_path(const FIO_PATH& path)
 }
 
 // Takes a child element of the root out of the document tree and checks the
-// tree afterwards; the caller releases it.
+// tree afterwards: a node without parent is in no child list. The caller
+// releases it.
 void remove_from_root(DOMElement* root_element, DOMElement* temp_element)
 {
     DOMNode* parent_node = temp_element->getParentNode();
     ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(root_element));
     parent_node->removeChild(temp_element);
-    ASM_REQUIRE((temp_element != NULL) && (parent_node->getChildNodes() != NULL) && ((static_cast<XMLSize_t>(-1)) == KESTIL_DOM_PARSER::find_node_index(*parent_node->getChildNodes(), temp_element)));
     ASM_REQUIRE(temp_element->getParentNode() == NULL);
+}
+
+// Whether the first element has more child nodes than the second; counts no
+// further than the shorter list.
+bool has_more_children(const DOMElement* first, const DOMElement* second)
+{
+    const DOMNode* a = first->getFirstChild();
+    const DOMNode* b = second->getFirstChild();
+    while (a != NULL && b != NULL)
+    {
+        a = a->getNextSibling();
+        b = b->getNextSibling();
+    }
+    return a != NULL;
 }
 
 // The device check of an asm_assignments block: a device_check other than
@@ -278,7 +319,8 @@ ASM_OPTIONS::ASM_OPTIONS()
       m_dom_document(NULL),
       m_initialized(false),
       m_error_count(0),
-      m_xml_platform_initialized(false)
+      m_xml_platform_initialized(false),
+      m_grammar_pool(NULL)
 {
 }
 
@@ -292,6 +334,9 @@ ASM_OPTIONS::~ASM_OPTIONS()
         m_dom_document->release();
     m_dom_document = NULL;
     m_dom_element = NULL;
+    // The compiled schema goes after the last document made with it.
+    delete m_grammar_pool;
+    m_grammar_pool = NULL;
     if (m_xml_platform_initialized)
         XMLPlatformUtils::Terminate();
 }
@@ -301,6 +346,7 @@ void ASM_OPTIONS::initialize(const FIO_PATH& file, const std::string& cmp_name, 
 {
     const FIO_PATH input = absolute_path(file, FIO_FILE_SYSTEM::get_current_directory());
     m_unparsed_files.push_back(input);
+    m_known_files.insert(canonical_path(input));
     m_cmp_name = cmp_name;
     m_device_name = device_name;
     m_keyword = keyword;
@@ -365,7 +411,7 @@ void ASM_OPTIONS::parse_file()
     // m_dom_document lives only through this call, whichever way it ends.
     xercesc::SecurityManager security_manager;
     security_manager.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
-    ASM_XML_ENTITY_RESOLVER entity_resolver(schema_path);
+    std::unique_ptr<ASM_XML_ENTITY_RESOLVER> entity_resolver;
     std::unique_ptr<ASM_XML_ERROR_HANDLER> handler;
     std::unique_ptr<ASM_XML_DOM_PARSER> parser;
     DOMDocument* dom_document = NULL;
@@ -383,7 +429,9 @@ void ASM_OPTIONS::parse_file()
 
     try
     {
-        parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, NULL));
+        if (m_grammar_pool == NULL)
+            m_grammar_pool = new xercesc::XMLGrammarPoolImpl(XMLPlatformUtils::fgMemoryManager);
+        parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, m_grammar_pool));
         parser->setValidationScheme(xercesc::XercesDOMParser::Val_Auto);
         parser->setDoNamespaces(true);
         parser->setDoSchema(true);
@@ -391,19 +439,25 @@ void ASM_OPTIONS::parse_file()
         parser->setExternalNoNamespaceSchemaLocation(schema_location.get());
         parser->setValidationSchemaFullChecking(true);
         parser->setValidationConstraintFatal(true);
-        // Blanks between elements carry nothing; without them the debug copy
-        // prints cleanly.
-        parser->setIncludeIgnorableWhitespace(false);
         // The file is user input: schema hints in it are ignored, nothing
         // external is loaded but the schema, entity expansion is bounded.
         parser->setLoadSchema(false);
         parser->setLoadExternalDTD(false);
         parser->setDisableDefaultEntityResolution(true);
-        parser->setXMLEntityResolver(&entity_resolver);
+        entity_resolver.reset(new ASM_XML_ENTITY_RESOLVER(schema_path));
+        parser->setXMLEntityResolver(entity_resolver.get());
         parser->setSecurityManager(&security_manager);
 
         handler.reset(new ASM_XML_ERROR_HANDLER(full_path));
         parser->setErrorHandler(handler.get());
+
+        // The schema is compiled by the first file's parser (its problems,
+        // if any, reported as that file's) and taken from the pool by every
+        // later one: validation is the same, the schema is read once.
+        if (!m_grammar_pool->getGrammarEnumerator().hasMoreElements())
+            parser->loadGrammar(xercesc::LocalFileInputSource(schema_location.get()), xercesc::Grammar::SchemaGrammarType,
+                                true);
+        parser->useCachedGrammarInParse(true);
 
         XML_TEXT file_name(full_path);
         if (FIO_FILE_SYSTEM::is_directory(file))
@@ -428,7 +482,7 @@ void ASM_OPTIONS::parse_file()
             ASM_REQUIRE(dom_document != NULL);
             check_dom_attributes(dom_document);
             select_asm_assignments(dom_document);
-            process_include_elements(dom_document, file);
+            process_include_elements(dom_document);
         }
     }
     catch (const MSG_INTERNAL_ERROR_EXCEPTION&)
@@ -463,12 +517,12 @@ void ASM_OPTIONS::parse_file()
 void check_dom_attributes(DOMNode* dom_node)
 {
     ASM_REQUIRE(dom_node != NULL);
-    DOMNodeList* nlist = dom_node->getChildNodes();
-    ASM_REQUIRE(nlist != NULL);
-    for (XMLSize_t index = 0; index < nlist->getLength(); ++index)
+    // Every descendant in document order, through the sibling links and
+    // without recursion: each step is constant time, however wide or deep
+    // the tree.
+    DOMNode* temp_node = dom_node->getFirstChild();
+    while (temp_node != NULL)
     {
-        DOMNode* temp_node = nlist->item(index);
-        ASM_REQUIRE(temp_node != NULL);
         if (temp_node->hasAttributes())
         {
             DOMNamedNodeMap* named_map = temp_node->getAttributes();
@@ -482,15 +536,32 @@ void check_dom_attributes(DOMNode* dom_node)
                 DOMAttr* attr = static_cast<DOMAttr*>(temp_attrib);
                 if (!attr->getSpecified())
                 {
-                    // The value is copied first: setting it frees the storage
-                    // that getValue points into.
-                    const std::basic_string<XMLCh> value(attr->getValue());
-                    attr->setValue(value.c_str());
+                    // Setting the value to itself makes the attribute
+                    // specified. The parser's attributes are marked so
+                    // directly, which leaves the value as it is and spares
+                    // rebuilding its text node.
+                    if (xercesc::DOMAttrImpl* attr_impl = dynamic_cast<xercesc::DOMAttrImpl*>(attr))
+                    {
+                        attr_impl->setSpecified(true);
+                    }
+                    else
+                    {
+                        // The value is copied first: setting it frees the
+                        // storage that getValue points into.
+                        const std::basic_string<XMLCh> value(attr->getValue());
+                        attr->setValue(value.c_str());
+                    }
                 }
             }
         }
-        if (temp_node->hasChildNodes())
-            check_dom_attributes(temp_node);
+        if (DOMNode* first_child = temp_node->getFirstChild())
+        {
+            temp_node = first_child;
+            continue;
+        }
+        while (temp_node != dom_node && temp_node->getNextSibling() == NULL)
+            temp_node = temp_node->getParentNode();
+        temp_node = temp_node == dom_node ? NULL : temp_node->getNextSibling();
     }
 }
 
@@ -541,11 +612,18 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
             ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
             DOMElement* delete_node = temp_element;
             temp_element = static_cast<DOMElement*>(node);
-            DOMNode* parent_node = delete_node->getParentNode();
-            ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(root_element));
-            parent_node->removeChild(delete_node);
-            ASM_REQUIRE((delete_node != NULL) && (parent_node->getChildNodes() != NULL) && ((static_cast<XMLSize_t>(-1)) == KESTIL_DOM_PARSER::find_node_index(*parent_node->getChildNodes(), delete_node)));
+            remove_from_root(root_element, delete_node);
             delete_node->release();
+        }
+        else if (has_more_children(temp_element, m_dom_element))
+        {
+            // The same merge, with the shorter child list moved: the
+            // collecting element's children go to the front of the later
+            // block, which takes the collecting element's attributes and
+            // place and becomes the collecting element. A large block after
+            // a small one is then merged at the cost of the small one.
+            take_collecting_role(root_element, temp_element);
+            continue;
         }
         else
         {
@@ -557,7 +635,7 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
             DOMNode* parent_node = temp_node->getParentNode();
             ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(temp_element));
             parent_node->removeChild(temp_node);
-            ASM_REQUIRE((temp_node != NULL) && (parent_node->getChildNodes() != NULL) && ((static_cast<XMLSize_t>(-1)) == KESTIL_DOM_PARSER::find_node_index(*parent_node->getChildNodes(), temp_node)));
+            ASM_REQUIRE(temp_node->getParentNode() == NULL);
             m_dom_element->appendChild(temp_node);
             parent_node = temp_node->getParentNode();
             ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(this->m_dom_element));
@@ -567,11 +645,62 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
     }
 }
 
-void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document, const FIO_PATH& including_file)
+void ASM_OPTIONS::take_collecting_role(DOMElement* root_element, DOMElement* temp_element)
+{
+    // The attributes become the collecting element's, exactly.
+    DOMNamedNodeMap* named_map = temp_element->getAttributes();
+    ASM_REQUIRE(named_map != NULL);
+    std::vector<std::basic_string<XMLCh>> dropped;
+    for (XMLSize_t attribute = 0; attribute < named_map->getLength(); ++attribute)
+    {
+        DOMNode* temp_attrib = named_map->item(attribute);
+        ASM_REQUIRE(temp_attrib != NULL);
+        if (!m_dom_element->hasAttribute(temp_attrib->getNodeName()))
+            dropped.emplace_back(temp_attrib->getNodeName());
+    }
+    for (const std::basic_string<XMLCh>& name : dropped)
+        temp_element->removeAttribute(name.c_str());
+    named_map = m_dom_element->getAttributes();
+    ASM_REQUIRE(named_map != NULL);
+    for (XMLSize_t attribute = 0; attribute < named_map->getLength(); ++attribute)
+    {
+        DOMNode* temp_attrib = named_map->item(attribute);
+        ASM_REQUIRE(temp_attrib != NULL);
+        temp_element->setAttribute(temp_attrib->getNodeName(), temp_attrib->getNodeValue());
+    }
+
+    // The collecting element's children, in order, before the block's own.
+    DOMNode* first_child = temp_element->getFirstChild();
+    while (DOMNode* temp_node = m_dom_element->getFirstChild())
+    {
+        DOMNode* parent_node = temp_node->getParentNode();
+        ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(this->m_dom_element));
+        parent_node->removeChild(temp_node);
+        ASM_REQUIRE(temp_node->getParentNode() == NULL);
+        temp_element->insertBefore(temp_node, first_child);
+        parent_node = temp_node->getParentNode();
+        ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(temp_element));
+    }
+
+    // The block takes the collecting element's place; the emptied former
+    // collecting element goes.
+    root_element->insertBefore(temp_element, m_dom_element);
+    DOMNode* parent_node = temp_element->getParentNode();
+    ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(root_element));
+    DOMElement* delete_node = m_dom_element;
+    m_dom_element = temp_element;
+    remove_from_root(root_element, delete_node);
+    delete_node->release();
+}
+
+void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document)
 {
     ASM_REQUIRE(dom_document != NULL);
     DOMElement* root_element = dom_document->getDocumentElement();
     ASM_REQUIRE(root_element != NULL);
+    // Relative include paths are taken from the current directory (the
+    // project directory in a run), whichever file names them.
+    const std::string current_directory = FIO_FILE_SYSTEM::get_current_directory();
 
     std::vector<DOMElement*> elements;
     get_child_elements(elements, root_element, "include");
@@ -581,16 +710,10 @@ void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document, const FIO_
         const std::string path = get_attribute_string("path", temp_element);
         if (path.empty())
             fail("illegal filename found in INCLUDE statement in ASM Options file", __LINE__);
-        const FIO_PATH include(absolute_path(FIO_PATH(path), including_file.directory()).fullpath());
+        const FIO_PATH include(absolute_path(FIO_PATH(path), current_directory).fullpath());
 
         // A file already read or already waiting is not queued again.
-        const std::string canonical = canonical_path(include);
-        bool known = false;
-        for (const FIO_PATH& parsed : m_parsed_files)
-            known = known || canonical_path(parsed) == canonical;
-        for (const FIO_PATH& unparsed : m_unparsed_files)
-            known = known || canonical_path(unparsed) == canonical;
-        if (!known)
+        if (m_known_files.insert(canonical_path(include)).second)
             m_unparsed_files.push_back(include);
 
         remove_from_root(root_element, temp_element);

@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 XERCES_CPP_NAMESPACE_BEGIN
+class XMLGrammarPool;
 class DOMDocument;
 class DOMElement;
 class DOMNode;
@@ -48,10 +50,14 @@ public:
     // found becomes the collecting element, later ones are merged into it)
     // and drops the others.
     void select_asm_assignments(xercesc::DOMDocument* dom_document);
+    // Merges a later matching block of m_dom_document that has more children
+    // than the collecting element by making it the collecting element (see
+    // select_asm_assignments).
+    void take_collecting_role(xercesc::DOMElement* root_element, xercesc::DOMElement* temp_element);
     // Queues the files that the document's include elements name (a relative
-    // path is taken from the including file's directory) and drops the
-    // include elements.
-    void process_include_elements(xercesc::DOMDocument* dom_document, const FIO_PATH& including_file);
+    // path is taken from the current directory) and drops the include
+    // elements.
+    void process_include_elements(xercesc::DOMDocument* dom_document);
     // Writes the node as pretty-printed XML to the file.
     void write_dom_to_file(xercesc::DOMNode* node, const std::string& path);
 
@@ -74,6 +80,12 @@ public:
     // Whether initialize started the XML platform, which the destructor then
     // ends again.
     bool m_xml_platform_initialized;
+    // The canonical paths of the files taken or queued: a file named again is
+    // not queued again.
+    std::unordered_set<std::string> m_known_files;
+    // The schema, compiled by the first parse of the load and reused by every
+    // later one; owned.
+    xercesc::XMLGrammarPool* m_grammar_pool;
 };
 
 // Turns every attribute that the schema defaulted, below the node, into one

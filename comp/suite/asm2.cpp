@@ -7,6 +7,8 @@
 #include "fio.h"
 #include "pgmio_sof.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -34,11 +36,30 @@ std::string hex8(uint32_t value)
     return text;
 }
 
-// A hash of the image under a tag (see asm2.h).
-std::string image_hash(const std::string& tag, const SOF_IMAGE& image)
+// The hashes of one image under tags (see asm2.h): the checksum of the tag
+// followed by the image's bytes. The image is read once; each hash joins the
+// tag's checksum to the image's, and nothing is copied.
+class IMAGE_HASHES
 {
-    return hex8(sof_checksum(tag + image.bytes));
-}
+public:
+    explicit IMAGE_HASHES(const SOF_IMAGE& image)
+        : m_image_checksum(sof_checksum(image.bytes.data(), image.bytes.size())), m_image_size(image.bytes.size())
+    {
+    }
+
+    uint32_t image_checksum() const { return static_cast<uint32_t>(m_image_checksum); }
+
+    std::string operator()(const std::string& tag) const
+    {
+        const uLong tag_checksum = sof_checksum(tag.data(), tag.size());
+        return hex8(static_cast<uint32_t>(
+            crc32_combine(tag_checksum, m_image_checksum, static_cast<z_off_t>(m_image_size))));
+    }
+
+private:
+    uLong m_image_checksum;
+    size_t m_image_size;
+};
 
 class ROUTE_INFO : public ASM2_IROUTE_INFO
 {
@@ -183,6 +204,8 @@ struct PROJECT
     bool assembled = false;
     SOF_CONTENTS contents;
     uint32_t checksum = 0;
+    // The checksum of contents.cram's bytes, from the assembly.
+    uint32_t cram_checksum = 0;
 };
 
 class SCRIPTING : public ASM2_ISCRIPTING0
@@ -192,7 +215,7 @@ public:
     {
         if (project == nullptr)
             return -1;
-        m_projects.push_back(PROJECT{project, {}, false, {}, 0});
+        m_projects.push_back(PROJECT{project, {}, false, {}, 0, 0});
         return static_cast<int>(m_projects.size() - 1);
     }
 
@@ -238,9 +261,11 @@ public:
         if (sld.sld_blob != nullptr)
             contents.sld_blob = *sld.sld_blob;
 
-        adapter->set_cram_hash(called(*project, "set_cram_hash", image_hash("CRAM", contents.cram)).c_str());
-        adapter->set_cvp_hash(called(*project, "set_cvp_hash", image_hash("CVP", contents.cram)).c_str());
-        adapter->set_io_hash(called(*project, "set_io_hash", image_hash("IO", contents.cram)).c_str());
+        const IMAGE_HASHES image_hash(contents.cram);
+        project->cram_checksum = image_hash.image_checksum();
+        adapter->set_cram_hash(called(*project, "set_cram_hash", image_hash("CRAM")).c_str());
+        adapter->set_cvp_hash(called(*project, "set_cvp_hash", image_hash("CVP")).c_str());
+        adapter->set_io_hash(called(*project, "set_io_hash", image_hash("IO")).c_str());
 
         // Only a die with HPS I/O banks has HPS I/O sectors to ask for.
         const auto* route_info = dynamic_cast<const ROUTE_INFO*>(call(*project, "get_route_info").get_route_info());
@@ -254,7 +279,7 @@ public:
                 std::string tag = "HPIO";
                 for (const auto& sector : sectors)
                     tag += ":" + std::to_string(sector.first) + "," + std::to_string(sector.second);
-                adapter->set_hpio_hash(called(*project, "set_hpio_hash", image_hash(tag, contents.cram)).c_str());
+                adapter->set_hpio_hash(called(*project, "set_hpio_hash", image_hash(tag)).c_str());
             }
         }
 
@@ -267,13 +292,13 @@ public:
                 for (size_t i = 1; i < own->names().size(); ++i)
                 {
                     const std::string& name = own->names()[i];
-                    const std::string hash = image_hash("PR:" + name, contents.cram);
+                    const std::string hash = image_hash("PR:" + name);
                     called(*project, "set_pr_region_hash", hash);
                     adapter->set_pr_region_hash(name.c_str(), hash.c_str());
                 }
             }
             adapter->set_static_region_hash(
-                called(*project, "set_static_region_hash", image_hash("STATIC", contents.cram)).c_str());
+                called(*project, "set_static_region_hash", image_hash("STATIC")).c_str());
         }
         project->assembled = true;
         m_last_error.clear();
@@ -301,7 +326,7 @@ public:
                 contents.sections.push_back(SOF_SECTION{section.name, section.major, section.minor, section.bytes});
         }
         std::string error;
-        if (!sof_write_file(file, contents, &project->checksum, &error))
+        if (!sof_write_file(file, contents, &project->checksum, &error, &project->cram_checksum))
         {
             m_last_error = error;
             post_error("Can't write file %1!s!: %2!s!/EASM2_CANNOT_WRITE_FILE", ID_CANNOT_WRITE_FILE, file, error);

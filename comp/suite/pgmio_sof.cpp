@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -153,11 +154,13 @@ bool SOF_IMAGE::set_bit(uint32_t address, bool value)
     return true;
 }
 
-uint32_t sof_checksum(const std::string& bytes)
+uint32_t sof_checksum(const std::string& bytes) { return sof_checksum(bytes.data(), bytes.size()); }
+
+uint32_t sof_checksum(const char* bytes, size_t size, uint32_t checksum_before)
 {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    const Bytef* data = reinterpret_cast<const Bytef*>(bytes.data());
-    size_t left = bytes.size();
+    uLong crc = checksum_before;
+    const Bytef* data = reinterpret_cast<const Bytef*>(bytes);
+    size_t left = size;
     // zlib takes lengths of type uInt: feed large inputs in pieces.
     while (left > 0)
     {
@@ -169,9 +172,34 @@ uint32_t sof_checksum(const std::string& bytes)
     return static_cast<uint32_t>(crc);
 }
 
-std::string sof_encode(const SOF_CONTENTS& contents)
+namespace
 {
-    std::string out(MAGIC, sizeof MAGIC);
+
+size_t encoded_image_size(const SOF_IMAGE& image) { return 4 + 4 + image.bytes.size(); }
+
+// The size of the whole file, computed before it is encoded.
+size_t encoded_size(const SOF_CONTENTS& contents)
+{
+    size_t size = sizeof MAGIC + 2 + 2;
+    size += 4 + contents.part_name.size() + 4 + 4 + 4 + contents.design_hash.size() + 4 + contents.sld_blob.size();
+    size += 4;
+    for (const SOF_SECTION& section : contents.sections)
+        size += 4 + section.name.size() + 4 + 4 + 4 + section.bytes.size();
+    size += encoded_image_size(contents.cram) + 4;
+    for (const std::optional<SOF_IMAGE>* image : {&contents.cff, &contents.unvm, &contents.option_register})
+        size += *image ? encoded_image_size(**image) : 0;
+    return size + 4;
+}
+
+}  // namespace
+
+std::string sof_encode(const SOF_CONTENTS& contents, const uint32_t* cram_checksum)
+{
+    // The buffer is sized once: an image of many megabytes is copied into it
+    // once and never moved again.
+    std::string out;
+    out.reserve(encoded_size(contents));
+    out.append(MAGIC, sizeof MAGIC);
     put_u16(out, VERSION);
     put_u16(out, 0);
     put_bytes(out, contents.part_name);
@@ -187,7 +215,19 @@ std::string sof_encode(const SOF_CONTENTS& contents)
         put_u32(out, static_cast<uint32_t>(section.minor));
         put_bytes(out, section.bytes);
     }
-    put_image(out, contents.cram);
+    // The checksum covers every byte before the trailer: the fields so far,
+    // the image (its own checksum joined on when the caller has it), the
+    // rest.
+    put_u32(out, contents.cram.bit_count);
+    put_u32(out, static_cast<uint32_t>(contents.cram.bytes.size()));
+    uint32_t checksum = sof_checksum(out.data(), out.size());
+    if (cram_checksum != nullptr)
+        checksum = static_cast<uint32_t>(
+            crc32_combine(checksum, *cram_checksum, static_cast<z_off_t>(contents.cram.bytes.size())));
+    else
+        checksum = sof_checksum(contents.cram.bytes.data(), contents.cram.bytes.size(), checksum);
+    out += contents.cram.bytes;
+    const size_t rest = out.size();
     uint32_t flags = 0;
     flags |= contents.cff ? HAS_CFF : 0;
     flags |= contents.unvm ? HAS_UNVM : 0;
@@ -199,7 +239,7 @@ std::string sof_encode(const SOF_CONTENTS& contents)
         put_image(out, *contents.unvm);
     if (contents.option_register)
         put_image(out, *contents.option_register);
-    put_u32(out, sof_checksum(out));
+    put_u32(out, sof_checksum(out.data() + rest, out.size() - rest, checksum));
     return out;
 }
 
@@ -213,11 +253,9 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
 
     // The last four bytes are the checksum of everything before them.
     const size_t body_end = file.size() - 4;
-    READER trailer(file, file.size());
-    std::string ignored;
     uint32_t stored_checksum = 0;
-    if (!trailer.raw(body_end, ignored) || !trailer.u32(stored_checksum))
-        return set_error(error, "truncated");
+    for (size_t i = 0; i < 4; ++i)
+        stored_checksum |= static_cast<uint32_t>(static_cast<unsigned char>(file[body_end + i])) << (8 * i);
 
     READER in(file, body_end);
     std::string magic;
@@ -228,7 +266,7 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
     in.u16(reserved);
     if (version != VERSION)
         return set_error(error, "unknown version " + std::to_string(version));
-    if (sof_checksum(file.substr(0, body_end)) != stored_checksum)
+    if (sof_checksum(file.data(), body_end) != stored_checksum)
         return set_error(error, "checksum mismatch");
 
     SOF_CONTENTS read;
@@ -284,9 +322,10 @@ uint32_t stored_checksum(const std::string& file)
 
 }  // namespace
 
-bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error)
+bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error,
+                    const uint32_t* cram_checksum)
 {
-    const std::string file = sof_encode(contents);
+    const std::string file = sof_encode(contents, cram_checksum);
     if (!fio_write_file_atomically(path, file, error))
         return false;
     if (file_checksum != nullptr)
@@ -299,11 +338,22 @@ bool sof_read_file(const std::string& path, SOF_CONTENTS& contents, uint32_t* fi
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return set_error(error, "cannot open '" + path + "'");
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
+    // Read whole, into a buffer sized once (a directory or device has no
+    // size to go by).
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
         return set_error(error, "cannot read '" + path + "'");
-    const std::string file = buffer.str();
+    std::string file;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0)
+        return set_error(error, "cannot read '" + path + "'");
+    file.resize(static_cast<size_t>(size));
+    if (size > 0)
+        in.read(&file[0], size);
+    if (!in || in.peek() != std::char_traits<char>::eof())
+        return set_error(error, "cannot read '" + path + "'");
     if (!sof_decode(file, contents, error))
         return false;
     if (file_checksum != nullptr)

@@ -54,9 +54,16 @@ struct SOF_CONTENTS
 
 // The format's 32-bit checksum of bytes (CRC-32, as zlib computes it).
 uint32_t sof_checksum(const std::string& bytes);
+// The same over size bytes at data, continuing the checksum of the bytes
+// before them (0 to start): the checksum of a whole that is never copied
+// together.
+uint32_t sof_checksum(const char* data, size_t size, uint32_t checksum_before = 0);
 
-// The whole file: header, fields and the trailing checksum.
-std::string sof_encode(const SOF_CONTENTS& contents);
+// The whole file: header, fields and the trailing checksum. A caller that
+// has the checksum of the CRAM image's bytes (sof_checksum) may pass it: the
+// image's share of the file's checksum is then joined from it instead of
+// read again.
+std::string sof_encode(const SOF_CONTENTS& contents, const uint32_t* cram_checksum = nullptr);
 // Decodes a whole file; false, with the reason, for anything that is not a
 // complete, intact file of a known version (contents then unspecified).
 bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* error = nullptr);
@@ -67,7 +74,7 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
 // CRC-32 of every byte before it) goes to *file_checksum. False, with the
 // reason, when it cannot be written.
 bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint32_t* file_checksum,
-                    std::string* error = nullptr);
+                    std::string* error = nullptr, const uint32_t* cram_checksum = nullptr);
 // Reads and decodes a file; *file_checksum receives its trailing checksum
 // field, as sof_write_file gives it for the file it wrote. False, with the
 // reason, when it cannot be read or decoded.

@@ -14,11 +14,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <array>
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 using nlohmann::json;
 
@@ -32,6 +36,12 @@ DESIGN_ERROR::DESIGN_ERROR(const std::string& file, const std::string& key, cons
 
 namespace
 {
+
+// How deep netlists (atoms' children) and blocks (blocks' children) may nest.
+// The design's data, the suite populated from it and the module's walks over
+// it go one level at a time; the bound keeps every one of them far from the
+// end of the stack.
+const int MAX_NESTING = 100;
 
 // One JSON value and where it stands in the file.
 class VALUE
@@ -104,9 +114,18 @@ public:
         if (!m_value.is_array())
             fail("expected an array");
         std::vector<VALUE> list;
+        list.reserve(m_value.size());
         for (size_t i = 0; i < m_value.size(); ++i)
-            list.emplace_back(m_value[i], m_path + "[" + std::to_string(i) + "]", m_file);
+            list.emplace_back(m_value[i], element_path(i), m_file);
         return list;
+    }
+
+    // The path of the array's element at the index.
+    std::string element_path(size_t index) const
+    {
+        std::string path;
+        path.reserve(m_path.size() + 24);
+        return path.append(m_path).append(1, '[').append(std::to_string(index)).append(1, ']');
     }
 
 private:
@@ -125,10 +144,23 @@ public:
         if (!value.json_value().is_object())
             value.fail("expected an object");
     }
+    explicit OBJECT(VALUE&& value) : m_value(std::move(value))
+    {
+        if (!m_value.json_value().is_object())
+            m_value.fail("expected an object");
+    }
 
+    // The key is kept by reference until finish(): pass a string literal.
     std::optional<VALUE> optional(const char* key)
     {
-        m_known.insert(key);
+        const std::string_view name(key);
+        if (!known(name))
+        {
+            if (m_known_count < m_first_known.size())
+                m_first_known[m_known_count++] = name;
+            else
+                m_more_known.push_back(name);
+        }
         auto found = m_value.json_value().find(key);
         if (found == m_value.json_value().end())
             return std::nullopt;
@@ -140,13 +172,13 @@ public:
         std::optional<VALUE> value = optional(key);
         if (!value)
             throw DESIGN_ERROR(m_value.file(), child_path(key), "required key is missing");
-        return *value;
+        return std::move(*value);
     }
 
     void finish() const
     {
         for (auto it = m_value.json_value().begin(); it != m_value.json_value().end(); ++it)
-            if (m_known.count(it.key()) == 0)
+            if (!known(it.key()))
                 throw DESIGN_ERROR(m_value.file(), child_path(it.key()), "unknown key");
     }
 
@@ -157,9 +189,13 @@ public:
         std::optional<VALUE> list = is_required ? std::optional<VALUE>(required(key)) : optional(key);
         if (!list)
             return;
-        for (const VALUE& element : list->elements())
+        // Element by element, each path made once.
+        const json& array = list->json_value();
+        if (!array.is_array())
+            list->fail("expected an array");
+        for (size_t i = 0; i < array.size(); ++i)
         {
-            OBJECT object(element);
+            OBJECT object(VALUE(array[i], list->element_path(i), list->file()));
             read(object);
             object.finish();
         }
@@ -170,11 +206,26 @@ public:
 private:
     std::string child_path(const std::string& key) const
     {
-        return m_value.path().empty() ? key : m_value.path() + "." + key;
+        if (m_value.path().empty())
+            return key;
+        std::string path;
+        path.reserve(m_value.path().size() + 1 + key.size());
+        return path.append(m_value.path()).append(1, '.').append(key);
+    }
+
+    bool known(std::string_view key) const
+    {
+        const auto first_end = m_first_known.begin() + static_cast<std::ptrdiff_t>(m_known_count);
+        return std::find(m_first_known.begin(), first_end, key) != first_end ||
+               std::find(m_more_known.begin(), m_more_known.end(), key) != m_more_known.end();
     }
 
     VALUE m_value;
-    std::set<std::string> m_known;
+    // The keys asked for, searched in order: a handful per object, kept in
+    // place without allocating; more go to the list.
+    std::array<std::string_view, 12> m_first_known;
+    size_t m_known_count = 0;
+    std::vector<std::string_view> m_more_known;
 };
 
 // Refuses a second entry of the same identity in one list.
@@ -183,6 +234,7 @@ class UNIQUE
 {
 public:
     explicit UNIQUE(const char* what) : m_what(what) {}
+    size_t count(const KEY& key) const { return m_seen.count(key); }
     void check(const KEY& key, const VALUE& where)
     {
         if (!m_seen.insert(key).second)
@@ -242,8 +294,10 @@ std::vector<DESIGN_SETTING> read_settings(const VALUE& list_value)
     return settings;
 }
 
-DESIGN_NETLIST read_netlist(const VALUE& value)
+DESIGN_NETLIST read_netlist(const VALUE& value, int depth = 0)
 {
+    if (depth >= MAX_NESTING)
+        value.fail("netlists nest more than " + std::to_string(MAX_NESTING) + " levels deep");
     OBJECT object(value);
     DESIGN_NETLIST netlist;
     if (std::optional<VALUE> modifiable = object.optional("modifiable"))
@@ -257,8 +311,8 @@ DESIGN_NETLIST read_netlist(const VALUE& value)
         if (std::optional<VALUE> skip = entry.optional("skip"))
             atom.skip = skip->boolean();
         if (std::optional<VALUE> children = entry.optional("children"))
-            atom.children = std::make_shared<const DESIGN_NETLIST>(read_netlist(*children));
-        netlist.atoms.push_back(atom);
+            atom.children = std::make_shared<const DESIGN_NETLIST>(read_netlist(*children, depth + 1));
+        netlist.atoms.push_back(std::move(atom));
     });
     object.finish();
     return netlist;
@@ -267,8 +321,10 @@ DESIGN_NETLIST read_netlist(const VALUE& value)
 // A block instance of the chip bundle's block tree: "type" for a top-level
 // block, "name" for a child; its settings as an object of names and values;
 // its children, each name once.
-DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key)
+DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key, int depth = 0)
 {
+    if (depth >= MAX_NESTING)
+        object.value().fail("blocks nest more than " + std::to_string(MAX_NESTING) + " levels deep");
     DESIGN_BLOCK block;
     block.type_or_name = object.required(identity_key).nonempty_string();
     if (std::optional<VALUE> settings = object.optional("settings"))
@@ -285,7 +341,7 @@ DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key)
     }
     UNIQUE<std::string> child_names("child block");
     object.each_object("children", false, [&](OBJECT& entry) {
-        block.children.push_back(read_block(entry, "name"));
+        block.children.push_back(read_block(entry, "name", depth + 1));
         child_names.check(block.children.back().type_or_name, entry.required("name"));
     });
     return block;
@@ -300,13 +356,19 @@ DESIGN read_design(const VALUE& root)
     design.revision = revision.nonempty_string();
     if (design.revision.find('/') != std::string::npos)
         revision.fail("a revision name names files of the project directory and cannot hold \"/\"");
+    // A NUL would cut the file names short, a line end would break the
+    // report's lines.
+    for (char c : design.revision)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            revision.fail("a revision name names files of the project directory and cannot hold control characters");
     design.compilation = top.required("compilation").nonempty_string();
     std::optional<VALUE> chip_name = top.optional("chip_name");
     design.chip_name = chip_name ? chip_name->nonempty_string() : design.revision;
     design.family = top.required("family").int32();
     std::optional<VALUE> internal_family = top.optional("internal_family");
     design.internal_family = internal_family ? internal_family->int32() : design.family;
-    design.part = top.required("part").int32();
+    const VALUE part_value = top.required("part");
+    design.part = part_value.int32();
     design.device_name = top.required("device_name").string();
     design.programming_mode = top.required("programming_mode").int32();
     design.crc_clock_divisor = top.required("crc_clock_divisor").uint32();
@@ -558,39 +620,130 @@ DESIGN read_design(const VALUE& root)
     read_design_sld(top, design);
 
     top.finish();
+    // The chip's part is opened through the part table; checked once every
+    // key has been read.
+    if (part_ids.count(design.part) == 0)
+        part_value.fail("part " + std::to_string(design.part) + " is not in the part table (parts)");
     return design;
 }
 
 }  // namespace
 
+namespace
+{
+
+// Builds the document from the parser's events, one level at a time (no
+// recursion, however deep the nesting), and refuses a key that an object
+// names twice (the parser would keep only one of the values) at the moment
+// it is read: one lookup in the object being built.
+class DOCUMENT_BUILDER
+{
+public:
+    explicit DOCUMENT_BUILDER(json& root) : m_root(root) {}
+
+    bool null() { return add(nullptr); }
+    bool boolean(bool value) { return add(value); }
+    bool number_integer(json::number_integer_t value) { return add(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return add(value); }
+    bool number_float(json::number_float_t value, const std::string&) { return add(value); }
+    bool string(std::string& value) { return add(std::move(value)); }
+    bool binary(json::binary_t& value) { return add(std::move(value)); }
+
+    bool start_object(std::size_t)
+    {
+        m_open.push_back(place(json::value_t::object));
+        return true;
+    }
+    bool key(std::string& key)
+    {
+        // The key is moved in only when it is new; a refused key stays.
+        auto inserted = m_open.back()->get_ref<json::object_t&>().try_emplace(std::move(key));
+        if (!inserted.second)
+        {
+            m_problem = "the key \"" + key + "\" is given twice in one object";
+            return false;
+        }
+        m_slot = &inserted.first->second;
+        return true;
+    }
+    bool end_object()
+    {
+        m_open.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t)
+    {
+        m_open.push_back(place(json::value_t::array));
+        return true;
+    }
+    bool end_array()
+    {
+        m_open.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error)
+    {
+        m_problem = std::string("not valid JSON: ") + error.what();
+        return false;
+    }
+
+    // Why the parse stopped; empty when it did not.
+    const std::string& problem() const { return m_problem; }
+
+private:
+    template <typename T>
+    bool add(T&& value)
+    {
+        place(std::forward<T>(value));
+        return true;
+    }
+
+    // Puts the value where the document stands: the root, the end of the
+    // open array or the slot of the last key. The open values never move
+    // while their children are read (a parent gains nothing meanwhile).
+    template <typename T>
+    json* place(T&& value)
+    {
+        if (m_open.empty())
+        {
+            m_root = json(std::forward<T>(value));
+            return &m_root;
+        }
+        json& parent = *m_open.back();
+        if (parent.is_array())
+        {
+            json::array_t& array = parent.get_ref<json::array_t&>();
+            array.emplace_back(std::forward<T>(value));
+            return &array.back();
+        }
+        *m_slot = json(std::forward<T>(value));
+        return m_slot;
+    }
+
+    json& m_root;
+    std::vector<json*> m_open;
+    json* m_slot = nullptr;
+    std::string m_problem;
+};
+
+}  // namespace
+
 DESIGN parse_design(const std::string& text, const std::string& file_label)
 {
-    // JSON objects may name a key twice, and the parser would keep only one
-    // of the values: such a file is refused instead.
-    std::vector<std::set<std::string>> open_objects;
-    std::string duplicate_key;
-    json::parser_callback_t watch_keys = [&](int, json::parse_event_t event, json& parsed) {
-        if (event == json::parse_event_t::object_start)
-            open_objects.emplace_back();
-        else if (event == json::parse_event_t::object_end && !open_objects.empty())
-            open_objects.pop_back();
-        else if (event == json::parse_event_t::key && !open_objects.empty() &&
-                 !open_objects.back().insert(parsed.get<std::string>()).second && duplicate_key.empty())
-            duplicate_key = parsed.get<std::string>();
-        return true;
-    };
-
     json document;
+    DOCUMENT_BUILDER builder(document);
+    bool parsed = false;
     try
     {
-        document = json::parse(text, watch_keys);
+        parsed = json::sax_parse(text, &builder);
     }
-    catch (const json::parse_error& error)
+    catch (const json::exception& error)
     {
         throw DESIGN_ERROR(file_label, "", std::string("not valid JSON: ") + error.what());
     }
-    if (!duplicate_key.empty())
-        throw DESIGN_ERROR(file_label, "", "the key \"" + duplicate_key + "\" is given twice in one object");
+    if (!parsed)
+        throw DESIGN_ERROR(file_label, "",
+                           builder.problem().empty() ? std::string("not valid JSON") : builder.problem());
     return read_design(VALUE(document, "", file_label));
 }
 
@@ -599,11 +752,22 @@ DESIGN load_design(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw DESIGN_ERROR(path, "", "cannot read the file");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
+    // Read whole, in one piece (a directory or device has no size to go by).
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
         throw DESIGN_ERROR(path, "", "cannot read the file");
-    return parse_design(text.str(), path);
+    std::string text;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0)
+    {
+        text.resize(static_cast<size_t>(size));
+        in.read(&text[0], size);
+    }
+    if (!in || in.peek() != std::char_traits<char>::eof())
+        throw DESIGN_ERROR(path, "", "cannot read the file");
+    return parse_design(text, path);
 }
 
 namespace

@@ -228,16 +228,37 @@ int fail_input(const std::string& problem)
     return EXIT_BAD_INPUT;
 }
 
+// Takes back what a start that failed made: the project directory, or the
+// outermost parent that the run made for it.
+int fail_start(const fs::path& made, const std::string& problem)
+{
+    std::error_code ec;
+    if (!made.empty())
+        fs::remove_all(made, ec);
+    return fail_input(problem);
+}
+
 int assemble(const ARGUMENTS& arguments)
 {
     std::error_code ec;
     if (!fs::is_directory(arguments.design, ec))
         return fail_input(arguments.design.string() + ": not a directory");
+    const fs::path design_json = arguments.design / "design.json";
+    try
+    {
+        check_design_directory(arguments.design);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return fail_input(error.what());
+    }
+    if (fs::exists(design_json, ec) && !fs::is_regular_file(design_json, ec))
+        return fail_input(design_json.string() + ": not a regular file");
 
     DESIGN design;
     try
     {
-        design = load_design((arguments.design / "design.json").string());
+        design = load_design(design_json.string());
     }
     catch (const DESIGN_ERROR& error)
     {
@@ -271,16 +292,32 @@ int assemble(const ARGUMENTS& arguments)
         return EXIT_INTERNAL_ERROR;
     }
 
+    // Every problem of the arguments is found before the project directory
+    // is made.
+    const fs::path default_parent = "asm_out";
+    if (!arguments.debug_log.empty())
+    {
+        try
+        {
+            check_debug_log(arguments.debug_log, arguments.out, default_parent, arguments.design);
+        }
+        catch (const PROJECT_ERROR& error)
+        {
+            return fail_input(error.what());
+        }
+    }
+
     fs::path project;
+    fs::path made;
     fs::path debug_log;
     DIRECTORY_SNAPSHOT copied;
     try
     {
-        project = create_project_directory(arguments.out, "asm_out", arguments.design);
+        project = create_project_directory(arguments.out, default_parent, arguments.design, &made);
     }
     catch (const PROJECT_ERROR& error)
     {
-        return fail_input(error.what());
+        return fail_start(made, error.what());
     }
     try
     {
@@ -290,8 +327,7 @@ int assemble(const ARGUMENTS& arguments)
     catch (const PROJECT_ERROR& error)
     {
         // The directory is this run's own: no half copy is left behind.
-        fs::remove_all(project, ec);
-        return fail_input(error.what());
+        return fail_start(made, error.what());
     }
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
     if (!arguments.debug_log.empty())
@@ -299,7 +335,7 @@ int assemble(const ARGUMENTS& arguments)
         debug_log = fs::absolute(arguments.debug_log, ec);
         std::ofstream truncate(debug_log, std::ios::trunc);
         if (!truncate)
-            return fail_input(arguments.debug_log.string() + ": cannot write the debug log");
+            return fail_start(made, arguments.debug_log.string() + ": cannot write the debug log");
         msg_set_debug_echo_file(debug_log.string());
     }
 
@@ -315,7 +351,10 @@ int assemble(const ARGUMENTS& arguments)
     suite.set_project_directory(project_text);
     gen_set_module_path(module_path.parent_path().string());
     if (::chdir(project_text.c_str()) != 0)
-        return fail_input(project_text + ": cannot enter the project directory");
+    {
+        msg_set_debug_echo_file("");
+        return fail_start(made, project_text + ": cannot enter the project directory");
+    }
 
     std::vector<DEVICE_SELECTION> selections;
     module.set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -31,6 +33,15 @@ bool is_within(const fs::path& path, const fs::path& directory)
     return true;
 }
 
+// The path without trailing separators ("out/" is "out"); the root stays.
+fs::path without_trailing_separator(const fs::path& path)
+{
+    fs::path result = path;
+    while (!result.empty() && result.filename().empty() && result != result.root_path())
+        result = result.parent_path();
+    return result;
+}
+
 fs::path normalised(const fs::path& path)
 {
     std::error_code ec;
@@ -51,43 +62,170 @@ bool make_new_directory(const fs::path& directory)
     throw PROJECT_ERROR(directory.string() + ": cannot create the directory: " + std::strerror(errno));
 }
 
+// A 64-bit digest of a file's bytes (the XXH64 algorithm, seed 0): 32 bytes
+// a step in four lanes, read in blocks of 1 MiB, so that a large file costs
+// little more than reading it.
+class DIGEST
+{
+public:
+    void update(const unsigned char* data, size_t size)
+    {
+        m_total += size;
+        // Blocks are multiples of 32 bytes but the last: only the last has a
+        // tail.
+        for (; size >= 32; data += 32, size -= 32)
+        {
+            m_lanes[0] = round(m_lanes[0], read64(data));
+            m_lanes[1] = round(m_lanes[1], read64(data + 8));
+            m_lanes[2] = round(m_lanes[2], read64(data + 16));
+            m_lanes[3] = round(m_lanes[3], read64(data + 24));
+        }
+        m_tail.assign(data, data + size);
+    }
+
+    uint64_t finish() const
+    {
+        uint64_t hash;
+        if (m_total >= 32)
+        {
+            hash = rotl(m_lanes[0], 1) + rotl(m_lanes[1], 7) + rotl(m_lanes[2], 12) + rotl(m_lanes[3], 18);
+            for (uint64_t lane : m_lanes)
+                hash = (hash ^ round(0, lane)) * PRIME1 + PRIME4;
+        }
+        else
+        {
+            hash = PRIME5;
+        }
+        hash += m_total;
+        const unsigned char* p = m_tail.data();
+        size_t left = m_tail.size();
+        for (; left >= 8; p += 8, left -= 8)
+            hash = rotl(hash ^ round(0, read64(p)), 27) * PRIME1 + PRIME4;
+        if (left >= 4)
+        {
+            hash = rotl(hash ^ (static_cast<uint64_t>(read32(p)) * PRIME1), 23) * PRIME2 + PRIME3;
+            p += 4;
+            left -= 4;
+        }
+        for (; left > 0; ++p, --left)
+            hash = rotl(hash ^ (*p * PRIME5), 11) * PRIME1;
+        hash ^= hash >> 33;
+        hash *= PRIME2;
+        hash ^= hash >> 29;
+        hash *= PRIME3;
+        hash ^= hash >> 32;
+        return hash;
+    }
+
+private:
+    static constexpr uint64_t PRIME1 = 0x9E3779B185EBCA87ull;
+    static constexpr uint64_t PRIME2 = 0xC2B2AE3D27D4EB4Full;
+    static constexpr uint64_t PRIME3 = 0x165667B19E3779F9ull;
+    static constexpr uint64_t PRIME4 = 0x85EBCA77C2B2AE63ull;
+    static constexpr uint64_t PRIME5 = 0x27D4EB2F165667C5ull;
+
+    static uint64_t rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+    static uint64_t round(uint64_t lane, uint64_t input) { return rotl(lane + input * PRIME2, 31) * PRIME1; }
+    // Little-endian, whatever the machine.
+    static uint64_t read64(const unsigned char* p)
+    {
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+    static uint32_t read32(const unsigned char* p)
+    {
+        return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+               (static_cast<uint32_t>(p[3]) << 24);
+    }
+
+    uint64_t m_lanes[4] = {PRIME1 + PRIME2, PRIME2, 0, 0 - PRIME1};
+    uint64_t m_total = 0;
+    std::vector<unsigned char> m_tail;
+};
+
 uint64_t digest_of(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw PROJECT_ERROR(file.string() + ": cannot read the file");
-    // FNV-1a over the bytes.
-    uint64_t hash = 14695981039346656037ull;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    std::vector<unsigned char> buffer(1 << 20);
+    DIGEST digest;
+    for (;;)
     {
-        for (std::streamsize i = 0; i < in.gcount(); ++i)
+        // Fill the whole block: only the file's last block may be short.
+        size_t filled = 0;
+        while (filled < buffer.size())
         {
-            hash ^= static_cast<unsigned char>(buffer[i]);
-            hash *= 1099511628211ull;
+            const ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+            {
+                ::close(fd);
+                throw PROJECT_ERROR(file.string() + ": cannot read the file: " + std::strerror(errno));
+            }
+            if (n == 0)
+                break;
+            filled += static_cast<size_t>(n);
         }
+        digest.update(buffer.data(), filled);
+        if (filled < buffer.size())
+            break;
     }
-    return hash;
+    ::close(fd);
+    return digest.finish();
+}
+
+// The outermost of the directories that create_directories would make for
+// the path; empty when the path exists.
+fs::path first_missing_directory(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path missing;
+    for (fs::path each = path; !each.empty() && !fs::exists(each, ec); each = each.parent_path())
+    {
+        missing = each;
+        if (each == each.parent_path())
+            break;
+    }
+    return missing;
+}
+
+// Makes the directory and its missing parents; the outermost one made goes
+// to *first_created (unless one was made before).
+void create_directories(const fs::path& directory, fs::path* first_created, std::error_code& ec)
+{
+    const fs::path missing = first_missing_directory(directory);
+    fs::create_directories(directory, ec);
+    if (first_created != nullptr && first_created->empty())
+        *first_created = missing;
 }
 
 }  // namespace
 
-fs::path create_project_directory(const fs::path& requested, const fs::path& default_parent,
-                                  const fs::path& design_directory)
+fs::path create_project_directory(const fs::path& requested_path, const fs::path& default_parent,
+                                  const fs::path& design_directory, fs::path* first_created)
 {
     const fs::path design = normalised(design_directory);
+    const fs::path requested = without_trailing_separator(requested_path);
     std::error_code ec;
     if (!requested.empty())
     {
         const fs::path target = normalised(requested);
         if (is_within(target, design))
             throw PROJECT_ERROR(requested.string() + ": the project directory cannot lie inside the design directory");
+        if (fs::exists(target, ec) || fs::is_symlink(target, ec))
+            throw PROJECT_ERROR(requested.string() + ": already exists (a project directory is never reused)");
         if (target.has_parent_path())
-            fs::create_directories(target.parent_path(), ec);
+            create_directories(target.parent_path(), first_created, ec);
         if (ec)
             throw PROJECT_ERROR(requested.string() + ": cannot create the parent directories: " + ec.message());
         if (!make_new_directory(target))
             throw PROJECT_ERROR(requested.string() + ": already exists (a project directory is never reused)");
+        if (first_created != nullptr && first_created->empty())
+            *first_created = target;
         return requested;
     }
 
@@ -95,7 +233,7 @@ fs::path create_project_directory(const fs::path& requested, const fs::path& def
     if (is_within(parent, design))
         throw PROJECT_ERROR(default_parent.string() +
                             ": the project directory cannot lie inside the design directory; give --out");
-    fs::create_directories(parent, ec);
+    create_directories(parent, first_created, ec);
     if (ec)
         throw PROJECT_ERROR(default_parent.string() + ": cannot create the directory: " + ec.message());
     const std::string name = design.filename().empty() ? std::string("design") : design.filename().string();
@@ -103,8 +241,73 @@ fs::path create_project_directory(const fs::path& requested, const fs::path& def
     {
         const fs::path candidate = default_parent / (name + "-" + std::to_string(n));
         if (make_new_directory(candidate))
+        {
+            if (first_created != nullptr && first_created->empty())
+                *first_created = candidate;
             return candidate;
+        }
     }
+}
+
+void check_design_directory(const fs::path& design_directory)
+{
+    // The copy holds what the run may write over: a symbolic link would lead
+    // its writes out of the project directory, a device or pipe would hang
+    // the copy.
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(design_directory, ec), end; !ec && it != end; it.increment(ec))
+    {
+        const fs::file_status status = it->symlink_status(ec);
+        if (ec)
+            break;
+        if (fs::is_symlink(status))
+            throw PROJECT_ERROR(it->path().string() +
+                                ": a symbolic link; a design directory holds only files and directories");
+        if (!fs::is_regular_file(status) && !fs::is_directory(status))
+            throw PROJECT_ERROR(it->path().string() +
+                                ": not a regular file; a design directory holds only files and directories");
+    }
+    if (ec)
+        throw PROJECT_ERROR(design_directory.string() + ": cannot list the directory: " + ec.message());
+}
+
+void check_debug_log(const fs::path& debug_log, const fs::path& requested, const fs::path& default_parent,
+                     const fs::path& design_directory)
+{
+    const fs::path log = normalised(debug_log);
+    const std::string name = debug_log.string();
+    if (is_within(log, normalised(design_directory)))
+        throw PROJECT_ERROR(name + ": the debug log cannot lie inside the design directory");
+    const fs::path project = without_trailing_separator(requested);
+    bool in_project = false;
+    if (!project.empty())
+    {
+        in_project = is_within(log, normalised(project));
+    }
+    else
+    {
+        // The project will be "<default_parent>/<name>-<n>".
+        const fs::path parent = normalised(default_parent);
+        const fs::path design = normalised(design_directory);
+        const std::string prefix =
+            (design.filename().empty() ? std::string("design") : design.filename().string()) + "-";
+        if (is_within(log, parent) && log != parent)
+        {
+            const std::string first = fs::relative(log, parent).begin()->string();
+            in_project = first.rfind(prefix, 0) == 0;
+        }
+    }
+    if (in_project)
+        throw PROJECT_ERROR(name + ": the debug log cannot lie inside the project directory");
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(log, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        throw PROJECT_ERROR(name + ": not a regular file");
+    if (!fs::is_directory(log.parent_path(), ec))
+        throw PROJECT_ERROR(name + ": cannot write the debug log: its directory does not exist");
+    const fs::path writable = fs::exists(status) ? log : log.parent_path();
+    if (::access(writable.c_str(), W_OK) != 0)
+        throw PROJECT_ERROR(name + ": cannot write the debug log: " + std::strerror(errno));
 }
 
 void copy_design_directory(const fs::path& design_directory, const fs::path& project)

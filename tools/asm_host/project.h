@@ -22,9 +22,23 @@ public:
 // exist yet (its parents are made as needed). Without one, the first free
 // "<default_parent>/<name>-<n>" (n = 1, 2, ...) is made. The directory may
 // not lie inside the design directory, which is copied into it.
+// A trailing separator of the requested path is dropped. The outermost
+// directory that the call made (the project directory or a parent of it)
+// goes to *first_created, so that a failed start can take it back.
 std::filesystem::path create_project_directory(const std::filesystem::path& requested,
                                                const std::filesystem::path& default_parent,
-                                               const std::filesystem::path& design_directory);
+                                               const std::filesystem::path& design_directory,
+                                               std::filesystem::path* first_created = nullptr);
+
+// Refuses a design directory that holds anything but regular files and
+// directories (symbolic links, devices, pipes, sockets).
+void check_design_directory(const std::filesystem::path& design_directory);
+
+// Refuses a debug log that lies inside the design directory or inside the
+// project directory that create_project_directory will make with the same
+// arguments, that is not a regular file, or that cannot be written.
+void check_debug_log(const std::filesystem::path& debug_log, const std::filesystem::path& requested,
+                     const std::filesystem::path& default_parent, const std::filesystem::path& design_directory);
 
 // Copies the design directory's contents into the (empty) project directory.
 void copy_design_directory(const std::filesystem::path& design_directory, const std::filesystem::path& project);

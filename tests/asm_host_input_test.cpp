@@ -1,0 +1,252 @@
+// The host on hostile design directories and arguments: every problem ends
+// with exit status 2, a message naming the file and the key, and nothing left
+// behind; nothing crashes, hangs or writes where it should not.
+#include "host_run.h"
+#include "project.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <functional>
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// "atoms": [ { ..., "children": { "atoms": [ ... ] } } ], depth levels deep.
+std::string nested_netlist(int depth)
+{
+    std::string text;
+    for (int i = 0; i < depth; ++i)
+        text += R"({"atoms": [{"name": "a", "type": "t", "children": )";
+    text += R"({"atoms": []})";
+    for (int i = 0; i < depth; ++i)
+        text += "}]}";
+    return text;
+}
+
+std::string nested_blocks(int depth)
+{
+    std::string text = R"({"blocks": [{"type": "top")";
+    for (int i = 0; i < depth; ++i)
+        text += R"(, "children": [{"name": "b")";
+    for (int i = 0; i < depth; ++i)
+        text += "}]";
+    return text + "}]}";
+}
+
+class HostInput : public HOST_RUN_TEST
+{
+protected:
+    // The basic sample with the design.json text that change makes of it.
+    fs::path design_with(const std::function<std::string(json&)>& change)
+    {
+        const fs::path design = copy_example("basic", "design");
+        json document = json::parse(read_text(design / "design.json"));
+        write_text(design / "design.json", change(document));
+        return design;
+    }
+
+    // Runs the host on it and checks that it refused the input and left no
+    // project behind; the output, for further checks.
+    std::string refused(const std::string& arguments, const std::string& expected)
+    {
+        const HOST_RESULT run = run_host(arguments);
+        EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(expected), std::string::npos) << arguments << "\n" << run.output;
+        EXPECT_FALSE(fs::exists(m_scratch / "project")) << arguments;
+        EXPECT_FALSE(fs::exists(m_scratch / "asm_out")) << arguments;
+        EXPECT_FALSE(fs::exists(m_scratch / "new")) << arguments;
+        return run.output;
+    }
+};
+
+}  // namespace
+
+TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
+{
+    struct CASE
+    {
+        const char* what;
+        std::function<std::string(json&)> change;
+        std::string message;
+        std::string ending = "";
+    };
+    const CASE cases[] = {
+        {"netlists 30000 levels deep",
+         [](json& d) {
+             d.erase("netlist");
+             std::string text = d.dump();
+             return text.substr(0, text.size() - 1) + ", \"netlist\": " + nested_netlist(30000) + "}";
+         },
+         "design/design.json: netlist.atoms[0].children.atoms[0].children", "netlists nest more than 100 levels deep"},
+        {"blocks 30000 levels deep",
+         [](json& d) {
+             d.erase("chip_bundle");
+             std::string text = d.dump();
+             return text.substr(0, text.size() - 1) + ", \"chip_bundle\": " + nested_blocks(30000) + "}";
+         },
+         "design/design.json: chip_bundle.blocks[0].children[0].children[0]", "blocks nest more than 100 levels deep"},
+        {"arrays 200000 levels deep under an unknown key",
+         [](json& d) {
+             std::string text = d.dump();
+             return text.substr(0, text.size() - 1) + ", \"deep\": " + std::string(200000, '[') +
+                    std::string(200000, ']') + "}";
+         },
+         "design/design.json: deep: unknown key"},
+        {"a number beyond a double",
+         [](json& d) {
+             d.erase("crc_clock_divisor");
+             std::string text = d.dump();
+             return text.substr(0, text.size() - 1) + ", \"crc_clock_divisor\": 1e400}";
+         },
+         "design/design.json: not valid JSON: "},
+        {"a duplicate key",
+         [](json& d) {
+             std::string text = d.dump();
+             return text.substr(0, text.size() - 1) + ", \"part\": 1501}";
+         },
+         "design/design.json: the key \"part\" is given twice in one object"},
+        {"a line end in the revision",
+         [](json& d) {
+             d["revision"] = "blinky\nError: forged";
+             return d.dump();
+         },
+         "design/design.json: revision: a revision name names files of the project directory and cannot hold "
+         "control characters"},
+        {"a NUL in the revision",
+         [](json& d) {
+             d["revision"] = std::string("blinky\0.txt", 11);
+             return d.dump();
+         },
+         "design/design.json: revision: a revision name names files of the project directory and cannot hold "
+         "control characters"},
+        {"a part missing from the part table",
+         [](json& d) {
+             d["part"] = 1599;
+             return d.dump();
+         },
+         "design/design.json: part: part 1599 is not in the part table (parts)"},
+    };
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        design_with(c.change);
+        const std::string output = refused("assemble design --out project", c.message);
+        if (!c.ending.empty())
+        {
+            EXPECT_NE(output.find(c.ending + "\n"), std::string::npos) << output.substr(0, 400);
+        }
+        fs::remove_all(m_scratch / "design");
+    }
+}
+
+TEST_F(HostInput, NestingUpToTheBoundIsRead)
+{
+    design_with([](json& d) {
+        d.erase("chip_bundle");
+        d.erase("netlist");
+        std::string text = d.dump();
+        return text.substr(0, text.size() - 1) + ", \"chip_bundle\": " + nested_blocks(99) +
+               ", \"netlist\": " + nested_netlist(99) + "}";
+    });
+    const HOST_RESULT run = run_host("assemble design --out project");
+    EXPECT_EQ(run.status, 0) << run.output;
+}
+
+TEST_F(HostInput, ArgumentAndPathProblemsAreFoundBeforeTheProjectIsMade)
+{
+    copy_example("basic", "design");
+    const std::string design_json = read_text(m_scratch / "design" / "design.json");
+
+    // The debug log may not overwrite the design's files or the project's.
+    refused("assemble design --out project --debug-log design/design.json",
+            "asm_host: design/design.json: the debug log cannot lie inside the design directory");
+    refused("assemble design --out new/project --debug-log new/project/blinky.sof",
+            "asm_host: new/project/blinky.sof: the debug log cannot lie inside the project directory");
+    refused("assemble design --debug-log asm_out/design-1/log.txt",
+            "asm_host: asm_out/design-1/log.txt: the debug log cannot lie inside the project directory");
+    refused("assemble design --out project --debug-log missing/log.txt",
+            "asm_host: missing/log.txt: cannot write the debug log: its directory does not exist");
+    fs::create_directories(m_scratch / "a_directory");
+    refused("assemble design --out project --debug-log a_directory", "asm_host: a_directory: not a regular file");
+    EXPECT_EQ(read_text(m_scratch / "design" / "design.json"), design_json);
+
+    // A symbolic link or a pipe in the design directory would lead the run's
+    // writes elsewhere or hang the copy.
+    fs::create_symlink("/etc/hostname", m_scratch / "design" / "link.txt");
+    refused("assemble design --out new/project", "asm_host: design/link.txt: a symbolic link");
+    fs::remove(m_scratch / "design" / "link.txt");
+    ASSERT_EQ(mkfifo((m_scratch / "design" / "pipe").c_str(), 0600), 0);
+    refused("assemble design --out project", "asm_host: design/pipe: not a regular file");
+    fs::remove(m_scratch / "design" / "pipe");
+}
+
+TEST_F(HostInput, AnOutDirectoryWithATrailingSlashIsMade)
+{
+    copy_example("basic", "design");
+    const HOST_RESULT run = run_host("assemble design --out new/project/ --debug-log log.txt");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(fs::exists(m_scratch / "new" / "project" / "blinky.sof")) << run.output;
+    EXPECT_TRUE(fs::exists(m_scratch / "new" / "project" / "asm.rpt"));
+    EXPECT_NE(read_text(m_scratch / "log.txt").find("ASM: ASM Begin"), std::string::npos);
+}
+
+TEST_F(HostInput, FileDigestsAreTheXxh64OfTheWholeFile)
+{
+    // Known answers of the algorithm; the large file spans several read
+    // blocks and ends in a partial stripe.
+    std::string large(3 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    const std::pair<std::string, uint64_t> files[] = {
+        {"", 0xEF46DB3751D8E999ull},
+        {"abc", 0x44BC2CF5AD770999ull},
+        {"Nobody inspects the spammish repetition", 0xFBCEA83C8A378BF1ull},
+        {large, 0xAC226F113166B206ull},
+    };
+    for (size_t i = 0; i < std::size(files); ++i)
+        write_text(m_scratch / ("f" + std::to_string(i)), files[i].first);
+    const DIRECTORY_SNAPSHOT snapshot = snapshot_directory(m_scratch);
+    ASSERT_EQ(snapshot.size(), std::size(files));
+    for (size_t i = 0; i < std::size(files); ++i)
+    {
+        const FILE_STATE& state = snapshot.at("f" + std::to_string(i));
+        EXPECT_EQ(state.size, files[i].first.size()) << i;
+        EXPECT_EQ(state.digest, files[i].second) << i;
+    }
+}
+
+TEST_F(HostInput, IncludesOfTheAssignmentsFileAreTakenFromTheProjectDirectory)
+{
+    // The top file includes options/inner.xml, which names its own include
+    // by its path from the project directory, not from options/.
+    const fs::path design = copy_example("netlist_selection", "design");
+    const std::string top = read_text(design / "assembler_options.xml");
+    const size_t first_block = top.find("  <asm_assignments");
+    const size_t end = top.find("</assembler_options>");
+    ASSERT_NE(first_block, std::string::npos);
+    fs::create_directories(design / "options" / "deeper");
+    write_text(design / "assembler_options.xml",
+               top.substr(0, first_block) + "  <include path=\"options/inner.xml\"/>\n</assembler_options>\n");
+    write_text(design / "options" / "inner.xml",
+               "<?xml version=\"1.0\"?>\n<assembler_options>\n  <include path=\"options/deeper/blocks.xml\"/>\n"
+               "</assembler_options>\n");
+    write_text(design / "options" / "deeper" / "blocks.xml",
+               "<?xml version=\"1.0\"?>\n<assembler_options>\n" + top.substr(first_block, end - first_block) +
+                   "</assembler_options>\n");
+
+    const HOST_RESULT run = run_host("assemble design --out project --debug-log debug.log");
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::string log = read_text(m_scratch / "debug.log");
+    for (const char* file : {"assembler_options.xml", "options/inner.xml", "options/deeper/blocks.xml"})
+        EXPECT_NE(log.find("ASM: Successfully parsed XML file " + (m_scratch / "project" / file).string() + "\n"),
+                  std::string::npos)
+            << file << "\n" << log;
+    EXPECT_NE(log.find("ASM: source_netlist -> early_timing_estimate\n"), std::string::npos) << log;
+}
