@@ -8,6 +8,8 @@
 // in design.cpp's reader and one setter call in HOST_SUITE.
 #pragma once
 
+#include "design_bit_settings.h"
+
 #include <cdb.h>
 #include <cdb_atom.h>
 #include <cmp.h>
@@ -197,6 +199,8 @@ struct DESIGN
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
+    // What asm_host process-sof reads of the die.
+    DESIGN_BIT_SETTINGS bit_settings;
 };
 
 // Parses the text of a design.json; file_label names the file in errors.
