@@ -75,6 +75,12 @@ typedef std::map<std::string, ASM_FORCED_BIT_LIST> ASM_PACKAGE_TABLE;
 
 typedef std::vector<xercesc::DOMElement*> ASM_ELEMENT_LIST;
 
+// Sorts the direct child elements of an element by name into the lists, in
+// one walk: list i receives, in document order, the children named names[i]
+// (appended; the lists are not emptied first).
+void collect_child_elements(const xercesc::DOMElement* element, const std::vector<const char*>& names,
+                            const std::vector<ASM_ELEMENT_LIST*>& lists);
+
 // The next number of the process-wide sequence counter (0 when the module is
 // loaded, never reset); the counter goes up by one.
 int32_t asm_next_bit_sequence();

@@ -95,13 +95,6 @@ void add_cell(ASM_FORCED_BIT_LIST& cells, ASM_DESCRIPTION_TABLE& descriptions, u
         descriptions[sequence] = desc;
 }
 
-ASM_ELEMENT_LIST child_elements(const DOMElement* element, const char* name)
-{
-    ASM_ELEMENT_LIST list;
-    get_child_elements(list, element, name);
-    return list;
-}
-
 }  // namespace
 
 uint32_t parse_hex_address(const std::string& text)
@@ -230,9 +223,9 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_base_address_1d(const ASM_ELEMENT_LIST& ele
     {
         ASM_REQUIRE(element != NULL);
         const int32_t base = gen_atoi(get_attribute_string("addr", element).c_str());
-        const ASM_ELEMENT_LIST addresses = child_elements(element, "address_1d");
-        const ASM_ELEMENT_LIST token_elements = child_elements(element, "token_1d");
-        const ASM_ELEMENT_LIST references = child_elements(element, "address_reference");
+        ASM_ELEMENT_LIST addresses, token_elements, references;
+        collect_child_elements(element, {"address_1d", "token_1d", "address_reference"},
+                               {&addresses, &token_elements, &references});
         parse_address_1d(addresses, descriptions, cells, tag, base);
         parse_token_1d(token_elements, descriptions, tokens, token_arrays, cells, tag, base);
         resolve_address_reference(references, cells, tag, packages, base);
@@ -250,9 +243,9 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_base_address_2d(const ASM_ELEMENT_LIST& ele
         const int32_t row = gen_atoi(get_attribute_string("row", element).c_str());
         const int32_t column = gen_atoi(get_attribute_string("column", element).c_str());
         const int64_t base = static_cast<int64_t>(row) * m_num_cram_columns + column;
-        const ASM_ELEMENT_LIST addresses = child_elements(element, "address_2d");
-        const ASM_ELEMENT_LIST token_elements = child_elements(element, "token_2d");
-        const ASM_ELEMENT_LIST references = child_elements(element, "address_reference");
+        ASM_ELEMENT_LIST addresses, token_elements, references;
+        collect_child_elements(element, {"address_2d", "token_2d", "address_reference"},
+                               {&addresses, &token_elements, &references});
         parse_address_2d(addresses, descriptions, cells, base);
         parse_token_2d(token_elements, descriptions, tokens, token_arrays, cells, base);
         // 2-d addresses are CRAM addresses: the references are checked as
@@ -286,10 +279,9 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_package(const ASM_ELEMENT_LIST& ele
         else
             asm_options_fail("Address package name \"" + name + "\" contains unsupported bit_type \"" + type + "\".",
                              __LINE__);
-        const ASM_ELEMENT_LIST addresses_1d = child_elements(element, "address_1d");
-        const ASM_ELEMENT_LIST addresses_2d = child_elements(element, "address_2d");
-        const ASM_ELEMENT_LIST tokens_1d = child_elements(element, "token_1d");
-        const ASM_ELEMENT_LIST tokens_2d = child_elements(element, "token_2d");
+        ASM_ELEMENT_LIST addresses_1d, addresses_2d, tokens_1d, tokens_2d;
+        collect_child_elements(element, {"address_1d", "address_2d", "token_1d", "token_2d"},
+                               {&addresses_1d, &addresses_2d, &tokens_1d, &tokens_2d});
         if (tag != ASM_CRAM_TAG && (!addresses_2d.empty() || !tokens_2d.empty()))
             asm_options_fail("Address package name \"" + name +
                                  "\" contains \"cff\" attribute but also contains 2-d style addresses in the "
@@ -373,15 +365,14 @@ void ASM_BIT_SETTINGS_CONTEXT::process_bit_section(ASM_FORCED_BIT_LIST& cells, A
 {
     DOMElement* element = section;
     ASM_REQUIRE(element != NULL);
-    const ASM_ELEMENT_LIST addresses_1d = child_elements(section, "address_1d");
-    const ASM_ELEMENT_LIST addresses_2d = child_elements(section, "address_2d");
-    const ASM_ELEMENT_LIST tokens_1d = child_elements(section, "token_1d");
-    const ASM_ELEMENT_LIST tokens_2d = child_elements(section, "token_2d");
-    const ASM_ELEMENT_LIST bases_1d = child_elements(section, "base_address_1d");
-    const ASM_ELEMENT_LIST bases_2d = child_elements(section, "base_address_2d");
-    const ASM_ELEMENT_LIST package_elements = child_elements(section, "address_package");
     // block_range, block_location and block_name carry nothing the
     // assembler applies.
+    ASM_ELEMENT_LIST addresses_1d, addresses_2d, tokens_1d, tokens_2d, bases_1d, bases_2d, package_elements;
+    collect_child_elements(section,
+                           {"address_1d", "address_2d", "token_1d", "token_2d", "base_address_1d", "base_address_2d",
+                            "address_package"},
+                           {&addresses_1d, &addresses_2d, &tokens_1d, &tokens_2d, &bases_1d, &bases_2d,
+                            &package_elements});
 
     ASM_PACKAGE_TABLE section_packages;
     merge_address_packages(section_packages, packages, descriptions, ASM_DESCRIPTION_TABLE());

@@ -135,7 +135,38 @@ ASM_ELEMENT_LIST child_elements(const DOMElement* element, const char* name)
     return list;
 }
 
+// Whether a node name equals an ASCII name.
+bool name_equals(const XMLCh* node_name, const char* name)
+{
+    for (; *name != '\0'; ++node_name, ++name)
+        if (*node_name != static_cast<XMLCh>(static_cast<unsigned char>(*name)))
+            return false;
+    return *node_name == 0;
+}
+
 }  // namespace
+
+void collect_child_elements(const DOMElement* element, const std::vector<const char*>& names,
+                            const std::vector<ASM_ELEMENT_LIST*>& lists)
+{
+    ASM_REQUIRE(element != NULL);
+    ASM_REQUIRE(names.size() == lists.size());
+    for (xercesc::DOMNode* temp_node = element->getFirstChild(); temp_node != NULL;
+         temp_node = temp_node->getNextSibling())
+    {
+        if (temp_node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE)
+            continue;
+        const XMLCh* node_name = temp_node->getNodeName();
+        for (size_t i = 0; i < names.size(); ++i)
+        {
+            if (name_equals(node_name, names[i]))
+            {
+                lists[i]->push_back(static_cast<DOMElement*>(temp_node));
+                break;
+            }
+        }
+    }
+}
 
 int32_t asm_next_bit_sequence() { return bit_sequence_counter++; }
 
@@ -221,16 +252,13 @@ void ASM_BIT_SETTINGS_CONTEXT::process_bit_settings(std::vector<DB_BIT_SETTING>&
         const bool read_mode = gen_strcmp(action.c_str(), "read") == 0;
         ASM_REQUIRE(write_mode || compare_mode || read_mode);
 
-        const ASM_ELEMENT_LIST cram_sections = child_elements(bit_settings_element, "cram");
-        const ASM_ELEMENT_LIST cff_sections = child_elements(bit_settings_element, "cff");
-        const ASM_ELEMENT_LIST archgroups = child_elements(bit_settings_element, "archgroups");
-        const ASM_ELEMENT_LIST jtag_user_codes = child_elements(bit_settings_element, "jtag_user_code");
-        const ASM_ELEMENT_LIST option_registers = child_elements(bit_settings_element, "option_register");
-        const ASM_ELEMENT_LIST expanded_option_registers =
-            child_elements(bit_settings_element, "expanded_option_register");
-        const ASM_ELEMENT_LIST token_files = child_elements(bit_settings_element, "token_file");
-        const ASM_ELEMENT_LIST debug_modes = child_elements(bit_settings_element, "debug_mode");
-        const ASM_ELEMENT_LIST package_elements = child_elements(bit_settings_element, "address_package");
+        ASM_ELEMENT_LIST cram_sections, cff_sections, archgroups, jtag_user_codes, option_registers,
+            expanded_option_registers, token_files, debug_modes, package_elements;
+        collect_child_elements(bit_settings_element,
+                               {"cram", "cff", "archgroups", "jtag_user_code", "option_register",
+                                "expanded_option_register", "token_file", "debug_mode", "address_package"},
+                               {&cram_sections, &cff_sections, &archgroups, &jtag_user_codes, &option_registers,
+                                &expanded_option_registers, &token_files, &debug_modes, &package_elements});
 
         if (!write_mode && debug_modes.empty())
             asm_options_fail("Assembler \"bit_settings\" action modes \"read\" or \"compare\" require that a "
