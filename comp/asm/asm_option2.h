@@ -16,8 +16,8 @@ class DEV_PART_MANAGER;
 class HDB_OPTION_INTERFACE;
 class DBCM_CHIP;
 
-// Option errors counted by the option block's checks over the life of the
-// process; never reset.
+// Option errors counted by the option block's checks; process_option_data
+// starts each run at 0 and fails when any was counted.
 extern int32_t option_error_count;
 
 class ASM_OPTION2
@@ -37,7 +37,8 @@ public:
 
     // Loads the chip's "OPTIONS" section into m_options: true when one was
     // found (the last one wins); false, keeping m_options, when there is none
-    // or the chip has no section store.
+    // or the chip has no section store. A section that does not parse is
+    // logged and leaves m_options as it was (it still counts as found).
     bool load_options_from_dbcm();
     // Stores m_options whole as the chip's "OPTIONS" section (replacing an
     // earlier one; the store is created when absent) and, with the dump
@@ -55,6 +56,53 @@ public:
     void add_static_region_hash_into_dbcm(const char* hash);
     // Appends a new {region, hash} entry, even for a region seen before.
     void add_pr_region_hash_into_dbcm(const char* region, const char* hash);
+
+    // Project settings by numeric option id: the settings holder's own
+    // setting of the kind, else the one of its global settings section
+    // (type 21, empty name), else the default.
+    bool get_bool_option(int id, bool default_value) const;
+    // Enumeration values are 16 bits; the default is cut to 16 bits too.
+    uint16_t get_enum_option(int id, uint32_t default_value) const;
+    int32_t get_int_option(int id, int32_t default_value) const;
+    std::string get_string_option_or_default(int id, std::string default_value) const;
+    // The setting's text, or empty.
+    void get_string_option(int id, std::string& value) const;
+    // Whether any revision's settings file of the project holds the
+    // assignment (file categories 4, 5, 9, 24 and 25), as opposed to a
+    // setting that only has its default. Reads every revision's file under
+    // the revision write lock; a revision whose lock is refused is skipped.
+    bool is_assignment_set(std::string name) const;
+
+    // The configuration scheme of the record; writes the scheme setting's
+    // value (which chooses the configuration pins) to scheme_value.
+    PB::OPTIONS_DEVICE_CONFIGURATION_SCHEME get_configuration_scheme(uint16_t& scheme_value);
+    // The initialisation clock and the active serial clock in Hz, from the
+    // settings, compared with the fitter's choice.
+    uint32_t get_init_clock();
+    uint32_t get_active_serial_clock();
+    // The thermal shutdown threshold in degrees Celsius (setting 1581); a
+    // value outside 95 to 120 is reported and still returned.
+    int32_t get_threshold_temp();
+    // Looks for the Configuration Block IP in the atom netlist and its
+    // "i_io_configsel" parameter.
+    void find_cb_io_configsel();
+
+    // The SDM pin functions: the user-assigned functions, then the pins of
+    // the configuration scheme (by the scheme setting's value).
+    void populate_sdm_pins(PB::OPTIONS_SDM* sdm, uint16_t scheme_value);
+    // Every pin's usage becomes "NA"; an empty list gets M_SMD_PINMUX entries.
+    void init_pinmux(PB::OPTIONS_SDM* sdm);
+    // Whether the part has voltage identification (part trait 32).
+    bool is_vid_part() const;
+    // Places the function on the pin that the string setting names ("SDM_IO<n>");
+    // true when it was placed.
+    bool assign_sdm_io_pin(int setting_id, const std::string& function, PB::OPTIONS_SDM* sdm);
+    // Reports (and counts) a second function on a pin; changes nothing.
+    void check_sdm_io_conflict(PB::OPTIONS_SDM* sdm, const std::string& function, int pin);
+    // Reports a second function on a pin, then places the function.
+    void assign_sdm_io_usage(int pin, const std::string& function, PB::OPTIONS_SDM* sdm);
+    // The additional QSPI flash chip select from the pin's function.
+    void set_qspi_chip_selects(int pin);
 
     // Whether the record asks the firmware for the mailbox-abort feature.
     bool has_mailbox_abort_feature() const;

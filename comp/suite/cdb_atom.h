@@ -30,6 +30,10 @@ public:
     const std::string& name() const { return m_name; }
     const std::string& type() const { return m_type; }
     void set_port(bool port) { m_port = port; }
+    // The atom's parameters (name, text value), in the order they were set;
+    // setting a name again replaces its value in place.
+    const std::vector<std::pair<std::string, std::string>>& parameters() const { return m_parameters; }
+    void set_parameter(const std::string& name, const std::string& value);
 
     // Atoms whose skip mark is set are passed over by iterators that do not
     // keep marked atoms.
@@ -39,6 +43,7 @@ private:
     std::string m_name;
     std::string m_type;
     bool m_port = false;
+    std::vector<std::pair<std::string, std::string>> m_parameters;
 };
 
 class CDB_ATOM_BLACKBOX : public CDB_ATOM_NODE

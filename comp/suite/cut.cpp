@@ -35,3 +35,17 @@ bool CUT_ATOM_DUMPER::dump_current_atom_netlist(const FIO_PATH& path, bool hiera
     out.close();
     return static_cast<bool>(out);
 }
+
+void CUT_PARAMETER_UTIL::get_parameter_list(const CDB_ATOM_NODE* atom, std::vector<CUT_PARAMETER>& list) const
+{
+    list.clear();
+    if (atom == nullptr)
+        return;
+    for (const auto& parameter : atom->parameters())
+        list.push_back(CUT_PARAMETER{parameter.first, parameter.second});
+}
+
+CUT_UTIL* CUT_UTIL::create(DEV_FAMILY family, MEM_SEGMENT*)
+{
+    return family < 0 ? nullptr : new CUT_UTIL(family);
+}

@@ -25,23 +25,6 @@ void gen_tolower(std::string& text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-int gen_atoi(const char* text)
-{
-    if (text == nullptr)
-        return 0;
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\f' || *text == '\v')
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    uint32_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
-        value = value * 10u + static_cast<uint32_t>(*text - '0');
-    if (negative)
-        value = 0u - value;
-    return static_cast<int>(value);
-}
-
 char* gen_itoa(int value, char* buffer, int radix)
 {
     if (buffer == nullptr)
