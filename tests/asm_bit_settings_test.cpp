@@ -356,6 +356,16 @@ TEST_F(BitSettings, ArchgroupsSetTheBitsOfTheGroupsOperations)
                           "</element_index></archgroups></bit_settings>"),
               "comp/asm/asm_options: Archgroup not found in Assembler database (type = MUX, index = 3, "
               "block_type = LAB)");
+    // An argument the group refuses is taken when the INI switch relaxes
+    // the acceptance check.
+    const std::string too_wide = "<bit_settings action='override'><archgroups><element_index index='2' "
+                                 "block_type='LAB'><select arch_index='3' arch_type='MUX' arg='4' arg_string='' "
+                                 "value='none'/></element_index></archgroups></bit_settings>";
+    EXPECT_EQ(apply_error(too_wide), "comp/asm/asm_options: Archgroup not found in Assembler database (type = MUX, "
+                                     "index = 3, block_type = LAB)");
+    cfg_set_value("asm_xml_relax_bcm_index", "on");
+    EXPECT_EQ(apply(too_wide), (CELLS{{504, 0}, {505, 0}}));
+    cfg_clear();
     EXPECT_EQ(apply_error("<bit_settings action='override'><archgroups><element_index index='0' block_type='DSP'/>"
                           "</archgroups></bit_settings>"),
               "comp/asm/asm_options: No match found for block type \"DSP\" in block index element in the Assembler "
