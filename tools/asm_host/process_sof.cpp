@@ -322,7 +322,8 @@ int process_sof_command(int argc, char** argv)
     }
     catch (const PROJECT_ERROR& error)
     {
-        if (!project.empty() && arguments.out.empty())
+        // A directory this run made is its own: no half copy is left behind.
+        if (!project.empty())
             fs::remove_all(project, ec);
         dlclose(handle);
         return fail_input(error.what());
