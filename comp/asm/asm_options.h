@@ -10,6 +10,7 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -23,6 +24,20 @@ class DOMNodeList;
 XERCES_CPP_NAMESPACE_END
 
 class ASMCC_NETLIST_FAQ;
+class ASM_BITFIELD;
+class ASM_BIT_SETTINGS_CONTEXT;
+class ASMDB_DIE;
+class ASMDB_DIRT;
+class CDB_CHIP_DB_ENTRY;
+class DEV_DEVICE;
+struct DB_BIT_SETTING;
+
+// Deletes a bit-settings context (asm_bit_settings.h); the options object
+// holds its context through it.
+struct ASM_BIT_SETTINGS_CONTEXT_DELETER
+{
+    void operator()(ASM_BIT_SETTINGS_CONTEXT* context) const;
+};
 
 class ASM_OPTIONS
 {
@@ -41,6 +56,14 @@ public:
     // The netlist selection of the kept netlist_spec, owned by the caller;
     // null when there is none. Only for an initialised object.
     ASMCC_NETLIST_FAQ* create_netlist_faq();
+
+    // Applies the kept bit_settings elements to the bitstream: appends the
+    // forced bits to settings and sets the wrapper's option register and
+    // JTAG user code when the file forces them. Nothing at all for an object
+    // that is not initialised. The first call makes the bit-settings context
+    // from the arguments (the chip may be null); later calls use it as made.
+    void apply_bit_settings(std::vector<DB_BIT_SETTING>& settings, ASM_BITFIELD* bitfield, DEV_DEVICE* device,
+                            ASMDB_DIE* asmdb_die, ASMDB_DIRT* asmdb_dirt, CDB_CHIP_DB_ENTRY* chip);
 
     // Steps of the load.
     // Takes the last queued file, parses and validates it, keeps its matching
@@ -86,6 +109,9 @@ public:
     // The schema, compiled by the first parse of the load and reused by every
     // later one; owned.
     xercesc::XMLGrammarPool* m_grammar_pool;
+    // Null until the bit settings are applied; holds no DOM object, so it
+    // may end after the XML platform.
+    std::unique_ptr<ASM_BIT_SETTINGS_CONTEXT, ASM_BIT_SETTINGS_CONTEXT_DELETER> m_bit_settings_context;
 };
 
 // Turns every attribute that the schema defaulted, below the node, into one

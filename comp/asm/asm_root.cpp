@@ -309,3 +309,79 @@ void asm_retrieve_rba_tag_data(std::vector<std::string>& block_list, std::string
 }
 
 void asm_elaborate(const FIO_PATH&, const FIO_PATH&) {}
+
+// Applying an assignments file's bit settings to an SRAM object file.
+
+#include <asm_bitfield.h>
+#include <pgmio.h>
+
+#include <memory>
+
+void asm_process_sof(const FIO_PATH& sof_path, const FIO_PATH& xml_path, bool write)
+{
+    asm_debug_log(2, "%s", "ASM Begin");
+    std::unique_ptr<ASM_OPTIONS> asm_options(new ASM_OPTIONS());
+    std::string part_name;
+
+    PGMIO_BITFIELD* pgmio_bitfield = NULL;
+    PGMIO_SENSITIVITY_MAP* sensitivity_map = NULL;
+    PGMIO_PR_MASK* pr_mask = NULL;
+    PGMIO_REGION_MASK* sp_mask = NULL;
+    const bool read = PGMIO_ASSEMBLER_SCRIBE::read_pof(sof_path, &pgmio_bitfield, &sensitivity_map, &pr_mask,
+                                                       &sp_mask, part_name);
+    // The wrapper owns the file's bitstream from here on.
+    std::unique_ptr<ASM_BITFIELD> bitfield(read ? new ASM_BITFIELD(pgmio_bitfield) : NULL);
+    if (sensitivity_map != NULL)
+        internal_error("Assembler XML script is not supported for a SOF with sensitivty data", ASM_SOURCE_TAG,
+                       __LINE__);
+    ASM_REQUIRE(pr_mask == NULL);
+    ASM_REQUIRE(sp_mask == NULL);
+
+    if (read)
+    {
+        // The device of the file is made before the options file is read, so
+        // that the file's device check sees the device of this bitstream.
+        const DEV_PART part = dstr_get_dev_part_enum_by_string(part_name.c_str());
+        DMGR_UTILITY::destroy_device();
+        const bool created_device = DMGR_UTILITY::create_device(part);
+        ASM_REQUIRE(created_device);
+        DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
+        ASM_REQUIRE(device != NULL);
+
+        asm_options->initialize(xml_path, "", part_name, "");
+        if (asm_options->m_initialized)
+        {
+            DEV_BASIC_INFO* basic_info = device->get_basic_info();
+            ASM_REQUIRE(basic_info != NULL);
+            DEV_ASM_INFO* asm_info = device->get_asm_info();
+            ASM_REQUIRE(asm_info != NULL);
+            if (!asm_info->load_data_from_pdb(basic_info))
+                internal_error("Missing Assembler data", ASM_SOURCE_TAG, __LINE__);
+            ASMDB_DIE* asmdb_die = asm_info->get_asmdb_die();
+            ASM_REQUIRE(asmdb_die != NULL);
+            ASMDB_DIRT* asmdb_dirt = asm_info->get_asmdb_dirt();
+            DEV_DIE_INFO* die_info = device->get_die_info();
+            ASM_REQUIRE(die_info != NULL);
+            std::string device_data_text;
+            if (!die_info->load_device_data(4, device_data_text))
+                internal_error("Unable to load device data", ASM_SOURCE_TAG, __LINE__);
+
+            std::vector<DB_BIT_SETTING> settings;
+            asm_options->apply_bit_settings(settings, bitfield.get(), device, asmdb_die, asmdb_dirt, NULL);
+            bitfield->silent_set_bits(settings);
+
+            if (write)
+            {
+                PGMIO_FILE_OPTIONS options;
+                options.set_option(2);
+                std::vector<std::string> report_lines;
+                PGMIO_ASSEMBLER_SCRIBE::write_all_files(sof_path, bitfield->get_pgmio_bitfield(), part_name, &options,
+                                                        NULL, NULL, NULL, &report_lines);
+            }
+        }
+    }
+
+    asm_options.reset();
+    bitfield.reset();
+    asm_debug_log(2, "%s", "ASM End");
+}

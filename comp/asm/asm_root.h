@@ -34,6 +34,16 @@ ASM_EXPORT int asm_assemble(CMP_FACADE* cmp, uint32_t run_value, bool& out_flag,
 ASM_EXPORT void asm_retrieve_rba_tag_data(std::vector<std::string>& block_list, std::string& unused,
                                           std::string& first_id_string, std::string& second_id_string);
 
+// Applies the bit settings of the XML assignments file to the SRAM object
+// file: reads the file, makes the device of its part current, loads the
+// assignments (blocks whose cmp and keyword are "any" or empty), forces,
+// compares or reads the bits they name and, when write is true, writes the
+// programming files again (the .sof in place). An unreadable file or an
+// assignments file that does not load ends the call quietly; every fault of
+// the assignments' content is an internal error, raised before anything is
+// written.
+ASM_EXPORT void asm_process_sof(const FIO_PATH& sof_path, const FIO_PATH& xml_path, bool write);
+
 // Does nothing.
 ASM_EXPORT void asm_elaborate(const FIO_PATH& first, const FIO_PATH& second);
 

@@ -2,6 +2,7 @@
 #include "asmdb.h"
 #include "dmgr.h"
 #include "dstr.h"
+#include "gen.h"
 
 #include <map>
 
@@ -113,7 +114,7 @@ const char* dstr_get_user_string(DEV_DEVICE_ENUM device)
     return it == database().devices.end() ? nullptr : it->second.user_name.c_str();
 }
 
-DEV_ASM_INFO::DEV_ASM_INFO() = default;
+DEV_ASM_INFO::DEV_ASM_INFO() : m_asmdb_dirt(new ASMDB_DIRT()) {}
 
 DEV_ASM_INFO::~DEV_ASM_INFO() = default;
 
@@ -125,12 +126,24 @@ bool DEV_ASM_INFO::load_data_from_pdb(const DEV_BASIC_INFO* basic_info)
 
 ASMDB_DIE* DEV_ASM_INFO::get_asmdb_die() const { return m_loaded ? m_asmdb_die.get() : nullptr; }
 
+ASMDB_DIRT* DEV_ASM_INFO::get_asmdb_dirt() const { return m_loaded ? m_asmdb_dirt.get() : nullptr; }
+
 void DEV_ASM_INFO::set_asmdb_die(std::unique_ptr<ASMDB_DIE> die) { m_asmdb_die = std::move(die); }
 
 const char* dstr_get_user_string(DEV_PART part)
 {
     auto it = database().parts.find(part);
     return it == database().parts.end() ? nullptr : it->second.name.c_str();
+}
+
+DEV_PART dstr_get_dev_part_enum_by_string(const char* name)
+{
+    if (name == nullptr)
+        return DEV_PART_INVALID;
+    for (const auto& entry : database().parts)
+        if (gen_stricmp(entry.second.name.c_str(), name) == 0)
+            return static_cast<DEV_PART>(entry.first);
+    return DEV_PART_INVALID;
 }
 
 void dev_set_pof_id(DEV_PART part, uint32_t pof_id)

@@ -6,6 +6,7 @@
 #include "dygr.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -81,6 +82,13 @@ public:
     bool test_device_trait_of(DEV_DEVICE_ENUM device, int trait) const;
 };
 
+// Integer facts of a device's basic information.
+enum DEV_BASIC_INFO_INT_ENUM : int
+{
+    // The number of columns of the device's CRAM array.
+    DEV_BASIC_INFO_INT_CRAM_COLS = 1,
+};
+
 class DEV_BASIC_INFO
 {
 public:
@@ -91,9 +99,20 @@ public:
     DEV_PART get_part_enum() const { return m_part; }
     DEV_DEVICE_ENUM get_device_enum() const { return m_device; }
 
+    // Whether the device has the integer fact, and its value (0 when it has
+    // not); population with set_int_data.
+    bool is_valid_int_enum(DEV_BASIC_INFO_INT_ENUM which) const { return m_int_data.count(which) != 0; }
+    int get_int_data(DEV_BASIC_INFO_INT_ENUM which) const
+    {
+        auto found = m_int_data.find(which);
+        return found == m_int_data.end() ? 0 : found->second;
+    }
+    void set_int_data(DEV_BASIC_INFO_INT_ENUM which, int value) { m_int_data[which] = value; }
+
 private:
     DEV_PART m_part;
     DEV_DEVICE_ENUM m_device;
+    std::map<int, int> m_int_data;
 };
 
 // The die information: loads the device data of a kind on request.
@@ -147,6 +166,7 @@ private:
 };
 
 class ASMDB_DIE;
+class ASMDB_DIRT;
 
 // The device's assembler information: the parts for which the device
 // database holds assembler data, and the die's assembler database, reachable
@@ -166,6 +186,8 @@ public:
     // The die's assembler database once data is loaded; null before, and
     // when the data holds no die.
     ASMDB_DIE* get_asmdb_die() const;
+    // The die's dirt object once data is loaded; null before.
+    ASMDB_DIRT* get_asmdb_dirt() const;
 
     // Population: a part with assembler data, and the die (owned).
     void add_pdb_part(DEV_PART part) { m_pdb_parts.insert(part); }
@@ -174,6 +196,7 @@ public:
 private:
     std::set<int> m_pdb_parts;
     std::unique_ptr<ASMDB_DIE> m_asmdb_die;
+    std::unique_ptr<ASMDB_DIRT> m_asmdb_dirt;
     bool m_loaded = false;
 };
 

@@ -21,6 +21,10 @@ void dstr_clear();
 // unknown part.
 const char* dstr_get_user_string(DEV_PART part);
 
+// The part whose name in the part table equals the text, ignoring case
+// (files carry part names in lower case); DEV_PART_INVALID for none.
+DEV_PART dstr_get_dev_part_enum_by_string(const char* name);
+
 // The debug name of a family; null for a family that has none.
 const char* dstr_get_debug_string(DEV_FAMILY family);
 void dstr_set_family_debug_string(DEV_FAMILY family, const std::string& name);

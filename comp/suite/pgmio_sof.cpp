@@ -20,6 +20,7 @@ const uint16_t VERSION = 1;
 const uint32_t HAS_CFF = 1u << 0;
 const uint32_t HAS_UNVM = 1u << 1;
 const uint32_t HAS_OPTION_REGISTER = 1u << 2;
+const uint32_t HAS_OPTION_REGISTER_WORD = 1u << 3;
 
 void put_u16(std::string& out, uint16_t value)
 {
@@ -232,6 +233,7 @@ std::string sof_encode(const SOF_CONTENTS& contents, const uint32_t* cram_checks
     flags |= contents.cff ? HAS_CFF : 0;
     flags |= contents.unvm ? HAS_UNVM : 0;
     flags |= contents.option_register ? HAS_OPTION_REGISTER : 0;
+    flags |= contents.option_register_word ? HAS_OPTION_REGISTER_WORD : 0;
     put_u32(out, flags);
     if (contents.cff)
         put_image(out, *contents.cff);
@@ -239,6 +241,8 @@ std::string sof_encode(const SOF_CONTENTS& contents, const uint32_t* cram_checks
         put_image(out, *contents.unvm);
     if (contents.option_register)
         put_image(out, *contents.option_register);
+    if (contents.option_register_word)
+        put_u32(out, *contents.option_register_word);
     put_u32(out, sof_checksum(out.data() + rest, out.size() - rest, checksum));
     return out;
 }
@@ -286,7 +290,7 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
     }
     uint32_t flags = 0;
     ok = ok && in.image(read.cram) && in.u32(flags);
-    if (ok && (flags & ~(HAS_CFF | HAS_UNVM | HAS_OPTION_REGISTER)) != 0)
+    if (ok && (flags & ~(HAS_CFF | HAS_UNVM | HAS_OPTION_REGISTER | HAS_OPTION_REGISTER_WORD)) != 0)
         ok = in.fail("unknown image flags");
     const std::pair<uint32_t, std::optional<SOF_IMAGE>*> optional_images[] = {
         {HAS_CFF, &read.cff}, {HAS_UNVM, &read.unvm}, {HAS_OPTION_REGISTER, &read.option_register}};
@@ -297,6 +301,12 @@ bool sof_decode(const std::string& file, SOF_CONTENTS& contents, std::string* er
         SOF_IMAGE image;
         ok = in.image(image);
         *entry.second = std::move(image);
+    }
+    if (ok && (flags & HAS_OPTION_REGISTER_WORD) != 0)
+    {
+        uint32_t word = 0;
+        ok = in.u32(word);
+        read.option_register_word = word;
     }
     if (ok && !in.at_end())
         ok = in.fail("unexpected bytes after the last field");

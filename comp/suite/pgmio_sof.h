@@ -50,6 +50,9 @@ struct SOF_CONTENTS
     std::optional<SOF_IMAGE> cff;
     std::optional<SOF_IMAGE> unvm;
     std::optional<SOF_IMAGE> option_register;
+    // The device's 32-bit option register; absent until a bit-settings run
+    // forces it.
+    std::optional<uint32_t> option_register_word;
 };
 
 // The format's 32-bit checksum of bytes (CRC-32, as zlib computes it).

@@ -474,6 +474,8 @@ DESIGN read_design(const VALUE& root)
                 read_clock_regions(regions->json_value(), regions->path(), regions->file());
         if (std::optional<VALUE> places = die.optional("place_ids"))
             design.sector_data.place_ids = read_place_ids(places->json_value(), places->path(), places->file());
+        if (std::optional<VALUE> cram_columns = die.optional("cram_columns"))
+            design.bit_settings.cram_columns = static_cast<int32_t>(cram_columns->integer(1, INT_MAX));
         if (std::optional<VALUE> asm_data_value = die.optional("asm_data"))
         {
             OBJECT asm_data_object(*asm_data_value);
@@ -507,6 +509,10 @@ DESIGN read_design(const VALUE& root)
                 asm_data.first_id_string = first->string();
             if (std::optional<VALUE> second = asm_data_object.optional("second_id_string"))
                 asm_data.second_id_string = second->string();
+            if (std::optional<VALUE> groups = asm_data_object.optional("archgroups"))
+                read_design_arch_groups(groups->json_value(), groups->file(), groups->path(), design.bit_settings);
+            if (std::optional<VALUE> types = asm_data_object.optional("arch_group_types"))
+                read_design_arch_group_types(types->json_value(), types->file(), types->path(), design.bit_settings);
             asm_data_object.finish();
             design.asm_data = asm_data;
         }

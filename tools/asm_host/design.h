@@ -10,6 +10,7 @@
 
 #include "design_sld.h"
 #include "design_option_block.h"
+#include "design_bit_settings.h"
 
 #include <cdb.h>
 #include <cdb_atom.h>
@@ -222,6 +223,8 @@ struct DESIGN
     // The device's sectors, placed blocks, blacklisted clock regions and
     // global ids (design_option_block.h).
     DESIGN_SECTOR_DATA sector_data;
+    // What asm_host process-sof reads of the die.
+    DESIGN_BIT_SETTINGS bit_settings;
 };
 
 // The assignments and the internal Tcl directory (design_tools.cpp).

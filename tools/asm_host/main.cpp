@@ -4,6 +4,7 @@
 // reports what the run did.
 #include "accessor_proxy.h"
 #include "design.h"
+#include "process_sof.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -44,12 +45,19 @@ enum EXIT_STATUS
 
 const char USAGE[] =
     "usage: asm_host assemble DESIGN_DIR [--out DIR] [--debug-log FILE] [--module PATH]\n"
+    "       asm_host process-sof FILE.sof ASSIGNMENTS.xml [--write] [--out DIR] [--design DIR]\n"
+    "                            [--debug-log FILE] [--module PATH]\n"
     "\n"
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
     "                    (default: a new directory under ./asm_out/)\n"
     "  --debug-log FILE  writes the run's debug log to FILE\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
+    "\n"
+    "process-sof copies FILE.sof and the assignments file's directory into a new\n"
+    "directory (--out, or one under ./asm_out/) and applies the file's bit settings\n"
+    "there; --write rewrites the copied .sof. The device comes from design.json in\n"
+    "--design DIR (default: the directory of FILE.sof).\n"
     "\n"
     "Exit status: 0 assembled; 1 the run posted an error or returned -1;\n"
     "2 bad design directory or usage; 3 internal error.\n";
@@ -440,6 +448,8 @@ int main(int argc, char** argv)
         std::cout << USAGE;
         return EXIT_DONE;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "process-sof") == 0)
+        return process_sof_command(argc, argv);
     ARGUMENTS arguments;
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))

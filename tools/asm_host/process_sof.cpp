@@ -1,0 +1,408 @@
+// asm_host process-sof: applies the bit settings of an assignments file to
+// an SRAM object file through the module's asm_process_sof, in a fresh
+// working directory, and prints what the run changed, compared or read.
+#include "process_sof.h"
+
+#include "design.h"
+#include "project.h"
+
+#include <asm_model.h>
+#include <cfg.h>
+#include <dmgr.h>
+#include <fio.h>
+#include <gen.h>
+#include <msg.h>
+#include <pgmio_sof.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+typedef void (*ASM_PROCESS_SOF_ENTRY)(const FIO_PATH&, const FIO_PATH&, bool);
+
+enum EXIT_STATUS
+{
+    EXIT_DONE = 0,
+    EXIT_RUN_FAILED = 1,
+    EXIT_BAD_INPUT = 2,
+    EXIT_INTERNAL_ERROR = 3,
+};
+
+// Changed bits listed per image before the rest is only counted.
+const size_t MAX_LISTED_BITS = 64;
+// Lines of each debug file that are printed.
+const size_t MAX_PRINTED_LINES = 40;
+
+struct ARGUMENTS
+{
+    fs::path sof;
+    fs::path assignments;
+    bool write = false;
+    fs::path out;
+    fs::path design;
+    fs::path debug_log;
+    fs::path module;
+};
+
+bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& problem)
+{
+    std::vector<fs::path> positional;
+    for (int i = 2; i < argc; ++i)
+    {
+        const std::string word = argv[i];
+        fs::path* value = nullptr;
+        if (word == "--write")
+        {
+            if (arguments.write)
+            {
+                problem = "--write is given twice";
+                return false;
+            }
+            arguments.write = true;
+            continue;
+        }
+        if (word == "--out")
+            value = &arguments.out;
+        else if (word == "--design")
+            value = &arguments.design;
+        else if (word == "--debug-log")
+            value = &arguments.debug_log;
+        else if (word == "--module")
+            value = &arguments.module;
+        if (value != nullptr)
+        {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            {
+                problem = word + " needs a value";
+                return false;
+            }
+            if (!value->empty())
+            {
+                problem = word + " is given twice";
+                return false;
+            }
+            *value = argv[++i];
+        }
+        else if (word.size() > 1 && word[0] == '-')
+        {
+            problem = "unknown option \"" + word + "\"";
+            return false;
+        }
+        else
+        {
+            positional.push_back(word);
+        }
+    }
+    if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
+    {
+        problem = "process-sof takes an SRAM object file and an assignments file";
+        return false;
+    }
+    arguments.sof = positional[0];
+    arguments.assignments = positional[1];
+    return true;
+}
+
+int fail_input(const std::string& problem)
+{
+    std::cerr << "asm_host: " << problem << std::endl;
+    return EXIT_BAD_INPUT;
+}
+
+fs::path own_directory()
+{
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe.parent_path();
+}
+
+struct OUTCOME
+{
+    std::optional<std::string> internal_error;
+};
+
+OUTCOME call_entry(ASM_PROCESS_SOF_ENTRY entry, const FIO_PATH& sof, const FIO_PATH& assignments, bool write)
+{
+    OUTCOME outcome;
+    try
+    {
+        entry(sof, assignments, write);
+    }
+    catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
+    {
+        std::ostringstream text;
+        text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
+             << error.line() << ")";
+        outcome.internal_error = text.str();
+    }
+    catch (const std::exception& error)
+    {
+        outcome.internal_error = std::string("exception: ") + error.what();
+    }
+    catch (...)
+    {
+        outcome.internal_error = "unknown exception";
+    }
+    return outcome;
+}
+
+size_t count_errors()
+{
+    size_t errors = 0;
+    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+        if (!record.silent && record.kind == MSG_POST_TYPE_ERROR)
+            ++errors;
+    return errors;
+}
+
+// Lists the bits of an image that differ between two reads of the file.
+void print_image_changes(const char* name, const SOF_IMAGE* before, const SOF_IMAGE* after, size_t& changes)
+{
+    if (before == nullptr || after == nullptr || before->bit_count != after->bit_count)
+    {
+        if ((before == nullptr) != (after == nullptr) ||
+            (before != nullptr && after != nullptr && before->bit_count != after->bit_count))
+        {
+            std::cout << "  " << name << " image: changed in size\n";
+            ++changes;
+        }
+        return;
+    }
+    size_t listed = 0;
+    size_t image_changes = 0;
+    for (size_t byte = 0; byte < before->bytes.size(); ++byte)
+    {
+        const unsigned char differ = static_cast<unsigned char>(before->bytes[byte] ^ after->bytes[byte]);
+        if (differ == 0)
+            continue;
+        for (unsigned bit = 0; bit < 8; ++bit)
+        {
+            if (((differ >> bit) & 1u) == 0)
+                continue;
+            const uint32_t index = static_cast<uint32_t>(byte * 8 + bit);
+            ++image_changes;
+            if (listed++ < MAX_LISTED_BITS)
+                std::cout << "  " << name << " " << index << ": " << (before->get_bit(index) ? 1 : 0) << " -> "
+                          << (after->get_bit(index) ? 1 : 0) << "\n";
+        }
+    }
+    if (listed > MAX_LISTED_BITS)
+        std::cout << "  " << name << ": " << (listed - MAX_LISTED_BITS) << " more bits changed\n";
+    changes += image_changes;
+}
+
+std::string hex32(uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+void print_changes(const SOF_CONTENTS& before, const SOF_CONTENTS& after)
+{
+    std::cout << "Changes to the SRAM object file:\n";
+    size_t changes = 0;
+    print_image_changes("CRAM", &before.cram, &after.cram, changes);
+    print_image_changes("CFF", before.cff ? &*before.cff : nullptr, after.cff ? &*after.cff : nullptr, changes);
+    print_image_changes("UNVM", before.unvm ? &*before.unvm : nullptr, after.unvm ? &*after.unvm : nullptr, changes);
+    print_image_changes("OPTION_REG", before.option_register ? &*before.option_register : nullptr,
+                        after.option_register ? &*after.option_register : nullptr, changes);
+    const uint32_t register_before = before.option_register_word.value_or(0);
+    const uint32_t register_after = after.option_register_word.value_or(0);
+    if (register_before != register_after)
+    {
+        std::cout << "  option register: " << hex32(register_before) << " -> " << hex32(register_after) << "\n";
+        ++changes;
+    }
+    if (before.jtag_user_code != after.jtag_user_code)
+    {
+        std::cout << "  JTAG user code: " << hex32(before.jtag_user_code) << " -> " << hex32(after.jtag_user_code)
+                  << "\n";
+        ++changes;
+    }
+    if (changes == 0)
+        std::cout << "  none\n";
+}
+
+void print_debug_file(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    size_t count = 0;
+    while (std::getline(in, line))
+    {
+        if (count++ < MAX_PRINTED_LINES)
+            std::cout << "    | " << line << "\n";
+    }
+    if (count > MAX_PRINTED_LINES)
+        std::cout << "    | ... " << (count - MAX_PRINTED_LINES) << " more lines\n";
+}
+
+}  // namespace
+
+int process_sof_command(int argc, char** argv)
+{
+    ARGUMENTS arguments;
+    std::string problem;
+    if (!parse_arguments(argc, argv, arguments, problem))
+        return fail_input(problem);
+
+    std::error_code ec;
+    if (!fs::is_regular_file(arguments.sof, ec))
+        return fail_input(arguments.sof.string() + ": not a file");
+    if (!fs::is_regular_file(arguments.assignments, ec))
+        return fail_input(arguments.assignments.string() + ": not a file");
+    const fs::path sof_absolute = fs::absolute(arguments.sof, ec).lexically_normal();
+    const fs::path assignments_directory = fs::absolute(arguments.assignments, ec).lexically_normal().parent_path();
+    const fs::path design_directory =
+        arguments.design.empty() ? sof_absolute.parent_path() : fs::absolute(arguments.design, ec);
+
+    DESIGN design;
+    try
+    {
+        design = load_design((design_directory / "design.json").string());
+    }
+    catch (const DESIGN_ERROR& error)
+    {
+        return fail_input(error.what());
+    }
+    const fs::path ini = design_directory / "zorvane.ini";
+    if (fs::exists(ini, ec))
+    {
+        if (!cfg_load_ini_file(ini.string(), &problem))
+            return fail_input(problem);
+    }
+
+    const fs::path module_path =
+        arguments.module.empty() ? own_directory() / "libasm.so" : fs::absolute(arguments.module, ec);
+    void* handle = dlopen(module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr)
+    {
+        const char* reason = dlerror();
+        std::cerr << "asm_host: cannot load " << module_path.string() << ": " << (reason ? reason : "unknown reason")
+                  << std::endl;
+        return EXIT_INTERNAL_ERROR;
+    }
+    auto entry = reinterpret_cast<ASM_PROCESS_SOF_ENTRY>(dlsym(handle, "asm_process_sof"));
+    if (entry == nullptr)
+    {
+        std::cerr << "asm_host: " << module_path.string() << " does not export asm_process_sof" << std::endl;
+        dlclose(handle);
+        return EXIT_INTERNAL_ERROR;
+    }
+
+    // The working directory: a copy of the assignments file's directory
+    // (its token files and includes) and of the SRAM object file.
+    fs::path project;
+    DIRECTORY_SNAPSHOT copied;
+    const fs::path sof_name = sof_absolute.filename();
+    try
+    {
+        project = create_project_directory(arguments.out, "asm_out", assignments_directory);
+        copy_design_directory(assignments_directory, project);
+        if (fs::exists(project / sof_name, ec))
+            throw PROJECT_ERROR(sof_name.string() + ": the assignments file's directory holds a file of that name");
+        if (!fs::copy_file(sof_absolute, project / sof_name, ec))
+            throw PROJECT_ERROR(sof_absolute.string() + ": cannot copy: " + ec.message());
+        copied = snapshot_directory(project);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        // A directory this run made is its own: no half copy is left behind.
+        if (!project.empty())
+            fs::remove_all(project, ec);
+        dlclose(handle);
+        return fail_input(error.what());
+    }
+    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
+    if (!arguments.debug_log.empty())
+    {
+        const fs::path debug_log = fs::absolute(arguments.debug_log, ec);
+        std::ofstream truncate(debug_log, std::ios::trunc);
+        if (!truncate)
+        {
+            dlclose(handle);
+            return fail_input(arguments.debug_log.string() + ": cannot write the debug log");
+        }
+        msg_set_debug_echo_file(debug_log.string());
+    }
+
+    SOF_CONTENTS before;
+    const bool readable = sof_read_file((project_absolute / sof_name).string(), before, nullptr);
+
+    std::cout << "asm_host: applying " << arguments.assignments.string() << " to " << arguments.sof.string()
+              << " in " << project.string() << (arguments.write ? " (rewriting the file)" : "") << std::endl;
+
+    OUTCOME outcome;
+    {
+        // The suite holds the design's part table and names; the device
+        // manager opens the file's device from the design.
+        HOST_SUITE suite(design);
+        suite.set_project_directory(project_absolute.string());
+        gen_set_module_path(module_path.parent_path().string());
+        register_design_arch_group_types(design);
+        dmgr_set_device_builder([&design](DEV_PART part) { return make_design_device(design, part); });
+        if (::chdir(project_absolute.c_str()) != 0)
+        {
+            dlclose(handle);
+            return fail_input(project_absolute.string() + ": cannot enter the directory");
+        }
+        outcome = call_entry(entry, FIO_PATH((project_absolute / sof_name).string()),
+                             FIO_PATH((project_absolute / arguments.assignments.filename()).string()), arguments.write);
+        dmgr_reset();
+        ASM_MODEL::reset();
+    }
+    msg_set_debug_echo_file("");
+
+    std::cout << "\n--- asm_host summary ---\n";
+    if (outcome.internal_error)
+        std::cout << "Result: internal error " << *outcome.internal_error << "\n";
+    else
+        std::cout << "Result: done\n";
+    const size_t errors = count_errors();
+    std::cout << "Messages: " << errors << " errors\n";
+
+    SOF_CONTENTS after;
+    if (readable && sof_read_file((project_absolute / sof_name).string(), after, nullptr))
+        print_changes(before, after);
+
+    const auto written = changed_files(copied, snapshot_directory(project_absolute));
+    std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
+    for (const auto& [path, size] : written)
+    {
+        std::cout << "  " << path << " (" << size << " bytes)\n";
+        if (fs::path(path) != sof_name)
+            print_debug_file(project_absolute / path);
+    }
+    std::cout << "Working directory: " << project.string() << "\n";
+
+    int status = EXIT_DONE;
+    std::string reason;
+    if (outcome.internal_error)
+    {
+        status = EXIT_INTERNAL_ERROR;
+        reason = "internal error";
+    }
+    else if (errors > 0)
+    {
+        status = EXIT_RUN_FAILED;
+        reason = "the run posted an error";
+    }
+    std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
+    dlclose(handle);
+    return status;
+}
