@@ -208,3 +208,18 @@ DBCM_BUNDLE* DBCM_BUNDLE_SINGLETON::get_bundle() { return bundle_instance().get(
 void DBCM_BUNDLE_SINGLETON::create_instance(DBCM_BUNDLE* bundle) { bundle_instance().reset(bundle); }
 
 void DBCM_BUNDLE_SINGLETON::reset() { bundle_instance().reset(); }
+
+bool DBCM_REGIONS::is_implemented(int index) const
+{
+    get_name(index);
+    return m_preserved.count(index) == 0;
+}
+
+void DBCM_REGIONS::set_implemented(int index, bool implemented)
+{
+    get_name(index);
+    if (implemented)
+        m_preserved.erase(index);
+    else
+        m_preserved.insert(index);
+}

@@ -61,3 +61,42 @@ HDB_SECTION* HDB_OPTION_INTERFACE::add_section(int type, const std::string& name
     m_sections.push_back(std::make_unique<HDB_SECTION>(type, name));
     return m_sections.back().get();
 }
+
+void HDB_OPTION_INTERFACE::add_multi_option(int id, const std::string& value)
+{
+    m_multi_options[id].push_back(std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, value));
+}
+
+const std::vector<std::unique_ptr<HDB_OPTION>>* HDB_OPTION_INTERFACE::find_multi_options(int id) const
+{
+    auto it = m_multi_options.find(id);
+    return it == m_multi_options.end() ? nullptr : &it->second;
+}
+
+std::vector<const HDB_OPTION*> HDB_OPTION::get_multi_options(const HDB_OPTION_INTERFACE* holder, int id, int, bool)
+{
+    std::vector<const HDB_OPTION*> entries;
+    const auto* stored = holder != nullptr ? holder->find_multi_options(id) : nullptr;
+    if (stored != nullptr)
+        for (const auto& entry : *stored)
+            entries.push_back(entry.get());
+    return entries;
+}
+
+void HDB_NAMESPACE::get_all_generated_options(int id, std::vector<const HDB_OPTION*>& options, bool) const
+{
+    for (const auto& generated : m_generated_options)
+        if (generated.first == id)
+            options.push_back(generated.second.get());
+}
+
+void HDB_NAMESPACE::add_generated_bool_option(int id, bool value)
+{
+    m_generated_options.emplace_back(
+        id, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>>(value, 0, std::string()));
+}
+
+void HDB_NAMESPACE::add_generated_string_option(int id, const std::string& value)
+{
+    m_generated_options.emplace_back(id, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, value));
+}

@@ -18,6 +18,8 @@ enum HDB_OPTION_KIND : int
     HDB_OPTION_KIND_ENUM = 6,
 };
 
+class HDB_OPTION_INTERFACE;
+
 // One setting: its kind and its value.
 class HDB_OPTION
 {
@@ -34,6 +36,12 @@ public:
     // The value as text, whatever the kind: "true"/"false", a decimal number
     // or the string itself.
     std::string get_value_str() const;
+
+    // The entries of a multi-valued setting of the holder, in the order
+    // they were added; empty when it has none. The processing flags and the
+    // inheritance flag change nothing in the stand-in.
+    static std::vector<const HDB_OPTION*> get_multi_options(const HDB_OPTION_INTERFACE* holder, int id,
+                                                            int processing_flags, bool inherit);
 
 protected:
     HDB_OPTION(int kind, bool b, int i, std::string text) : m_kind(kind), m_bool(b), m_int(i), m_text(std::move(text)) {}
@@ -124,7 +132,13 @@ public:
     // The section of that type and name, created when absent.
     HDB_SECTION* add_section(int type, const std::string& name);
 
+    // Population of a multi-valued setting: appends one entry (a string).
+    void add_multi_option(int id, const std::string& value);
+    // The entries of the id, in order; null when there are none.
+    const std::vector<std::unique_ptr<HDB_OPTION>>* find_multi_options(int id) const;
+
 private:
+    std::map<int, std::vector<std::unique_ptr<HDB_OPTION>>> m_multi_options;
     std::map<int, std::unique_ptr<HDB_OPTION>> m_options;
     std::vector<std::unique_ptr<HDB_SECTION>> m_sections;
 };
@@ -151,8 +165,28 @@ public:
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
 
+    // The settings that the flow generated in the namespace (several may
+    // share an id), appended to the list in the order they were added.
+    void get_all_generated_options(int id, std::vector<const HDB_OPTION*>& options, bool inherit) const;
+    // Population of the generated settings.
+    void add_generated_bool_option(int id, bool value);
+    void add_generated_string_option(int id, const std::string& value);
+
 private:
+    std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
     HDB_CHIP* m_chip = nullptr;
+};
+
+// An instance of the design hierarchy with its instance-level settings.
+class HDB_INSTANCE_NAME : public HDB_OPTION_INTERFACE
+{
+public:
+    explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
+    // The instance's hierarchical path from the root ("|top|u_pr").
+    const std::string& get_hpath_to_root() const { return m_hpath; }
+
+private:
+    std::string m_hpath;
 };
 
 template <int KIND, int SCOPE>
