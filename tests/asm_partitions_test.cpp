@@ -4,6 +4,7 @@
 // library writes from them.
 #include "asm_assemble_asmm.h"
 #include "asm_assemble_partitions.h"
+#include "asm_option2.h"
 #include "entry_fixture.h"
 
 #include <pgmio_sof.h>
@@ -178,6 +179,26 @@ TEST_F(Partitions, HierarchicalDesignTakesEachRegionsOwnPofIds)
     EXPECT_TRUE(has_debug_line("Set HPR POF ID for region 'pr_blink' to 0x1 : 0x1F"));
     EXPECT_FALSE(has_debug_line("Set PR POF ID to 0xFFFFFFFF"));
     EXPECT_EQ(kept[1].pr_pof_ids, (std::vector<std::pair<uint32_t, uint32_t>>{{0x1Fu, 1u}}));
+}
+
+TEST_F(Partitions, WithTheOptionBlocksPrDataRegionsTakeTheirPartitionsHashAndPofRecord)
+{
+    top->get_instance()->set_string_option(1246, "malformed, and never read");
+    ZHD_PARTITION* blink = partition("pr_blink");
+    ZPR::UTILS::set_design_hash(blink->get_hdb(), "blink-1");
+    ZPR::UTILS::set_pr_pof_index(blink->get_hdb(), 7);
+    ZPR::UTILS::set_pr_pof_value_data(blink->get_hdb(), std::string("\x01\x00", 2));
+    pr_regions({"root", "root.pr_blink"});
+    ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
+    ASSERT_NE(option2.m_pr_info, nullptr);
+
+    project = std::make_unique<ASM_MY_PROJECT>(&cmp, &device, &part_manager, &chip, -1, &option2);
+    const REGION_REVISION& record = project->get_pr_partitions()->get_revision_info()->get_region_revision(1);
+    EXPECT_EQ(project->get_user_pr_pof_id(), UNSET);
+    EXPECT_TRUE(record.pr_pof_ids.empty());
+    EXPECT_EQ(record.design_hash, "blink-1");
+    EXPECT_EQ(record.pr_pof_index, 7u);
+    EXPECT_EQ(record.pr_pof_value_data, std::string("\x01\x00", 2));
 }
 
 TEST_F(Partitions, BadRegionNamesAndMissingPartitionsAreInternalErrorsWithTheNameAsText)
