@@ -204,7 +204,8 @@ TEST_F(Partitions, WithTheOptionBlocksPrDataRegionsTakeTheirPartitionsHashAndPof
 TEST_F(Partitions, BadRegionNamesAndMissingPartitionsAreInternalErrorsWithTheNameAsText)
 {
     DBCM_REGIONS* regions = pr_regions({"root", "no_dot_%s_%d"});
-    EXPECT_EQ(construction_error(), "Invalid partial reconfiguration mask name no_dot_%s_%d @comp/asm/asm_assemble_asmm");
+    EXPECT_EQ(construction_error(),
+              "Invalid partial reconfiguration mask name no_dot_%s_%d @comp/asm/asm_assemble_asmm");
     *regions = DBCM_REGIONS();
     regions->add_region("root");
     regions->add_region("root.%s_missing");

@@ -292,7 +292,8 @@ ASM2_IPARTITIONS* ASM_MY_PROJECT::compute_partitions(CMP_FACADE* cmp, DBCM_REGIO
     // The whole revision name is the base, as for the SOF: a revision
     // "top.v2" names its files top.v2.<extension>.
     FIO_PATH path("", revision_name, "");
-    asm_debug_log(2, "%s", safe_sprintf("compute_partitions: current revision name : %s", revision_name.c_str()).c_str());
+    asm_debug_log(2, "%s",
+                  safe_sprintf("compute_partitions: current revision name : %s", revision_name.c_str()).c_str());
 
     std::vector<REGION_REVISION> records;
     if (kind == ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION)

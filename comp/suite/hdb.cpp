@@ -98,5 +98,6 @@ void HDB_NAMESPACE::add_generated_bool_option(int id, bool value)
 
 void HDB_NAMESPACE::add_generated_string_option(int id, const std::string& value)
 {
-    m_generated_options.emplace_back(id, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, value));
+    m_generated_options.emplace_back(id,
+                                     std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, value));
 }

@@ -40,9 +40,15 @@ std::string ZPR::UTILS::get_pr_pof_value_data(const HDB_NAMESPACE* partition, bo
     return pr_pof_of(partition).value_data;
 }
 
-void ZPR::UTILS::set_pr_pof_index(const HDB_NAMESPACE* partition, uint32_t index) { pr_pofs()[partition].index = index; }
+void ZPR::UTILS::set_pr_pof_index(const HDB_NAMESPACE* partition, uint32_t index)
+{
+    pr_pofs()[partition].index = index;
+}
 
-void ZPR::UTILS::set_pr_pof_value(const HDB_NAMESPACE* partition, uint32_t value) { pr_pofs()[partition].value = value; }
+void ZPR::UTILS::set_pr_pof_value(const HDB_NAMESPACE* partition, uint32_t value)
+{
+    pr_pofs()[partition].value = value;
+}
 
 void ZPR::UTILS::set_pr_pof_value_data(const HDB_NAMESPACE* partition, const std::string& data)
 {

@@ -354,7 +354,8 @@ void read_partition_tree(OBJECT& entry, DESIGN_PARTITION& partition)
         for (size_t i = 0; i + 1 < text.size(); i += 2)
         {
             const std::string pair = text.substr(i, 2);
-            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1])))
+            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
+                !std::isxdigit(static_cast<unsigned char>(pair[1])))
                 break;
             bytes.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
         }
