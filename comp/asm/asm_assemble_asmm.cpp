@@ -514,21 +514,19 @@ ASM_MY_PROJECT::ASM_MY_PROJECT(CMP_FACADE* cmp, DEV_DEVICE* dev_device, DEV_PART
 
     // The SLD processing packs the design's debug files into one blob and
     // hands it to the sink; it comes with its own change, so the sink gets
-    // an empty blob for now.
-    {
-        MY_SLD sld(this);
-        sld.set_sld_blob(0, nullptr);
-        ASM_SLD_PROCESSOR sld_processor;
-
-        // The partitions of the partial-reconfiguration regions, then of the
-        // error-detection regions; a chip without a kind leaves it null.
-        if (DBCM_REGIONS* regions = m_dbcm_chip->get_regions(ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION))
-            m_pr_partitions.reset(
-                compute_partitions(cmp, regions, ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION, &sld_processor));
-        if (DBCM_REGIONS* regions = m_dbcm_chip->get_regions(ASM2_IPARTITIONS::TYPE_ERROR_DETECTION))
-            m_error_detection_partitions.reset(
-                compute_partitions(cmp, regions, ASM2_IPARTITIONS::TYPE_ERROR_DETECTION, nullptr));
-    }
+    // an empty blob for now. Sink and processor live until the constructor
+    // ends: the partition computation uses the processor.
+    MY_SLD sld(this);
+    sld.set_sld_blob(0, nullptr);
+    ASM_SLD_PROCESSOR sld_processor;
+    // The partitions of the partial-reconfiguration regions, then of the
+    // error-detection regions; a chip without a kind leaves it null.
+    if (DBCM_REGIONS* regions = m_dbcm_chip->get_regions(ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION))
+        m_pr_partitions.reset(
+            compute_partitions(cmp, regions, ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION, &sld_processor));
+    if (DBCM_REGIONS* regions = m_dbcm_chip->get_regions(ASM2_IPARTITIONS::TYPE_ERROR_DETECTION))
+        m_error_detection_partitions.reset(
+            compute_partitions(cmp, regions, ASM2_IPARTITIONS::TYPE_ERROR_DETECTION, nullptr));
 
     const std::string design_hash = ZPR::UTILS::get_design_hash(top_partition_settings());
     if (family == FAMILY_WITH_FLOW_DESIGN_HASH || design_hash.empty())
