@@ -166,8 +166,10 @@ TEST_F(Partitions, UserPofIdFormsAndTheirInternalErrors)
 
 TEST_F(Partitions, HierarchicalDesignTakesEachRegionsOwnPofIds)
 {
-    top->add_netlist(true)->get_namespace()->add_generated_bool_option(640, false);
-    top->get_netlist()->get_namespace()->add_generated_bool_option(640, true);
+    HDB_NAMESPACE* generated = top->add_netlist(true)->get_namespace();
+    for (bool on : {false, true})
+        generated->add_generated_option(
+            640, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>>(on, 0, std::string()));
     top->get_instance()->set_string_option(1246, "malformed, and never read");
     ZHD_PARTITION* blink = partition("pr_blink");
     ZPR::UTILS::set_pr_pof_index(blink->get_hdb(), 1);

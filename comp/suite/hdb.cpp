@@ -83,21 +83,17 @@ std::vector<const HDB_OPTION*> HDB_OPTION::get_multi_options(const HDB_OPTION_IN
     return entries;
 }
 
-void HDB_NAMESPACE::get_all_generated_options(int id, std::vector<const HDB_OPTION*>& options, bool) const
+void HDB_NAMESPACE::add_generated_option(int type, std::unique_ptr<HDB_OPTION> option)
 {
+    if (option == nullptr)
+        return;
+    m_generated_options.emplace_back(type, std::move(option));
+}
+
+void HDB_NAMESPACE::get_all_generated_options(int type, std::vector<const HDB_OPTION*>& list, bool) const
+{
+    list.clear();
     for (const auto& generated : m_generated_options)
-        if (generated.first == id)
-            options.push_back(generated.second.get());
-}
-
-void HDB_NAMESPACE::add_generated_bool_option(int id, bool value)
-{
-    m_generated_options.emplace_back(
-        id, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>>(value, 0, std::string()));
-}
-
-void HDB_NAMESPACE::add_generated_string_option(int id, const std::string& value)
-{
-    m_generated_options.emplace_back(id,
-                                     std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, value));
+        if (generated.first == type)
+            list.push_back(generated.second.get());
 }

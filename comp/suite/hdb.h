@@ -165,16 +165,18 @@ public:
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
 
-    // The settings that the flow generated in the namespace (several may
-    // share an id), appended to the list in the order they were added.
-    void get_all_generated_options(int id, std::vector<const HDB_OPTION*>& options, bool inherit) const;
-    // Population of the generated settings.
-    void add_generated_bool_option(int id, bool value);
-    void add_generated_string_option(int id, const std::string& value);
+    // Generated options: the settings that IP cores leave in the design, by
+    // ACF variable type, several of a type allowed, kept in the order added
+    // (a null option is ignored).
+    void add_generated_option(int type, std::unique_ptr<HDB_OPTION> option);
+    // The namespace's generated options of the type, in order, replace the
+    // list's content. The flag is the library's inheritance flag; the
+    // stand-in's namespaces inherit nothing, so it changes nothing.
+    void get_all_generated_options(int type, std::vector<const HDB_OPTION*>& list, bool inherit) const;
 
 private:
-    std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
     HDB_CHIP* m_chip = nullptr;
+    std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
 };
 
 // An instance of the design hierarchy with its instance-level settings.

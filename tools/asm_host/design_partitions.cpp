@@ -35,9 +35,13 @@ void populate_partition_tree(ZHD_DESIGN* current_design, const std::vector<ZHD_P
             for (const DESIGN_SETTING& setting : data.netlist->generated_options)
             {
                 if (setting.kind == HDB_OPTION_KIND_BOOLEAN)
-                    generated->add_generated_bool_option(setting.id, setting.bool_value);
+                    generated->add_generated_option(setting.id,
+                                                    std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>>(
+                                                        setting.bool_value, 0, std::string()));
                 else
-                    generated->add_generated_string_option(setting.id, setting.string_value);
+                    generated->add_generated_option(setting.id,
+                                                    std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(
+                                                        false, 0, setting.string_value));
             }
         }
         const HDB_NAMESPACE* settings = partition->get_hdb();
