@@ -117,15 +117,15 @@ TEST_F(OptionDevice, AssignmentIsSetWhenAnyRevisionWritesItInACountedCategory)
         write_settings_file("rev2", std::to_string(category) + " ACTIVE_SERIAL_CLOCK AS_FREQ_50MHZ\n");
         EXPECT_TRUE(builder.is_assignment_set("ACTIVE_SERIAL_CLOCK")) << category;
     }
-    EXPECT_FALSE(ACF_REVISION_MANAGER::is_write_locked());
+    EXPECT_FALSE(ACF_MANAGER::get_acf_manager()->get_revision_manager()->is_write_locked());
 
     // A refused lock skips the files; a lock held elsewhere stays held.
     acf_set_lock_refusal(true);
     EXPECT_FALSE(builder.is_assignment_set("ACTIVE_SERIAL_CLOCK"));
     acf_set_lock_refusal(false);
-    ASSERT_TRUE(ACF_REVISION_MANAGER::write_lock(true));
+    ASSERT_TRUE(ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_lock(true));
     EXPECT_FALSE(builder.is_assignment_set("ACTIVE_SERIAL_CLOCK"));
-    EXPECT_TRUE(ACF_REVISION_MANAGER::is_write_locked());
+    EXPECT_TRUE(ACF_MANAGER::get_acf_manager()->get_revision_manager()->is_write_locked());
 }
 
 TEST_F(OptionDevice, Family52RecordHoldsTheSchemeClocksUserCodeAndPinFunctions)

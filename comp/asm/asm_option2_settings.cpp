@@ -26,7 +26,7 @@ namespace
 // The settings holder's global settings section: this type, an empty name.
 const int GLOBAL_SETTINGS_SECTION_TYPE = 21;
 // The extension kind of a revision's settings file.
-const FIO_EXTENSION_TYPE SETTINGS_FILE_EXTENSION = 81;
+const FIO_EXTENSION_TYPE SETTINGS_FILE_EXTENSION = FIO_EXTENSION_SETTINGS;
 
 // Settings of the device configuration.
 const int OPTION_CONFIGURATION_SCHEME = 788;
@@ -95,11 +95,11 @@ const HDB_DERIVED_OPTION<KIND, 0>* find_setting(const HDB_OPTION_INTERFACE* hold
 class REVISION_WRITE_LOCK
 {
 public:
-    REVISION_WRITE_LOCK() : m_taken(ACF_REVISION_MANAGER::write_lock(true)) {}
+    REVISION_WRITE_LOCK() : m_taken(ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_lock(true)) {}
     ~REVISION_WRITE_LOCK()
     {
         if (m_taken)
-            ACF_REVISION_MANAGER::write_unlock(true);
+            ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_unlock(true);
     }
     REVISION_WRITE_LOCK(const REVISION_WRITE_LOCK&) = delete;
     REVISION_WRITE_LOCK& operator=(const REVISION_WRITE_LOCK&) = delete;

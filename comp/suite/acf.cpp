@@ -54,9 +54,6 @@ struct ENUM_NAME
 
 struct PROJECT_STATE
 {
-    ACF_MANAGER manager;
-    bool write_locked = false;
-    bool refuse_locks = false;
     std::map<uint16_t, ENUM_NAME> enum_names;
     std::map<std::tuple<int, int, uint16_t>, std::string> related_defaults;
 };
@@ -84,9 +81,21 @@ void acf_reset()
 {
     variables().clear();
     project_state() = PROJECT_STATE();
+    ACF_MANAGER::get_acf_manager()->reset();
 }
 
-ACF_MANAGER* ACF_MANAGER::get_acf_manager() { return &project_state().manager; }
+ACF_MANAGER* ACF_MANAGER::get_acf_manager()
+{
+    static ACF_MANAGER manager;
+    return &manager;
+}
+
+void ACF_MANAGER::reset()
+{
+    m_revision_manager.reset();
+    m_project_path.clear();
+    m_revisions.clear();
+}
 
 std::vector<std::string> ACF_MANAGER::get_list_of_revisions_for_project(const std::string& project_path) const
 {
@@ -125,20 +134,12 @@ void ACF_MANAGER::set_project(const std::string& project_path, const std::vector
     m_revisions = revisions;
 }
 
-bool ACF_REVISION_MANAGER::write_lock(bool)
+void acf_set_lock_refusal(bool refuse)
 {
-    PROJECT_STATE& state = project_state();
-    if (state.refuse_locks || state.write_locked)
-        return false;
-    state.write_locked = true;
-    return true;
+    ACF_REVISION_MANAGER* revision = ACF_MANAGER::get_acf_manager()->get_revision_manager();
+    revision->set_read_lock_refused(refuse);
+    revision->set_write_lock_refused(refuse);
 }
-
-void ACF_REVISION_MANAGER::write_unlock(bool) { project_state().write_locked = false; }
-
-bool ACF_REVISION_MANAGER::is_write_locked() { return project_state().write_locked; }
-
-void acf_set_lock_refusal(bool refuse) { project_state().refuse_locks = refuse; }
 
 std::string acf_enum_type_to_string(uint16_t value)
 {
@@ -179,3 +180,87 @@ void acf_set_related_default(int id, int other_id, uint16_t other_value, const s
 {
     project_state().related_defaults[std::make_tuple(id, other_id, other_value)] = name;
 }
+
+// ---------------------------------------------------------------------------
+// The current revision
+
+bool ACF_REVISION_MANAGER::read_lock(bool /*wait*/)
+{
+    if (m_write_locked || m_read_lock_refused)
+        return false;
+    ++m_readers;
+    return true;
+}
+
+void ACF_REVISION_MANAGER::read_unlock()
+{
+    if (m_readers > 0)
+        --m_readers;
+}
+
+bool ACF_REVISION_MANAGER::write_lock(bool /*wait*/)
+{
+    if (m_write_locked || m_readers > 0 || m_write_lock_refused)
+        return false;
+    m_write_locked = true;
+    return true;
+}
+
+void ACF_REVISION_MANAGER::write_unlock(bool /*flag*/) { m_write_locked = false; }
+
+void ACF_REVISION_MANAGER::set_assignment(int id, bool value)
+{
+    ASSIGNMENT& assignment = m_assignments[id];
+    assignment.is_flag = true;
+    assignment.flag = value;
+    assignment.text.clear();
+}
+
+void ACF_REVISION_MANAGER::set_assignment(int id, const std::string& value)
+{
+    ASSIGNMENT& assignment = m_assignments[id];
+    assignment.is_flag = false;
+    assignment.flag = false;
+    assignment.text = value;
+}
+
+const bool* ACF_REVISION_MANAGER::find_flag(int id) const
+{
+    auto it = m_assignments.find(id);
+    return it != m_assignments.end() && it->second.is_flag ? &it->second.flag : nullptr;
+}
+
+const std::string* ACF_REVISION_MANAGER::find_text(int id) const
+{
+    auto it = m_assignments.find(id);
+    return it != m_assignments.end() && !it->second.is_flag ? &it->second.text : nullptr;
+}
+
+void ACF_REVISION_MANAGER::reset()
+{
+    m_readers = 0;
+    m_write_locked = false;
+    m_read_lock_refused = false;
+    m_write_lock_refused = false;
+    m_assignments.clear();
+}
+
+bool acf_get_value(ACF_MANAGER* manager, int id, bool default_value, const char* section, const char* entity,
+                   const char* instance)
+{
+    if (manager == nullptr || section != nullptr || entity != nullptr || instance != nullptr)
+        return default_value;
+    const bool* flag = manager->get_revision_manager()->find_flag(id);
+    return flag != nullptr ? *flag : default_value;
+}
+
+std::string acf_get_value(ACF_MANAGER* manager, int id, const std::string& default_value, const char* section,
+                          const char* entity, const char* instance)
+{
+    if (manager == nullptr || section != nullptr || entity != nullptr || instance != nullptr)
+        return default_value;
+    const std::string* text = manager->get_revision_manager()->find_text(id);
+    return text != nullptr ? *text : default_value;
+}
+
+void acf_reset_revision() { ACF_MANAGER::get_acf_manager()->get_revision_manager()->reset(); }

@@ -7,6 +7,7 @@
 #include "dev.h"
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,11 +48,63 @@ private:
     std::string m_value;
 };
 
+// The lock of the current revision and its assignments by numeric option
+// id: any number of readers, or one writer.
+class ACF_REVISION_MANAGER
+{
+public:
+    bool is_read_locked() const { return m_readers > 0; }
+    bool is_write_locked() const { return m_write_locked; }
+    // Takes a read lock (the flag asks to wait for it; nothing here ever
+    // waits). False, lock not taken, when the revision is write-locked or
+    // read locks are refused.
+    bool read_lock(bool wait);
+    // Releases one read lock; one that is not held is ignored.
+    void read_unlock();
+    // Takes the write lock (the flag asks to wait; nothing here waits):
+    // false when it is held, read locks are held or write locks are refused.
+    bool write_lock(bool wait = true);
+    // Releases the write lock (the flag is the library's; nothing changes
+    // when the lock is not held).
+    void write_unlock(bool flag = true);
+
+    // Test switches: every later read_lock / write_lock is refused.
+    void set_read_lock_refused(bool refused) { m_read_lock_refused = refused; }
+    void set_write_lock_refused(bool refused) { m_write_lock_refused = refused; }
+    int read_lock_count() const { return m_readers; }
+
+    // The current revision's assignments (a second value of an id replaces
+    // the first).
+    void set_assignment(int id, bool value);
+    void set_assignment(int id, const std::string& value);
+    void set_assignment(int id, const char* value) { set_assignment(id, std::string(value ? value : "")); }
+    // The assignment of the id as a flag or a text; null when the revision
+    // has none of that kind.
+    const bool* find_flag(int id) const;
+    const std::string* find_text(int id) const;
+
+    void reset();
+
+private:
+    struct ASSIGNMENT
+    {
+        bool is_flag = false;
+        bool flag = false;
+        std::string text;
+    };
+    int m_readers = 0;
+    bool m_write_locked = false;
+    bool m_read_lock_refused = false;
+    bool m_write_lock_refused = false;
+    std::map<int, ASSIGNMENT> m_assignments;
+};
+
 class ACF_MANAGER
 {
 public:
-    // The process-wide manager.
+    // The manager of the open project; one for the process.
     static ACF_MANAGER* get_acf_manager();
+    ACF_REVISION_MANAGER* get_revision_manager() { return &m_revision_manager; }
 
     // The project's directory ("" until set).
     const std::string& get_project_full_path() const { return m_project_path; }
@@ -67,27 +120,17 @@ public:
 
     // Population.
     void set_project(const std::string& project_path, const std::vector<std::string>& revisions);
+    // Forgets the project, its revisions and the revision state.
+    void reset();
 
 private:
+    ACF_REVISION_MANAGER m_revision_manager;
     std::string m_project_path;
     std::vector<std::string> m_revisions;
 };
 
-// The revision lock of the project's settings files. The write lock is held
-// by one taker at a time.
-class ACF_REVISION_MANAGER
-{
-public:
-    // Takes the write lock (the flag asks to wait for it; the stand-in never
-    // waits): false when it is held already or locks are refused.
-    static bool write_lock(bool wait);
-    // Releases the write lock (the flag is the library's; nothing changes
-    // when the lock is not held).
-    static void write_unlock(bool flag);
-    static bool is_write_locked();
-};
-
-// Makes every later lock request fail (true) or succeed again (false).
+// Makes every later lock request, read or write, fail (true) or succeed
+// again (false).
 void acf_set_lock_refusal(bool refuse);
 
 // The name of an enumeration value (such as "AS_FREQ_100MHZ"); its decimal
@@ -106,3 +149,22 @@ const char* acf_relate_to_variable_type_enum(int id, int other_id, uint16_t othe
 // Population: a name given again replaces the earlier one.
 void acf_set_enum_name(uint16_t value, const std::string& name, const std::string& user_name = "");
 void acf_set_related_default(int id, int other_id, uint16_t other_value, const std::string& name);
+
+// The current revision's assignment of the option id, or the default when
+// it has none of that kind (a text assignment is no flag). The three texts
+// narrow the lookup to a section, an entity and an instance; null asks for
+// the project-wide assignment, the only kind the stand-in keeps (a non-null
+// text finds nothing).
+bool acf_get_value(ACF_MANAGER* manager, int id, bool default_value, const char* section, const char* entity,
+                   const char* instance);
+std::string acf_get_value(ACF_MANAGER* manager, int id, const std::string& default_value, const char* section,
+                          const char* entity, const char* instance);
+// A literal default is a text default (it would otherwise convert to bool).
+inline std::string acf_get_value(ACF_MANAGER* manager, int id, const char* default_value, const char* section,
+                                 const char* entity, const char* instance)
+{
+    return acf_get_value(manager, id, std::string(default_value ? default_value : ""), section, entity, instance);
+}
+
+// Forgets the assignments and drops every lock and switch.
+void acf_reset_revision();

@@ -63,3 +63,39 @@ int gen_stricmp(const char* first, const char* second)
             return a - b;
     }
 }
+
+namespace
+{
+std::string& tcl_internal_directory()
+{
+    static std::string directory;
+    return directory;
+}
+}  // namespace
+
+std::string gen_get_tcl_internal_fullpath()
+{
+    if (tcl_internal_directory().empty())
+        return gen_get_module_path() + "tcl";
+    return tcl_internal_directory();
+}
+
+void gen_set_tcl_internal_fullpath(const std::string& directory) { tcl_internal_directory() = directory; }
+std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path project =
+        std::filesystem::absolute(gen_get_project_output_directory(), ec).lexically_normal();
+    if (ec || path.empty())
+        return path;
+    const std::filesystem::path file = std::filesystem::path(path).lexically_normal();
+    if (!file.is_absolute())
+        return path;
+    std::string prefix = project.string();
+    if (prefix.empty() || prefix.back() != '/')
+        prefix += '/';
+    const std::string text = file.string();
+    if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+        return path;
+    return text.substr(prefix.size());
+}

@@ -19,3 +19,14 @@ void gen_set_module_path(const std::string& directory);
 // above zero as the first sorts before, with or after the second. A null
 // text sorts before every other.
 int gen_stricmp(const char* first, const char* second);
+
+// The suite's internal Tcl directory, which holds the scripts the suite's
+// own tools run (device-specific scripts under "zasm"). Unless set, the
+// "tcl" directory beside the modules (gen_get_module_path() + "tcl").
+std::string gen_get_tcl_internal_fullpath();
+// Sets the internal Tcl directory ("" goes back to the default).
+void gen_set_tcl_internal_fullpath(const std::string& directory);
+// The path relative to the project directory when it lies inside it (the
+// project's files and its output share one directory, the project output
+// directory); any other path comes back unchanged.
+std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path);

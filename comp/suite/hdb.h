@@ -164,6 +164,9 @@ public:
     // The namespace's hierarchy chip (not owned); null when none was set.
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
+    // The namespace's name (the compile instance's name; "" until set).
+    const std::string& get_name_string() const { return m_name; }
+    void set_name_string(const std::string& name) { m_name = name; }
 
     // Generated options: the settings that IP cores leave in the design, by
     // ACF variable type, several of a type allowed, kept in the order added
@@ -176,6 +179,7 @@ public:
 
 private:
     HDB_CHIP* m_chip = nullptr;
+    std::string m_name;
     std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
 };
 

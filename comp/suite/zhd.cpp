@@ -31,7 +31,18 @@ ZHD_DESIGN* ZHD_ROOT::add_design(const std::string& name)
     return m_designs.back().second.get();
 }
 
-void ZHD_ROOT::reset() { m_designs.clear(); }
+void ZHD_ROOT::reset()
+{
+    m_designs.clear();
+    m_project_database.reset();
+}
+
+ZDB_DATABASE* ZHD_ROOT::add_project_database()
+{
+    if (!m_project_database)
+        m_project_database = std::make_unique<ZDB_DATABASE>();
+    return m_project_database.get();
+}
 
 ZHD_PARTITION* ZHD_DESIGN::find_partition(const std::string& block_name) const
 {
@@ -72,3 +83,14 @@ CDB_ATOM_NETLIST* ZHD_PARTITION::add_netlist(bool modifiable)
     m_netlist->set_namespace(m_netlist_namespace.get());
     return m_netlist.get();
 }
+
+ZHD_PARTITION* ZHD_PARTITION::get_next_sibling() const
+{
+    if (m_parent == nullptr)
+        return nullptr;
+    const std::vector<ZHD_PARTITION*>& siblings = m_parent->m_children;
+    auto it = std::find(siblings.begin(), siblings.end(), this);
+    return it == siblings.end() || it + 1 == siblings.end() ? nullptr : *(it + 1);
+}
+
+ZDB_PATH ZHD_PARTITION::get_db_directory_path(STATE) const { return ZDB_PATH("partitions/" + m_name); }

@@ -4,6 +4,7 @@
 
 #include "cdb_atom.h"
 #include "hdb.h"
+#include "zdb.h"
 
 #include <memory>
 #include <string>
@@ -42,6 +43,21 @@ public:
     // for it; null until added.
     CDB_ATOM_NETLIST* get_netlist() const { return m_netlist.get(); }
     CDB_ATOM_NETLIST* add_netlist(bool modifiable);
+    // The first child and the next sibling under the same parent; null
+    // when there is none (a partition without parent has no siblings).
+    ZHD_PARTITION* get_first_child() const { return m_children.empty() ? nullptr : m_children.front(); }
+    ZHD_PARTITION* get_next_sibling() const;
+    // A reconfigurable partition is a partial-reconfiguration partition.
+    bool is_reconfigurable() const { return m_pr; }
+
+    // The states of a partition's database directory.
+    enum STATE
+    {
+        s_unspecified = 0
+    };
+    // The partition's directory in the project database for the state:
+    // "partitions/<name>", without model name.
+    ZDB_PATH get_db_directory_path(STATE state) const;
 
 private:
     std::string m_name;
@@ -86,9 +102,15 @@ public:
     ZHD_DESIGN* get_design(const std::string& name) const;
     // The design of the name, created when absent.
     ZHD_DESIGN* add_design(const std::string& name);
-    // Forgets every design.
+    // Forgets every design and the project database.
     void reset();
+
+    // The project's database; null until one is made.
+    ZDB_DATABASE* get_project_database() const { return m_project_database.get(); }
+    // The project's database, made when absent.
+    ZDB_DATABASE* add_project_database();
 
 private:
     std::vector<std::pair<std::string, std::unique_ptr<ZHD_DESIGN>>> m_designs;
+    std::unique_ptr<ZDB_DATABASE> m_project_database;
 };

@@ -1,5 +1,6 @@
 #include "design.h"
 #include "design_partitions.h"
+#include "design_sld_read.h"
 
 #include <acf.h>
 #include <asmdb.h>
@@ -638,6 +639,15 @@ DESIGN read_design(const VALUE& root)
         accessor.finish();
     }
 
+    if (std::optional<VALUE> assignments = top.optional("assignments"))
+    {
+        design.assignments = read_settings(*assignments);
+        check_design_assignments(design.assignments, root.file());
+    }
+    if (std::optional<VALUE> tcl_directory = top.optional("tcl_directory"))
+        design.tcl_directory = tcl_directory->nonempty_string();
+    read_design_sld(top, design);
+
     top.finish();
     return design;
 }
@@ -746,8 +756,9 @@ void add_block_content(DBCM_INSTANCE_NODE* node, const DESIGN_BLOCK& block)
 
 }  // namespace
 
-HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
+HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_tcl_directory(design.tcl_directory)
 {
+    apply_design_assignments(design.assignments);
     apply_settings(&m_cap_inst, design.namespace_settings);
     if (design.global_settings)
         apply_settings(m_cap_inst.add_section(HDB_GLOBAL_SECTION_TYPE, ""), *design.global_settings);
@@ -868,6 +879,8 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
 
     for (uint32_t id : design.suppressed_messages)
         MSG_INDEX::get_default_index()->suppress(id);
+
+    apply_design_sld(design.sld, &m_cap_inst, part);
     apply_option_block(design, m_chip, m_netlist.get());
 }
 
@@ -879,6 +892,8 @@ HOST_SUITE::~HOST_SUITE()
     dev_reset();
     dstr_clear();
     acf_reset();
+    acf_reset_revision();
+    gen_set_tcl_internal_fullpath("");
     flow_reset();
     ZPR::UTILS::reset();
     ZHD_ROOT::get()->reset();
@@ -887,6 +902,7 @@ HOST_SUITE::~HOST_SUITE()
     DBCM_DB_MANAGER::get_or_create_instance()->reset();
     asmdb_clear_arch_group_block_types();
     MSG_INDEX::get_default_index()->clear();
+    reset_design_sld();
 }
 
 void HOST_SUITE::set_project_directory(const std::string& directory)
@@ -894,4 +910,5 @@ void HOST_SUITE::set_project_directory(const std::string& directory)
     m_cmp.set_project_path(FIO_PATH(directory, "", ""));
     gen_set_project_output_directory(directory);
     set_option_block_project_directory(directory);
+    gen_set_tcl_internal_fullpath(design_tcl_directory(directory, m_tcl_directory));
 }
