@@ -162,7 +162,7 @@ TEST_F(HostPartitions, LoaderBuildsThePartitionTreeAndRefusesWhatCannotBeRight)
         {"/partitions/1/parent", "nowhere"},
         {"/partitions/1/pr_pof_value_data", "abc"},
         {"/chip_bundle/regions/0/preserved", {"root.other"}},
-        {"/partitions/1/netlist/generated_options", {{{"id", 640}, {"type", "integer"}, {"value", 1}}}},
+        {"/partitions/1/netlist/generated_options", {{{"id", 640}, {"type", "multi"}, {"value", {"x"}}}}},
     };
     for (const auto& [pointer, value] : bad)
     {

@@ -301,6 +301,16 @@ DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key)
     return block;
 }
 
+// Generated options: settings of one value each (not "multi").
+std::vector<DESIGN_SETTING> read_generated_options(const VALUE& list_value)
+{
+    std::vector<DESIGN_SETTING> options = read_settings(list_value);
+    for (size_t i = 0; i < options.size(); ++i)
+        if (options[i].multi)
+            list_value.elements()[i].fail("a generated option has one value, not \"multi\"");
+    return options;
+}
+
 // The partition-tree and partial-reconfiguration keys of a partition.
 void read_partition_tree(OBJECT& entry, DESIGN_PARTITION& partition)
 {
@@ -331,16 +341,7 @@ void read_partition_tree(OBJECT& entry, DESIGN_PARTITION& partition)
         if (std::optional<VALUE> modifiable = netlist.optional("modifiable"))
             read.modifiable = modifiable->boolean();
         if (std::optional<VALUE> generated = netlist.optional("generated_options"))
-        {
-            read.generated_options = read_settings(*generated);
-            for (size_t i = 0; i < read.generated_options.size(); ++i)
-            {
-                const DESIGN_SETTING& setting = read.generated_options[i];
-                if (setting.multi ||
-                    (setting.kind != HDB_OPTION_KIND_BOOLEAN && setting.kind != HDB_OPTION_KIND_STRING))
-                    generated->elements()[i].fail("a generated setting is \"boolean\" or \"string\"");
-            }
-        }
+            read.generated_options = read_generated_options(*generated);
         netlist.finish();
         partition.netlist = read;
     }
@@ -569,6 +570,8 @@ DESIGN read_design(const VALUE& root)
             partition.settings = read_settings(*settings);
         if (std::optional<VALUE> design_hash = entry.optional("design_hash"))
             partition.design_hash = design_hash->string();
+        if (std::optional<VALUE> generated = entry.optional("generated_options"))
+            partition.generated_options = read_generated_options(*generated);
         read_partition_tree(entry, partition);
         design.partitions.push_back(partition);
     });
@@ -848,6 +851,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
             apply_settings(settings, partition.settings);
             if (partition.design_hash)
                 ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
+            add_generated_options(settings, partition.generated_options);
         }
         populate_partition_tree(current_design, added, design, apply_settings);
     }

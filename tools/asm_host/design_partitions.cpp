@@ -30,20 +30,8 @@ void populate_partition_tree(ZHD_DESIGN* current_design, const std::vector<ZHD_P
         if (data.instance)
             apply_settings(partition->add_instance(data.instance->path), data.instance->settings);
         if (data.netlist)
-        {
-            HDB_NAMESPACE* generated = partition->add_netlist(data.netlist->modifiable)->get_namespace();
-            for (const DESIGN_SETTING& setting : data.netlist->generated_options)
-            {
-                if (setting.kind == HDB_OPTION_KIND_BOOLEAN)
-                    generated->add_generated_option(setting.id,
-                                                    std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>>(
-                                                        setting.bool_value, 0, std::string()));
-                else
-                    generated->add_generated_option(setting.id,
-                                                    std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(
-                                                        false, 0, setting.string_value));
-            }
-        }
+            add_generated_options(partition->add_netlist(data.netlist->modifiable)->get_namespace(),
+                                  data.netlist->generated_options);
         const HDB_NAMESPACE* settings = partition->get_hdb();
         if (data.pr_pof_index)
             ZPR::UTILS::set_pr_pof_index(settings, *data.pr_pof_index);
