@@ -606,6 +606,8 @@ TEST_F(Gathering, LibraryPartitionFilesGetTheirRawBinaryCompanions)
     DBCM_REGIONS* regions = dbcm_chip->add_regions(0);
     regions->add_region("root");
     regions->add_region("top.u_pr1");
+    // The adapter finds the partition of each PR region.
+    ZHD_ROOT::get()->get_design("")->add_partition("u_pr1");
     PR_REVISION revision(m_project_dir, 2);
     dbcm_chip->set_config_bit(9);
 

@@ -204,7 +204,7 @@ TEST(DesignLoader, EachBadInputNamesTheFileAndTheKey)
          "design.json: settings.namespace[0].value: expected a boolean (true or false)"},
         {"unknown setting type",
          [](json& d) { d["settings"]["global"] = json::parse(R"([{"id": 1, "type": "float", "value": 1}])"); },
-         "design.json: settings.global[0].type: expected one of \"boolean\", \"enumeration\", \"integer\", \"string\""},
+         "design.json: settings.global[0].type: expected one of \"boolean\", \"enumeration\", \"integer\", \"string\", \"multi\""},
         {"enumeration out of range",
          [](json& d) { d["settings"]["namespace"] = json::parse(R"([{"id": 1, "type": "enumeration", "value": 65536}])"); },
          "design.json: settings.namespace[0].value: expected an integer from 0 to 65535"},

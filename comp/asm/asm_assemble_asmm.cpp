@@ -523,9 +523,14 @@ ASM_MY_PROJECT::ASM_MY_PROJECT(CMP_FACADE* cmp, DEV_DEVICE* dev_device, DEV_PART
     MY_SLD sld(this);
     ASM_SLD_PROCESSOR sld_processor(cmp, chip, &sld, &m_part_name, &sld_path);
     sld_processor.process();
-    // The partitions of the partial-reconfiguration and error-detection
-    // regions come with the partition computation; until then the adapter
-    // holds none and the library sees its empty partitions.
+    // The partitions of the partial-reconfiguration regions, then of the
+    // error-detection regions; a chip without a kind leaves it null.
+    if (DBCM_REGIONS* regions = m_dbcm_chip->get_regions(ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION))
+        m_pr_partitions.reset(
+            compute_partitions(cmp, regions, ASM2_IPARTITIONS::TYPE_PARTIAL_RECONFIGURATION, &sld_processor));
+    if (DBCM_REGIONS* regions = m_dbcm_chip->get_regions(ASM2_IPARTITIONS::TYPE_ERROR_DETECTION))
+        m_error_detection_partitions.reset(
+            compute_partitions(cmp, regions, ASM2_IPARTITIONS::TYPE_ERROR_DETECTION, nullptr));
 
     const std::string design_hash = ZPR::UTILS::get_design_hash(top_partition_settings());
     if (family == FAMILY_WITH_FLOW_DESIGN_HASH || design_hash.empty())

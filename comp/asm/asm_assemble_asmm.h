@@ -19,6 +19,8 @@ class DEV_DEVICE;
 class DEV_PART_MANAGER;
 class DBCM_CHIP;
 class DBCM_DEVICE;
+class DBCM_REGIONS;
+class ASM_SLD_PROCESSOR;
 
 // Assembles the current device of the chip: checks the part and, on family
 // 44, the Configuration Block IP, loads the die's device data, lets the
@@ -176,6 +178,18 @@ public:
     bool m_option_flag_1556;
 
 private:
+    // The partitions object of a region set (kind 0 partial reconfiguration,
+    // which needs the SLD processor; kind 1 error detection), owned by the
+    // caller.
+    ASM2_IPARTITIONS* compute_partitions(CMP_FACADE* cmp, DBCM_REGIONS* regions, int kind,
+                                         ASM_SLD_PROCESSOR* sld_processor);
+    // Fills the PR data of the PR region records (regions 1 and up) and
+    // keeps the user PR POF id when the design uses neither the option
+    // block's PR data nor hierarchical partial reconfiguration.
+    void collect_partitions_data(const DBCM_REGIONS* regions,
+                                 std::vector<ASM2_IPROJECT_REVISION_INFO::REGION_REVISION>& records,
+                                 ASM_SLD_PROCESSOR& sld_processor);
+
     // Logs the hash's begin line and, with an option block builder, its
     // forwarding line, the info message (when the hash has a kind text) and
     // the store; then the end line.

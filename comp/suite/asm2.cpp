@@ -126,6 +126,28 @@ std::string join_path(const std::string& directory, const std::string& name)
     return directory.back() == '/' ? directory + name : directory + "/" + name;
 }
 
+// The settings of a region's report line: its name, then its PR POF ids
+// (the option record's text, else each (value, index) pair as
+// "0xVALUE:0xINDEX", separated by blanks) and its base revision's MSF and
+// SOF, each only when set.
+std::string region_settings(const std::string& name, const ASM2_IPROJECT_REVISION_INFO::REGION_REVISION& record)
+{
+    std::string settings = "Region = " + name;
+    std::string pof_ids = record.pr_pof_id_text;
+    if (pof_ids.empty())
+    {
+        for (const auto& id : record.pr_pof_ids)
+            pof_ids += (pof_ids.empty() ? "0x" : " 0x") + hex8(id.first) + ":0x" + hex8(id.second);
+    }
+    if (!pof_ids.empty())
+        settings += ",PR POF IDs = " + pof_ids;
+    if (!record.base_msf.empty())
+        settings += ",Base MSF = " + record.base_msf;
+    if (!record.base_sof.empty())
+        settings += ",Base SOF = " + record.base_sof;
+    return settings;
+}
+
 class PARTITIONS : public ASM2_IPARTITIONS
 {
 public:
@@ -174,10 +196,12 @@ public:
             region.design_hash = record.design_hash;
             region.sld_blob = record.sld_data;
             region.cram = project.cram;
+            if (!record.pr_options_data.empty())
+                region.sections.push_back(SOF_SECTION{"PR_OPTIONS", 0, 0, record.pr_options_data});
             const std::string path = join_path(directory, stem + "." + file_name_part(m_names[i]) + extension);
             if (!write(path, sof_encode(region)))
                 return false;
-            lines.push_back("Region = " + m_names[i] + " ; " + path);
+            lines.push_back(region_settings(m_names[i], record) + " ; " + path);
         }
         return true;
     }

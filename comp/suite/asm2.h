@@ -20,7 +20,11 @@
 //   the image's bytes.
 // - write_sof writes the SRAM object file (pgmio_sof.h) with the chip's
 //   stored sections as they are at that moment, then the files of the
-//   project's partitions.
+//   project's partitions: a mask file per partial-reconfiguration region
+//   whose record does not turn its output files off (with the record's PR
+//   option data as its section "PR_OPTIONS"), reported as "Region = <name>"
+//   followed by ",PR POF IDs = ...", ",Base MSF = ..." and ",Base SOF = ..."
+//   when the record sets them; one error-detection region list.
 // - get_checksum gives the written file's checksum: its trailing checksum
 //   field, the CRC-32 of every byte before it.
 // - It records, per project, the name of every adapter operation it called,

@@ -10,6 +10,7 @@
 
 class CDB_ATOM_NETLIST;
 class CDB_ATOM_BLACKBOX;
+class HDB_NAMESPACE;
 
 // How an iterator walks the hierarchy: 0 stays in the top netlist; 1 visits
 // the atoms of child netlists in place of their blackbox atoms; 2 visits a
@@ -89,7 +90,13 @@ public:
     // An iterator at the first atom that the mode accepts.
     CDB_ATOM_ITERATOR begin_node_list(CDB_TRAVERSE mode, bool use_blackbox_list = false, bool keep_marked = false);
 
+    // The netlist's settings namespace (not owned; null when none was set),
+    // which holds the settings generated for it.
+    HDB_NAMESPACE* get_namespace() const { return m_namespace; }
+    void set_namespace(HDB_NAMESPACE* name_space) { m_namespace = name_space; }
+
 private:
+    HDB_NAMESPACE* m_namespace = nullptr;
     bool m_modifiable;
     CDB_ATOM_NODE_LIST m_nodes;
     CDB_ATOM_NODE_LIST m_blackboxes;

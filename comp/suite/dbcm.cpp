@@ -252,3 +252,18 @@ const DBCM_SECTOR* DBCM_DEVICE::get_sector_of_instance(int instance) const
     auto it = m_sector_of.find(instance);
     return it == m_sector_of.end() ? nullptr : it->second;
 }
+
+bool DBCM_REGIONS::is_implemented(int index) const
+{
+    get_name(index);
+    return m_preserved.count(index) == 0;
+}
+
+void DBCM_REGIONS::set_implemented(int index, bool implemented)
+{
+    get_name(index);
+    if (implemented)
+        m_preserved.erase(index);
+    else
+        m_preserved.insert(index);
+}

@@ -24,8 +24,15 @@ public:
     const std::string& get_name(int index) const { return m_names.at(static_cast<size_t>(index)); }
     const std::vector<std::string>& names() const { return m_names; }
 
+    // Whether the region of the index is compiled in the current revision
+    // (false: preserved from the base revision). Regions are implemented
+    // unless marked; an index outside the set throws std::out_of_range.
+    bool is_implemented(int index) const;
+    void set_implemented(int index, bool implemented);
+
 private:
     std::vector<std::string> m_names;
+    std::set<int> m_preserved;
 };
 
 // One attribute of an atom type as the chip carries it, and whether the

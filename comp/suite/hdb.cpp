@@ -62,6 +62,27 @@ HDB_SECTION* HDB_OPTION_INTERFACE::add_section(int type, const std::string& name
     return m_sections.back().get();
 }
 
+void HDB_OPTION_INTERFACE::add_multi_option(int id, const std::string& value)
+{
+    m_multi_options[id].push_back(std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, value));
+}
+
+const std::vector<std::unique_ptr<HDB_OPTION>>* HDB_OPTION_INTERFACE::find_multi_options(int id) const
+{
+    auto it = m_multi_options.find(id);
+    return it == m_multi_options.end() ? nullptr : &it->second;
+}
+
+std::vector<const HDB_OPTION*> HDB_OPTION::get_multi_options(const HDB_OPTION_INTERFACE* holder, int id, int, bool)
+{
+    std::vector<const HDB_OPTION*> entries;
+    const auto* stored = holder != nullptr ? holder->find_multi_options(id) : nullptr;
+    if (stored != nullptr)
+        for (const auto& entry : *stored)
+            entries.push_back(entry.get());
+    return entries;
+}
+
 void HDB_NAMESPACE::add_generated_option(int type, std::unique_ptr<HDB_OPTION> option)
 {
     if (option == nullptr)

@@ -18,6 +18,8 @@ enum HDB_OPTION_KIND : int
     HDB_OPTION_KIND_ENUM = 6,
 };
 
+class HDB_OPTION_INTERFACE;
+
 // One setting: its kind and its value.
 class HDB_OPTION
 {
@@ -34,6 +36,12 @@ public:
     // The value as text, whatever the kind: "true"/"false", a decimal number
     // or the string itself.
     std::string get_value_str() const;
+
+    // The entries of a multi-valued setting of the holder, in the order
+    // they were added; empty when it has none. The processing flags and the
+    // inheritance flag change nothing in the stand-in.
+    static std::vector<const HDB_OPTION*> get_multi_options(const HDB_OPTION_INTERFACE* holder, int id,
+                                                            int processing_flags, bool inherit);
 
 protected:
     HDB_OPTION(int kind, bool b, int i, std::string text) : m_kind(kind), m_bool(b), m_int(i), m_text(std::move(text)) {}
@@ -124,7 +132,13 @@ public:
     // The section of that type and name, created when absent.
     HDB_SECTION* add_section(int type, const std::string& name);
 
+    // Population of a multi-valued setting: appends one entry (a string).
+    void add_multi_option(int id, const std::string& value);
+    // The entries of the id, in order; null when there are none.
+    const std::vector<std::unique_ptr<HDB_OPTION>>* find_multi_options(int id) const;
+
 private:
+    std::map<int, std::vector<std::unique_ptr<HDB_OPTION>>> m_multi_options;
     std::map<int, std::unique_ptr<HDB_OPTION>> m_options;
     std::vector<std::unique_ptr<HDB_SECTION>> m_sections;
 };

@@ -5,6 +5,7 @@
 ZHD_PARTITION* ZHD_DESIGN::add_partition(const std::string& name)
 {
     m_partitions.push_back(std::make_unique<ZHD_PARTITION>(name));
+    m_partitions.back()->set_top(m_partitions.size() == 1);
     return m_partitions.back().get();
 }
 
@@ -43,6 +44,20 @@ ZDB_DATABASE* ZHD_ROOT::add_project_database()
     return m_project_database.get();
 }
 
+ZHD_PARTITION* ZHD_DESIGN::find_partition(const std::string& block_name) const
+{
+    for (const auto& partition : m_partitions)
+        if (partition->get_block_name() == block_name)
+            return partition.get();
+    return nullptr;
+}
+
+void ZHD_PARTITION::set_block_name(const std::string& block_name)
+{
+    m_block_name = block_name;
+    m_has_block_name = true;
+}
+
 void ZHD_PARTITION::set_parent(ZHD_PARTITION* parent)
 {
     if (m_parent != nullptr)
@@ -55,6 +70,20 @@ void ZHD_PARTITION::set_parent(ZHD_PARTITION* parent)
         parent->m_children.push_back(this);
 }
 
+HDB_INSTANCE_NAME* ZHD_PARTITION::add_instance(const std::string& hpath)
+{
+    m_instance = std::make_unique<HDB_INSTANCE_NAME>(hpath);
+    return m_instance.get();
+}
+
+CDB_ATOM_NETLIST* ZHD_PARTITION::add_netlist(bool modifiable)
+{
+    m_netlist = std::make_unique<CDB_ATOM_NETLIST>(modifiable);
+    m_netlist_namespace = std::make_unique<HDB_NAMESPACE>();
+    m_netlist->set_namespace(m_netlist_namespace.get());
+    return m_netlist.get();
+}
+
 ZHD_PARTITION* ZHD_PARTITION::get_next_sibling() const
 {
     if (m_parent == nullptr)
@@ -65,12 +94,6 @@ ZHD_PARTITION* ZHD_PARTITION::get_next_sibling() const
 }
 
 ZDB_PATH ZHD_PARTITION::get_db_directory_path(STATE) const { return ZDB_PATH("partitions/" + m_name); }
-
-HDB_INSTANCE_NAME* ZHD_PARTITION::add_instance(const std::string& hpath)
-{
-    m_instance = std::make_unique<HDB_INSTANCE_NAME>(hpath);
-    return m_instance.get();
-}
 
 bool ZHD_DESIGN_UTILS::has_pr_partition(const ZHD_DESIGN* design)
 {

@@ -2,6 +2,7 @@
 // and their partitions, each with its settings namespace.
 #pragma once
 
+#include "cdb_atom.h"
 #include "hdb.h"
 #include "zdb.h"
 
@@ -17,13 +18,31 @@ public:
     // The partition's settings (its hierarchy database namespace).
     HDB_NAMESPACE* get_hdb() { return &m_hdb; }
 
-    // The partition tree.
+    // The partition tree. The block name is the partition's name unless
+    // set; the top partition is the design's first; a partition is
+    // partial-reconfiguration, cots or checker when marked so.
+    const std::string& get_block_name() const { return m_has_block_name ? m_block_name : m_name; }
+    void set_block_name(const std::string& block_name);
     ZHD_PARTITION* get_parent() const { return m_parent; }
     const std::vector<ZHD_PARTITION*>& get_children() const { return m_children; }
     // Makes the partition a child of the parent (appended to its children).
     void set_parent(ZHD_PARTITION* parent);
+    bool is_top() const { return m_top; }
     bool is_pr_partition() const { return m_pr; }
+    bool is_cots() const { return m_cots; }
+    bool is_checker() const { return m_checker; }
+    void set_top(bool top) { m_top = top; }
     void set_pr_partition(bool pr) { m_pr = pr; }
+    void set_cots(bool cots) { m_cots = cots; }
+    void set_checker(bool checker) { m_checker = checker; }
+    // The partition's instance with its instance-level settings; null
+    // until added.
+    HDB_INSTANCE_NAME* get_instance() const { return m_instance.get(); }
+    HDB_INSTANCE_NAME* add_instance(const std::string& hpath);
+    // The partition's netlist, whose namespace holds the settings generated
+    // for it; null until added.
+    CDB_ATOM_NETLIST* get_netlist() const { return m_netlist.get(); }
+    CDB_ATOM_NETLIST* add_netlist(bool modifiable);
     // The first child and the next sibling under the same parent; null
     // when there is none (a partition without parent has no siblings).
     ZHD_PARTITION* get_first_child() const { return m_children.empty() ? nullptr : m_children.front(); }
@@ -39,18 +58,21 @@ public:
     // The partition's directory in the project database for the state:
     // "partitions/<name>", without model name.
     ZDB_PATH get_db_directory_path(STATE state) const;
-    // The partition's instance with its instance-level settings; null
-    // until added.
-    HDB_INSTANCE_NAME* get_instance() const { return m_instance.get(); }
-    HDB_INSTANCE_NAME* add_instance(const std::string& hpath);
 
 private:
     std::string m_name;
     HDB_NAMESPACE m_hdb;
+    std::string m_block_name;
+    bool m_has_block_name = false;
     ZHD_PARTITION* m_parent = nullptr;
     std::vector<ZHD_PARTITION*> m_children;
+    bool m_top = false;
     bool m_pr = false;
+    bool m_cots = false;
+    bool m_checker = false;
     std::unique_ptr<HDB_INSTANCE_NAME> m_instance;
+    std::unique_ptr<HDB_NAMESPACE> m_netlist_namespace;
+    std::unique_ptr<CDB_ATOM_NETLIST> m_netlist;
 };
 
 class ZHD_DESIGN
@@ -62,8 +84,14 @@ public:
     // Every partition, in the order added.
     const std::vector<std::unique_ptr<ZHD_PARTITION>>& get_partitions() const { return m_partitions; }
 
+    // The first partition of the block name; null when there is none.
+    ZHD_PARTITION* find_partition(const std::string& block_name) const;
+    // The design's global settings holder.
+    HDB_OPTION_INTERFACE* get_option_interface() { return &m_options; }
+
 private:
     std::vector<std::unique_ptr<ZHD_PARTITION>> m_partitions;
+    HDB_OPTION_INTERFACE m_options;
 };
 
 class ZHD_ROOT

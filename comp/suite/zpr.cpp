@@ -9,7 +9,51 @@ std::map<const HDB_NAMESPACE*, std::string>& hashes()
     static std::map<const HDB_NAMESPACE*, std::string> table;
     return table;
 }
+
+// The partial-reconfiguration POF records of the partitions.
+struct PR_POF
+{
+    uint32_t index = 0;
+    uint32_t value = 0;
+    std::string value_data;
+};
+
+std::map<const HDB_NAMESPACE*, PR_POF>& pr_pofs()
+{
+    static std::map<const HDB_NAMESPACE*, PR_POF> table;
+    return table;
+}
+
+PR_POF pr_pof_of(const HDB_NAMESPACE* partition)
+{
+    auto it = pr_pofs().find(partition);
+    return it == pr_pofs().end() ? PR_POF() : it->second;
+}
 }  // namespace
+
+uint32_t ZPR::UTILS::get_pr_pof_index(const HDB_NAMESPACE* partition) { return pr_pof_of(partition).index; }
+
+uint32_t ZPR::UTILS::get_pr_pof_value(const HDB_NAMESPACE* partition) { return pr_pof_of(partition).value; }
+
+std::string ZPR::UTILS::get_pr_pof_value_data(const HDB_NAMESPACE* partition, bool)
+{
+    return pr_pof_of(partition).value_data;
+}
+
+void ZPR::UTILS::set_pr_pof_index(const HDB_NAMESPACE* partition, uint32_t index)
+{
+    pr_pofs()[partition].index = index;
+}
+
+void ZPR::UTILS::set_pr_pof_value(const HDB_NAMESPACE* partition, uint32_t value)
+{
+    pr_pofs()[partition].value = value;
+}
+
+void ZPR::UTILS::set_pr_pof_value_data(const HDB_NAMESPACE* partition, const std::string& data)
+{
+    pr_pofs()[partition].value_data = data;
+}
 
 std::string ZPR::UTILS::get_design_hash(const HDB_NAMESPACE* partition)
 {
@@ -22,4 +66,8 @@ void ZPR::UTILS::set_design_hash(const HDB_NAMESPACE* partition, const std::stri
     hashes()[partition] = hash;
 }
 
-void ZPR::UTILS::reset() { hashes().clear(); }
+void ZPR::UTILS::reset()
+{
+    hashes().clear();
+    pr_pofs().clear();
+}

@@ -1,4 +1,5 @@
 #include "design.h"
+#include "design_partitions.h"
 #include "design_sld_read.h"
 
 #include <acf.h>
@@ -16,10 +17,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -284,9 +287,15 @@ std::vector<DESIGN_SETTING> read_settings(const VALUE& list_value)
             setting.kind = HDB_OPTION_KIND_STRING;
             setting.string_value = value.string();
         }
+        else if (type_name == "multi")
+        {
+            setting.multi = true;
+            for (const VALUE& entry_value : value.elements())
+                setting.multi_values.push_back(entry_value.string());
+        }
         else
         {
-            type.fail("expected one of \"boolean\", \"enumeration\", \"integer\", \"string\"");
+            type.fail("expected one of \"boolean\", \"enumeration\", \"integer\", \"string\", \"multi\"");
         }
         entry.finish();
         settings.push_back(setting);
@@ -345,6 +354,108 @@ DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key, int depth = 0)
         child_names.check(block.children.back().type_or_name, entry.required("name"));
     });
     return block;
+}
+
+// Generated options: settings of one value each (not "multi").
+std::vector<DESIGN_SETTING> read_generated_options(const VALUE& list_value)
+{
+    std::vector<DESIGN_SETTING> options = read_settings(list_value);
+    for (size_t i = 0; i < options.size(); ++i)
+        if (options[i].multi)
+            list_value.elements()[i].fail("a generated option has one value, not \"multi\"");
+    return options;
+}
+
+// The partition-tree and partial-reconfiguration keys of a partition.
+void read_partition_tree(OBJECT& entry, DESIGN_PARTITION& partition)
+{
+    if (std::optional<VALUE> block_name = entry.optional("block_name"))
+        partition.block_name = block_name->nonempty_string();
+    if (std::optional<VALUE> parent = entry.optional("parent"))
+        partition.parent = parent->nonempty_string();
+    if (std::optional<VALUE> pr = entry.optional("pr"))
+        partition.pr = pr->boolean();
+    if (std::optional<VALUE> cots = entry.optional("cots"))
+        partition.cots = cots->boolean();
+    if (std::optional<VALUE> checker = entry.optional("checker"))
+        partition.checker = checker->boolean();
+    if (std::optional<VALUE> instance_value = entry.optional("instance"))
+    {
+        OBJECT instance(*instance_value);
+        DESIGN_INSTANCE read;
+        read.path = instance.required("path").string();
+        if (std::optional<VALUE> settings = instance.optional("settings"))
+            read.settings = read_settings(*settings);
+        instance.finish();
+        partition.instance = read;
+    }
+    if (std::optional<VALUE> netlist_value = entry.optional("netlist"))
+    {
+        OBJECT netlist(*netlist_value);
+        DESIGN_PARTITION_NETLIST read;
+        if (std::optional<VALUE> modifiable = netlist.optional("modifiable"))
+            read.modifiable = modifiable->boolean();
+        if (std::optional<VALUE> generated = netlist.optional("generated_options"))
+            read.generated_options = read_generated_options(*generated);
+        netlist.finish();
+        partition.netlist = read;
+    }
+    if (std::optional<VALUE> index = entry.optional("pr_pof_index"))
+        partition.pr_pof_index = index->uint32();
+    if (std::optional<VALUE> value = entry.optional("pr_pof_value"))
+        partition.pr_pof_value = value->uint32();
+    if (std::optional<VALUE> data = entry.optional("pr_pof_value_data"))
+    {
+        const std::string text = data->string();
+        std::string bytes;
+        for (size_t i = 0; i + 1 < text.size(); i += 2)
+        {
+            const std::string pair = text.substr(i, 2);
+            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
+                !std::isxdigit(static_cast<unsigned char>(pair[1])))
+                break;
+            bytes.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
+        }
+        if (bytes.size() * 2 != text.size())
+            data->fail("expected hexadecimal text, two digits a byte");
+        partition.pr_pof_value_data = bytes;
+    }
+}
+
+// Every parent names another partition, and following parents ends at the
+// top partition, which has none.
+void check_partition_tree(const std::vector<DESIGN_PARTITION>& partitions, const std::string& file)
+{
+    std::map<std::string, std::string> parent_of;
+    for (size_t i = 0; i < partitions.size(); ++i)
+    {
+        const DESIGN_PARTITION& partition = partitions[i];
+        const std::string key = "partitions[" + std::to_string(i) + "].parent";
+        if (!partition.parent)
+        {
+            if (i > 0)
+                parent_of[partition.name] = partitions[0].name;
+            continue;
+        }
+        if (i == 0)
+            throw DESIGN_ERROR(file, key, "the top partition (the first) has no parent");
+        const bool known = std::any_of(partitions.begin(), partitions.end(),
+                                       [&](const DESIGN_PARTITION& other) { return other.name == *partition.parent; });
+        if (!known)
+            throw DESIGN_ERROR(file, key, "no partition is named \"" + *partition.parent + "\"");
+        parent_of[partition.name] = *partition.parent;
+    }
+    for (size_t i = 1; i < partitions.size(); ++i)
+    {
+        std::string at = partitions[i].name;
+        for (size_t steps = 0; at != partitions[0].name; ++steps)
+        {
+            if (steps > partitions.size())
+                throw DESIGN_ERROR(file, "partitions[" + std::to_string(i) + "].parent",
+                                   "the parents of the partition form a cycle");
+            at = parent_of[at];
+        }
+    }
 }
 
 DESIGN read_design(const VALUE& root)
@@ -536,19 +647,13 @@ DESIGN read_design(const VALUE& root)
         if (std::optional<VALUE> design_hash = entry.optional("design_hash"))
             partition.design_hash = design_hash->string();
         if (std::optional<VALUE> generated = entry.optional("generated_options"))
-            partition.generated_options = read_settings(*generated);
-        if (std::optional<VALUE> instance_value = entry.optional("instance"))
-        {
-            OBJECT instance(*instance_value);
-            partition.instance_path = instance.required("path").nonempty_string();
-            if (std::optional<VALUE> settings = instance.optional("settings"))
-                partition.instance_settings = read_settings(*settings);
-            instance.finish();
-        }
-        if (std::optional<VALUE> pr = entry.optional("pr"))
-            partition.pr = pr->boolean();
+            partition.generated_options = read_generated_options(*generated);
+        read_partition_tree(entry, partition);
         design.partitions.push_back(partition);
     });
+    check_partition_tree(design.partitions, root.file());
+    if (std::optional<VALUE> design_settings = top.optional("design_settings"))
+        design.design_settings = read_settings(*design_settings);
 
     if (std::optional<VALUE> bundle_value = top.optional("chip_bundle"))
     {
@@ -561,6 +666,14 @@ DESIGN read_design(const VALUE& root)
             region_kinds.check(regions.kind, kind);
             for (const VALUE& name : entry.required("names").elements())
                 regions.names.push_back(name.string());
+            if (std::optional<VALUE> preserved = entry.optional("preserved"))
+                for (const VALUE& name : preserved->elements())
+                {
+                    regions.preserved.push_back(name.string());
+                    if (std::find(regions.names.begin(), regions.names.end(), regions.preserved.back()) ==
+                        regions.names.end())
+                        name.fail("not a region of the set");
+                }
             design.regions.push_back(regions);
         });
         bundle.each_object("atom_attributes", false, [&](OBJECT& entry) {
@@ -795,7 +908,11 @@ void apply_settings(HDB_OPTION_INTERFACE* holder, const std::vector<DESIGN_SETTI
             holder->set_int_option(setting.id, setting.int_value);
             break;
         case HDB_OPTION_KIND_STRING:
-            holder->set_string_option(setting.id, setting.string_value);
+            if (setting.multi)
+                for (const std::string& value : setting.multi_values)
+                    holder->add_multi_option(setting.id, value);
+            else
+                holder->set_string_option(setting.id, setting.string_value);
             break;
         }
     }
@@ -916,21 +1033,20 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
     }
     DMGR_UTILITY::set_current_device(&m_device);
 
-    if (!design.partitions.empty())
+    if (!design.partitions.empty() || design.design_settings)
     {
         ZHD_DESIGN* current_design = ZHD_ROOT::get()->add_design("");
+        std::vector<ZHD_PARTITION*> added;
         for (const DESIGN_PARTITION& partition : design.partitions)
         {
-            ZHD_PARTITION* zhd_partition = current_design->add_partition(partition.name);
-            HDB_NAMESPACE* settings = zhd_partition->get_hdb();
+            added.push_back(current_design->add_partition(partition.name));
+            HDB_NAMESPACE* settings = added.back()->get_hdb();
             apply_settings(settings, partition.settings);
             if (partition.design_hash)
                 ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
             add_generated_options(settings, partition.generated_options);
-            if (partition.instance_path)
-                apply_settings(zhd_partition->add_instance(*partition.instance_path), partition.instance_settings);
-            zhd_partition->set_pr_partition(partition.pr);
         }
+        populate_partition_tree(current_design, added, design, apply_settings);
     }
 
     // Chip 0 of the chip bundle is the compiled chip, on the chip's device.
@@ -947,6 +1063,10 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
         DBCM_REGIONS* set = bundle_chip->add_regions(regions.kind);
         for (const std::string& name : regions.names)
             set->add_region(name);
+        for (const std::string& name : regions.preserved)
+            set->set_implemented(static_cast<int>(std::find(regions.names.begin(), regions.names.end(), name) -
+                                                  regions.names.begin()),
+                                 false);
     }
     for (const DESIGN_ATOM_ATTRIBUTE& attribute : design.atom_attributes)
         bundle_chip->add_atom_attribute(attribute.atom_type, attribute.attribute, attribute.covered);

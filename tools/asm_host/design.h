@@ -52,6 +52,9 @@ struct DESIGN_SETTING
     bool bool_value = false;
     int int_value = 0;  // integer and enumeration settings
     std::string string_value;
+    // A multi-valued setting ("multi"): its entries, in order.
+    bool multi = false;
+    std::vector<std::string> multi_values;
 };
 
 struct DESIGN_PART
@@ -132,6 +135,20 @@ struct DESIGN_NETLIST
     std::vector<DESIGN_ATOM> atoms;
 };
 
+// A partition's instance and its instance-level settings.
+struct DESIGN_INSTANCE
+{
+    std::string path;
+    std::vector<DESIGN_SETTING> settings;
+};
+
+// A partition's netlist and the settings generated for it.
+struct DESIGN_PARTITION_NETLIST
+{
+    bool modifiable = true;
+    std::vector<DESIGN_SETTING> generated_options;
+};
+
 struct DESIGN_PARTITION
 {
     std::string name;
@@ -140,16 +157,29 @@ struct DESIGN_PARTITION
     // Generated options by ACF variable type (the id), such as the HPS IP's
     // configuration strings (design_hps.cpp).
     std::vector<DESIGN_SETTING> generated_options;
-    // The partition's hierarchy instance: its path and settings.
-    std::optional<std::string> instance_path;
-    std::vector<DESIGN_SETTING> instance_settings;
+    // The partition tree and its partial-reconfiguration data
+    // (design_partitions.cpp).
+    std::optional<std::string> block_name;
+    // The parent partition's name; absent: the top partition (the first
+    // partition has none).
+    std::optional<std::string> parent;
     bool pr = false;
+    bool cots = false;
+    bool checker = false;
+    std::optional<DESIGN_INSTANCE> instance;
+    std::optional<DESIGN_PARTITION_NETLIST> netlist;
+    std::optional<uint32_t> pr_pof_index;
+    std::optional<uint32_t> pr_pof_value;
+    // Bytes, given as hexadecimal text.
+    std::optional<std::string> pr_pof_value_data;
 };
 
 struct DESIGN_REGIONS
 {
     int kind = 0;
     std::vector<std::string> names;
+    // The regions preserved from the base revision (not implemented).
+    std::vector<std::string> preserved;
 };
 
 struct DESIGN_ATOM_ATTRIBUTE
@@ -203,6 +233,8 @@ struct DESIGN
 
     std::optional<DESIGN_NETLIST> netlist;
     std::vector<DESIGN_PARTITION> partitions;
+    // The current design's global settings holder; absent: no settings.
+    std::optional<std::vector<DESIGN_SETTING>> design_settings;
     std::vector<DESIGN_REGIONS> regions;
     std::vector<DESIGN_ATOM_ATTRIBUTE> atom_attributes;
     std::vector<uint32_t> config_bits;
