@@ -27,6 +27,8 @@ public:
     // The first partition added is the top partition; null when there is none.
     ZHD_PARTITION* get_top_partition() const { return m_partitions.empty() ? nullptr : m_partitions.front().get(); }
     ZHD_PARTITION* add_partition(const std::string& name);
+    // Every partition, in the order added.
+    const std::vector<std::unique_ptr<ZHD_PARTITION>>& get_partitions() const { return m_partitions; }
 
 private:
     std::vector<std::unique_ptr<ZHD_PARTITION>> m_partitions;
