@@ -457,6 +457,8 @@ DESIGN read_design(const VALUE& root)
             partition.settings = read_settings(*settings);
         if (std::optional<VALUE> design_hash = entry.optional("design_hash"))
             partition.design_hash = design_hash->string();
+        if (std::optional<VALUE> generated = entry.optional("generated_options"))
+            partition.generated_options = read_settings(*generated);
         design.partitions.push_back(partition);
     });
 
@@ -717,6 +719,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
             apply_settings(settings, partition.settings);
             if (partition.design_hash)
                 ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
+            add_generated_options(settings, partition.generated_options);
         }
     }
 
