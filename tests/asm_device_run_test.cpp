@@ -261,7 +261,9 @@ TEST_F(WholeRun, WritesTheSofThatReadPofReadsBackWithTheSameChecksum)
     EXPECT_EQ(sof.jtag_user_code, 0xBEEFu);
     EXPECT_EQ(sof.pof_id, 5u);
     EXPECT_EQ(sof.design_hash, std::string("\x0B\0\0\0\0\0\0\0\x0A\0\0\0\0\0\0\0", 16));
-    ASSERT_EQ(sof.sld_blob, "");
+    // The packed debug files, design_hash.bin first.
+    ASSERT_GT(sof.sld_blob.size(), 32u);
+    EXPECT_EQ(sof.sld_blob.compare(16, 16, std::string("design_hash.bin\0", 16)), 0);
     ASSERT_EQ(sof.sections.size(), 1u);
     EXPECT_EQ(sof.sections[0].name, "HANDOFF");
     EXPECT_EQ(sof.sections[0].bytes, "hand");

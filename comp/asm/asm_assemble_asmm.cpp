@@ -5,6 +5,7 @@
 #include "asm_messages.h"
 #include "asm_option2.h"
 #include "asm_root.h"
+#include "asm_sld_utilities.h"
 #include "asm_trace.h"
 #include "asm_util.h"
 
@@ -515,13 +516,13 @@ ASM_MY_PROJECT::ASM_MY_PROJECT(CMP_FACADE* cmp, DEV_DEVICE* dev_device, DEV_PART
     m_crf_re_network = chip->get_crf_re_network();
     m_part_name = part_name;
 
-    // The SLD processing packs the design's debug files into one blob and
-    // hands it to the sink; it comes with its own change, so the sink gets
-    // an empty blob for now.
-    {
-        MY_SLD sld(this);
-        sld.set_sld_blob(0, nullptr);
-    }
+    // The SLD processing makes the SLD file, packs the design's debug files
+    // into one blob and hands it to the sink. Sink and processor live until
+    // the constructor ends: the partition computation uses the processor.
+    const FIO_PATH sld_path(gen_get_project_output_directory(), cmp->get_revision_name(), "");
+    MY_SLD sld(this);
+    ASM_SLD_PROCESSOR sld_processor(cmp, chip, &sld, &m_part_name, &sld_path);
+    sld_processor.process();
     // The partitions of the partial-reconfiguration and error-detection
     // regions come with the partition computation; until then the adapter
     // holds none and the library sees its empty partitions.

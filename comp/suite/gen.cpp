@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <cstdint>
 
 #include <filesystem>
 #include <system_error>
@@ -81,3 +82,39 @@ std::string gen_get_tcl_internal_fullpath()
 }
 
 void gen_set_tcl_internal_fullpath(const std::string& directory) { tcl_internal_directory() = directory; }
+
+std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path project =
+        std::filesystem::absolute(gen_get_project_output_directory(), ec).lexically_normal();
+    if (ec || path.empty())
+        return path;
+    const std::filesystem::path file = std::filesystem::path(path).lexically_normal();
+    if (!file.is_absolute())
+        return path;
+    std::string prefix = project.string();
+    if (prefix.empty() || prefix.back() != '/')
+        prefix += '/';
+    const std::string text = file.string();
+    if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+        return path;
+    return text.substr(prefix.size());
+}
+
+int gen_atoi(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    uint32_t value = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int>(value);
+}

@@ -26,3 +26,12 @@ int gen_stricmp(const char* first, const char* second);
 std::string gen_get_tcl_internal_fullpath();
 // Sets the internal Tcl directory ("" goes back to the default).
 void gen_set_tcl_internal_fullpath(const std::string& directory);
+// The path relative to the project directory when it lies inside it (the
+// project's files and its output share one directory, the project output
+// directory); any other path comes back unchanged.
+std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path);
+
+// Text to int: leading blanks, an optional sign and the decimal digits up to
+// the first other character; 0 when there are no digits. A value beyond 32
+// bits keeps its low 32 bits.
+int gen_atoi(const char* text);

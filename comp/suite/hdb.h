@@ -150,9 +150,13 @@ public:
     // The namespace's hierarchy chip (not owned); null when none was set.
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
+    // The namespace's name (the compile instance's name; "" until set).
+    const std::string& get_name_string() const { return m_name; }
+    void set_name_string(const std::string& name) { m_name = name; }
 
     // Generated options: the settings that IP cores leave in the design, by
-    // ACF variable type, several of a type allowed, kept in the order added.
+    // ACF variable type, several of a type allowed, kept in the order added
+    // (a null option is ignored).
     void add_generated_option(int type, std::unique_ptr<HDB_OPTION> option);
     // The namespace's generated options of the type, in order, replace the
     // list's content. The flag is the library's inheritance flag; the
@@ -161,6 +165,7 @@ public:
 
 private:
     HDB_CHIP* m_chip = nullptr;
+    std::string m_name;
     std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
 };
 

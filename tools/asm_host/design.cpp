@@ -1,4 +1,5 @@
 #include "design.h"
+#include "design_sld_read.h"
 
 #include <acf.h>
 #include <asmdb.h>
@@ -524,6 +525,7 @@ DESIGN read_design(const VALUE& root)
     }
     if (std::optional<VALUE> tcl_directory = top.optional("tcl_directory"))
         design.tcl_directory = tcl_directory->nonempty_string();
+    read_design_sld(top, design);
 
     top.finish();
     return design;
@@ -746,6 +748,8 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
 
     for (uint32_t id : design.suppressed_messages)
         MSG_INDEX::get_default_index()->suppress(id);
+
+    apply_design_sld(design.sld, &m_cap_inst, part);
     apply_option_block(design, m_chip, m_netlist.get());
 }
 
@@ -767,6 +771,7 @@ HOST_SUITE::~HOST_SUITE()
     DBCM_DB_MANAGER::get_or_create_instance()->reset();
     asmdb_clear_arch_group_block_types();
     MSG_INDEX::get_default_index()->clear();
+    reset_design_sld();
 }
 
 void HOST_SUITE::set_project_directory(const std::string& directory)

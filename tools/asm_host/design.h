@@ -8,6 +8,7 @@
 // in design.cpp's reader and one setter call in HOST_SUITE.
 #pragma once
 
+#include "design_sld.h"
 #include "design_option_block.h"
 
 #include <cdb.h>
@@ -202,6 +203,8 @@ struct DESIGN
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
+    // The debug (SLD) data (design_sld.h).
+    DESIGN_SLD sld;
     // The device option block's data (design_option_block.h).
     std::optional<DESIGN_OPTION_BLOCK> option_block;
 
