@@ -105,6 +105,15 @@ TEST_F(OptionSecurity, KeyFileIsStoredWholeFromFortyEightBytes)
               "Incorrect formated ZKY file - must have at least 48 Bytes @comp/asm/asm_option2_secu");
     top_settings->set_string_option(1519, m_project_dir);  // a directory has no size
     EXPECT_EQ(internal_error_of([&] { run(); }), "Failed in reading ZKY status @comp/asm/asm_option2_secu");
+
+    // A file that yields fewer bytes than its size (as kernel attribute files
+    // do) stores no stale bytes.
+    const std::string short_file = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    if (std::filesystem::file_size(short_file, error) < 48 || error)
+        GTEST_SKIP() << short_file << " is not a short-reading file here";
+    top_settings->set_string_option(1519, short_file);
+    EXPECT_EQ(internal_error_of([&] { run(); }), "ZKY file " + short_file + " is not good @comp/asm/asm_option2_secu");
 }
 
 TEST_F(OptionSecurity, EveryImpossibleCombinationIsPostedInOrderAndCounted)
