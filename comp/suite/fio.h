@@ -120,9 +120,10 @@ public:
 
     static bool exists(const FIO_PATH& path);
     static bool is_directory(const FIO_PATH& path);
-    // The status of the file at the path: true and its size in `status`;
-    // false, `status` untouched, when the path names no regular file or it
-    // cannot be read.
+    // The status of the file at the path, as the file system library
+    // (std::filesystem) gives it: true and its size in `status`; false,
+    // `status` untouched, when the path names no regular file or it cannot
+    // be read.
     static bool status(const FIO_PATH& path, FIO_FILE_STATUS& status);
     // The process's current directory ("" when it cannot be read).
     static std::string get_current_directory();
