@@ -175,7 +175,7 @@ bool ASM_OPTION2::process_option_data()
     populate_sector_seu_priority();
     //   process_hssi_options (transceiver tiles and CvP)
     populate_hps_options();
-    //   populate_security_options (is_vid_part(), user_family)
+    populate_security_options(is_vid_part(), user_family);
     add_required_features(sdm);
 
     save_options_into_dbcm();

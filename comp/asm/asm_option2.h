@@ -15,6 +15,7 @@ class CDB_CHIP_DB_ENTRY;
 class DEV_PART_MANAGER;
 class HDB_OPTION_INTERFACE;
 class DBCM_CHIP;
+class FIO_PATH;
 
 // Option errors counted by the option block's checks; process_option_data
 // starts each run at 0 and fails when any was counted.
@@ -103,6 +104,23 @@ public:
     void assign_sdm_io_usage(int pin, const std::string& function, PB::OPTIONS_SDM* sdm);
     // The additional QSPI flash chip select from the pin's function.
     void set_qspi_chip_selects(int pin);
+
+    // Security: the key file, encryption and its key store, update ratio,
+    // scrambling, RSU retries, ownership transfer, multi-authority and the
+    // fuses, then anti-tamper and attestation; reports (and counts) the
+    // combinations that cannot work.
+    void populate_security_options(bool is_vid_part, int32_t user_family);
+    // Reads the key file whole into design_zky; a file that cannot be sized
+    // or read whole, or is shorter than 48 bytes, is an internal error.
+    void read_zky_file(const FIO_PATH& path);
+    // The anti-tamper record: detectors, limits, response, self-kill
+    // switches and the external voltage reference (user family 67).
+    void populate_anti_tamper_options(bool is_vid_part, int32_t user_family);
+    // The attestation switches and the certificate texts.
+    void populate_attestation_options(bool is_vid_part, int32_t user_family);
+    // Longer than "https://", no blank, and beginning with "https://" in
+    // any case.
+    static bool is_https_url(std::string text);
 
     // Whether the record asks the firmware for the mailbox-abort feature.
     bool has_mailbox_abort_feature() const;

@@ -96,6 +96,18 @@ bool FIO_FILE_SYSTEM::is_directory(const FIO_PATH& path)
     return fs::is_directory(path.text(), ec);
 }
 
+bool FIO_FILE_SYSTEM::status(const FIO_PATH& path, FIO_FILE_STATUS& status)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path.text(), ec) || ec)
+        return false;
+    const uintmax_t size = fs::file_size(path.text(), ec);
+    if (ec)
+        return false;
+    status.size = static_cast<uint64_t>(size);
+    return true;
+}
+
 std::string FIO_FILE_SYSTEM::get_current_directory()
 {
     std::error_code ec;

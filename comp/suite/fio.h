@@ -94,6 +94,13 @@ struct FIO_FINDDATA
 };
 constexpr unsigned FIO_ATTRIBUTE_DIRECTORY = 0x10;
 
+// What FIO_FILE_SYSTEM::status reports of a file.
+struct FIO_FILE_STATUS
+{
+    // The file's size in bytes.
+    uint64_t size = 0;
+};
+
 class FIO_FILE_SYSTEM
 {
 public:
@@ -113,6 +120,11 @@ public:
 
     static bool exists(const FIO_PATH& path);
     static bool is_directory(const FIO_PATH& path);
+    // The status of the file at the path, as the file system library
+    // (std::filesystem) gives it: true and its size in `status`; false,
+    // `status` untouched, when the path names no regular file or it cannot
+    // be read.
+    static bool status(const FIO_PATH& path, FIO_FILE_STATUS& status);
     // The process's current directory ("" when it cannot be read).
     static std::string get_current_directory();
 };
