@@ -194,7 +194,7 @@ bool ASM_OPTION2::process_option_data()
     //   populate_power_management (sdm)
     //   populate_seu_options (sdm)
     //   populate_sectors, then populate_sector_seu_priority
-    //   process_hssi_options (transceiver tiles and CvP)
+    process_hssi_options();
     //   populate_hps_options
     //   populate_security_options (is_vid_part(), user_family)
     //   add_required_features (sdm)
@@ -205,6 +205,8 @@ bool ASM_OPTION2::process_option_data()
     // Then, with partial-reconfiguration data (m_pr_info), its step with
     // m_dbcm_chip: a false result makes the result false and skips the final
     // checks; otherwise check_option_consistency gives the result.
+    if (m_pr_info != nullptr && !m_pr_info->process_pr_options(m_dbcm_chip, nullptr))
+        result = false;
 
     if (option_error_count > 0)
     {
@@ -359,18 +361,4 @@ std::vector<std::pair<int32_t, int32_t>> ASM_OPTION2::get_hpio_sectors(bool* hps
     // no HPS I/O count is known.
     asm_debug_log(2, "%s", "No HPS_IO_NUM found and hence total HPIO sectors is 0.");
     return sectors;
-}
-
-std::string format_hash_text(const std::string& bytes)
-{
-    static const char DIGITS[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (char c : bytes)
-    {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        text.push_back(DIGITS[byte >> 4]);
-        text.push_back(DIGITS[byte & 0x0F]);
-    }
-    return text;
 }

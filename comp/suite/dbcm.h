@@ -121,6 +121,11 @@ public:
     DBCM_INSTANCE_NODE* add_top_block(const char* type);
     // The same with any type symbol (the null symbol: an untyped node).
     DBCM_INSTANCE_NODE* add_top_block(ZSYM type);
+    // The block instance of the name (a symbol of namespace 1); the null
+    // instance when the chip has none of that name.
+    DBCM_INSTANCE get_instance(ZSYM name) const;
+    // Population: the named block instance, created when absent.
+    DBCM_INSTANCE_NODE* add_named_instance(const char* name);
 
 private:
     std::unique_ptr<DBCM_DEVICE> m_device;
@@ -129,6 +134,7 @@ private:
     int m_last_copy_thread_cap = 0;
     std::unique_ptr<DBCM_TREE> m_tree;
     std::vector<std::unique_ptr<DBCM_INSTANCE_NODE>> m_top_instances;
+    std::map<const void*, std::unique_ptr<DBCM_INSTANCE_NODE>> m_named_instances;
     std::vector<std::pair<int, std::unique_ptr<DBCM_REGIONS>>> m_regions;
     std::vector<DBCM_ATOM_ATTRIBUTE> m_atom_attributes;
     int m_constraint_checks = 0;
@@ -157,6 +163,26 @@ private:
     int m_asm_data_loads = 0;
 };
 
+// A sector of a chip bundle device: its name and type (symbols of
+// namespace 1) and the names of the block instances it holds, in the order
+// added, each once.
+class DBCM_SECTOR
+{
+public:
+    DBCM_SECTOR(ZSYM name, ZSYM type) : m_name(name), m_type(type) {}
+    ZSYM get_name() const { return m_name; }
+    ZSYM get_type() const { return m_type; }
+    std::vector<ZSYM>::const_iterator begin() const { return m_instances.begin(); }
+    std::vector<ZSYM>::const_iterator end() const { return m_instances.end(); }
+    // Adds the block instance of the name (a second time changes nothing).
+    void add_instance(const char* name);
+
+private:
+    ZSYM m_name;
+    ZSYM m_type;
+    std::vector<ZSYM> m_instances;
+};
+
 // The device of a chip of the bundle.
 class DBCM_DEVICE
 {
@@ -164,8 +190,19 @@ public:
     explicit DBCM_DEVICE(std::string name) : m_name(std::move(name)) {}
     const std::string& get_name() const { return m_name; }
 
+    // The device's sectors, by index from 0 in the order added.
+    uint32_t get_sector_count() const { return static_cast<uint32_t>(m_device_sectors.size()); }
+    // Null for an index beyond the last sector.
+    const DBCM_SECTOR* get_sector(uint32_t index) const
+    {
+        return index < m_device_sectors.size() ? m_device_sectors[index].get() : nullptr;
+    }
+    // Population: appends a sector of the name and type.
+    DBCM_SECTOR* add_device_sector(const std::string& name, const std::string& type);
+
 private:
     std::string m_name;
+    std::vector<std::unique_ptr<DBCM_SECTOR>> m_device_sectors;
 };
 
 // A chip's block tree: the top-level nodes, each with its type.
@@ -181,6 +218,20 @@ public:
 
 private:
     std::vector<ZSYM> m_types;
+};
+
+class DBCM_INSTANCE_NODE;
+
+// What a block instance's block is meant to do: its settings, by name.
+class DBCM_INTENT
+{
+public:
+    explicit DBCM_INTENT(const DBCM_INSTANCE_NODE* node) : m_node(node) {}
+    // Whether the block carries the attribute (a setting of that name).
+    bool is_valid_attribute(ZSYM attribute) const;
+
+private:
+    const DBCM_INSTANCE_NODE* m_node;
 };
 
 // Population side of a block instance: named child instances and settings,
@@ -199,8 +250,14 @@ public:
 
 private:
     friend class DBCM_INSTANCE;
+    friend class DBCM_INTENT;
+    friend class DBCM_CHIP;
     std::map<const void*, std::unique_ptr<DBCM_INSTANCE_NODE>> m_children;
     std::map<const void*, ZSYM> m_settings;
+    // The instance's name: a child's name, or a named instance's; "" for a
+    // top-level block.
+    std::string m_name;
+    DBCM_INTENT m_intent{this};
 };
 
 // A block instance as the library hands it out: a value that refers to an
@@ -219,6 +276,11 @@ public:
     ZSYM get_symbol(ZSYM setting) const;
     // Whether the instance's block carries the setting.
     bool has_setting(ZSYM setting) const;
+    // The instance's name ("" for the null instance and unnamed blocks).
+    std::string get_name() const;
+    bool has_child_instance(ZSYM name) const { return !get_child_instance(name).is_null(); }
+    // The block's intent; null for the null instance.
+    const DBCM_INTENT* get_intent() const;
 
 private:
     const DBCM_INSTANCE_NODE* m_node = nullptr;

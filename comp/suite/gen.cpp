@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <cstdint>
 
 #include <filesystem>
 #include <system_error>
@@ -98,4 +99,29 @@ std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& 
     if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
         return path;
     return text.substr(prefix.size());
+}
+
+char* gen_itoa(int value, char* buffer, int radix)
+{
+    buffer[0] = '\0';
+    if (radix < 2 || radix > 36)
+        return buffer;
+    const bool negative = radix == 10 && value < 0;
+    // The magnitude as unsigned: also right for the most negative value.
+    uint32_t rest = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char digits[33];
+    int count = 0;
+    do
+    {
+        const uint32_t digit = rest % static_cast<uint32_t>(radix);
+        digits[count++] = static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10);
+        rest /= static_cast<uint32_t>(radix);
+    } while (rest != 0);
+    char* out = buffer;
+    if (negative)
+        *out++ = '-';
+    while (count > 0)
+        *out++ = digits[--count];
+    *out = '\0';
+    return buffer;
 }

@@ -30,3 +30,9 @@ void gen_set_tcl_internal_fullpath(const std::string& directory);
 // project's files and its output share one directory, the project output
 // directory); any other path comes back unchanged.
 std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path);
+
+// Writes the value's digits in the radix (2 to 36, lower-case letters) into
+// the buffer, which must hold 34 characters, and returns the buffer. Radix
+// 10 writes a negative value with its sign; other radixes take the value's
+// 32 bits as unsigned. Another radix gives "".
+char* gen_itoa(int value, char* buffer, int radix);

@@ -5,6 +5,7 @@
 ZHD_PARTITION* ZHD_DESIGN::add_partition(const std::string& name)
 {
     m_partitions.push_back(std::make_unique<ZHD_PARTITION>(name));
+    m_partitions.back()->set_top(m_partitions.size() == 1);
     return m_partitions.back().get();
 }
 
@@ -65,3 +66,13 @@ ZHD_PARTITION* ZHD_PARTITION::get_next_sibling() const
 }
 
 ZDB_PATH ZHD_PARTITION::get_db_directory_path(STATE) const { return ZDB_PATH("partitions/" + m_name); }
+
+std::vector<ZHD_PARTITION*> ZHD_DESIGN_UTILS::get_pr_partitions(const ZHD_DESIGN* design)
+{
+    std::vector<ZHD_PARTITION*> partitions;
+    if (design != nullptr)
+        for (const auto& partition : design->get_partitions())
+            if (partition->is_pr_partition())
+                partitions.push_back(partition.get());
+    return partitions;
+}

@@ -24,6 +24,9 @@ public:
     void set_parent(ZHD_PARTITION* parent);
     bool is_pr_partition() const { return m_pr; }
     void set_pr_partition(bool pr) { m_pr = pr; }
+    // The top partition is the design's first.
+    bool is_top() const { return m_top; }
+    void set_top(bool top) { m_top = top; }
     // The first child and the next sibling under the same parent; null
     // when there is none (a partition without parent has no siblings).
     ZHD_PARTITION* get_first_child() const { return m_children.empty() ? nullptr : m_children.front(); }
@@ -46,6 +49,7 @@ private:
     ZHD_PARTITION* m_parent = nullptr;
     std::vector<ZHD_PARTITION*> m_children;
     bool m_pr = false;
+    bool m_top = false;
 };
 
 class ZHD_DESIGN
@@ -54,9 +58,19 @@ public:
     // The first partition added is the top partition; null when there is none.
     ZHD_PARTITION* get_top_partition() const { return m_partitions.empty() ? nullptr : m_partitions.front().get(); }
     ZHD_PARTITION* add_partition(const std::string& name);
+    // Every partition, in the order added.
+    const std::vector<std::unique_ptr<ZHD_PARTITION>>& get_partitions() const { return m_partitions; }
 
 private:
     std::vector<std::unique_ptr<ZHD_PARTITION>> m_partitions;
+};
+
+class ZHD_DESIGN_UTILS
+{
+public:
+    // The design's partial-reconfiguration partitions, in the order added;
+    // none for a null design.
+    static std::vector<ZHD_PARTITION*> get_pr_partitions(const ZHD_DESIGN* design);
 };
 
 class ZHD_ROOT

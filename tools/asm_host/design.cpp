@@ -343,6 +343,18 @@ DESIGN read_design(const VALUE& root)
             part.cpu_cores = cores->uint32();
         if (std::optional<VALUE> pof_id = entry.optional("pof_id"))
             part.pof_id = pof_id->uint32();
+        if (std::optional<VALUE> brask_types = entry.optional("brask_types"))
+        {
+            if (!brask_types->json_value().is_object())
+                brask_types->fail("expected an object");
+            for (auto it = brask_types->json_value().begin(); it != brask_types->json_value().end(); ++it)
+            {
+                const VALUE type(it.value(), brask_types->path() + "." + it.key(), brask_types->file());
+                if (it.key().empty())
+                    type.fail("a tile slot cannot be empty");
+                part.brask_types.emplace_back(it.key(), type.string());
+            }
+        }
         design.parts.push_back(part);
     });
 
@@ -458,8 +470,21 @@ DESIGN read_design(const VALUE& root)
             partition.settings = read_settings(*settings);
         if (std::optional<VALUE> design_hash = entry.optional("design_hash"))
             partition.design_hash = design_hash->string();
+        if (std::optional<VALUE> parent = entry.optional("parent"))
+            partition.parent = parent->nonempty_string();
+        if (std::optional<VALUE> pr = entry.optional("pr"))
+            partition.pr = pr->boolean();
+        if (std::optional<VALUE> index = entry.optional("pr_pof_index"))
+            partition.pr_pof_index = index->uint32();
+        if (std::optional<VALUE> data = entry.optional("pr_pof_value_data"))
+        {
+            partition.pr_pof_value_data.emplace();
+            if (!parse_hex_bytes(data->string(), *partition.pr_pof_value_data))
+                data->fail("expected hexadecimal text, two digits a byte");
+        }
         design.partitions.push_back(partition);
     });
+    check_partition_tree(design, root.file());
 
     if (std::optional<VALUE> bundle_value = top.optional("chip_bundle"))
     {
@@ -489,6 +514,17 @@ DESIGN read_design(const VALUE& root)
                 design.borrowed_bits.push_back(bit.uint32());
         bundle.each_object("blocks", false,
                            [&](OBJECT& entry) { design.blocks.push_back(read_block(entry, "type")); });
+        UNIQUE<std::string> sector_blocks("sector block");
+        bundle.each_object("sectors", false, [&](OBJECT& entry) {
+            DESIGN_SECTOR sector;
+            sector.name = entry.required("name").nonempty_string();
+            sector.type = entry.required("type").string();
+            entry.each_object("blocks", false, [&](OBJECT& block) {
+                sector.blocks.push_back(read_block(block, "name"));
+                sector_blocks.check(sector.blocks.back().type_or_name, block.required("name"));
+            });
+            design.sectors.push_back(sector);
+        });
         bundle.finish();
     }
 
@@ -668,6 +704,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
             dev_set_resource_count(static_cast<DEV_PART>(part.part), DEV_RESOURCE_CPU_CORE, *part.cpu_cores);
         dev_set_pof_id(static_cast<DEV_PART>(part.part), part.pof_id);
     }
+    apply_brask_types(design);
     for (const DESIGN_DEVICE& device : design.devices)
     {
         dev_add_device(static_cast<DEV_DEVICE_ENUM>(device.device), static_cast<DEV_DEVICE_ENUM>(device.base_device),
@@ -713,13 +750,16 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
     if (!design.partitions.empty())
     {
         ZHD_DESIGN* current_design = ZHD_ROOT::get()->add_design("");
+        std::vector<ZHD_PARTITION*> added;
         for (const DESIGN_PARTITION& partition : design.partitions)
         {
-            HDB_NAMESPACE* settings = current_design->add_partition(partition.name)->get_hdb();
+            added.push_back(current_design->add_partition(partition.name));
+            HDB_NAMESPACE* settings = added.back()->get_hdb();
             apply_settings(settings, partition.settings);
             if (partition.design_hash)
                 ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
         }
+        apply_partition_tree(design, added);
     }
 
     // Chip 0 of the chip bundle is the compiled chip, on the chip's device.
@@ -731,6 +771,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
         bundle_chip->add_borrowed_bit(address);
     for (const DESIGN_BLOCK& block : design.blocks)
         add_block_content(bundle_chip->add_top_block(block.type_or_name.c_str()), block);
+    apply_design_sectors(design, bundle_chip);
     for (const DESIGN_REGIONS& regions : design.regions)
     {
         DBCM_REGIONS* set = bundle_chip->add_regions(regions.kind);
