@@ -187,6 +187,7 @@ TEST_P(HpsCoreCount, DecidesWhetherThePartHasAnHps)
     EXPECT_EQ(data.has_hps(), c.has_hps);
     EXPECT_EQ(debug_texts(),
               (std::vector<std::string>{"ACID_HPS DEV_RESOURCE_CPU_CORE: " + std::to_string(c.logged)}));
+    data.set_handoff_box(new VR_HPS_HANDOFF_BOX());
     data.add_hand_off_data_into_dbcm();
     EXPECT_EQ(has_debug_line("ACID_HPS: add_hand_off_data_into_dbcm"), c.has_hps);
 }

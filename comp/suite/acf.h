@@ -168,3 +168,9 @@ inline std::string acf_get_value(ACF_MANAGER* manager, int id, const char* defau
 
 // Forgets the assignments and drops every lock and switch.
 void acf_reset_revision();
+
+// A project setting's (variable's) numeric id, numbered as the suite's
+// assignment library numbers them; generated options are told apart by it.
+enum ACF_VARIABLE_TYPE_ENUM : int
+{
+};

@@ -82,6 +82,7 @@ std::string gen_get_tcl_internal_fullpath()
 }
 
 void gen_set_tcl_internal_fullpath(const std::string& directory) { tcl_internal_directory() = directory; }
+
 std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path)
 {
     std::error_code ec;
@@ -124,4 +125,21 @@ char* gen_itoa(int value, char* buffer, int radix)
         *out++ = digits[--count];
     *out = '\0';
     return buffer;
+}
+
+int gen_atoi(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    uint32_t value = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int>(value);
 }

@@ -36,3 +36,7 @@ std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& 
 // 10 writes a negative value with its sign; other radixes take the value's
 // 32 bits as unsigned. Another radix gives "".
 char* gen_itoa(int value, char* buffer, int radix);
+// Text to int: leading blanks, an optional sign and the decimal digits up to
+// the first other character; 0 when there are no digits. A value beyond 32
+// bits keeps its low 32 bits.
+int gen_atoi(const char* text);

@@ -154,9 +154,19 @@ public:
     const std::string& get_name_string() const { return m_name; }
     void set_name_string(const std::string& name) { m_name = name; }
 
+    // Generated options: the settings that IP cores leave in the design, by
+    // ACF variable type, several of a type allowed, kept in the order added
+    // (a null option is ignored).
+    void add_generated_option(int type, std::unique_ptr<HDB_OPTION> option);
+    // The namespace's generated options of the type, in order, replace the
+    // list's content. The flag is the library's inheritance flag; the
+    // stand-in's namespaces inherit nothing, so it changes nothing.
+    void get_all_generated_options(int type, std::vector<const HDB_OPTION*>& list, bool inherit) const;
+
 private:
     HDB_CHIP* m_chip = nullptr;
     std::string m_name;
+    std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
 };
 
 template <int KIND, int SCOPE>

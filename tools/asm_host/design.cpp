@@ -482,6 +482,8 @@ DESIGN read_design(const VALUE& root)
             if (!parse_hex_bytes(data->string(), *partition.pr_pof_value_data))
                 data->fail("expected hexadecimal text, two digits a byte");
         }
+        if (std::optional<VALUE> generated = entry.optional("generated_options"))
+            partition.generated_options = read_settings(*generated);
         design.partitions.push_back(partition);
     });
     check_partition_tree(design, root.file());
@@ -758,6 +760,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
             apply_settings(settings, partition.settings);
             if (partition.design_hash)
                 ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
+            add_generated_options(settings, partition.generated_options);
         }
         apply_partition_tree(design, added);
     }

@@ -150,6 +150,9 @@ struct DESIGN_PARTITION
     std::optional<uint32_t> pr_pof_index;
     // Bytes.
     std::optional<std::string> pr_pof_value_data;
+    // Generated options by ACF variable type (the id), such as the HPS IP's
+    // configuration strings (design_hps.cpp).
+    std::vector<DESIGN_SETTING> generated_options;
 };
 
 struct DESIGN_REGIONS
@@ -242,6 +245,9 @@ std::string design_tcl_directory(const std::string& project_directory, const std
 DESIGN parse_design(const std::string& text, const std::string& file_label);
 // Reads and parses the file.
 DESIGN load_design(const std::string& path);
+
+// Adds the generated options to the namespace (design_hps.cpp).
+void add_generated_options(HDB_NAMESPACE* name_space, const std::vector<DESIGN_SETTING>& options);
 
 // The type of the global settings section of a compile instance (its name
 // is empty).
