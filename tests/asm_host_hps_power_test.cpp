@@ -39,18 +39,16 @@ std::string bundle_error(const std::string& bundle)
 TEST(HostSectorKeys, BadBlocksAndSectorsNameTheirKey)
 {
     EXPECT_EQ(bundle_error(R"({ "blocks": [ { "type": "lab", "name": "a", "location": { "x": 1, "y": 2 } } ],
-                                "sectors": [ { "name": "CORE_0_0", "type": "CORE", "blocks": ["a"] } ] })"),
+                                "sectors": [ { "name": "CORE_0_0", "type": "CORE", "blocks": [ { "name": "a" } ] } ] })"),
               "");
     EXPECT_EQ(bundle_error(R"({ "blocks": [ { "type": "lab", "location": { "x": 1, "y": 2 } } ] })"),
               "chip_bundle.blocks[0].name: a block with a location or a global id needs a name");
     EXPECT_EQ(bundle_error(R"({ "blocks": [ { "type": "lab", "name": "a", "location": { "x": 1, "y": 2, "w": 3 } } ] })"),
               "chip_bundle.blocks[0].location.w: unknown key");
-    EXPECT_EQ(bundle_error(R"({ "sectors": [ { "name": "CORE_0_0", "type": "CORE", "blocks": ["a"] } ] })"),
-              "chip_bundle.sectors[0].blocks: no chip_bundle block is named a");
     EXPECT_EQ(bundle_error(R"({ "blocks": [ { "type": "lab", "name": "a", "location": { "x": 1, "y": 2 } } ],
-                                "sectors": [ { "name": "CORE_0_0", "type": "CORE", "blocks": ["a"] },
-                                             { "name": "CORE_0_1", "type": "CORE", "blocks": ["a"] } ] })"),
-              "chip_bundle.sectors[1].blocks: block a lies in two sectors");
+                                "sectors": [ { "name": "CORE_0_0", "type": "CORE", "blocks": [ { "name": "a" } ] },
+                                             { "name": "CORE_0_1", "type": "CORE", "blocks": [ { "name": "a" } ] } ] })"),
+              "chip_bundle.sectors[1].blocks[0].name: sector block a is given twice");
 }
 
 class HostHpsPowerRun : public HOST_RUN_TEST

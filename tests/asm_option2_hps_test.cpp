@@ -79,12 +79,12 @@ TEST_F(BuilderConstruction, PartialReconfigurationDataOnlyForChipsWithPartialRec
     {
         ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
         ASSERT_NE(option2.m_pr_info, nullptr);
-        EXPECT_FALSE(option2.m_pr_info->m_bitstream_verification);
+        EXPECT_FALSE(option2.m_pr_info->m_pr_security);
     }
     top_settings->set_bool_option(1254, true);
     ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
     ASSERT_NE(option2.m_pr_info, nullptr);
-    EXPECT_TRUE(option2.m_pr_info->m_bitstream_verification);
+    EXPECT_TRUE(option2.m_pr_info->m_pr_security);
 }
 
 TEST_F(BuilderConstruction, BitstreamVerificationHasNoGlobalSectionFallback)
@@ -93,7 +93,7 @@ TEST_F(BuilderConstruction, BitstreamVerificationHasNoGlobalSectionFallback)
     top_settings->add_section(21, "")->set_bool_option(1254, true);
     ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
     ASSERT_NE(option2.m_pr_info, nullptr);
-    EXPECT_FALSE(option2.m_pr_info->m_bitstream_verification);
+    EXPECT_FALSE(option2.m_pr_info->m_pr_security);
 }
 
 TEST_F(BuilderConstruction, ProcessOptionDataGivesUpAfterCountedOptionErrors)

@@ -6,6 +6,8 @@
 
 #include <dygr.h>
 
+#include <fstream>
+
 namespace
 {
 
@@ -48,9 +50,9 @@ protected:
     // A block at (x, y, 0) in a sector of its own.
     int add_block(const std::string& sector, int x, int y, uint32_t global_id = DEV_ILLEGAL_GLOBAL_ID)
     {
-        const int instance = dbcm_device->add_block_instance("b" + std::to_string(x) + "_" + std::to_string(y), x, y,
-                                                             0, global_id);
-        dbcm_device->add_sector(sector, "CORE", {instance});
+        const std::string name = "b" + std::to_string(x) + "_" + std::to_string(y);
+        const int instance = dbcm_device->add_block_instance(name, x, y, 0, global_id);
+        dbcm_device->add_device_sector(sector, "CORE")->add_instance(name.c_str());
         return instance;
     }
 
@@ -69,15 +71,25 @@ protected:
     }
 
     // The (type, x0, x1, seu_priority, blacklisted) of each entry.
+    // The core sectors (the transceiver step adds its tile slots beside them).
     std::vector<std::string> sectors() const
     {
         std::vector<std::string> list;
         const PB::OPTIONS record = stored_record();
         for (const PB::OPTIONS_SECTOR& sector : record.sectors())
-            list.push_back(std::to_string(sector.type()) + ":" + std::to_string(sector.x0()) + "_" +
+            if (sector.type() == PB::OPTIONS_SECTOR::CORE)
+                list.push_back(std::to_string(sector.type()) + ":" + std::to_string(sector.x0()) + "_" +
                            std::to_string(sector.x1()) + (sector.seu_priority() ? " priority" : "") +
                            (sector.blacklisted() ? " blacklisted" : ""));
         return list;
+    }
+
+    // A key file of 64 bytes, named by 1519: the design is authenticated.
+    void write_key()
+    {
+        const std::string path = m_project_dir + "/design.zky";
+        std::ofstream(path, std::ios::binary) << std::string(64, 'k');
+        top_settings->set_string_option(1519, path);
     }
 
     DEV_PART_MANAGER part_manager;
@@ -202,12 +214,16 @@ TEST_F(OptionSectors, RequiredFeaturesFollowTheRecord)
     EXPECT_EQ(stored_record().features(0).name(), "SOF FEATURE TRACKING");
     EXPECT_FALSE(option2->has_mailbox_abort_feature());
 
-    // A stored record's fields that later steps of another build own.
+    // An authenticated design with an anti-tamper response and the
+    // attestation commands; the security step writes the seven attestation
+    // texts present and empty, which asks for no attestation table. The
+    // configuration CPU runs from the internal oscillator, so the final
+    // checks pass. A stored record brings the mailbox output.
+    write_key();
+    top_settings->set_enum_option(1542, 588);
+    top_settings->set_bool_option(1561, true);
     PB::OPTIONS earlier;
     PB::OPTIONS_DEVICE* device = earlier.mutable_device();
-    device->mutable_anti_tamper()->set_response(PB::OPTIONS_ANTI_TAMPER::TYPEII);
-    device->set_enable_b10_attestation_commands(true);
-    device->mutable_attestation()->set_tcb_info_vendor("");
     PB::OPTIONS_GPIO* out = device->mutable_sdm()->add_outs();
     out->set_enabled(true);
     out->set_usage("mailbox feature: reset;abort;");
@@ -229,6 +245,7 @@ TEST_F(OptionSectors, RequiredFeaturesFollowTheRecord)
                                                  "23 Disable status_byte polling for non-OTHER device type"}));
     EXPECT_TRUE(option2->has_mailbox_abort_feature());
     EXPECT_EQ(stored_record().device().sdm().mailbox_feature(), "reset;abort;");
+    EXPECT_TRUE(stored_record().device().attestation().has_tcb_info_vendor());
 
     // Family 52: one id-12 entry; "noabort;" asks for no abort.
     chip.set_base_family(52);
@@ -241,21 +258,15 @@ TEST_F(OptionSectors, RequiredFeaturesFollowTheRecord)
 
 TEST_F(OptionSectors, FinalChecksOfClockAndTamper)
 {
-    auto store = [&](const PB::OPTIONS& record) {
-        std::string bytes;
-        ASSERT_TRUE(record.SerializeToString(&bytes));
-        dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
-    };
     // The configuration clock from OSC_CLK_1 (25 MHz), not the internal
-    // oscillator, with frequency detection and an anti-tamper response.
-    PB::OPTIONS record;
-    record.mutable_device()->mutable_anti_tamper()->set_enable_frequency_detection(true);
-    record.mutable_device()->mutable_anti_tamper()->set_response(PB::OPTIONS_ANTI_TAMPER::TYPEI);
-    record.mutable_device()->mutable_anti_tamper()->set_enable_fpga_tamper_detection(false);
-    record.mutable_device()->mutable_anti_tamper()->set_enable_self_kill_fpga_tamper(true);
-    record.mutable_device()->set_design_zky("key");
+    // oscillator, with frequency detection, an anti-tamper response and the
+    // FPGA self-kill but no anti-tamper IP; a signed design with the HPS
+    // debug access port on the SDM pins.
+    write_key();
+    top_settings->set_bool_option(1539, true);
+    top_settings->set_enum_option(1542, 587);
+    top_settings->set_bool_option(1573, true);
     top_settings->set_enum_option(1522, 578);
-    store(record);
     EXPECT_FALSE(run());
     std::vector<std::string> texts;
     for (const MSG_RECORD& posted : MSG_REPORT::active().messages())
@@ -266,12 +277,15 @@ TEST_F(OptionSectors, FinalChecksOfClockAndTamper)
                                                "EASM_ASM_OPTION2_ANTI_TAMPER_SELF_KILL_IP"}));
     EXPECT_EQ(MSG_REPORT::active().messages().back().text,
               "To use anti-tamper device self-kill for fpga, anti-tamper IP must be present in the design. ");
+    const PB::OPTIONS_ANTI_TAMPER anti_tamper = stored_record().device().anti_tamper();
+    EXPECT_TRUE(anti_tamper.enable_self_kill_fpga_tamper());
+    EXPECT_FALSE(anti_tamper.enable_fpga_tamper_detection());
 
     // Run from the internal oscillator: the clock checks pass.
     msg_reset();
     top_settings->set_bool_option(1552, true);
-    record.mutable_device()->mutable_anti_tamper()->clear_enable_self_kill_fpga_tamper();
-    store(record);
+    top_settings->remove_option(1573);
     EXPECT_TRUE(run());
     EXPECT_EQ(count_posted("EASM_ASM_OPTION2_OSC_CLK_1_AND_FREQ_DETECT_NOT_ALLOWED"), 0u);
+    EXPECT_EQ(count_posted("EASM_ASM_OPTION2_OSC_CLK_1_AND_ANTI_TAMPER_NOT_ALLOWED"), 0u);
 }

@@ -151,8 +151,13 @@ TEST_F(OptionSecurity, EveryImpossibleCombinationIsPostedInOrderAndCounted)
                    "EASM_ASM_OPTION2_INVALID_DISABLE_ENCRYPTION_KEY_IN_BBRAM",
                    "EASM_ASM_OPTION2_INVALID_FORCE_ENCRYPTION_KEY_UPDATE",
                    "EASM_ASM_OPTION2_ANTI_TAMPER_WITHOUT_AUTHENTICATION",
-                   "EASM_ASM_OPTION2_ATTESTATION_WITHOUT_AUTHENTICATION"}));
-    EXPECT_EQ(option_error_count, 12);  // the CRL text's error is not counted
+                   "EASM_ASM_OPTION2_ATTESTATION_WITHOUT_AUTHENTICATION",
+                   // The final checks: OSC_CLK_1 with frequency detection and
+                   // with a response.
+                   "EASM_ASM_OPTION2_OSC_CLK_1_AND_FREQ_DETECT_NOT_ALLOWED",
+                   "EASM_ASM_OPTION2_OSC_CLK_1_AND_ANTI_TAMPER_NOT_ALLOWED"}));
+    // Neither the CRL text's error nor the final checks' are counted.
+    EXPECT_EQ(option_error_count, 12);
     const std::vector<MSG_RECORD>& messages = MSG_REPORT::active().messages();
     EXPECT_NE(messages[0].text.find("\"" + full_path + "\""), std::string::npos);
     EXPECT_EQ(messages[3].text, "An illegal value 130 is specified for temperature upper bound tamper detection.");
@@ -180,9 +185,10 @@ TEST_F(OptionSecurity, OwnershipTransferPrPofIdAndTheKeyStoresFuses)
     top_settings->set_bool_option(1520, false);
     dbcm_chip->add_regions(0);
     EXPECT_FALSE(run());
-    EXPECT_EQ(posted_ids(), (IDS{"EASM_ASM_ENABLE_PR_POF_ID_IS_REQUIRED_FOR_AUTHENTICATION",
+    // The partial-reconfiguration data warns first that verification is off.
+    EXPECT_EQ(posted_ids(), (IDS{"WASM_ASM_PR_POF_ID_DISABLED", "EASM_ASM_ENABLE_PR_POF_ID_IS_REQUIRED_FOR_AUTHENTICATION",
                                  "IASM_ASM_MUTUAL_EXCLUSIVE_OPTIONS", "IASM_ASM_MUTUAL_EXCLUSIVE_OPTIONS"}));
-    EXPECT_EQ(MSG_REPORT::active().messages()[2].text, "The ENABLE_OWNERSHIP_TRANSFER option is enabled and hence "
+    EXPECT_EQ(MSG_REPORT::active().messages()[3].text, "The ENABLE_OWNERSHIP_TRANSFER option is enabled and hence "
                                                        "ENCRYPT_PROGRAMMING_BITSTREAM option is disabled.");
     EXPECT_TRUE(stored().sdm().ownership_transfer_mode());
     EXPECT_FALSE(stored().enable_multi_authority());
@@ -227,6 +233,9 @@ TEST_F(OptionSecurity, RevisionsMustAgreeOnTheKeyStore)
 
 TEST_F(OptionSecurity, ResponseSelfKillExternalReferenceAndTheDesignsTamperSignal)
 {
+    // The configuration CPU runs from the internal oscillator, so the final
+    // clock checks leave an armed response alone.
+    top_settings->set_bool_option(1552, true);
     // Voltage self-kill needs VCCL or VCCL-SDM detection, not the HPS one;
     // without a response everything is disarmed, with a warning.
     for (int option : {1548, 1572, 1539, 1574})
@@ -280,15 +289,20 @@ TEST_F(OptionSecurity, VidPartsRefuseAntiTamperAndAttestationOnFamily52)
     chip.set_base_family(52);
     dev_set_part_traits(PART, {32});
     write_key(64);
+    // The configuration CPU runs from the internal oscillator, so the final
+    // clock checks pass; without power-management settings a VID part gets
+    // its power-management warning first.
+    top_settings->set_bool_option(1552, true);
     top_settings->set_bool_option(1561, true);
     EXPECT_FALSE(run());
-    EXPECT_EQ(posted_ids(), IDS{"EASM_ASM_OPTION_SECU_VID_PART_ERROR"});
-    EXPECT_NE(MSG_REPORT::active().messages()[0].text.find("Security feature attestation is not"), std::string::npos);
+    EXPECT_EQ(posted_ids(), (IDS{"WASM_ASM_VID_INCOMPLETE_PWMGT_SETTING", "EASM_ASM_OPTION_SECU_VID_PART_ERROR"}));
+    EXPECT_NE(MSG_REPORT::active().messages()[1].text.find("Security feature attestation is not"), std::string::npos);
     EXPECT_FALSE(stored().sdm().has_ownership_transfer_mode());  // family 67 only
 
     top_settings->set_enum_option(1542, 587);
     EXPECT_FALSE(run());
-    EXPECT_EQ(posted_ids(), IDS(2, "EASM_ASM_OPTION_SECU_VID_PART_ERROR"));
+    EXPECT_EQ(posted_ids(), (IDS{"WASM_ASM_VID_INCOMPLETE_PWMGT_SETTING", "EASM_ASM_OPTION_SECU_VID_PART_ERROR",
+                                 "EASM_ASM_OPTION_SECU_VID_PART_ERROR"}));
     cfg_set_value("allow_vid_security_features", "on");
     EXPECT_TRUE(run());
 }

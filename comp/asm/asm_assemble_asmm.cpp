@@ -300,7 +300,7 @@ void gather_partition_lines(ASM2_IPARTITIONS* pr_partitions, ASM2_IPARTITIONS* e
         const std::vector<std::string>* lines = pr->get_revision_info()->get_string_list();
         if (lines != nullptr)
             report_lines.insert(report_lines.end(), lines->begin(), lines->end());
-        if (option2 != nullptr && option2->m_pr_info != nullptr && option2->m_pr_info->m_bitstream_verification)
+        if (option2 != nullptr && option2->m_pr_info != nullptr && option2->m_pr_info->m_pr_security)
         {
             post_message(msg_IASM_ASM_PR_SMSF_IS_REQUIRED_FOR_BITSREAM_GENERATION());
         }

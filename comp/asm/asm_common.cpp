@@ -180,7 +180,7 @@ void log_missing_assignments_file(const FIO_PATH& file)
     asm_debug_log(2, "%s", line.c_str());
 }
 
-ZSYM::ZSYM(const char* name) { use(ZSYM_NAMESPACE_NAME, name); }
+ZSYM::ZSYM(const char* name) { use(zsym_current_namespace(), name); }
 
 void report_symbol_not_in_namespace(const char* symbol, const char* name_space)
 {

@@ -173,7 +173,7 @@ bool ASM_OPTION2::process_option_data()
     populate_seu_options(sdm);
     populate_sectors();
     populate_sector_seu_priority();
-    //   process_hssi_options (transceiver tiles and CvP)
+    process_hssi_options();
     populate_hps_options();
     populate_security_options(is_vid_part(), user_family);
     add_required_features(sdm);
@@ -184,6 +184,8 @@ bool ASM_OPTION2::process_option_data()
     // Then, with partial-reconfiguration data (m_pr_info), its step with
     // m_dbcm_chip: a false result makes the result false and skips the final
     // checks; otherwise check_option_consistency gives the result.
+    if (m_pr_info != nullptr && !m_pr_info->process_pr_options(m_dbcm_chip, nullptr))
+        result = false;
     if (result)
         result = check_option_consistency();
 
@@ -298,18 +300,4 @@ bool ASM_OPTION2::has_mailbox_abort_feature() const
         if (feature.id() == FEATURE_MAILBOX_ABORT)
             return true;
     return false;
-}
-
-std::string format_hash_text(const std::string& bytes)
-{
-    static const char DIGITS[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (char c : bytes)
-    {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        text.push_back(DIGITS[byte >> 4]);
-        text.push_back(DIGITS[byte & 0x0F]);
-    }
-    return text;
 }

@@ -6,6 +6,7 @@
 #include "asm_records.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,20 @@ class DEV_PART_MANAGER;
 class HDB_OPTION_INTERFACE;
 class DBCM_CHIP;
 class FIO_PATH;
+
+// One transceiver (HSSI) tile slot, or one block instance of a tile.
+struct HSSI_OPTION_DATA
+{
+    // The slot: x0 from 0 to 2, x1 from 0 to 1.
+    int32_t x0 = -1;
+    int32_t x1 = -1;
+    // The tile type; empty when the slot carries no tile.
+    std::string brask_type;
+    // The tile is powered.
+    bool m_is_active = false;
+    // The tile carries configuration via protocol (CvP).
+    bool m_hip_enabled = false;
+};
 
 // Option errors counted by the option block's checks; process_option_data
 // starts each run at 0 and fails when any was counted.
@@ -174,10 +189,33 @@ public:
     static size_t split_token(const std::string& text, char letter, size_t start, int& number);
     void apply_region_seu_priority(const std::string& region);
 
+    // Transceiver tiles: one HSSI sectors entry per tile slot (not on a
+    // device with a "PCTRL_0_0" sector), and cvp_capable from the CvP
+    // decision.
+    void process_hssi_options();
+    // The index of the first sector whose name contains "PCTRL_0_0";
+    // 0xFFFFFFFF when there is none.
+    uint32_t find_pctrl_sector();
+    // The tiles' block instances, by instance name.
+    void populate_hssi_bcm_data();
+    // The six slots with the part's tile types.
+    void populate_hssi_option_data();
+    // The slots take the instances' power and CvP flags; the INI list
+    // unpowered_hssi_list powers slots down.
+    void amend_hssi_option_data();
+    void add_hssi_sector(const std::string& brask_type, bool powered, uint32_t x0, uint32_t x1, bool cvp_enable);
+    // Whether the design is CvP capable and has CvP enabled; posts the
+    // messages of the combination.
+    bool get_cvp_enable();
+
     // True once the Configuration Block IP was seen in the atom netlist.
     bool m_cb_ip_found;
     bool m_io_configsel_found;
     std::string m_io_configsel;
+    // Transceiver tile data by block-instance name and by tile UID
+    // ("hssi_<x0>_<x1>").
+    std::map<std::string, HSSI_OPTION_DATA> m_hssi_bcm_data;
+    std::map<std::string, HSSI_OPTION_DATA> m_hssi_option_data;
     CMP_FACADE* m_cmp;
     CDB_CHIP_DB_ENTRY* m_chip;
     uint32_t m_run_value;
@@ -195,6 +233,3 @@ public:
     // of the other slots.
     std::string m_device0_slave_address;
 };
-
-// Two upper-case hexadecimal digits per byte, in order, no separator.
-std::string format_hash_text(const std::string& bytes);

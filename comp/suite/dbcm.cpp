@@ -1,6 +1,8 @@
 #include "dbcm.h"
 #include "constra.h"
 
+#include <algorithm>
+
 DBCM_REGIONS* DBCM_CHIP::get_regions(int kind) const
 {
     for (const auto& regions : m_regions)
@@ -162,9 +164,60 @@ DBCM_INSTANCE_NODE* DBCM_INSTANCE_NODE::add_child(const char* name)
 {
     std::unique_ptr<DBCM_INSTANCE_NODE>& child = m_children[name_key(name)];
     if (!child)
+    {
         child = std::make_unique<DBCM_INSTANCE_NODE>();
+        child->m_name = name;
+    }
     return child.get();
 }
+
+DBCM_INSTANCE DBCM_CHIP::get_instance(ZSYM name) const
+{
+    if (name.is_null())
+        return DBCM_INSTANCE();
+    auto it = m_named_instances.find(symbol_key(name));
+    return it == m_named_instances.end() ? DBCM_INSTANCE() : DBCM_INSTANCE(it->second.get());
+}
+
+DBCM_INSTANCE_NODE* DBCM_CHIP::add_named_instance(const char* name)
+{
+    std::unique_ptr<DBCM_INSTANCE_NODE>& node = m_named_instances[name_key(name)];
+    if (!node)
+    {
+        node = std::make_unique<DBCM_INSTANCE_NODE>();
+        node->m_name = name;
+    }
+    return node.get();
+}
+
+DBCM_SECTOR* DBCM_DEVICE::add_device_sector(const std::string& name, const std::string& type)
+{
+    ZSYM name_symbol;
+    name_symbol.use(ZSYM_NAMESPACE_NAME, name.c_str());
+    ZSYM type_symbol;
+    type_symbol.use(ZSYM_NAMESPACE_NAME, type.c_str());
+    m_sectors.push_back(std::make_unique<DBCM_SECTOR>(name_symbol, type_symbol, name, type, this));
+    return m_sectors.back().get();
+}
+
+void DBCM_SECTOR::add_instance(const char* name)
+{
+    ZSYM symbol;
+    symbol.use(ZSYM_NAMESPACE_NAME, name);
+    if (std::find(m_instances.begin(), m_instances.end(), symbol) == m_instances.end())
+        m_instances.push_back(symbol);
+    if (m_device != nullptr && name != nullptr)
+        m_device->m_sector_of.emplace(name, this);
+}
+
+bool DBCM_INTENT::is_valid_attribute(ZSYM attribute) const
+{
+    return m_node != nullptr && !attribute.is_null() && m_node->m_settings.count(symbol_key(attribute)) != 0;
+}
+
+std::string DBCM_INSTANCE::get_name() const { return m_node != nullptr ? m_node->m_name : std::string(); }
+
+const DBCM_INTENT* DBCM_INSTANCE::get_intent() const { return m_node != nullptr ? &m_node->m_intent : nullptr; }
 
 void DBCM_INSTANCE_NODE::set_setting(const char* setting, const char* value)
 {
@@ -238,18 +291,11 @@ std::string DBCM_DEVICE::get_block_instance_name(int instance) const
     return m_block_instances[static_cast<size_t>(instance)].name;
 }
 
-const DBCM_SECTOR* DBCM_DEVICE::add_sector(const std::string& name, const std::string& type,
-                                           const std::vector<int>& instances)
-{
-    m_sectors.push_back(std::make_unique<DBCM_SECTOR>(DBCM_SECTOR{name, type, instances}));
-    for (int instance : instances)
-        m_sector_of.emplace(instance, m_sectors.back().get());
-    return m_sectors.back().get();
-}
-
 const DBCM_SECTOR* DBCM_DEVICE::get_sector_of_instance(int instance) const
 {
-    auto it = m_sector_of.find(instance);
+    if (instance < 0 || static_cast<size_t>(instance) >= m_block_instances.size())
+        return nullptr;
+    auto it = m_sector_of.find(m_block_instances[static_cast<size_t>(instance)].name);
     return it == m_sector_of.end() ? nullptr : it->second;
 }
 

@@ -129,6 +129,11 @@ public:
     DBCM_INSTANCE_NODE* add_top_block(const char* type);
     // The same with any type symbol (the null symbol: an untyped node).
     DBCM_INSTANCE_NODE* add_top_block(ZSYM type);
+    // The block instance of the name (a symbol of namespace 1); the null
+    // instance when the chip has none of that name.
+    DBCM_INSTANCE get_instance(ZSYM name) const;
+    // Population: the named block instance, created when absent.
+    DBCM_INSTANCE_NODE* add_named_instance(const char* name);
 
 private:
     std::unique_ptr<DBCM_DEVICE> m_device;
@@ -137,6 +142,7 @@ private:
     int m_last_copy_thread_cap = 0;
     std::unique_ptr<DBCM_TREE> m_tree;
     std::vector<std::unique_ptr<DBCM_INSTANCE_NODE>> m_top_instances;
+    std::map<const void*, std::unique_ptr<DBCM_INSTANCE_NODE>> m_named_instances;
     std::vector<std::pair<int, std::unique_ptr<DBCM_REGIONS>>> m_regions;
     std::vector<DBCM_ATOM_ATTRIBUTE> m_atom_attributes;
     int m_constraint_checks = 0;
@@ -165,13 +171,36 @@ private:
     int m_asm_data_loads = 0;
 };
 
-// A sector of the device's fabric: its name ("CORE_3_7"), its type text
-// and the ids of the block instances it holds.
-struct DBCM_SECTOR
+// A sector of a chip bundle device: its name ("CORE_3_7", "HSSI_0_0") and
+// type (symbols of namespace 1, with their texts) and the names of the block
+// instances it holds, in the order added, each once.
+class DBCM_SECTOR
 {
-    std::string name;
-    std::string type;
-    std::vector<int> instances;
+public:
+    DBCM_SECTOR(ZSYM name, ZSYM type, std::string name_text, std::string type_text, DBCM_DEVICE* device)
+        : m_name(name), m_type(type), name(std::move(name_text)), type(std::move(type_text)), m_device(device)
+    {
+    }
+    ZSYM get_name() const { return m_name; }
+    ZSYM get_type() const { return m_type; }
+    std::vector<ZSYM>::const_iterator begin() const { return m_instances.begin(); }
+    std::vector<ZSYM>::const_iterator end() const { return m_instances.end(); }
+    // Adds the block instance of the name (a second time changes nothing);
+    // an instance lies in the first sector that adds it.
+    void add_instance(const char* name);
+
+private:
+    ZSYM m_name;
+    ZSYM m_type;
+
+public:
+    // The name and type as text.
+    const std::string name;
+    const std::string type;
+
+private:
+    DBCM_DEVICE* m_device;
+    std::vector<ZSYM> m_instances;
 };
 
 // The device of a chip of the bundle.
@@ -193,11 +222,21 @@ public:
     // "" for an unknown instance.
     std::string get_block_instance_name(int instance) const;
 
-    // Sectors, each holding instances; an instance lies in at most one.
-    const DBCM_SECTOR* add_sector(const std::string& name, const std::string& type, const std::vector<int>& instances);
-    // The sector that holds the instance; null when none does.
+    // Sectors, each holding block instances by name; an instance lies in
+    // at most one (the first that adds it).
+    // The sector that holds the block instance of the id; null when none
+    // does.
     const DBCM_SECTOR* get_sector_of_instance(int instance) const;
     const std::vector<std::unique_ptr<DBCM_SECTOR>>& get_sectors() const { return m_sectors; }
+    // The device's sectors, by index from 0 in the order added.
+    uint32_t get_sector_count() const { return static_cast<uint32_t>(m_sectors.size()); }
+    // Null for an index beyond the last sector.
+    const DBCM_SECTOR* get_sector(uint32_t index) const
+    {
+        return index < m_sectors.size() ? m_sectors[index].get() : nullptr;
+    }
+    // Population: appends a sector of the name and type.
+    DBCM_SECTOR* add_device_sector(const std::string& name, const std::string& type);
 
 private:
     struct BLOCK_INSTANCE
@@ -210,10 +249,13 @@ private:
     };
     std::string m_name;
     std::vector<BLOCK_INSTANCE> m_block_instances;
-    // The first instance at each location, and the sector of each instance.
+    // The first instance at each location, and the sector of each block
+    // instance name.
     std::map<std::tuple<int, int, int>, int> m_instance_at;
-    std::map<int, const DBCM_SECTOR*> m_sector_of;
+    std::map<std::string, const DBCM_SECTOR*> m_sector_of;
     std::vector<std::unique_ptr<DBCM_SECTOR>> m_sectors;
+
+    friend class DBCM_SECTOR;
 };
 
 // A chip's block tree: the top-level nodes, each with its type.
@@ -229,6 +271,20 @@ public:
 
 private:
     std::vector<ZSYM> m_types;
+};
+
+class DBCM_INSTANCE_NODE;
+
+// What a block instance's block is meant to do: its settings, by name.
+class DBCM_INTENT
+{
+public:
+    explicit DBCM_INTENT(const DBCM_INSTANCE_NODE* node) : m_node(node) {}
+    // Whether the block carries the attribute (a setting of that name).
+    bool is_valid_attribute(ZSYM attribute) const;
+
+private:
+    const DBCM_INSTANCE_NODE* m_node;
 };
 
 // Population side of a block instance: named child instances and settings,
@@ -247,8 +303,14 @@ public:
 
 private:
     friend class DBCM_INSTANCE;
+    friend class DBCM_INTENT;
+    friend class DBCM_CHIP;
     std::map<const void*, std::unique_ptr<DBCM_INSTANCE_NODE>> m_children;
     std::map<const void*, ZSYM> m_settings;
+    // The instance's name: a child's name, or a named instance's; "" for a
+    // top-level block.
+    std::string m_name;
+    DBCM_INTENT m_intent{this};
 };
 
 // A block instance as the library hands it out: a value that refers to an
@@ -267,6 +329,11 @@ public:
     ZSYM get_symbol(ZSYM setting) const;
     // Whether the instance's block carries the setting.
     bool has_setting(ZSYM setting) const;
+    // The instance's name ("" for the null instance and unnamed blocks).
+    std::string get_name() const;
+    bool has_child_instance(ZSYM name) const { return !get_child_instance(name).is_null(); }
+    // The block's intent; null for the null instance.
+    const DBCM_INTENT* get_intent() const;
 
 private:
     const DBCM_INSTANCE_NODE* m_node = nullptr;

@@ -4,6 +4,7 @@
 #include "dstr.h"
 #include "gen.h"
 
+#include <cctype>
 #include <map>
 
 namespace
@@ -16,6 +17,8 @@ struct PART_RECORD
     std::map<int, uint32_t> resources;
     uint32_t pof_id = 0;
     std::vector<std::string> jtag_ids;
+    // Transceiver tile types by lower-case slot UID.
+    std::map<std::string, std::string> brask_types;
 };
 
 struct DEVICE_RECORD
@@ -35,6 +38,13 @@ DEVICE_DATABASE& database()
 {
     static DEVICE_DATABASE db;
     return db;
+}
+
+std::string lower_case(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 }  // namespace
@@ -183,4 +193,20 @@ std::vector<std::string> DEV_PART_MANAGER::get_device_jtag_id(DEV_PART part) con
 {
     auto it = database().parts.find(part);
     return it == database().parts.end() ? std::vector<std::string>() : it->second.jtag_ids;
+}
+
+void dev_set_brask_type(DEV_PART part, const std::string& uid, const std::string& type)
+{
+    auto it = database().parts.find(part);
+    if (it != database().parts.end())
+        it->second.brask_types[lower_case(uid)] = type;
+}
+
+std::string DEV_PART_MANAGER::get_brask_type(DEV_PART part, const std::string& uid) const
+{
+    auto it = database().parts.find(part);
+    if (it == database().parts.end())
+        return std::string();
+    auto type = it->second.brask_types.find(lower_case(uid));
+    return type == it->second.brask_types.end() ? std::string() : type->second;
 }

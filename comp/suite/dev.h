@@ -80,6 +80,11 @@ public:
     // database); false for an unknown part or device.
     bool test_part_trait_of(DEV_PART part, int trait) const;
     bool test_device_trait_of(DEV_DEVICE_ENUM device, int trait) const;
+
+    // The transceiver tile type that the part carries at the tile slot (a
+    // UID such as "hssi_1_0", in either case); "" when the slot carries
+    // none or the part is unknown.
+    std::string get_brask_type(DEV_PART part, const std::string& uid) const;
 };
 
 // Integer facts of a device's basic information.
@@ -213,3 +218,6 @@ void dev_set_device_jtag_ids(DEV_PART part, const std::vector<std::string>& ids)
 void dev_set_part_traits(DEV_PART part, const std::set<int>& traits);
 void dev_set_device_traits(DEV_DEVICE_ENUM device, const std::set<int>& traits);
 void dev_reset_traits();
+// The transceiver tile type at a slot of a part (kept with the part, so it
+// must be added first); the UID is matched in either case.
+void dev_set_brask_type(DEV_PART part, const std::string& uid, const std::string& type);

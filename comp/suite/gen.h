@@ -1,6 +1,8 @@
 // General utility library of the suite (stand-in): the suite's directories.
 #pragma once
 
+#include "gen_string.h"  // gen_itoa and the other string helpers
+
 #include <cstddef>
 #include <string>
 

@@ -104,3 +104,13 @@ bool ZHD_DESIGN_UTILS::has_pr_partition(const ZHD_DESIGN* design)
             return true;
     return false;
 }
+
+std::vector<ZHD_PARTITION*> ZHD_DESIGN_UTILS::get_pr_partitions(const ZHD_DESIGN* design)
+{
+    std::vector<ZHD_PARTITION*> partitions;
+    if (design != nullptr)
+        for (const auto& partition : design->get_partitions())
+            if (partition->is_pr_partition())
+                partitions.push_back(partition.get());
+    return partitions;
+}

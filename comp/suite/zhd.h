@@ -94,6 +94,7 @@ private:
     HDB_OPTION_INTERFACE m_options;
 };
 
+
 class ZHD_ROOT
 {
 public:
@@ -123,4 +124,7 @@ public:
     // Whether the design has a partial-reconfiguration partition; false for
     // a null design.
     static bool has_pr_partition(const ZHD_DESIGN* design);
+    // The design's partial-reconfiguration partitions, in the order added;
+    // none for a null design.
+    static std::vector<ZHD_PARTITION*> get_pr_partitions(const ZHD_DESIGN* design);
 };

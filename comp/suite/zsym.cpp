@@ -78,3 +78,18 @@ ZSYM zsym_namespace_symbol(ZSYM_NAMESPACE name_space)
     symbol.use(ZSYM_NAMESPACE_NONE, name.c_str());
     return symbol;
 }
+
+namespace
+{
+// One compilation runs on one thread; the scope is that thread's.
+thread_local ZSYM_NAMESPACE current_namespace = ZSYM_NAMESPACE_NAME;
+}  // namespace
+
+ZSYM_NAMESPACE zsym_current_namespace() { return current_namespace; }
+
+ZSYM_MODIFY_NAMESPACE_SCOPE::ZSYM_MODIFY_NAMESPACE_SCOPE(ZSYM_NAMESPACE name_space) : m_previous(current_namespace)
+{
+    current_namespace = name_space;
+}
+
+ZSYM_MODIFY_NAMESPACE_SCOPE::~ZSYM_MODIFY_NAMESPACE_SCOPE() { current_namespace = m_previous; }

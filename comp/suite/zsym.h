@@ -50,3 +50,21 @@ private:
 // The symbol that names a namespace ("none", "name", "location_element"; the
 // decimal value for any other). It belongs to ZSYM_NAMESPACE_NONE.
 ZSYM zsym_namespace_symbol(ZSYM_NAMESPACE name_space);
+
+// The namespace in which the module's ZSYM(name) makes its symbols: the
+// plain-name namespace unless a ZSYM_MODIFY_NAMESPACE_SCOPE says otherwise.
+ZSYM_NAMESPACE zsym_current_namespace();
+
+// Makes a namespace current for the scope's lifetime; the previous one is
+// current again when it ends. Scopes nest.
+class ZSYM_MODIFY_NAMESPACE_SCOPE
+{
+public:
+    explicit ZSYM_MODIFY_NAMESPACE_SCOPE(ZSYM_NAMESPACE name_space);
+    ~ZSYM_MODIFY_NAMESPACE_SCOPE();
+    ZSYM_MODIFY_NAMESPACE_SCOPE(const ZSYM_MODIFY_NAMESPACE_SCOPE&) = delete;
+    ZSYM_MODIFY_NAMESPACE_SCOPE& operator=(const ZSYM_MODIFY_NAMESPACE_SCOPE&) = delete;
+
+private:
+    ZSYM_NAMESPACE m_previous;
+};

@@ -406,17 +406,8 @@ void read_partition_tree(OBJECT& entry, DESIGN_PARTITION& partition)
         partition.pr_pof_value = value->uint32();
     if (std::optional<VALUE> data = entry.optional("pr_pof_value_data"))
     {
-        const std::string text = data->string();
         std::string bytes;
-        for (size_t i = 0; i + 1 < text.size(); i += 2)
-        {
-            const std::string pair = text.substr(i, 2);
-            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
-                !std::isxdigit(static_cast<unsigned char>(pair[1])))
-                break;
-            bytes.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
-        }
-        if (bytes.size() * 2 != text.size())
+        if (!parse_hex_bytes(data->string(), bytes))
             data->fail("expected hexadecimal text, two digits a byte");
         partition.pr_pof_value_data = bytes;
     }
@@ -516,6 +507,18 @@ DESIGN read_design(const VALUE& root)
             part.cpu_cores = cores->uint32();
         if (std::optional<VALUE> pof_id = entry.optional("pof_id"))
             part.pof_id = pof_id->uint32();
+        if (std::optional<VALUE> brask_types = entry.optional("brask_types"))
+        {
+            if (!brask_types->json_value().is_object())
+                brask_types->fail("expected an object");
+            for (auto it = brask_types->json_value().begin(); it != brask_types->json_value().end(); ++it)
+            {
+                const VALUE type(it.value(), brask_types->path() + "." + it.key(), brask_types->file());
+                if (it.key().empty())
+                    type.fail("a tile slot cannot be empty");
+                part.brask_types.emplace_back(it.key(), type.string());
+            }
+        }
         design.parts.push_back(part);
     });
 
@@ -699,8 +702,17 @@ DESIGN read_design(const VALUE& root)
                     global_id ? &global_id->json_value() : nullptr, entry.value().path(), entry.value().file()))
                 design.sector_data.placed_blocks.push_back(*placed);
         });
-        if (std::optional<VALUE> sectors = bundle.optional("sectors"))
-            design.sector_data.sectors = read_sectors(sectors->json_value(), sectors->path(), sectors->file());
+        UNIQUE<std::string> sector_blocks("sector block");
+        bundle.each_object("sectors", false, [&](OBJECT& entry) {
+            DESIGN_SECTOR sector;
+            sector.name = entry.required("name").nonempty_string();
+            sector.type = entry.required("type").string();
+            entry.each_object("blocks", false, [&](OBJECT& block) {
+                sector.blocks.push_back(read_block(block, "name"));
+                sector_blocks.check(sector.blocks.back().type_or_name, block.required("name"));
+            });
+            design.sectors.push_back(sector);
+        });
         bundle.finish();
         check_sector_data(design.sector_data, bundle.value().file());
     }
@@ -987,6 +999,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
             dev_set_resource_count(static_cast<DEV_PART>(part.part), DEV_RESOURCE_CPU_CORE, *part.cpu_cores);
         dev_set_pof_id(static_cast<DEV_PART>(part.part), part.pof_id);
     }
+    apply_brask_types(design);
     for (const DESIGN_DEVICE& device : design.devices)
     {
         dev_add_device(static_cast<DEV_DEVICE_ENUM>(device.device), static_cast<DEV_DEVICE_ENUM>(device.base_device),
@@ -1058,6 +1071,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
         bundle_chip->add_borrowed_bit(address);
     for (const DESIGN_BLOCK& block : design.blocks)
         add_block_content(bundle_chip->add_top_block(block.type_or_name.c_str()), block);
+    apply_design_sectors(design, bundle_chip);
     for (const DESIGN_REGIONS& regions : design.regions)
     {
         DBCM_REGIONS* set = bundle_chip->add_regions(regions.kind);

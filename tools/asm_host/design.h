@@ -11,6 +11,7 @@
 #include "design_sld.h"
 #include "design_option_block.h"
 #include "design_bit_settings.h"
+#include "design_transceiver_pr.h"
 
 #include <cdb.h>
 #include <cdb_atom.h>
@@ -64,6 +65,8 @@ struct DESIGN_PART
     int device = 0;
     std::optional<uint32_t> cpu_cores;
     uint32_t pof_id = 0;
+    // Transceiver tile types by slot UID ("hssi_0_0").
+    std::vector<std::pair<std::string, std::string>> brask_types;
 };
 
 struct DESIGN_DEVICE
@@ -115,6 +118,14 @@ struct DESIGN_BLOCK
     std::string type_or_name;
     std::vector<std::pair<std::string, std::string>> settings;
     std::vector<DESIGN_BLOCK> children;
+};
+
+// A sector of the chip bundle device, with its named block instances.
+struct DESIGN_SECTOR
+{
+    std::string name;
+    std::string type;
+    std::vector<DESIGN_BLOCK> blocks;
 };
 
 struct DESIGN_NETLIST;
@@ -240,6 +251,7 @@ struct DESIGN
     std::vector<uint32_t> config_bits;
     std::vector<uint32_t> borrowed_bits;
     std::vector<DESIGN_BLOCK> blocks;
+    std::vector<DESIGN_SECTOR> sectors;
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;

@@ -321,33 +321,6 @@ std::vector<DESIGN_PLACE_IDS> read_place_ids(const json& value, const std::strin
     return places;
 }
 
-std::vector<DESIGN_SECTOR> read_sectors(const json& value, const std::string& path, const std::string& file)
-{
-    std::vector<DESIGN_SECTOR> sectors;
-    std::set<std::string> seen;
-    const std::vector<FIELD> entries = FIELD(value, path, file).elements();
-    for (size_t i = 0; i < entries.size(); ++i)
-    {
-        const FIELD& entry = entries[i];
-        DESIGN_SECTOR sector;
-        sector.path = path + "[" + std::to_string(i) + "]";
-        entry.require({"name", "type"});
-        entry.each_key({"name", "type", "blocks"}, [&](const std::string& key, const FIELD& field) {
-            if (key == "name")
-                sector.name = field.string(true);
-            else if (key == "type")
-                sector.type = field.string(true);
-            else
-                for (const FIELD& block : field.elements())
-                    sector.blocks.push_back(block.string(true));
-        });
-        if (!seen.insert(sector.name).second)
-            entry.fail("sector " + sector.name + " is given twice");
-        sectors.push_back(sector);
-    }
-    return sectors;
-}
-
 std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const json* name, const json* location, const json* global_id,
                                                      const std::string& path, const std::string& file)
 {
@@ -381,17 +354,6 @@ void check_sector_data(const DESIGN_SECTOR_DATA& data, const std::string& file)
     for (const DESIGN_PLACED_BLOCK& block : data.placed_blocks)
         if (!placed.insert(block.name).second)
             throw DESIGN_ERROR(file, block.path + ".name", "block " + block.name + " is given twice");
-    std::set<std::string> in_sector;
-    for (const DESIGN_SECTOR& sector : data.sectors)
-    {
-        for (const std::string& block : sector.blocks)
-        {
-            if (placed.count(block) == 0)
-                throw DESIGN_ERROR(file, sector.path + ".blocks", "no chip_bundle block is named " + block);
-            if (!in_sector.insert(block).second)
-                throw DESIGN_ERROR(file, sector.path + ".blocks", "block " + block + " lies in two sectors");
-        }
-    }
 }
 
 void apply_sector_data(const DESIGN_SECTOR_DATA& data, DBCM_CHIP* chip, DYGR_DIE_INFO* die_info)
@@ -401,13 +363,6 @@ void apply_sector_data(const DESIGN_SECTOR_DATA& data, DBCM_CHIP* chip, DYGR_DIE
     for (const DESIGN_PLACED_BLOCK& block : data.placed_blocks)
         instances[block.name] = device->add_block_instance(block.name, block.x, block.y, block.z,
                                                            block.global_id.value_or(DEV_ILLEGAL_GLOBAL_ID));
-    for (const DESIGN_SECTOR& sector : data.sectors)
-    {
-        std::vector<int> held;
-        for (const std::string& block : sector.blocks)
-            held.push_back(instances.at(block));
-        device->add_sector(sector.name, sector.type, held);
-    }
     std::vector<DYGR_CLOCK_REGION> regions;
     for (const DESIGN_CLOCK_REGION& region : data.blacklisted_clock_regions)
         regions.push_back(DYGR_CLOCK_REGION{region.x0, region.y0, region.x1, region.y1});

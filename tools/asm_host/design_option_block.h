@@ -67,16 +67,6 @@ struct DESIGN_PLACED_BLOCK
     std::string path;
 };
 
-// A sector of the device: its name, type text and the placed blocks it
-// holds (by name).
-struct DESIGN_SECTOR
-{
-    std::string name;
-    std::string type;
-    std::vector<std::string> blocks;
-    std::string path;
-};
-
 struct DESIGN_CLOCK_REGION
 {
     int x0 = 0;
@@ -96,7 +86,6 @@ struct DESIGN_PLACE_IDS
 struct DESIGN_SECTOR_DATA
 {
     std::vector<DESIGN_PLACED_BLOCK> placed_blocks;
-    std::vector<DESIGN_SECTOR> sectors;
     std::vector<DESIGN_CLOCK_REGION> blacklisted_clock_regions;
     std::vector<DESIGN_PLACE_IDS> place_ids;
 };
@@ -124,7 +113,6 @@ std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const nlohmann::json& value,
                                                     const std::string& file);
 std::vector<DESIGN_PLACE_IDS> read_place_ids(const nlohmann::json& value, const std::string& path,
                                              const std::string& file);
-std::vector<DESIGN_SECTOR> read_sectors(const nlohmann::json& value, const std::string& path, const std::string& file);
 std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const nlohmann::json* name, const nlohmann::json* location,
                                                      const nlohmann::json* global_id, const std::string& path,
                                                      const std::string& file);
