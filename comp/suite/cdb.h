@@ -51,6 +51,12 @@ public:
     // The chip's routed network (not owned); null when none was set.
     ZGL::FOREST<int, int>* get_crf_re_network() const { return m_crf_re_network; }
     void set_crf_re_network(ZGL::FOREST<int, int>* network) { m_crf_re_network = network; }
+    // The chip's BLC and FCD routing networks (not owned); null when none
+    // was set.
+    ZGL::FOREST<int, int>* get_blc_re_network() const { return m_blc_re_network; }
+    ZGL::FOREST<int, int>* get_fcd_re_network() const { return m_fcd_re_network; }
+    void set_blc_re_network(ZGL::FOREST<int, int>* network) { m_blc_re_network = network; }
+    void set_fcd_re_network(ZGL::FOREST<int, int>* network) { m_fcd_re_network = network; }
 
 private:
     friend class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW;
@@ -64,6 +70,8 @@ private:
     CDB_ATOM_NETLIST* m_atom_netlist = nullptr;
     HDB_CHIP* m_hdb_chip = nullptr;
     ZGL::FOREST<int, int>* m_crf_re_network = nullptr;
+    ZGL::FOREST<int, int>* m_blc_re_network = nullptr;
+    ZGL::FOREST<int, int>* m_fcd_re_network = nullptr;
 };
 
 class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW

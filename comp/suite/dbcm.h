@@ -164,14 +164,56 @@ public:
     explicit DBCM_DEVICE(std::string name) : m_name(std::move(name)) {}
     const std::string& get_name() const { return m_name; }
 
+    // Block instances of the device by id (from 0 in the order they were
+    // added), each at a position and with a name.
+    int add_instance(int x, int y, const std::string& name)
+    {
+        m_instances.push_back(INSTANCE{x, y, name});
+        return static_cast<int>(m_instances.size() - 1);
+    }
+    // False for an unknown instance.
+    bool get_instance_xy(int instance, int& x, int& y) const
+    {
+        if (instance < 0 || static_cast<size_t>(instance) >= m_instances.size())
+            return false;
+        x = m_instances[static_cast<size_t>(instance)].x;
+        y = m_instances[static_cast<size_t>(instance)].y;
+        return true;
+    }
+    // The first instance at the position; DBCM_TREE::INVALID (-1) when none.
+    int get_instance_at(int x, int y) const
+    {
+        for (size_t i = 0; i < m_instances.size(); ++i)
+            if (m_instances[i].x == x && m_instances[i].y == y)
+                return static_cast<int>(i);
+        return -1;
+    }
+    // "" for an unknown instance.
+    std::string get_instance_name(int instance) const
+    {
+        if (instance < 0 || static_cast<size_t>(instance) >= m_instances.size())
+            return std::string();
+        return m_instances[static_cast<size_t>(instance)].name;
+    }
+
 private:
+    struct INSTANCE
+    {
+        int x;
+        int y;
+        std::string name;
+    };
     std::string m_name;
+    std::vector<INSTANCE> m_instances;
 };
 
 // A chip's block tree: the top-level nodes, each with its type.
 class DBCM_TREE
 {
 public:
+    // No node or instance.
+    static const int INVALID = -1;
+
     // The indices of the top-level nodes, in the tree's order.
     std::vector<int> get_children() const;
     // The node's type; the null symbol for an untyped or unknown node.

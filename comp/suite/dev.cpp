@@ -156,3 +156,36 @@ DEV_FAMILY DEV_PART_MANAGER::get_family_of(DEV_DEVICE_ENUM device) const
     auto it = database().devices.find(device);
     return it == database().devices.end() ? -1 : it->second.family;
 }
+
+void DEV_DIE_INFO::unload_device_data(int kind)
+{
+    for (auto it = m_loaded.begin(); it != m_loaded.end(); ++it)
+        if (*it == kind)
+        {
+            m_loaded.erase(it);
+            return;
+        }
+}
+
+bool DEV_DIE_INFO::is_device_data_loaded(int kind) const
+{
+    for (int loaded : m_loaded)
+        if (loaded == kind)
+            return true;
+    return false;
+}
+
+std::string DEV_DIE_INFO::get_element_name(uint32_t global_id) const
+{
+    auto found = m_element_names.find(global_id);
+    return found == m_element_names.end() ? std::string() : found->second;
+}
+
+std::string DEV_DIE_INFO::get_icname(uint32_t global_id, int kind) const
+{
+    const int ICNAME_DATA = 3;
+    if (!is_device_data_loaded(ICNAME_DATA))
+        return std::string();
+    auto found = m_icnames.find(std::make_pair(global_id, kind));
+    return found == m_icnames.end() ? std::string() : found->second;
+}

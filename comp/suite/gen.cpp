@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <ctime>
 
 #include <filesystem>
 #include <system_error>
@@ -62,4 +63,14 @@ int gen_stricmp(const char* first, const char* second)
         if (a != b || a == 0)
             return a - b;
     }
+}
+
+std::string gen_get_current_date_and_time()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[64] = "";
+    if (localtime_r(&now, &local) != nullptr)
+        std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", &local);
+    return text;
 }

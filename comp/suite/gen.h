@@ -19,3 +19,7 @@ void gen_set_module_path(const std::string& directory);
 // above zero as the first sorts before, with or after the second. A null
 // text sorts before every other.
 int gen_stricmp(const char* first, const char* second);
+
+// The current local date and time as the suite prints it in file headers,
+// e.g. "Mon Dec  7 07:48:02 2026".
+std::string gen_get_current_date_and_time();

@@ -61,3 +61,12 @@ HDB_SECTION* HDB_OPTION_INTERFACE::add_section(int type, const std::string& name
     m_sections.push_back(std::make_unique<HDB_SECTION>(type, name));
     return m_sections.back().get();
 }
+
+namespace
+{
+HDB_NAME_MGR* current_name_mgr = nullptr;
+}  // namespace
+
+HDB_NAME_MGR* hdb_get_current_name_mgr() { return current_name_mgr; }
+
+void hdb_set_current_name_mgr(HDB_NAME_MGR* manager) { current_name_mgr = manager; }

@@ -178,3 +178,37 @@ public:
 private:
     std::string m_name;
 };
+
+// The hierarchical name of an instance of the design, its levels joined by
+// "|" from the top. The short path leaves out the top level (the whole path
+// when there is only one level).
+class HDB_INSTANCE_NAME
+{
+public:
+    explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
+    const std::string& get_hpath() const { return m_hpath; }
+    std::string get_short_hpath() const
+    {
+        const size_t bar = m_hpath.find('|');
+        return bar == std::string::npos ? m_hpath : m_hpath.substr(bar + 1);
+    }
+
+private:
+    std::string m_hpath;
+};
+
+// The hierarchy's name manager: knows the current compile instance.
+class HDB_NAME_MGR
+{
+public:
+    // Null when none was set.
+    HDB_NAMESPACE* get_current_cap_inst() const { return m_current_cap_inst; }
+    void set_current_cap_inst(HDB_NAMESPACE* cap_inst) { m_current_cap_inst = cap_inst; }
+
+private:
+    HDB_NAMESPACE* m_current_cap_inst = nullptr;
+};
+
+// The process's current name manager; null until one is set (not owned).
+HDB_NAME_MGR* hdb_get_current_name_mgr();
+void hdb_set_current_name_mgr(HDB_NAME_MGR* manager);
