@@ -1,4 +1,5 @@
 #include "design.h"
+#include "design_routing.h"
 
 #include <acf.h>
 #include <asmdb.h>
@@ -512,6 +513,10 @@ DESIGN read_design(const VALUE& root)
         accessor.finish();
     }
 
+    if (std::optional<VALUE> routing = top.optional("routing"))
+        design.routing = read_design_routing(routing->json_value(), routing->path(), routing->file(),
+                                             design.netlist ? &*design.netlist : nullptr);
+
     top.finish();
     return design;
 }
@@ -731,6 +736,9 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
 
     for (uint32_t id : design.suppressed_messages)
         MSG_INDEX::get_default_index()->suppress(id);
+
+    if (design.routing)
+        m_routing = std::make_unique<HOST_ROUTING>(design, &m_chip, m_netlist.get(), &m_device, bundle_chip);
 }
 
 HOST_SUITE::~HOST_SUITE()

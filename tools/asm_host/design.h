@@ -159,6 +159,10 @@ struct DESIGN_ACCESSOR
     std::vector<uint32_t> set_bits;
 };
 
+// The routed network (design_routing.h).
+struct DESIGN_ROUTING;
+class HOST_ROUTING;
+
 struct DESIGN
 {
     std::string revision;
@@ -197,6 +201,8 @@ struct DESIGN
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
+    // Absent: the design carries no routed network.
+    std::shared_ptr<const DESIGN_ROUTING> routing;
 };
 
 // Parses the text of a design.json; file_label names the file in errors.
@@ -238,4 +244,5 @@ private:
     CDB_DB_ENTRIES m_db_entries;
     CMP_FACADE m_cmp;
     DEV_DEVICE m_device;
+    std::unique_ptr<HOST_ROUTING> m_routing;
 };

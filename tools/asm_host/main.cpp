@@ -4,6 +4,7 @@
 // reports what the run did.
 #include "accessor_proxy.h"
 #include "design.h"
+#include "dump_re_network.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -44,6 +45,7 @@ enum EXIT_STATUS
 
 const char USAGE[] =
     "usage: asm_host assemble DESIGN_DIR [--out DIR] [--debug-log FILE] [--module PATH]\n"
+    "       asm_host dump-re-network DESIGN_DIR KIND FORMAT [HANDLE] [--out DIR] [--module PATH]\n"
     "\n"
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
@@ -401,6 +403,8 @@ int main(int argc, char** argv)
         std::cout << USAGE;
         return EXIT_DONE;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "dump-re-network") == 0)
+        return dump_re_network_main(argc, argv);
     ARGUMENTS arguments;
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))
