@@ -36,6 +36,9 @@ const int BASIC_STRING_MCFS_TO_MCFD_FILE = 8;
 const int PORT_MAP_TYPE = 1;
 const int MUX_PORT_MAP_TYPE = 0;
 const size_t INDENT_STEP = 4;
+const std::string DIRECTION_INPUT = "INPUT";
+const std::string DIRECTION_OUTPUT = "OUTPUT";
+const std::string DIRECTION_BIDIR = "BIDIR";
 
 const char* graph_name(DYGR_GRAPH_TYPE graph)
 {
@@ -126,6 +129,7 @@ void ASM_ASMRE_DUMPER::release()
     m_gid_to_pad.clear();
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
+    m_pad_pin_names.clear();
 }
 
 void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
@@ -280,6 +284,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_stream.clear();
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
+    m_pad_pin_names.clear();
 
     if (m_icname_loaded)
     {
@@ -754,6 +759,15 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
 
 void ASM_ASMRE_DUMPER::write_pad_pin_names(const CDB_ATOM_NODE* atom)
 {
+    // The text depends on the atom alone: each atom's is found once a dump.
+    auto known = m_pad_pin_names.find(atom);
+    if (known == m_pad_pin_names.end())
+        known = m_pad_pin_names.emplace(atom, find_pad_pin_names(atom)).first;
+    m_stream << known->second;
+}
+
+std::string ASM_ASMRE_DUMPER::find_pad_pin_names(const CDB_ATOM_NODE* atom) const
+{
     for (const auto& oterm : atom->get_oterms())
     {
         for (const CDB_ATOM_ITERM* iterm : oterm->get_fanout())
@@ -771,11 +785,11 @@ void ASM_ASMRE_DUMPER::write_pad_pin_names(const CDB_ATOM_NODE* atom)
             ASM_REQUIRE(m_package_info != NULL);
             ASM_REQUIRE(m_package_info->is_valid_pin_string_enum(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME));
             ASM_REQUIRE(dev_pad->is_valid_string_enum(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME));
-            m_stream << " --> " << dev_pad->get_string(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME) << " : "
-                     << m_package_info->get_pin_string(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME);
-            return;
+            return " --> " + dev_pad->get_string(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME) + " : " +
+                   m_package_info->get_pin_string(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME);
         }
     }
+    return std::string();
 }
 
 uint32_t ASM_ASMRE_DUMPER::get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool output)
@@ -790,9 +804,10 @@ uint32_t ASM_ASMRE_DUMPER::get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool
     for (int block : m_place_info->get_blocks_at(x, y))
     {
         const DYGR_PLACE_BLOCK& place_block = m_place_info->block(block);
-        uint32_t gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(), output ? "OUTPUT" : "INPUT");
+        uint32_t gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(),
+                                                                 output ? DIRECTION_OUTPUT : DIRECTION_INPUT);
         if (gid == DEV_ILLEGAL_GLOBAL_ID)
-            gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(), "BIDIR");
+            gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(), DIRECTION_BIDIR);
         if (gid != DEV_ILLEGAL_GLOBAL_ID)
             re_gid = gid;
     }
@@ -803,7 +818,7 @@ std::vector<uint32_t> ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* o
 {
     const CDB_ATOM_NODE* atom = oterm->get_atom();
     ASM_REQUIRE(atom != NULL);
-    const std::vector<U2B2_PHYSICAL_PORT> port_vector =
+    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(oterm), PORT_MAP_TYPE);
     const uint32_t direct_gid =
         m_place_info->get_atom_port_global_id(atom->get_location_index(), oterm->get_any_usage_as(), oterm->get_index());
@@ -832,7 +847,7 @@ std::vector<uint32_t> ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* o
 
 std::vector<uint32_t> ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm)
 {
-    const std::vector<U2B2_PHYSICAL_PORT> port_vector =
+    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm), PORT_MAP_TYPE);
     ASM_REQUIRE(port_vector.empty() || std::next(port_vector.begin()) == port_vector.end());
     if (port_vector.empty())
@@ -866,11 +881,11 @@ std::string ASM_ASMRE_DUMPER::get_node_name(uint32_t re_gid)
     {
     case 0:
     {
-        std::string name = m_die_info->get_element_name(re_gid);
         DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
         std::string text;
         if (!m_dygr_route_info->get_element_info(re_gid, type, text))
-            return name;
+            return m_die_info->get_element_name(re_gid);
+        std::string name = m_die_info->get_element_name(re_gid);
         std::string base;
         long index = -1;
         split_element_text(text, base, index);

@@ -136,6 +136,7 @@ private:
     void write_mux_text(uint32_t parent_gid, uint32_t global_id);
     void write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid);
     void write_pad_pin_names(const CDB_ATOM_NODE* atom);
+    std::string find_pad_pin_names(const CDB_ATOM_NODE* atom) const;
     void write_cram_bits(uint32_t parent_gid, uint32_t global_id);
 
     std::vector<uint32_t> get_atom_re_gids(const CDB_ATOM_OTERM* oterm);
@@ -194,6 +195,8 @@ private:
     // the fanout positions whose ids hold it, in fanout order, each once.
     const CDB_ATOM_OTERM* m_fanout_oterm = nullptr;
     std::unordered_map<uint32_t, std::vector<uint32_t>> m_fanout_by_gid;
+    // The pin text of each destination atom met in the current dump.
+    std::unordered_map<const CDB_ATOM_NODE*, std::string> m_pad_pin_names;
 };
 
 extern "C" {

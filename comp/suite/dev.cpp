@@ -175,10 +175,11 @@ bool DEV_DIE_INFO::is_device_data_loaded(int kind) const
     return false;
 }
 
-std::string DEV_DIE_INFO::get_element_name(uint32_t global_id) const
+const std::string& DEV_DIE_INFO::get_element_name(uint32_t global_id) const
 {
+    static const std::string none;
     auto found = m_element_names.find(global_id);
-    return found == m_element_names.end() ? std::string() : found->second;
+    return found == m_element_names.end() ? none : found->second;
 }
 
 std::string DEV_DIE_INFO::get_icname(uint32_t global_id, int kind) const
@@ -186,6 +187,6 @@ std::string DEV_DIE_INFO::get_icname(uint32_t global_id, int kind) const
     const int ICNAME_DATA = 3;
     if (!is_device_data_loaded(ICNAME_DATA))
         return std::string();
-    auto found = m_icnames.find(std::make_pair(global_id, kind));
+    auto found = m_icnames.find((static_cast<uint64_t>(kind) << 32) | global_id);
     return found == m_icnames.end() ? std::string() : found->second;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // A device family number (15, 29, 44, ...).
@@ -132,17 +133,17 @@ public:
     // Names of the die's routing elements by global id: the software name,
     // and the IC names of kind 1 (IC design) and 2 (IC design schematic),
     // known only while the IC-name data (kind 3) is loaded. "" when unknown.
-    std::string get_element_name(uint32_t global_id) const;
+    const std::string& get_element_name(uint32_t global_id) const;
     std::string get_icname(uint32_t global_id, int kind) const;
     void set_element_name(uint32_t global_id, const std::string& name) { m_element_names[global_id] = name; }
     void set_icname(uint32_t global_id, int kind, const std::string& name)
     {
-        m_icnames[std::make_pair(global_id, kind)] = name;
+        m_icnames[(static_cast<uint64_t>(kind) << 32) | global_id] = name;
     }
 
 private:
-    std::map<uint32_t, std::string> m_element_names;
-    std::map<std::pair<uint32_t, int>, std::string> m_icnames;
+    std::unordered_map<uint32_t, std::string> m_element_names;
+    std::unordered_map<uint64_t, std::string> m_icnames;
     DYGR_DIE_INFO m_dygr_die_info;
     std::set<int> m_available;
     std::vector<int> m_requested;

@@ -5,13 +5,15 @@ namespace
 
 uint64_t edge_key(uint32_t from, uint32_t to) { return (static_cast<uint64_t>(from) << 32) | to; }
 
+uint64_t position_key(int x, int y) { return edge_key(static_cast<uint32_t>(x), static_cast<uint32_t>(y)); }
+
 }  // namespace
 
 int DYGR_PLACE_INFO::add_block(const DYGR_PLACE_BLOCK& block)
 {
     const int index = static_cast<int>(m_blocks.size());
     m_blocks.push_back(block);
-    m_by_position[std::make_pair(block.x, block.y)].push_back(index);
+    m_by_position[position_key(block.x, block.y)].push_back(index);
     if (block.location != 0xFFFFFFFFu)
         m_by_location.emplace(block.location, index);
     if (block.global_id != 0xFFFFFFFFu)
@@ -22,7 +24,7 @@ int DYGR_PLACE_INFO::add_block(const DYGR_PLACE_BLOCK& block)
 const std::vector<int>& DYGR_PLACE_INFO::get_blocks_at(int x, int y) const
 {
     static const std::vector<int> none;
-    auto found = m_by_position.find(std::make_pair(x, y));
+    auto found = m_by_position.find(position_key(x, y));
     return found == m_by_position.end() ? none : found->second;
 }
 
@@ -98,8 +100,11 @@ void DYGR_ROUTE_INFO::add_top_level_blc_port(uint32_t global_id, uint32_t block_
 uint32_t DYGR_ROUTE_INFO::get_block_icd_port_gid(const DYGR_PLACE_BLOCK& block, const std::string& port_name,
                                                  const std::string& direction) const
 {
-    auto found = block.icd_ports.find(std::make_pair(port_name, direction));
-    return found == block.icd_ports.end() ? 0xFFFFFFFFu : found->second;
+    auto ports = block.icd_ports.find(direction);
+    if (ports == block.icd_ports.end())
+        return 0xFFFFFFFFu;
+    auto found = ports->second.find(port_name);
+    return found == ports->second.end() ? 0xFFFFFFFFu : found->second;
 }
 
 bool DYGR_ROUTE_ASM_INFO::load_data(const std::string&)

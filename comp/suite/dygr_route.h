@@ -13,6 +13,13 @@
 #include <utility>
 #include <vector>
 
+// Hash of an edge key (source id in the high half, destination in the low
+// half) that keeps neighbouring edges in neighbouring buckets.
+struct DYGR_EDGE_KEY_HASH
+{
+    size_t operator()(uint64_t key) const { return static_cast<uint32_t>(key) + 7u * static_cast<size_t>(key >> 32); }
+};
+
 enum DYGR_GRAPH_TYPE : int
 {
     DYGR_FULL_GRAPH = 0,
@@ -36,9 +43,9 @@ struct DYGR_PLACE_BLOCK
     bool lab_hipi = false;
     // Port global ids by (port type, index), as an atom's term reaches them.
     std::map<std::pair<DBS_PORT_TYPE, int>, uint32_t> atom_ports;
-    // ICD port global ids by (port name, direction "INPUT", "OUTPUT" or
-    // "BIDIR").
-    std::map<std::pair<std::string, std::string>, uint32_t> icd_ports;
+    // ICD port global ids by direction ("INPUT", "OUTPUT" or "BIDIR") and
+    // port name.
+    std::map<std::string, std::map<std::string, uint32_t, std::less<>>, std::less<>> icd_ports;
 };
 
 class DYGR_PLACE_INFO
@@ -68,7 +75,7 @@ public:
 private:
     bool m_loaded = false;
     std::vector<DYGR_PLACE_BLOCK> m_blocks;
-    std::map<std::pair<int, int>, std::vector<int>> m_by_position;
+    std::unordered_map<uint64_t, std::vector<int>> m_by_position;
     std::unordered_map<uint32_t, int> m_by_location;
     std::unordered_map<uint32_t, int> m_by_global_id;
 };
@@ -139,7 +146,7 @@ public:
 private:
     bool m_loaded = false;
     std::vector<uint32_t> m_node_gids;
-    std::unordered_map<uint64_t, DYGR_GRAPH_TYPE> m_edge_graphs;
+    std::unordered_map<uint64_t, DYGR_GRAPH_TYPE, DYGR_EDGE_KEY_HASH> m_edge_graphs;
     std::unordered_map<uint32_t, std::pair<DEV_ELEMENT_ENUM, std::string>> m_element_info;
     std::unordered_map<uint32_t, DYGR_ROUTE_ELEMENT> m_blc_ports;
 };
@@ -207,7 +214,7 @@ private:
     bool m_available = false;
     bool m_loaded = false;
     std::unordered_map<uint32_t, DYGR_ROUTE_ASM_NODE> m_nodes;
-    std::unordered_map<uint64_t, int> m_groups;
+    std::unordered_map<uint64_t, int, DYGR_EDGE_KEY_HASH> m_groups;
 };
 
 namespace HIPI

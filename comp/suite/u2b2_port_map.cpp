@@ -11,10 +11,11 @@ std::unique_ptr<U2B2_PORT_MAP_DB>& pdb_port_map()
 
 }  // namespace
 
-std::vector<U2B2_PHYSICAL_PORT> U2B2_PORT_MAP_DB::get(const U2B2_LOGICAL_PORT& port, int map_type) const
+const std::vector<U2B2_PHYSICAL_PORT>& U2B2_PORT_MAP_DB::get(const U2B2_LOGICAL_PORT& port, int map_type) const
 {
+    static const std::vector<U2B2_PHYSICAL_PORT> none;
     auto found = m_ports.find(std::make_pair(port, map_type));
-    return found == m_ports.end() ? std::vector<U2B2_PHYSICAL_PORT>() : found->second;
+    return found == m_ports.end() ? none : found->second;
 }
 
 void U2B2_PORT_MAP_DB::add(const U2B2_LOGICAL_PORT& port, int map_type, const U2B2_PHYSICAL_PORT& physical)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 class CDB_CHIP_DB_ENTRY;
@@ -22,10 +23,17 @@ public:
     {
     }
     const CDB_ATOM_NODE* get_atom() const { return m_atom; }
-    bool operator<(const U2B2_LOGICAL_PORT& other) const
+    bool operator==(const U2B2_LOGICAL_PORT& other) const
     {
-        return std::tie(m_atom, m_type, m_index, m_output) <
+        return std::tie(m_atom, m_type, m_index, m_output) ==
                std::tie(other.m_atom, other.m_type, other.m_index, other.m_output);
+    }
+    size_t hash() const
+    {
+        size_t value = std::hash<const void*>()(m_atom);
+        value = value * 1000003u ^ static_cast<size_t>(m_type);
+        value = value * 1000003u ^ static_cast<size_t>(m_index);
+        return value * 2u + (m_output ? 1u : 0u);
     }
 
 private:
@@ -71,7 +79,7 @@ class U2B2_PORT_MAP_DB
 public:
     // The physical ports of the logical port in the map of the type, in the
     // order they were added; empty when it has none.
-    std::vector<U2B2_PHYSICAL_PORT> get(const U2B2_LOGICAL_PORT& port, int map_type) const;
+    const std::vector<U2B2_PHYSICAL_PORT>& get(const U2B2_LOGICAL_PORT& port, int map_type) const;
     void add(const U2B2_LOGICAL_PORT& port, int map_type, const U2B2_PHYSICAL_PORT& physical);
 
     // Further physical ports that timing analysis sees for an input term.
@@ -82,8 +90,15 @@ public:
     static U2B2_PORT_MAP_DB* read_from_pdb();
 
 private:
-    std::map<std::pair<U2B2_LOGICAL_PORT, int>, std::vector<U2B2_PHYSICAL_PORT>> m_ports;
-    std::map<const CDB_ATOM_ITERM*, std::vector<U2B2_PHYSICAL_PORT>> m_timing_ports;
+    struct KEY_HASH
+    {
+        size_t operator()(const std::pair<U2B2_LOGICAL_PORT, int>& key) const
+        {
+            return key.first.hash() * 31u + static_cast<size_t>(key.second);
+        }
+    };
+    std::unordered_map<std::pair<U2B2_LOGICAL_PORT, int>, std::vector<U2B2_PHYSICAL_PORT>, KEY_HASH> m_ports;
+    std::unordered_map<const CDB_ATOM_ITERM*, std::vector<U2B2_PHYSICAL_PORT>> m_timing_ports;
 };
 
 // Installs the device database's port map (owned; null: none).
