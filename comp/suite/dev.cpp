@@ -178,8 +178,8 @@ bool DEV_DIE_INFO::is_device_data_loaded(int kind) const
 const std::string& DEV_DIE_INFO::get_element_name(uint32_t global_id) const
 {
     static const std::string none;
-    auto found = m_element_names.find(global_id);
-    return found == m_element_names.end() ? none : found->second;
+    const std::string* found = m_element_names.find(global_id);
+    return found == nullptr ? none : *found;
 }
 
 std::string DEV_DIE_INFO::get_icname(uint32_t global_id, int kind) const

@@ -5,6 +5,7 @@
 
 #include "dev_pad.h"
 #include "dygr.h"
+#include "gid_table.h"
 
 #include <cstdint>
 #include <map>
@@ -142,7 +143,7 @@ public:
     }
 
 private:
-    std::unordered_map<uint32_t, std::string> m_element_names;
+    GID_TABLE<std::string> m_element_names;
     std::unordered_map<uint64_t, std::string> m_icnames;
     DYGR_DIE_INFO m_dygr_die_info;
     std::set<int> m_available;

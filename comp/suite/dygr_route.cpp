@@ -61,28 +61,42 @@ uint32_t DYGR_PLACE_INFO::get_atom_port_global_id(uint32_t location, DBS_PORT_TY
 
 DYGR_GRAPH_TYPE DYGR_ROUTE_INFO::get_top_level_graph_from_edge(uint32_t from, uint32_t to, int) const
 {
+    const EDGE_IN* first = m_first_edge_graphs.find(to);
+    if (first == nullptr)
+        return DYGR_FULL_GRAPH;
+    if (first->from == from)
+        return first->graph;
     auto found = m_edge_graphs.find(edge_key(from, to));
     return found == m_edge_graphs.end() ? DYGR_FULL_GRAPH : found->second;
 }
 
 void DYGR_ROUTE_INFO::set_edge_graph(uint32_t from, uint32_t to, DYGR_GRAPH_TYPE graph)
 {
-    m_edge_graphs[edge_key(from, to)] = graph;
+    EDGE_IN& first = m_first_edge_graphs[to];
+    if (first.from == 0xFFFFFFFFu || first.from == from)
+    {
+        first.from = from;
+        first.graph = graph;
+    }
+    else
+    {
+        m_edge_graphs[edge_key(from, to)] = graph;
+    }
 }
 
 bool DYGR_ROUTE_INFO::get_element_info(uint32_t global_id, DEV_ELEMENT_ENUM& type, std::string& text) const
 {
-    auto found = m_element_info.find(global_id);
-    if (found == m_element_info.end())
+    const ELEMENT_INFO* found = m_element_info.find(global_id);
+    if (found == nullptr || !found->present)
         return false;
-    type = found->second.first;
-    text = found->second.second;
+    type = found->type;
+    text = found->text;
     return true;
 }
 
 void DYGR_ROUTE_INFO::set_element_info(uint32_t global_id, DEV_ELEMENT_ENUM type, const std::string& text)
 {
-    m_element_info[global_id] = std::make_pair(type, text);
+    m_element_info[global_id] = ELEMENT_INFO{true, type, text};
 }
 
 const DYGR_ROUTE_ELEMENT* DYGR_ROUTE_INFO::get_route_element(uint32_t global_id) const

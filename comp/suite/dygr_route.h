@@ -5,6 +5,7 @@
 
 #include "dbs.h"
 #include "dsym.h"
+#include "gid_table.h"
 
 #include <cstdint>
 #include <map>
@@ -146,8 +147,22 @@ public:
 private:
     bool m_loaded = false;
     std::vector<uint32_t> m_node_gids;
+    // The graph of the first edge set into each destination; further edges
+    // into the same destination by their key.
+    struct EDGE_IN
+    {
+        uint32_t from = 0xFFFFFFFFu;
+        DYGR_GRAPH_TYPE graph = DYGR_FULL_GRAPH;
+    };
+    GID_TABLE<EDGE_IN> m_first_edge_graphs;
     std::unordered_map<uint64_t, DYGR_GRAPH_TYPE, DYGR_EDGE_KEY_HASH> m_edge_graphs;
-    std::unordered_map<uint32_t, std::pair<DEV_ELEMENT_ENUM, std::string>> m_element_info;
+    struct ELEMENT_INFO
+    {
+        bool present = false;
+        DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
+        std::string text;
+    };
+    GID_TABLE<ELEMENT_INFO> m_element_info;
     std::unordered_map<uint32_t, DYGR_ROUTE_ELEMENT> m_blc_ports;
 };
 
