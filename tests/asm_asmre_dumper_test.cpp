@@ -471,6 +471,11 @@ TEST_F(AsmreDumper, MissingDataAndWordsAreInternalErrors)
     EXPECT_EQ(dump({"pre_asm_with_bits", "mcfs"}), "zasm accessor proxy != NULL");
     EXPECT_FALSE(fs::exists(scratch / "first.asmre"));
 
+    // A directory that does not exist cannot take the file.
+    gen_set_project_output_directory((scratch / "missing").string());
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "Unable to dump out asm routing info");
+    gen_set_project_output_directory(scratch.string());
+
     set_and_get_asm_zasm_accessor(new TEST_PROXY({}, 0), true);
     EXPECT_EQ(dump({"pre_asm_with_2d_bits", "mcfs"}), "CRAM bit address width should not be zero.");
     EXPECT_EQ(dump({"pre_asm_with_bits", "mcfs"}), "");
