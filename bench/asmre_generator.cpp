@@ -9,6 +9,7 @@
 #include <dygr_zdl.h>
 #include <u2b2_port_map.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -141,8 +142,11 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
                 attachable.push_back(from);
             }
             const auto leaf = new_node(from);
-            uint32_t target = static_cast<uint32_t>(random() % (atom_count - 1));
-            target += target >= i ? 1 : 0;
+            // Placement keeps most of a net near its driver: sinks are drawn
+            // from a window around the driver that widens with the fanout.
+            const uint32_t window = std::min(atom_count - 1, std::max<uint32_t>(1000, 4 * fanout));
+            const uint32_t step = 1 + static_cast<uint32_t>(random() % window);
+            const uint32_t target = (i + atom_count - window / 2 - 1 + step + (step > window / 2 ? 1 : 0)) % atom_count;
             const int index = static_cast<int>(input_counts[target]++);
             CDB_ATOM_ITERM* iterm = atoms[target]->add_iterm(data, index);
             oterm->add_fanout(iterm);

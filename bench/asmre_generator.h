@@ -1,6 +1,7 @@
 // A synthetic routed design for the routing dump, built straight into the
 // suite stand-ins: N placed atoms, each driving one net whose fanout runs
-// from 1 to a few thousand input terms of other atoms, routed as a CRF tree
+// from 1 to a few thousand input terms of other atoms (mostly near the
+// driver in netlist order, as placement leaves them), routed as a CRF tree
 // (a trunk, then a branch of a few hops per sink off the trunk or an earlier
 // branch) with one or two CRAM bits per hop. About 40 hops per net.
 #pragma once
