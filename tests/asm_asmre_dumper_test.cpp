@@ -520,3 +520,31 @@ TEST_F(AsmreDumper, CycleOfTreesIsCutOnce)
         cycle_lines += line.text.find("ASMRE: routing tree cycle at gid") == 0 ? 1 : 0;
     EXPECT_GE(cycle_lines, 1u);
 }
+
+TEST_F(AsmreDumper, MuxNamesThroughTheTranslator)
+{
+    // Emulator mode 0: the names come from the translator's mux lookups; a
+    // port name is written only when the mux has exactly one.
+    dygr_zdl_set_emulator(&device, std::make_shared<DYGR_ZDL::EMULATOR>(0));
+    auto translator = std::make_shared<DYGR_ZDL_TRANSLATOR>();
+    ZDL::ITRANSLATE* translate = translator->get_dav_translator();
+    translate->set_dav_gid(1000, 70);
+    translate->set_dav_gid(1001, 71);
+    translate->set_dav_gid(1002, 72);
+    translate->mux_lookup(2)->add(70, 71, ZDL::MUX{NS_SYMBOL::SYM("SYM_A"), {"i0"}, {"o0", "o1"}});
+    translate->mux_lookup(0)->add(71, 72, ZDL::MUX{NS_SYMBOL::SYM("SYM_B"), {}, {"o2"}});
+    dygr_zdl_set_translator(&device, translator);
+
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "");
+    const std::vector<std::string> lines = lines_of(dumped("first.asmre"));
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(lines[9], "lab_b --> COMBOUT : N1000 -> 1,N1001 (LAB_LINE:LL[3]) DYGR_SUBGRAPH_CRF : SYM_A : input = i0 "
+                        "-> 2,N1002 ( DEV_ELEMENT_GENERIC :IN) DYGR_SUBGRAPH_CRF : SYM_B : output = o2 lab_c : DATAA");
+
+    // Without the translator there are no mux names at all.
+    dygr_zdl_set_translator(&device, nullptr);
+    EXPECT_EQ(dump({"pre_asm", "mcfs", "5"}), "");
+    EXPECT_EQ(lines_of(dumped("first.asmre"))[9],
+              "lab_b --> COMBOUT : N1000 -> 1,N1001 (LAB_LINE:LL[3]) DYGR_SUBGRAPH_CRF -> 2,N1002 ( "
+              "DEV_ELEMENT_GENERIC :IN) DYGR_SUBGRAPH_CRF lab_c : DATAA");
+}
