@@ -60,7 +60,7 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
     DBCM_DEVICE* bundle_device = DBCM_DB_MANAGER::get_or_create_instance()->add_chip()->add_device("ZXBENCH");
     DYGR_DIE_INFO* dygr = die->get_dygr_die_info();
     DYGR_ROUTE_INFO* route = dygr->get_route_info();
-    DYGR_PLACE_INFO* place = dygr->get_place_info();
+    DYGR_PLACE_INFO* place = dygr->get_dygr_place_info();
     DYGR_ROUTE_ASM_INFO* bits = dygr->get_route_asm_info();
     bits->set_available(true);
     const DEV_ELEMENT_ENUM wire = dsym_add_element("WIRE");

@@ -181,7 +181,7 @@ protected:
         route->set_element_info(1003, blc_port, "P[0]");
         route->add_top_level_blc_port(1003, 7001);
 
-        DYGR_PLACE_INFO* place = dygr->get_place_info();
+        DYGR_PLACE_INFO* place = dygr->get_dygr_place_info();
         DYGR_PLACE_BLOCK lab_b;
         lab_b.x = 1;
         lab_b.y = 1;

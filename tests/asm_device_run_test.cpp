@@ -261,7 +261,9 @@ TEST_F(WholeRun, WritesTheSofThatReadPofReadsBackWithTheSameChecksum)
     EXPECT_EQ(sof.jtag_user_code, 0xBEEFu);
     EXPECT_EQ(sof.pof_id, 5u);
     EXPECT_EQ(sof.design_hash, std::string("\x0B\0\0\0\0\0\0\0\x0A\0\0\0\0\0\0\0", 16));
-    ASSERT_EQ(sof.sld_blob, "");
+    // The packed debug files, design_hash.bin first.
+    ASSERT_GT(sof.sld_blob.size(), 32u);
+    EXPECT_EQ(sof.sld_blob.compare(16, 16, std::string("design_hash.bin\0", 16)), 0);
     ASSERT_EQ(sof.sections.size(), 1u);
     EXPECT_EQ(sof.sections[0].name, "HANDOFF");
     EXPECT_EQ(sof.sections[0].bytes, "hand");
@@ -319,13 +321,20 @@ TEST_F(WholeRun, DieWithHpsIoAsksTheOptionBlockForItsSectors)
     device.get_die_info()->get_dygr_die_info()->set_hps_io(true);
     set_base_device_name("vw8_base");
     chip.set_base_family(29);
+    // The HPS on the SDM's DDR interface with two HPS I/O banks.
+    top_settings->add_generated_option(
+        182, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, "SDM DDR 1"));
+    top_settings->add_generated_option(
+        183, std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, "MODE x32 HPS_IO_NUM 2"));
     ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
     assemble_dev_device(&cmp, &chip, &option2, 29, &part_manager);
     const std::vector<std::string> called = asm2_get_iscripting0()->called_operations(0);
     EXPECT_EQ(count_lines(called, "get_hpio_sectors"), 1u);
-    // The option block finds no HPS I/O count: no sectors, no HPIO hash.
-    EXPECT_EQ(count_lines(called, "set_hpio_hash"), 0u);
-    EXPECT_TRUE(has_debug_line("No HPS_IO_NUM found and hence total HPIO sectors is 0."));
+    EXPECT_EQ(count_lines(called, "set_hpio_hash"), 1u);
+    std::string image(CRAM_BITS / 8, '\0');
+    PB::OPTIONS stored;
+    ASSERT_TRUE(stored.ParseFromString(dbcm_chip->get_section_store()->find_section("OPTIONS")->bytes));
+    EXPECT_EQ(stored.device().hpio_hash(), expected_hash("HPIO:65538,-1:65539,-1", image));
 }
 
 TEST_F(WholeRun, Family44WithoutConfigurationBlockWritesNoSof)

@@ -98,14 +98,19 @@ TEST_F(BuilderConstruction, BitstreamVerificationHasNoGlobalSectionFallback)
 
 TEST_F(BuilderConstruction, ProcessOptionDataGivesUpAfterCountedOptionErrors)
 {
+    chip.set_base_family(52);
     ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
-    option_error_count = 0;
     EXPECT_TRUE(option2.process_option_data());
     EXPECT_FALSE(has_debug_line("SDM option processing failed"));
-    option_error_count = 2;
+    // A pin beyond SDM_IO16 is a counted option error.
+    top_settings->set_string_option(790, "SDM_IO17");
     EXPECT_FALSE(option2.process_option_data());
+    EXPECT_EQ(option_error_count, 1);
     EXPECT_TRUE(has_debug_line("SDM option processing failed"));
-    option_error_count = 0;
+    // Each run counts its own errors: a clean run after a failed one passes.
+    top_settings->remove_option(790);
+    EXPECT_TRUE(option2.process_option_data());
+    EXPECT_EQ(option_error_count, 0);
 }
 
 // --- ASM_HPS_HANDOFF_DATA ---
@@ -182,6 +187,7 @@ TEST_P(HpsCoreCount, DecidesWhetherThePartHasAnHps)
     EXPECT_EQ(data.has_hps(), c.has_hps);
     EXPECT_EQ(debug_texts(),
               (std::vector<std::string>{"ACID_HPS DEV_RESOURCE_CPU_CORE: " + std::to_string(c.logged)}));
+    data.set_handoff_box(new VR_HPS_HANDOFF_BOX());
     data.add_hand_off_data_into_dbcm();
     EXPECT_EQ(has_debug_line("ACID_HPS: add_hand_off_data_into_dbcm"), c.has_hps);
 }

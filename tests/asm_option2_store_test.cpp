@@ -164,16 +164,39 @@ TEST_F(OptionStore, LoadTakesTheLastSectionOfTheNameAndKeepsTheRecordWithoutOne)
     EXPECT_FALSE(option2->m_options.device().has_io_hash());
 }
 
-TEST_F(OptionStore, RecordMissingARequiredFieldIsNeverStored)
+TEST_F(OptionStore, SectionThatDoesNotParseIsLoggedAndNeverHalfTaken)
 {
     PB::OPTIONS partial;
-    partial.add_features()->set_id(3);  // no name
+    partial.mutable_device()->set_io_hash("from the broken section");
+    partial.add_features()->set_id(3);  // no name: a required field is missing
     std::string bytes;
     ASSERT_TRUE(partial.SerializePartialToString(&bytes));
     dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
-    EXPECT_EQ(internal_error_of([&] { option2->add_cvp_hash_into_dbcm("CV"); }),
+    option2->m_options.mutable_device()->set_jtag_user_code(7);
+
+    // Found (a section of the name exists), but the record stays as it was.
+    EXPECT_TRUE(option2->load_options_from_dbcm());
+    EXPECT_TRUE(has_debug_line("ACID_SDM cannot parse vsection OPTIONS"));
+    EXPECT_EQ(option2->m_options.device().jtag_user_code(), 7u);
+    EXPECT_FALSE(option2->m_options.device().has_io_hash());
+    EXPECT_EQ(option2->m_options.features_size(), 0);
+
+    // The next save replaces the broken section with a whole record.
+    EXPECT_TRUE(option2->add_cvp_hash_into_dbcm("CV"));
+    const PB::OPTIONS record = stored_record();
+    EXPECT_EQ(record.device().jtag_user_code(), 7u);
+    EXPECT_EQ(record.device().cvp_hash(), "CV");
+    EXPECT_EQ(record.features_size(), 0);
+}
+
+TEST_F(OptionStore, RecordMissingARequiredFieldIsNeverStored)
+{
+    option2->save_options_into_dbcm();
+    const std::string before = stored()->bytes;
+    option2->m_options.add_features()->set_id(3);  // no name
+    EXPECT_EQ(internal_error_of([&] { option2->save_options_into_dbcm(); }),
               "serialize_record(record, bytes) @comp/asm/asm_option2");
-    EXPECT_EQ(stored()->bytes, bytes);
+    EXPECT_EQ(stored()->bytes, before);
 }
 
 TEST_F(OptionStore, DumpFileFollowsEverySaveVerbatim)
@@ -258,12 +281,12 @@ TEST_F(HpioSectors, BaseDeviceMustCarryAnHpsPrefixOfItsFamily)
               "@comp/asm/asm_option2");
 }
 
-TEST_F(HpioSectors, WithoutAnHpsIoCountTheListIsEmpty)
+TEST_F(HpioSectors, WithoutAnHpsTextTheListIsEmpty)
 {
     chip.set_base_family(29);
     set_base_device_name("vw8_base");
     bool hbm = false;
     EXPECT_TRUE(option2->get_hpio_sectors(&hbm).empty());
     EXPECT_FALSE(hbm);
-    EXPECT_EQ(debug_texts(), (std::vector<std::string>{"No HPS_IO_NUM found and hence total HPIO sectors is 0."}));
+    EXPECT_EQ(debug_texts(), (std::vector<std::string>{"ACID_HPS: 182 ->  ", "ACID_HPS: 184 ->  "}));
 }

@@ -212,9 +212,9 @@ TEST_F(Project, DesignHashIsTheTopPartitionsUnlessFamily54OrEmpty)
 TEST_F(Project, SldSinkFillsTheRecordAndChecksTheVersion)
 {
     auto project = make();
-    // The construction hands the sink an empty blob.
+    // The construction hands the sink the packed debug files.
     ASSERT_EQ(project->get_sld_info().sld_blob, &project->m_sld_blob);
-    EXPECT_TRUE(project->m_sld_blob.empty());
+    EXPECT_EQ(project->m_sld_blob.compare(16, 16, std::string("design_hash.bin\0", 16)), 0);
     EXPECT_EQ(project->get_sld_info().crc_info, nullptr);
     EXPECT_EQ(project->get_sld_info().pfl_present, 0);
     EXPECT_EQ(project->get_sld_info().sfl_version, 0);

@@ -183,7 +183,7 @@ void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
 
     DYGR_DIE_INFO* dygr_die = m_die_info->get_dygr_die_info();
     m_dygr_route_info = dygr_die->get_route_info();
-    m_place_info = dygr_die->get_place_info();
+    m_place_info = dygr_die->get_dygr_place_info();
     m_route_asm_info = dygr_die->get_route_asm_info();
     std::string reason;
     m_die_info->load_device_data(DEVICE_DATA_ROUTING, reason);

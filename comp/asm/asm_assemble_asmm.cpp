@@ -1,9 +1,11 @@
 #include "asm_assemble_asmm.h"
 
 #include "asm_common.h"
+#include "asm_fstream.h"
 #include "asm_messages.h"
 #include "asm_option2.h"
 #include "asm_root.h"
+#include "asm_sld_utilities.h"
 #include "asm_trace.h"
 #include "asm_util.h"
 
@@ -23,11 +25,13 @@
 #include <pgmio.h>
 #include <put.h>
 #include <zasm.h>
+#include <zexe.h>
 #include <zhd.h>
 #include <zpr.h>
 #include <zsym.h>
 
 #include <cctype>
+#include <sstream>
 #include <string>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_assemble_asmm"
@@ -419,7 +423,8 @@ int assemble_dev_device(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, ASM_OPTION2* o
     }
 
     asm_memory_checkpoint("before assemble_dev_device clean up");
-    // The external programming-file tools come with their own change.
+    // A failed tool has posted its messages; the run's result stays the SOF index.
+    run_programming_file_tools(family, asm_project);
     return sof_index;
 }
 
@@ -511,13 +516,13 @@ ASM_MY_PROJECT::ASM_MY_PROJECT(CMP_FACADE* cmp, DEV_DEVICE* dev_device, DEV_PART
     m_crf_re_network = chip->get_crf_re_network();
     m_part_name = part_name;
 
-    // The SLD processing packs the design's debug files into one blob and
-    // hands it to the sink; it comes with its own change, so the sink gets
-    // an empty blob for now.
-    {
-        MY_SLD sld(this);
-        sld.set_sld_blob(0, nullptr);
-    }
+    // The SLD processing makes the SLD file, packs the design's debug files
+    // into one blob and hands it to the sink. Sink and processor live until
+    // the constructor ends: the partition computation uses the processor.
+    const FIO_PATH sld_path(gen_get_project_output_directory(), cmp->get_revision_name(), "");
+    MY_SLD sld(this);
+    ASM_SLD_PROCESSOR sld_processor(cmp, chip, &sld, &m_part_name, &sld_path);
+    sld_processor.process();
     // The partitions of the partial-reconfiguration and error-detection
     // regions come with the partition computation; until then the adapter
     // holds none and the library sees its empty partitions.
@@ -550,9 +555,49 @@ ASM2_IPARTITIONS* ASM_MY_PROJECT::get_error_detection_partitions()
     return m_error_detection_partitions ? m_error_detection_partitions.get() : stage_asm2_get_empty_partitions();
 }
 
+std::string read_file_into_string(const std::string& path)
+{
+    asm_io::kestil_ifstream in;
+    in.open(path.c_str(), std::ios_base::in | std::ios_base::binary);
+    if (!in.is_open())
+        return std::string();
+    std::ostringstream content;
+    content << in.rdbuf();
+    return in.bad() ? std::string() : content.str();
+}
+
 void ASM_MY_PROJECT::device_specific_tcl()
 {
-    // The device-specific Tcl script comes with its own change.
+    const int option_device_specific_tcl = 658;
+    const auto* option = HDB_DERIVED_OPTION<HDB_OPTION_KIND_BOOLEAN, 0>::get_single_option(
+        m_cmp != nullptr ? m_cmp->get_cap_inst() : nullptr, option_device_specific_tcl, true);
+    if (option == nullptr || !option->get_value())
+        return;
+
+    FIO_PATH script_path;
+    script_path.cd(gen_get_tcl_internal_fullpath());
+    script_path.cd("zasm");
+    script_path.base(m_base_device_name);
+    script_path.extension(FIO_EXTENSION_TCL, FIO_EXTENSION_NONE);
+    const std::string full_path = script_path.fullpath();
+
+    if (!FIO_FILE_SYSTEM::exists(script_path))
+    {
+        asm_debug_log(2, "%s", safe_sprintf("device_specific_tcl: Not found %s", full_path.c_str()).c_str());
+        return;
+    }
+    asm_debug_log(2, "%s", safe_sprintf("device_specific_tcl: Found %s", full_path.c_str()).c_str());
+
+    const std::string tcl_value = read_file_into_string(full_path);
+    if (tcl_value.empty())
+    {
+        asm_debug_log(2, "%s", "device_specific_tcl: Empty tcl_value");
+        return;
+    }
+    if (zexe_evaluate_tcl_command(tcl_value.c_str()))
+        asm_debug_log(2, "%s", "device_specific_tcl: TCL_OK ");
+    else
+        asm_debug_log(2, "%s", "device_specific_tcl: TCL_FAIL ");
 }
 
 uint32_t ASM_MY_PROJECT::route_info_op9()

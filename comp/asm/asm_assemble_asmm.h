@@ -25,8 +25,9 @@ class DBCM_DEVICE;
 // assembler core library write the SRAM object file through the project
 // adapter, then reports the run's files: the legacy programming-file
 // settings, the report lines, the raw binary companions of the
-// partial-reconfiguration .pmsf files and the asm.rpt tables. The option
-// block builder is null for the families without one. Returns the SOF
+// partial-reconfiguration .pmsf files and the asm.rpt tables, and ends with
+// the external programming-file tools when the project asks for them. The
+// option block builder is null for the families without one. Returns the SOF
 // index, or -1 when the run stopped at the Configuration Block IP check.
 int assemble_dev_device(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, ASM_OPTION2* option2, int family,
                         DEV_PART_MANAGER* part_manager);
@@ -65,6 +66,10 @@ void gather_partition_lines(ASM2_IPARTITIONS* pr_partitions, ASM2_IPARTITIONS* e
 
 // Writes the raw binary file (.rbf) beside each gathered .pmsf file.
 void write_pmsf_raw_binary_files(const std::vector<std::string>& pmsf_files, uint32_t flags);
+
+// The whole content of the file, bytes unchanged (zero bytes kept); "" when
+// it cannot be opened or read.
+std::string read_file_into_string(const std::string& path);
 
 // The project adapter: answers the assembler core library's queries about
 // the design being assembled and forwards the hashes the library computes

@@ -1,69 +1,48 @@
+// The HPS data builder: the run's HPS step, the handoff record's load and
+// store, and the lookup of the HPS IP's configuration strings.
 #include "asm_hps.h"
 
 #include "asm_common.h"
+#include "asm_fstream.h"
 #include "asm_trace.h"
 
 #include <cfg.h>
 #include <dbcm.h>
 #include <dev.h>
 #include <dmgr.h>
+#include <fio.h>
+#include <gen.h>
 #include <hdb.h>
+#include <zhd.h>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_hps"
 
 namespace
 {
 
-const uint32_t BASE_BOX_SIZE = 1572;
-const uint32_t VR_BOX_SIZE = 1572;
-const uint32_t VW_BOX_SIZE = 1596;
-const uint32_t VW_VARIANT_BOX_SIZE = 1608;
-const uint32_t VK_BOX_SIZE = 1624;
+const char* const HANDOFF_SECTION = "HANDOFF";
+const int HANDOFF_SECTION_MAJOR = 1;
+const int HANDOFF_SECTION_MINOR = 10;
 const uint32_t DEDICATED_IO = 48;
+// Pin-mux select value of a pin that no configuration string selects.
+const uint32_t DEFAULT_PINMUX_SELECT = 9;
 
-void trace_box(const char* layout, uint32_t size)
-{
-    if (asm_tracing())
-        asm_trace(safe_sprintf("construct %s %u", layout, size));
-}
+void log_value_line(const std::string& line) { asm_debug_log(2, "%s", line.c_str()); }
 
 }  // namespace
 
-HPS_HANDOFF_BOX::HPS_HANDOFF_BOX() : m_bytes(BASE_BOX_SIZE, 0), m_size(BASE_BOX_SIZE), m_dedicated_io(DEDICATED_IO)
+void hps_log_cpu_core_count(int count) { log_value_line(safe_sprintf("ACID_HPS DEV_RESOURCE_CPU_CORE: %d", count)); }
+
+void hps_log_set_register_misaligned(int offset) { log_value_line(safe_sprintf("ACID_HPS: set_register %d", offset)); }
+
+void hps_log_set_register_out_of_range(int buffer_size, int offset)
 {
-    trace_box("HPS_HANDOFF_BOX", m_size);
+    log_value_line(safe_sprintf("ACID_HPS: set_register: buffer_size %d, offset %d", buffer_size, offset));
 }
 
-HPS_HANDOFF_BOX::~HPS_HANDOFF_BOX() { asm_trace("destroy HPS_HANDOFF_BOX"); }
-
-void HPS_HANDOFF_BOX::resize(uint32_t size)
+void hps_log_emif_line(const std::string& name, const std::string& value)
 {
-    m_size = size;
-    m_bytes.resize(size, 0);
-}
-
-VR_HPS_HANDOFF_BOX::VR_HPS_HANDOFF_BOX()
-{
-    resize(VR_BOX_SIZE);
-    trace_box("VR_HPS_HANDOFF_BOX", m_size);
-}
-
-VW_HPS_HANDOFF_BOX::VW_HPS_HANDOFF_BOX(bool variant) : m_variant(variant)
-{
-    resize(variant ? VW_VARIANT_BOX_SIZE : VW_BOX_SIZE);
-    trace_box("VW_HPS_HANDOFF_BOX", m_size);
-}
-
-VK_HPS_HANDOFF_BOX::VK_HPS_HANDOFF_BOX()
-{
-    resize(VK_BOX_SIZE);
-    trace_box("VK_HPS_HANDOFF_BOX", m_size);
-}
-
-void hps_log_cpu_core_count(int count)
-{
-    std::string line = safe_sprintf("ACID_HPS DEV_RESOURCE_CPU_CORE: %d", count);
-    asm_debug_log(2, "%s", line.c_str());
+    log_value_line(safe_sprintf("ACID_HPS: HPS_ISW_EMIF : %s %s", name.c_str(), value.c_str()));
 }
 
 ASM_HPS_HANDOFF_DATA::ASM_HPS_HANDOFF_DATA(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_value,
@@ -95,9 +74,9 @@ ASM_HPS_HANDOFF_DATA::ASM_HPS_HANDOFF_DATA(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* c
 
     DEV_DEVICE* dev_device = DMGR_UTILITY::get_current_device();
     ASM_REQUIRE(dev_device != NULL);
-    // A device without basic information has no known part, and so no HPS.
     DEV_BASIC_INFO* basic_info = dev_device->get_basic_info();
-    DEV_PART part = basic_info != nullptr ? basic_info->get_part_enum() : DEV_PART_INVALID;
+    ASM_REQUIRE(basic_info != NULL);
+    const DEV_PART part = basic_info->get_part_enum();
 
     uint32_t cpu_cores = 0;
     if (part != DEV_PART_INVALID)
@@ -127,10 +106,132 @@ void ASM_HPS_HANDOFF_DATA::add_hand_off_data_into_dbcm()
     asm_trace("run add_hand_off_data_into_dbcm");
     if (!m_has_hps)
         return;
-    // The load of an earlier "HANDOFF" section, the configuration strings,
-    // their parse into the block and the record, and the store come with the
-    // handoff's own steps.
+    // Everything below writes into the block.
+    ASM_REQUIRE(m_handoff_box != NULL);
+    load_handoff_vsection();
     asm_debug_log(2, "%s", "ACID_HPS: add_hand_off_data_into_dbcm");
+
+    std::string data;
+    std::string emif;
+    std::string hbm;
+    get_hps_config_string(data, HPS_ISW_DATA_TYPE);
+    get_hps_config_string(emif, HPS_ISW_EMIF_TYPE);
+    get_hps_config_string(hbm, HPS_ISW_HBM_TYPE);
+    parse_hps_config_strings(data, emif, hbm);
+    write_handoff_vsection();
+}
+
+bool ASM_HPS_HANDOFF_DATA::load_handoff_vsection()
+{
+    bool loaded = false;
+    for (const std::string& bytes : load_record_sections(m_dbcm_chip, HANDOFF_SECTION, "ACID_HPS"))
+    {
+        // A section that does not parse counts as none: the record starts
+        // empty rather than half-filled.
+        if (!m_handoff.ParseFromString(bytes))
+        {
+            m_handoff.Clear();
+            loaded = false;
+            asm_debug_log(2, "%s", "ACID_HPS cannot parse vsection");
+            continue;
+        }
+        asm_debug_log(2, "%s", "ACID_HPS load vsection");
+        loaded = true;
+    }
+
+    const int delay_size = m_handoff.io_delay_size();
+    if (delay_size == 0)
+    {
+        for (uint32_t i = 0; i < M_HPS_DEDICATED_IO; ++i)
+        {
+            PB::HANDOFF_HPS_IO_DELAY* delay = m_handoff.add_io_delay();
+            delay->set_output_val(0);
+            delay->set_input_val(0);
+        }
+    }
+    else if (static_cast<uint32_t>(delay_size) != M_HPS_DEDICATED_IO)
+    {
+        internal_error("delay_size == M_HPS_DEDICATED_IO", ASM_SOURCE_TAG, __LINE__);
+    }
+
+    const int pinmux_select_size = m_handoff.pinmux_select_size();
+    if (pinmux_select_size == 0)
+    {
+        for (uint32_t i = 0; i < M_HPS_DEDICATED_IO; ++i)
+            m_handoff.add_pinmux_select()->set_value(DEFAULT_PINMUX_SELECT);
+    }
+    else if (static_cast<uint32_t>(pinmux_select_size) != M_HPS_DEDICATED_IO)
+    {
+        internal_error("pinmux_select_size == M_HPS_DEDICATED_IO", ASM_SOURCE_TAG, __LINE__);
+    }
+    return loaded;
+}
+
+void ASM_HPS_HANDOFF_DATA::get_hps_config_string(std::string& out, ACF_VARIABLE_TYPE_ENUM type)
+{
+    out.clear();
+    bool found = false;
+    ZHD_DESIGN* zhd_design = ZHD_ROOT::get()->get_design("");
+    ASM_REQUIRE(zhd_design != NULL);
+    for (const auto& partition : zhd_design->get_partitions())
+    {
+        HDB_NAMESPACE* hdb = partition->get_hdb();
+        ASM_REQUIRE(hdb != NULL);
+        std::vector<const HDB_OPTION*> options;
+        hdb->get_all_generated_options(type, options, false);
+        for (const HDB_OPTION* option : options)
+        {
+            const std::string value = option->get_value_str();
+            if (m_dump_handoff_data && type == HPS_ISW_DATA_TYPE)
+                log_value_line(safe_sprintf("ACID_HPS: HPS_ISW_DATA %s", value.c_str()));
+            // A value of one character or none is no configuration string.
+            if (value.size() > 1)
+            {
+                out = value;
+                found = true;
+            }
+        }
+    }
+    if (found)
+        return;
+    if (const auto* setting = HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>::get_single_option(m_flat_cap, type, true))
+        out = setting->get_string_value();
+}
+
+void ASM_HPS_HANDOFF_DATA::add_peripheral(const std::string& name, uint32_t value)
+{
+    PB::HANDOFF_HPS_PERIPHERALS* peripheral = m_handoff.add_peripherals();
+    peripheral->set_peri_name(name);
+    peripheral->set_used(value == 1);
+}
+
+void ASM_HPS_HANDOFF_DATA::add_register(const std::string& name, uint32_t value)
+{
+    PB::HANDOFF_HPS_REG* reg = m_handoff.add_reg();
+    reg->set_reg_name(name);
+    reg->set_reg_value(value);
+}
+
+void ASM_HPS_HANDOFF_DATA::store_box_in_handoff()
+{
+    ASM_REQUIRE(m_handoff_box != NULL);
+    const std::vector<uint8_t>& bytes = m_handoff_box->bytes();
+    m_handoff.mutable_device()->set_handoff_binary(std::string(bytes.begin(), bytes.end()));
+}
+
+void ASM_HPS_HANDOFF_DATA::write_handoff_vsection()
+{
+    store_record_section(m_dbcm_chip, HANDOFF_SECTION, HANDOFF_SECTION_MAJOR, HANDOFF_SECTION_MINOR, m_handoff,
+                         "ACID_HPS", ASM_SOURCE_TAG);
+    if (!m_dump_handoff_data)
+        return;
+    const std::string text = m_handoff.DebugString();
+    const FIO_PATH dump(gen_get_project_output_directory(), "asm_hps_handoff_data_dump", "txt");
+    asm_io::kestil_ofstream out(dump.fullpath().c_str(), std::ios_base::out | std::ios_base::trunc);
+    if (out.is_open())
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    else
+        log_value_line(safe_sprintf("ACID_HPS: cannot open %s", dump.fullpath().c_str()));
 }
 
 VR_ASM_HPS_HANDOFF_DATA::VR_ASM_HPS_HANDOFF_DATA(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, uint32_t run_value,

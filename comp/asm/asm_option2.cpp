@@ -15,6 +15,8 @@
 #include <hdb.h>
 #include <stl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_option2"
@@ -33,26 +35,37 @@ const int OPTIONS_SECTION_MINOR = 10;
 
 const uint32_t FEATURE_MAILBOX_ABORT = 3;
 
-// The base device name prefixes that have HPS I/O sectors, by base family.
-const char* const HPIO_PREFIXES_29[] = {"vr6", "vr8", "vr5", "vr7", "vr9", "vw8", "vr4", "vk7", "vrm", "vk4"};
-const char* const HPIO_PREFIXES_52[] = {"yb0", "yb1", "yb2", "yb4", "yb5", "yb7"};
+// Settings of the driver.
+const int OPTION_NO_HIPI_INITIALIZATION_FLOW = 436;
+const int OPTION_ASIC_PROTOTYPING = 357;
+const int OPTION_ASIC_PROTOTYPING_BOARD = 361;
+const int OPTION_JTAG_USER_CODE = 1433;
+const int OPTION_RUN_CONFIG_CPU_FROM_INT_OSC = 1552;
 
-template <size_t N>
-bool begins_with_one_of(const std::string& name, const char* const (&prefixes)[N])
-{
-    for (const char* prefix : prefixes)
-        if (name.compare(0, std::strlen(prefix), prefix) == 0)
-            return true;
-    return false;
-}
+// The user family with a thermal shutdown threshold, and the family with
+// the Configuration Block IP (and without SDM pin functions).
+const DEV_FAMILY FAMILY_WITH_THRESHOLD_TEMPERATURE = 67;
+const DEV_FAMILY FAMILY_WITH_CB_IP = 44;
 
-template <size_t N>
-std::string prefix_list(const char* const (&prefixes)[N])
+// The JTAG user code text as an unsigned hexadecimal number: leading blanks
+// and a 0x prefix are skipped, reading stops at the first character that is
+// not a hexadecimal digit; no leading digit gives 0. A value beyond 32 bits
+// stays at 0xFFFFFFFF.
+uint32_t hexadecimal_user_code(const std::string& text)
 {
-    std::string list;
-    for (const char* prefix : prefixes)
-        list += (list.empty() ? "" : ", ") + std::string(prefix);
-    return list;
+    size_t pos = 0;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    if (pos + 1 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X'))
+        pos += 2;
+    uint64_t value = 0;
+    for (; pos < text.size() && std::isxdigit(static_cast<unsigned char>(text[pos])); ++pos)
+    {
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        const int digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
+        value = std::min<uint64_t>(value * 16 + static_cast<uint64_t>(digit), UINT32_MAX);
+    }
+    return static_cast<uint32_t>(value);
 }
 
 }  // namespace
@@ -105,10 +118,75 @@ ASM_OPTION2::~ASM_OPTION2()
 bool ASM_OPTION2::process_option_data()
 {
     asm_trace("run process_option_data");
-    // The record's build, its checks and its storage as "OPTIONS" come with
-    // the option block's steps; what stands is the final verdict over the
-    // option errors that the process has counted.
+    // Each run counts its own option errors: an error of an earlier
+    // compilation in this process must not fail this one.
+    option_error_count = 0;
+
+    // A record stored by an earlier run is the starting point, except for
+    // the lists that this run builds again.
+    load_options_from_dbcm();
+    m_options.clear_features();
+    m_options.mutable_device()->clear_pr_region_masks();
+
+    PB::OPTIONS_DEVICE* device = m_options.mutable_device();
+    uint16_t scheme_value = 0;
+    const PB::OPTIONS_DEVICE_CONFIGURATION_SCHEME scheme = get_configuration_scheme(scheme_value);
+    ASM_REQUIRE(PB::OPTIONS_DEVICE_CONFIGURATION_SCHEME_IsValid(scheme));
+    device->set_configuration_scheme(scheme);
+    device->set_device_init_clock_hz(get_init_clock());
+    device->set_active_serial_clock_hz(get_active_serial_clock());
+    device->set_test_burnin_mode(false);
+    device->set_test_burnin_argument0(0);
+    device->set_test_burnin_argument1(0);
+    device->set_enable_no_hipi_initialization_flow(get_bool_option(OPTION_NO_HIPI_INITIALIZATION_FLOW, false));
+    const bool prototyping = get_bool_option(OPTION_ASIC_PROTOTYPING, false);
+    const bool prototyping_board = get_bool_option(OPTION_ASIC_PROTOTYPING_BOARD, false);
+    device->set_asic_prototyping(prototyping || prototyping_board);
+    std::string jtag_user_code;
+    get_string_option(OPTION_JTAG_USER_CODE, jtag_user_code);
+    device->set_jtag_user_code(hexadecimal_user_code(jtag_user_code));
+
+    const DEV_FAMILY user_family = m_chip->get_user_family_enum();
+    if (user_family == FAMILY_WITH_THRESHOLD_TEMPERATURE)
+    {
+        device->set_threshold_temp(get_threshold_temp());
+    }
+    else if (user_family == FAMILY_WITH_CB_IP)
+    {
+        find_cb_io_configsel();
+        device->set_conf_sel(m_io_configsel_found && m_io_configsel == "true");
+    }
+    if (cfg_is_on("run_config_cpu_from_int_osc", true))
+        device->set_run_config_cpu_from_int_osc(get_bool_option(OPTION_RUN_CONFIG_CPU_FROM_INT_OSC, false));
+
+    PB::OPTIONS_SDM* sdm = device->mutable_sdm();
+    if (sdm == nullptr)
+        internal_error("DBCM options: sdm is null", ASM_SOURCE_TAG, __LINE__);
+    sdm->set_ed_crc_divisor(0);
+
+    if (m_chip->get_base_family_enum() != FAMILY_WITH_CB_IP)
+        populate_sdm_pins(sdm, scheme_value);
+
+    // The further steps of the record run here, in this order; each reports
+    // its own problems and none stops the driver:
+    populate_power_management(sdm);
+    populate_seu_options(sdm);
+    populate_sectors();
+    populate_sector_seu_priority();
+    //   process_hssi_options (transceiver tiles and CvP)
+    populate_hps_options();
+    //   populate_security_options (is_vid_part(), user_family)
+    add_required_features(sdm);
+
+    save_options_into_dbcm();
+
     bool result = true;
+    // Then, with partial-reconfiguration data (m_pr_info), its step with
+    // m_dbcm_chip: a false result makes the result false and skips the final
+    // checks; otherwise check_option_consistency gives the result.
+    if (result)
+        result = check_option_consistency();
+
     if (option_error_count > 0)
     {
         asm_debug_log(2, "%s", "SDM option processing failed");
@@ -120,10 +198,16 @@ bool ASM_OPTION2::process_option_data()
 bool ASM_OPTION2::load_options_from_dbcm()
 {
     const std::vector<std::string> stored = load_record_sections(m_dbcm_chip, OPTIONS_SECTION, "ACID_SDM");
-    // A section that does not parse leaves the record as far as the parse
-    // went; saving it again is refused by the store. The last one wins.
+    // The last section of the name wins. One that does not parse leaves the
+    // record as it was, so that nothing half-parsed is ever stored again.
     for (const std::string& bytes : stored)
-        m_options.ParseFromString(bytes);
+    {
+        PB::OPTIONS parsed;
+        if (parsed.ParseFromString(bytes))
+            m_options.Swap(&parsed);
+        else
+            asm_debug_log(2, "%s", "ACID_SDM cannot parse vsection OPTIONS");
+    }
     return !stored.empty();
 }
 
@@ -214,48 +298,6 @@ bool ASM_OPTION2::has_mailbox_abort_feature() const
         if (feature.id() == FEATURE_MAILBOX_ABORT)
             return true;
     return false;
-}
-
-std::vector<std::pair<int32_t, int32_t>> ASM_OPTION2::get_hpio_sectors(bool* hps_boot_from_hbm)
-{
-    (void)hps_boot_from_hbm;
-    std::vector<std::pair<int32_t, int32_t>> sectors;
-    const DEV_FAMILY base_family = m_chip->get_base_family_enum();
-    const DEV_DEVICE_ENUM device = m_part_manager->get_device_of(m_chip->get_part_enum());
-    DEV_DEVICE_ENUM base_device = m_part_manager->get_base_device_of(device);
-    if (base_device == 0 || base_device == DEV_DEVICE_INVALID)
-        base_device = device;
-    const char* user_name = dstr_get_user_string(base_device);
-    std::string name = user_name != nullptr ? user_name : "";
-    stl_tolower(name);
-
-    if (base_family == 29)
-    {
-        if (!begins_with_one_of(name, HPIO_PREFIXES_29))
-        {
-            const std::string text = "Base device " + name + " of family 29 does not begin with one of " +
-                                     prefix_list(HPIO_PREFIXES_29);
-            internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
-        }
-    }
-    else if (base_family == 52)
-    {
-        if (!begins_with_one_of(name, HPIO_PREFIXES_52))
-        {
-            const std::string text = "Base device " + name + " of family 52 does not begin with one of " +
-                                     prefix_list(HPIO_PREFIXES_52);
-            internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
-        }
-    }
-    else
-    {
-        return sectors;
-    }
-    // The sectors follow from the HPS configuration, boot memory and EMIF
-    // settings that the HPS options step reads; until that step reads them,
-    // no HPS I/O count is known.
-    asm_debug_log(2, "%s", "No HPS_IO_NUM found and hence total HPIO sectors is 0.");
-    return sectors;
 }
 
 std::string format_hash_text(const std::string& bytes)

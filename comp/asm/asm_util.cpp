@@ -1,7 +1,12 @@
 #include "asm_util.h"
 
+#include "asm_assemble_asmm.h"
 #include "asm_common.h"
+#include "asm_fstream.h"
+#include "asm_messages.h"
 
+#include <acf.h>
+#include <asm2.h>
 #include <big_time.h>
 #include <cdb.h>
 #include <cfg.h>
@@ -9,9 +14,19 @@
 #include <mem.h>
 #include <rdb.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cinttypes>
 #include <memory>
 #include <mutex>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 #define ASM_SOURCE_TAG "comp/asm/asm_util"
 
@@ -216,4 +231,287 @@ void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_l
         }
         folder->add_table(make_file_settings_table(line, semicolon).release());
     }
+}
+
+// ---------------------------------------------------------------------------
+// External programming-file tools
+
+namespace
+{
+
+const int LINE_READ_LOCK = 673;
+const int LINE_SOF_PATH = 703;
+const int LINE_RBF_PATH = 704;
+
+const int OPTION_RUN_PROGRAMMING_FILE_TOOLS = 1575;
+const int OPTION_PFG_COMMANDS_FILE = 1576;
+
+// A tool's standard output reaches pfg.log in pieces of at most this many
+// characters, each ending at a line feed when one comes first.
+const size_t OUTPUT_PIECE_SIZE = 254;
+
+// One command: its text, as the messages show it, and the words it runs.
+struct TOOL_COMMAND
+{
+    std::string text;
+    std::vector<std::string> argv;
+};
+
+struct TOOL_RUN
+{
+    bool succeeded = false;  // started and exited normally with status 0
+    std::string output;
+};
+
+// Runs the words as a process without a shell: standard input /dev/null,
+// standard output read from a pipe to its end, standard error inherited.
+TOOL_RUN run_tool(const std::vector<std::string>& words)
+{
+    TOOL_RUN run;
+    int pipe_fds[2];
+    if (words.empty() || pipe2(pipe_fds, O_CLOEXEC) != 0)
+        return run;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& word : words)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipe_fds[1]);
+    if (spawned != 0)
+    {
+        ::close(pipe_fds[0]);
+        asm_debug_log(2, "%s", safe_sprintf("Cannot start %s: error %d", argv[0], spawned).c_str());
+        return run;
+    }
+
+    char buffer[4096];
+    for (;;)
+    {
+        const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
+        if (n > 0)
+            run.output.append(buffer, static_cast<size_t>(n));
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+    ::close(pipe_fds[0]);
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+    {
+        if (errno != EINTR)
+            return run;
+    }
+    run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+// The output in the pieces in which it reaches pfg.log.
+std::vector<std::string> output_pieces(const std::string& output)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start < output.size())
+    {
+        size_t length = std::min(OUTPUT_PIECE_SIZE, output.size() - start);
+        const size_t line_feed = output.find('\n', start);
+        if (line_feed != std::string::npos && line_feed - start < length)
+            length = line_feed - start + 1;
+        pieces.push_back(output.substr(start, length));
+        start += length;
+    }
+    return pieces;
+}
+
+// A path as the message of a command shows it: as it is when it holds only
+// characters that a shell takes literally, else in single quotes.
+std::string shown_path(const std::string& path)
+{
+    const std::string plain = "_./+-:@%,=";
+    bool quote = path.empty();
+    for (char c : path)
+    {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (!std::isalnum(u) && plain.find(c) == std::string::npos)
+            quote = true;
+    }
+    if (!quote)
+        return path;
+    std::string quoted = "'";
+    for (char c : path)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The full path of a path; an empty path has none.
+std::string full_path_of(const FIO_PATH& path) { return path.empty() ? std::string() : path.fullpath(); }
+
+std::string join_directory(const char* directory, const char* file_name)
+{
+    const std::string dir = directory != nullptr ? directory : "";
+    const std::string name = file_name != nullptr ? file_name : "";
+    if (dir.empty())
+        return name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// Releases the revision's read lock on the way out when it was taken here.
+class READ_LOCK_RELEASE
+{
+public:
+    READ_LOCK_RELEASE(ACF_REVISION_MANAGER* revisions, bool taken) : m_revisions(revisions), m_taken(taken) {}
+    ~READ_LOCK_RELEASE()
+    {
+        if (m_taken)
+            m_revisions->read_unlock();
+    }
+    READ_LOCK_RELEASE(const READ_LOCK_RELEASE&) = delete;
+    READ_LOCK_RELEASE& operator=(const READ_LOCK_RELEASE&) = delete;
+
+private:
+    ACF_REVISION_MANAGER* m_revisions;
+    bool m_taken;
+};
+
+void append_to_log(asm_io::kestil_fstream& log, const std::string& piece)
+{
+    log.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+}
+
+}  // namespace
+
+bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
+{
+    ASM2_IPARTITIONS* partitions = project.get_pr_partitions();
+    ACF_MANAGER* acf_manager = ACF_MANAGER::get_acf_manager();
+    ASM_REQUIRE(acf_manager != NULL);
+    ACF_REVISION_MANAGER* revisions = acf_manager->get_revision_manager();
+    ASM_REQUIRE(revisions != NULL);
+
+    bool locked_here = false;
+    if (!revisions->is_read_locked() && !revisions->is_write_locked())
+    {
+        if (!revisions->read_lock(true))
+            internal_error("Could not open ZSF for assignment query.", ASM_SOURCE_TAG, LINE_READ_LOCK);
+        locked_here = true;
+    }
+    const READ_LOCK_RELEASE release(revisions, locked_here);
+    // The caller holds the write lock: the assignments cannot be read now.
+    if (!revisions->is_read_locked())
+        return true;
+
+    const bool run_tools = acf_get_value(acf_manager, OPTION_RUN_PROGRAMMING_FILE_TOOLS, false, nullptr, nullptr,
+                                         nullptr);
+    const std::string commands_file = acf_get_value(acf_manager, OPTION_PFG_COMMANDS_FILE, std::string(), nullptr,
+                                                    nullptr, nullptr);
+    if (!run_tools)
+        return true;
+
+    FIO_PATH sof_path;
+    FIO_PATH rbf_path;
+    if (partitions == nullptr || partitions->get_count() < 1)
+    {
+        sof_path = FIO_PATH(project.get_sof_path());
+        rbf_path = sof_path;
+        rbf_path.no_extension();
+    }
+    else
+    {
+        ASM2_IPROJECT_REVISION_INFO* revision_info = partitions->get_revision_info();
+        ASM_REQUIRE(revision_info != NULL);
+        for (int i = 0; i < partitions->get_count(); ++i)
+        {
+            if (revision_info->get_region_revision(i).no_output_files)
+                continue;
+            FIO_PATH mask_file(
+                join_directory(revision_info->get_output_directory(), revision_info->get_file_name()));
+            mask_file.no_extension();
+            sof_path = mask_file;
+            rbf_path = mask_file;
+        }
+    }
+    if (full_path_of(sof_path).empty())
+        internal_error("!sof_path.fullpath().empty()", ASM_SOURCE_TAG, LINE_SOF_PATH);
+    if (full_path_of(rbf_path).empty())
+        internal_error("!rbf_path.fullpath().empty()", ASM_SOURCE_TAG, LINE_RBF_PATH);
+    if (sof_path.extension().empty())
+        sof_path.extension("sof", "");
+    if (rbf_path.extension().empty())
+        rbf_path.extension("rbf", "");
+
+    const bool pfg_family = family == 29 || family == 52 || family == 67;
+    const std::string tool = pfg_family ? "zorvane_pfg" : "zorvane_cpf";
+    const std::string tool_word = tool + " ";
+    const std::string sof_full = sof_path.fullpath();
+    const std::string rbf_full = rbf_path.fullpath();
+    std::vector<TOOL_COMMAND> commands;
+    commands.push_back(TOOL_COMMAND{tool_word + " -c " + shown_path(sof_full) + " " + shown_path(rbf_full),
+                                    {tool, "-c", sof_full, rbf_full}});
+
+    if (!commands_file.empty())
+    {
+        asm_io::kestil_ifstream in;
+        in.open(commands_file.c_str(), std::ios_base::in, asm_io::kestil_share_deny_none);
+        if (!in.is_open())
+        {
+            post_message(msg_EASM_INVALID_PFG_COMMANDS_PATH(commands_file));
+        }
+        else
+        {
+            bool first = true;
+            for (std::string line; std::getline(in, line);)
+            {
+                // A file written in Windows text mode ends its lines with "\r\n".
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line.empty())
+                    continue;
+                if (first)
+                    commands.clear();
+                first = false;
+                // The line is the user's own command tail: a shell runs it, as
+                // the suite's command processor does.
+                const std::string text = tool_word + line;
+                commands.push_back(TOOL_COMMAND{text, {"/bin/sh", "-c", text}});
+            }
+            in.close();
+        }
+    }
+
+    asm_io::kestil_fstream log;
+    log.open("pfg.log", std::ios_base::out | std::ios_base::trunc, asm_io::kestil_share_deny_none);
+    log.close();
+    log.open("pfg.log", std::ios_base::out | std::ios_base::app, asm_io::kestil_share_deny_none);
+
+    for (const TOOL_COMMAND& command : commands)
+    {
+        const TOOL_RUN run = run_tool(command.argv);
+        if (run.succeeded)
+        {
+            post_message(msg_IASM_SUCCESSFULL_CALLING_SUBPROCESS(command.text));
+            for (const std::string& piece : output_pieces(run.output))
+                append_to_log(log, piece);
+            log.flush();
+            continue;
+        }
+        post_message(msg_EASM_UNSUCCESSFULL_CALLING_SUBPROCESS(command.text));
+        for (const std::string& piece : output_pieces(run.output))
+        {
+            if (piece.find("Error (") != std::string::npos)
+                post_message(msg_EASM_UNSUCCESSFULL_CALLING_SUBPROCESS(piece));
+            append_to_log(log, piece);
+        }
+        log.close();
+        return false;
+    }
+    log.close();
+    return true;
 }

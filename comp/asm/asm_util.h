@@ -54,3 +54,18 @@ public:
 // report data"; the tables added before it stay in the folder.
 void create_asm_report_tables(CMP_FACADE* cmp, std::vector<std::string> report_lines, const ASM_RPT_DATA_CACHE* cache,
                               CDB_CHIP_DB_ENTRY* chip);
+
+class ASM_MY_PROJECT;
+
+// Ends a device run with the external programming-file tools when the
+// current revision's assignment 1575 asks for them: by default one command,
+// the tool ("zorvane_pfg " on base families 29, 52 and 67, "zorvane_cpf "
+// otherwise) with "-c", the SOF path and the RBF path, or one command per
+// non-empty line of the command file that assignment 1576 names (the tool
+// word followed by the line, run through /bin/sh). The commands run in
+// order, their standard output goes to pfg.log (emptied first) and each
+// posts its success or failure message; the first failure stops the list.
+// Holds the revision's read lock while it runs (taken here unless the
+// caller holds it); a write-locked revision runs nothing. False when a
+// command failed, true otherwise (also when nothing ran).
+bool run_programming_file_tools(int family, ASM_MY_PROJECT& project);

@@ -58,6 +58,18 @@ public:
     void set_blc_re_network(ZGL::FOREST<int, int>* network) { m_blc_re_network = network; }
     void set_fcd_re_network(ZGL::FOREST<int, int>* network) { m_fcd_re_network = network; }
 
+    // The family the user chose (the base family unless one was set).
+    DEV_FAMILY get_user_family_enum() const { return m_user_family >= 0 ? m_user_family : m_base_family; }
+    void set_user_family(DEV_FAMILY family) { m_user_family = family; }
+    // The fitter's choices of the configuration clocks, as the fitter's own
+    // codes (0 when the fitter recorded none), and the chip's SDM I/O count.
+    int get_initialization_clock() const { return m_initialization_clock; }
+    int get_active_serial_clock() const { return m_active_serial_clock; }
+    uint32_t get_num_of_sdm_io() const { return m_num_of_sdm_io; }
+    void set_initialization_clock(int code) { m_initialization_clock = code; }
+    void set_active_serial_clock(int code) { m_active_serial_clock = code; }
+    void set_num_of_sdm_io(uint32_t count) { m_num_of_sdm_io = count; }
+
 private:
     friend class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW;
 
@@ -70,6 +82,10 @@ private:
     CDB_ATOM_NETLIST* m_atom_netlist = nullptr;
     HDB_CHIP* m_hdb_chip = nullptr;
     ZGL::FOREST<int, int>* m_crf_re_network = nullptr;
+    DEV_FAMILY m_user_family = -1;
+    int m_initialization_clock = 0;
+    int m_active_serial_clock = 0;
+    uint32_t m_num_of_sdm_io = 0;
     ZGL::FOREST<int, int>* m_blc_re_network = nullptr;
     ZGL::FOREST<int, int>* m_fcd_re_network = nullptr;
 };

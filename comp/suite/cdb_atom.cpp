@@ -48,3 +48,14 @@ CDB_ATOM_NODE_LIST::iterator CDB_ATOM_ITERATOR::get_atom_iterator_end(CDB_ATOM_N
         return netlist->end_blackboxes();
     return netlist->end_raw_node_list();
 }
+
+void CDB_ATOM_NODE::set_parameter(const std::string& name, const std::string& value)
+{
+    for (auto& parameter : m_parameters)
+        if (parameter.first == name)
+        {
+            parameter.second = value;
+            return;
+        }
+    m_parameters.emplace_back(name, value);
+}

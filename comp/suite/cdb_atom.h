@@ -33,6 +33,10 @@ public:
     const std::string& name() const { return m_name; }
     const std::string& type() const { return m_type; }
     void set_port(bool port) { m_port = port; }
+    // The atom's parameters (name, text value), in the order they were set;
+    // setting a name again replaces its value in place.
+    const std::vector<std::pair<std::string, std::string>>& parameters() const { return m_parameters; }
+    void set_parameter(const std::string& name, const std::string& value);
 
     // Atoms whose skip mark is set are passed over by iterators that do not
     // keep marked atoms.
@@ -71,6 +75,7 @@ private:
     std::string m_name;
     std::string m_type;
     bool m_port = false;
+    std::vector<std::pair<std::string, std::string>> m_parameters;
     uint32_t m_location = 0xFFFFFFFFu;
     bool m_pin = false;
     bool m_generic = false;

@@ -1,6 +1,7 @@
 // Compiler facade of the suite (stand-in): the running compilation.
 #pragma once
 
+#include "dev.h"
 #include "fio.h"
 #include "rdb.h"
 
@@ -30,6 +31,10 @@ public:
     // unless set; 0 means the compilation has none).
     virtual int get_jtag_user_code_option_id() const { return m_jtag_user_code_option_id; }
     void set_jtag_user_code_option_id(int id) { m_jtag_user_code_option_id = id; }
+
+    // The part of the compilation: the part of the compile instance's chip
+    // (DEV_PART_INVALID without a compile instance or chip).
+    virtual DEV_PART get_part() const;
 
     void set_revision_name(const std::string& name) { m_revision_name = name; }
     void set_cmp_name(const std::string& name) { m_cmp_name = name; }

@@ -208,3 +208,47 @@ DBCM_BUNDLE* DBCM_BUNDLE_SINGLETON::get_bundle() { return bundle_instance().get(
 void DBCM_BUNDLE_SINGLETON::create_instance(DBCM_BUNDLE* bundle) { bundle_instance().reset(bundle); }
 
 void DBCM_BUNDLE_SINGLETON::reset() { bundle_instance().reset(); }
+
+int DBCM_DEVICE::add_block_instance(const std::string& name, int x, int y, int z, uint32_t global_id)
+{
+    m_block_instances.push_back(BLOCK_INSTANCE{name, x, y, z, global_id});
+    const int instance = static_cast<int>(m_block_instances.size() - 1);
+    m_instance_at.emplace(std::make_tuple(x, y, z), instance);
+    return instance;
+}
+
+int DBCM_DEVICE::find_instance(int x, int y, int z) const
+{
+    auto it = m_instance_at.find(std::make_tuple(x, y, z));
+    return it == m_instance_at.end() ? -1 : it->second;
+}
+
+int DBCM_DEVICE::find_instance_of_global_id(uint32_t global_id) const
+{
+    for (size_t i = 0; i < m_block_instances.size(); ++i)
+        if (m_block_instances[i].global_id == global_id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string DBCM_DEVICE::get_block_instance_name(int instance) const
+{
+    if (instance < 0 || static_cast<size_t>(instance) >= m_block_instances.size())
+        return std::string();
+    return m_block_instances[static_cast<size_t>(instance)].name;
+}
+
+const DBCM_SECTOR* DBCM_DEVICE::add_sector(const std::string& name, const std::string& type,
+                                           const std::vector<int>& instances)
+{
+    m_sectors.push_back(std::make_unique<DBCM_SECTOR>(DBCM_SECTOR{name, type, instances}));
+    for (int instance : instances)
+        m_sector_of.emplace(instance, m_sectors.back().get());
+    return m_sectors.back().get();
+}
+
+const DBCM_SECTOR* DBCM_DEVICE::get_sector_of_instance(int instance) const
+{
+    auto it = m_sector_of.find(instance);
+    return it == m_sector_of.end() ? nullptr : it->second;
+}

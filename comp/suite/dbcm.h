@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // The regions of one kind of a chip (0 partial reconfiguration, 1 error
@@ -157,6 +158,15 @@ private:
     int m_asm_data_loads = 0;
 };
 
+// A sector of the device's fabric: its name ("CORE_3_7"), its type text
+// and the ids of the block instances it holds.
+struct DBCM_SECTOR
+{
+    std::string name;
+    std::string type;
+    std::vector<int> instances;
+};
+
 // The device of a chip of the bundle.
 class DBCM_DEVICE
 {
@@ -164,47 +174,60 @@ public:
     explicit DBCM_DEVICE(std::string name) : m_name(std::move(name)) {}
     const std::string& get_name() const { return m_name; }
 
-    // Block instances of the device by id (from 0 in the order they were
-    // added), each at a position and with a name.
-    int add_instance(int x, int y, const std::string& name)
-    {
-        m_instances.push_back(INSTANCE{x, y, name});
-        return static_cast<int>(m_instances.size() - 1);
-    }
-    // False for an unknown instance.
+    // Top-level block instances by id (from 0, in the order added), each
+    // with a name, a location and a global id of the routing graph.
+    int add_block_instance(const std::string& name, int x, int y, int z, uint32_t global_id);
+    // Whether a block instance lies at the location.
+    bool instance_exists(int x, int y, int z) const { return find_instance(x, y, z) >= 0; }
+    // The first instance at the location; -1 when there is none.
+    int find_instance(int x, int y, int z) const;
+    // The instance of the global id; -1 when there is none.
+    int find_instance_of_global_id(uint32_t global_id) const;
+    // "" for an unknown instance.
+    std::string get_block_instance_name(int instance) const;
+
+    // Sectors, each holding instances; an instance lies in at most one.
+    const DBCM_SECTOR* add_sector(const std::string& name, const std::string& type, const std::vector<int>& instances);
+    // The sector that holds the instance; null when none does.
+    const DBCM_SECTOR* get_sector_of_instance(int instance) const;
+    const std::vector<std::unique_ptr<DBCM_SECTOR>>& get_sectors() const { return m_sectors; }
+
+    // The same instances seen by position alone (z 0 when added here): add
+    // one, its x and y (false for an unknown instance), the first at a
+    // position (DBCM_TREE::INVALID, -1, when none) and its name.
+    int add_instance(int x, int y, const std::string& name) { return add_block_instance(name, x, y, 0, 0xFFFFFFFFu); }
     bool get_instance_xy(int instance, int& x, int& y) const
     {
-        if (instance < 0 || static_cast<size_t>(instance) >= m_instances.size())
+        if (instance < 0 || static_cast<size_t>(instance) >= m_block_instances.size())
             return false;
-        x = m_instances[static_cast<size_t>(instance)].x;
-        y = m_instances[static_cast<size_t>(instance)].y;
+        x = m_block_instances[static_cast<size_t>(instance)].x;
+        y = m_block_instances[static_cast<size_t>(instance)].y;
         return true;
     }
-    // The first instance at the position; DBCM_TREE::INVALID (-1) when none.
     int get_instance_at(int x, int y) const
     {
-        for (size_t i = 0; i < m_instances.size(); ++i)
-            if (m_instances[i].x == x && m_instances[i].y == y)
+        for (size_t i = 0; i < m_block_instances.size(); ++i)
+            if (m_block_instances[i].x == x && m_block_instances[i].y == y)
                 return static_cast<int>(i);
         return -1;
     }
-    // "" for an unknown instance.
-    std::string get_instance_name(int instance) const
-    {
-        if (instance < 0 || static_cast<size_t>(instance) >= m_instances.size())
-            return std::string();
-        return m_instances[static_cast<size_t>(instance)].name;
-    }
+    std::string get_instance_name(int instance) const { return get_block_instance_name(instance); }
 
 private:
-    struct INSTANCE
+    struct BLOCK_INSTANCE
     {
+        std::string name;
         int x;
         int y;
-        std::string name;
+        int z;
+        uint32_t global_id;
     };
     std::string m_name;
-    std::vector<INSTANCE> m_instances;
+    std::vector<BLOCK_INSTANCE> m_block_instances;
+    // The first instance at each location, and the sector of each instance.
+    std::map<std::tuple<int, int, int>, int> m_instance_at;
+    std::map<int, const DBCM_SECTOR*> m_sector_of;
+    std::vector<std::unique_ptr<DBCM_SECTOR>> m_sectors;
 };
 
 // A chip's block tree: the top-level nodes, each with its type.

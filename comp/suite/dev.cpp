@@ -14,6 +14,7 @@ struct PART_RECORD
     DEV_DEVICE_ENUM device;
     std::map<int, uint32_t> resources;
     uint32_t pof_id = 0;
+    std::vector<std::string> jtag_ids;
 };
 
 struct DEVICE_RECORD
@@ -61,6 +62,7 @@ void dev_set_resource_count(DEV_PART part, DEV_RESOURCE kind, uint32_t count)
 void dev_reset()
 {
     database() = DEVICE_DATABASE();
+    dev_reset_traits();
     DMGR_UTILITY::set_current_device(nullptr);
 }
 
@@ -155,6 +157,19 @@ DEV_FAMILY DEV_PART_MANAGER::get_family_of(DEV_DEVICE_ENUM device) const
 {
     auto it = database().devices.find(device);
     return it == database().devices.end() ? -1 : it->second.family;
+}
+
+void dev_set_device_jtag_ids(DEV_PART part, const std::vector<std::string>& ids)
+{
+    auto it = database().parts.find(part);
+    if (it != database().parts.end())
+        it->second.jtag_ids = ids;
+}
+
+std::vector<std::string> DEV_PART_MANAGER::get_device_jtag_id(DEV_PART part) const
+{
+    auto it = database().parts.find(part);
+    return it == database().parts.end() ? std::vector<std::string>() : it->second.jtag_ids;
 }
 
 void DEV_DIE_INFO::unload_device_data(int kind)

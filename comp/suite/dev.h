@@ -75,6 +75,14 @@ public:
     uint32_t get_pof_id_of(DEV_PART part) const;
     // The device's family; -1 for an unknown device.
     DEV_FAMILY get_family_of(DEV_DEVICE_ENUM device) const;
+    // The JTAG ids of the part's device, as text, in the table's order;
+    // empty for an unknown part or one without ids.
+    std::vector<std::string> get_device_jtag_id(DEV_PART part) const;
+
+    // Whether the part or device has the trait (a number of the device
+    // database); false for an unknown part or device.
+    bool test_part_trait_of(DEV_PART part, int trait) const;
+    bool test_device_trait_of(DEV_DEVICE_ENUM device, int trait) const;
 };
 
 class DEV_BASIC_INFO
@@ -220,3 +228,11 @@ private:
 // added first).
 void dev_set_pof_id(DEV_PART part, uint32_t pof_id);
 void dev_set_device_family(DEV_DEVICE_ENUM device, DEV_FAMILY family);
+
+// The JTAG ids of a part (kept with the part, so it must be added first).
+void dev_set_device_jtag_ids(DEV_PART part, const std::vector<std::string>& ids);
+// Population of the part and device traits; a list given again replaces the
+// earlier one. dev_reset forgets them too.
+void dev_set_part_traits(DEV_PART part, const std::set<int>& traits);
+void dev_set_device_traits(DEV_DEVICE_ENUM device, const std::set<int>& traits);
+void dev_reset_traits();

@@ -2,14 +2,13 @@
 // the package's pins.
 #pragma once
 
+#include "dygr.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-// No routing element, location or pad: all ones.
-constexpr uint32_t DEV_ILLEGAL_GLOBAL_ID = 0xFFFFFFFFu;
 
 enum DEV_PAD_INT_ENUM : int
 {

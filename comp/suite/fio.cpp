@@ -8,6 +8,11 @@
 #include <cstdio>
 #include <cerrno>
 #include <system_error>
+#include <dirent.h>
+#include <fnmatch.h>
+#include <algorithm>
+#include <map>
+#include <mutex>
 
 namespace fs = std::filesystem;
 
@@ -152,4 +157,147 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
         return write_error(error, "cannot rename into '" + path + "': " + reason);
     }
     return true;
+}
+
+void FIO_PATH::extension(int kind, int version)
+{
+    m_extension = fio_get_extension_text(static_cast<FIO_EXTENSION_TYPE>(kind));
+    if (!m_extension.empty() && version >= 0)
+        m_extension += std::to_string(version);
+}
+
+void FIO_PATH::filename(const std::string& name)
+{
+    std::string directory;
+    split(name, directory, m_base, m_extension);
+}
+
+void FIO_PATH::become_simplified()
+{
+    const std::string path = text();
+    if (path.empty())
+        return;
+    std::string normal = fs::path(path).lexically_normal().string();
+    // "dir/" (a directory named with its slash) keeps no trailing slash.
+    if (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    split(normal, m_directory, m_base, m_extension);
+}
+
+void FIO_PATH::become_absolute(const FIO_PATH& base)
+{
+    if (absolute())
+        return;
+    const std::string from = base.empty() ? FIO_FILE_SYSTEM::get_current_directory() : base.fullpath();
+    split((fs::path(from) / text()).lexically_normal().string(), m_directory, m_base, m_extension);
+}
+
+bool FIO_FILE_SYSTEM::status(const char* name, FIO_STAT* record)
+{
+    if (name == nullptr || record == nullptr)
+        return false;
+    return ::stat(name, record) == 0;
+}
+
+namespace
+{
+
+// The open listings, by handle. Handles start above 1: -1 is the failure
+// and 0 and 1 are never given.
+struct FIND_TABLE
+{
+    std::mutex lock;
+    intptr_t next_handle = 2;
+    std::map<intptr_t, std::pair<std::vector<FIO_FINDDATA>, size_t>> listings;
+};
+
+FIND_TABLE& find_table()
+{
+    static FIND_TABLE table;
+    return table;
+}
+
+}  // namespace
+
+intptr_t FIO_FILE_SYSTEM::findfirst(const char* pattern, FIO_FINDDATA* data)
+{
+    if (pattern == nullptr || data == nullptr)
+        return -1;
+    const std::string text(pattern);
+    const size_t slash = text.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : text.substr(0, slash));
+    const std::string name_pattern = slash == std::string::npos ? text : text.substr(slash + 1);
+
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr)
+        return -1;
+    std::vector<FIO_FINDDATA> entries;
+    while (const dirent* entry = ::readdir(dir))
+    {
+        if (::fnmatch(name_pattern.c_str(), entry->d_name, 0) != 0)
+            continue;
+        FIO_FINDDATA found;
+        found.name = entry->d_name;
+        std::error_code ec;
+        found.attrib = fs::is_directory(fs::path(directory) / found.name, ec) ? FIO_ATTRIBUTE_DIRECTORY : 0;
+        entries.push_back(found);
+    }
+    ::closedir(dir);
+    // In name order, whatever order the file system keeps.
+    std::sort(entries.begin(), entries.end(),
+              [](const FIO_FINDDATA& a, const FIO_FINDDATA& b) { return a.name < b.name; });
+    if (entries.empty())
+        return -1;
+
+    *data = entries.front();
+    FIND_TABLE& table = find_table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    const intptr_t handle = table.next_handle++;
+    table.listings[handle] = std::make_pair(std::move(entries), size_t(1));
+    return handle;
+}
+
+int FIO_FILE_SYSTEM::findnext(intptr_t handle, FIO_FINDDATA* data)
+{
+    FIND_TABLE& table = find_table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    auto it = table.listings.find(handle);
+    if (it == table.listings.end() || data == nullptr || it->second.second >= it->second.first.size())
+        return -1;
+    *data = it->second.first[it->second.second++];
+    return 0;
+}
+
+int FIO_FILE_SYSTEM::findclose(intptr_t handle)
+{
+    FIND_TABLE& table = find_table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    return table.listings.erase(handle) == 1 ? 0 : -1;
+}
+
+std::string fio_get_extension_text(FIO_EXTENSION_TYPE type)
+{
+    switch (type)
+    {
+    case FIO_EXTENSION_TCL:
+        return "tcl";
+    case FIO_EXTENSION_SETTINGS:
+        return "zsf";
+    case FIO_EXTENSION_KIND_SLD:
+        return "sld";
+    default:
+        return std::string();
+    }
+}
+
+void FIO_PATH::cd(const std::string& directory)
+{
+    if (directory.empty())
+        return;
+    if (directory[0] == '/' || m_directory.empty())
+        m_directory = directory;
+    else if (m_directory.back() == '/')
+        m_directory += directory;
+    else
+        m_directory += "/" + directory;
 }

@@ -2,8 +2,26 @@
 // and extension over the real file system.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
+
+#include <sys/stat.h>
+
+// Kinds of files with a standard extension, by the suite's numbering.
+enum FIO_EXTENSION_TYPE : int
+{
+    FIO_EXTENSION_NONE = -1,
+    FIO_EXTENSION_TCL = 56,
+    FIO_EXTENSION_SETTINGS = 81,  // a revision's settings file
+    FIO_EXTENSION_KIND_SLD = 208,  // the design's debug (SLD) file
+};
+
+// The extension of a type, without the dot ("tcl" for FIO_EXTENSION_TCL,
+// "zsf" for FIO_EXTENSION_SETTINGS, "sld" for FIO_EXTENSION_KIND_SLD); "" for FIO_EXTENSION_NONE and every type
+// the stand-in does not know.
+std::string fio_get_extension_text(FIO_EXTENSION_TYPE type);
+inline std::string fio_get_extension(FIO_EXTENSION_TYPE type) { return fio_get_extension_text(type); }
 
 class FIO_PATH
 {
@@ -22,6 +40,24 @@ public:
     void base(const std::string& base) { m_base = base; }
     // The second argument is a suffix that joins the extension ("" for none).
     void extension(const std::string& extension, const std::string& suffix = "");
+    // The extension of one of the suite's file kinds (fio_get_extension);
+    // the second argument is a version, -1 for none. A kind the library
+    // does not know leaves the path without extension.
+    void extension(int kind, int version);
+    // Replaces the file name (base and extension) with the name.
+    void filename(const std::string& name);
+    // Normalises the path lexically ("a/./b/../c" becomes "a/c"); a relative
+    // path stays relative.
+    void become_simplified();
+    // A relative path is taken from the base's directory (an empty base: the
+    // current directory); an absolute path stays as it is.
+    void become_absolute(const FIO_PATH& base);
+
+    // Enters a directory: an absolute one replaces the directory, a relative
+    // one is appended to it.
+    void cd(const std::string& directory);
+    // Removes the extension.
+    void no_extension() { m_extension.clear(); }
 
     bool has_directory() const { return !m_directory.empty(); }
     // Whether the path is absolute (its directory starts at the root).
@@ -46,9 +82,35 @@ private:
     std::string m_extension;
 };
 
+// The status record of a file: the platform's own.
+typedef struct stat FIO_STAT;
+
+// One entry of a directory listing.
+struct FIO_FINDDATA
+{
+    std::string name;
+    // FIO_ATTRIBUTE_DIRECTORY for a directory, 0 for anything else.
+    unsigned attrib = 0;
+};
+constexpr unsigned FIO_ATTRIBUTE_DIRECTORY = 0x10;
+
 class FIO_FILE_SYSTEM
 {
 public:
+    // Fills the record for the named file; false when it has no status
+    // (missing, or not reachable).
+    static bool status(const char* name, FIO_STAT* record);
+    // Lists a directory: the pattern is the directory, "/" and a name
+    // pattern ("*" or a shell pattern such as "*.txt"). Entries come in name
+    // order, "." and ".." included. findfirst
+    // gives the first entry and a handle above 1, or -1 when the directory
+    // cannot be read or nothing matches; findnext gives the next entry (0)
+    // or -1 at the end; findclose releases the handle (0, or -1 for an
+    // unknown handle).
+    static intptr_t findfirst(const char* pattern, FIO_FINDDATA* data);
+    static int findnext(intptr_t handle, FIO_FINDDATA* data);
+    static int findclose(intptr_t handle);
+
     static bool exists(const FIO_PATH& path);
     static bool is_directory(const FIO_PATH& path);
     // The process's current directory ("" when it cannot be read).
@@ -63,3 +125,4 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);
+

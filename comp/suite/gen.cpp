@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <cstdint>
 #include <ctime>
 
 #include <filesystem>
@@ -63,6 +64,74 @@ int gen_stricmp(const char* first, const char* second)
         if (a != b || a == 0)
             return a - b;
     }
+}
+
+namespace
+{
+std::string& tcl_internal_directory()
+{
+    static std::string directory;
+    return directory;
+}
+}  // namespace
+
+std::string gen_get_tcl_internal_fullpath()
+{
+    if (tcl_internal_directory().empty())
+        return gen_get_module_path() + "tcl";
+    return tcl_internal_directory();
+}
+
+void gen_set_tcl_internal_fullpath(const std::string& directory) { tcl_internal_directory() = directory; }
+
+std::string gen_get_relative_path_if_starts_with_project_dir(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path project =
+        std::filesystem::absolute(gen_get_project_output_directory(), ec).lexically_normal();
+    if (ec || path.empty())
+        return path;
+    const std::filesystem::path file = std::filesystem::path(path).lexically_normal();
+    if (!file.is_absolute())
+        return path;
+    std::string prefix = project.string();
+    if (prefix.empty() || prefix.back() != '/')
+        prefix += '/';
+    const std::string text = file.string();
+    if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+        return path;
+    return text.substr(prefix.size());
+}
+
+int gen_atoi(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    uint32_t value = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int>(value);
+}
+
+int gen_strnicmp(const char* first, const char* second, size_t count)
+{
+    if (first == nullptr || second == nullptr)
+        return first == second ? 0 : (first == nullptr ? -1 : 1);
+    for (size_t i = 0; i < count; ++i, ++first, ++second)
+    {
+        const int a = std::tolower(static_cast<unsigned char>(*first));
+        const int b = std::tolower(static_cast<unsigned char>(*second));
+        if (a != b || a == 0)
+            return a - b;
+    }
+    return 0;
 }
 
 std::string gen_get_current_date_and_time()

@@ -62,6 +62,20 @@ HDB_SECTION* HDB_OPTION_INTERFACE::add_section(int type, const std::string& name
     return m_sections.back().get();
 }
 
+void HDB_NAMESPACE::add_generated_option(int type, std::unique_ptr<HDB_OPTION> option)
+{
+    if (option == nullptr)
+        return;
+    m_generated_options.emplace_back(type, std::move(option));
+}
+
+void HDB_NAMESPACE::get_all_generated_options(int type, std::vector<const HDB_OPTION*>& list, bool) const
+{
+    list.clear();
+    for (const auto& generated : m_generated_options)
+        if (generated.first == type)
+            list.push_back(generated.second.get());
+}
 namespace
 {
 HDB_NAME_MGR* current_name_mgr = nullptr;

@@ -150,9 +150,43 @@ public:
     // The namespace's hierarchy chip (not owned); null when none was set.
     HDB_CHIP* get_chip() const { return m_chip; }
     void set_chip(HDB_CHIP* chip) { m_chip = chip; }
+    // The namespace's name (the compile instance's name; "" until set).
+    const std::string& get_name_string() const { return m_name; }
+    void set_name_string(const std::string& name) { m_name = name; }
+
+    // Generated options: the settings that IP cores leave in the design, by
+    // ACF variable type, several of a type allowed, kept in the order added
+    // (a null option is ignored).
+    void add_generated_option(int type, std::unique_ptr<HDB_OPTION> option);
+    // The namespace's generated options of the type, in order, replace the
+    // list's content. The flag is the library's inheritance flag; the
+    // stand-in's namespaces inherit nothing, so it changes nothing.
+    void get_all_generated_options(int type, std::vector<const HDB_OPTION*>& list, bool inherit) const;
 
 private:
     HDB_CHIP* m_chip = nullptr;
+    std::string m_name;
+    std::vector<std::pair<int, std::unique_ptr<HDB_OPTION>>> m_generated_options;
+};
+
+// An instance of the design hierarchy with its instance-level settings.
+class HDB_INSTANCE_NAME : public HDB_OPTION_INTERFACE
+{
+public:
+    explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
+    // The instance's hierarchical path from the root ("|top|u_pr").
+    const std::string& get_hpath_to_root() const { return m_hpath; }
+    // The path without its top level ("u_pr"; a lone level stays whole),
+    // with or without the leading "|".
+    std::string get_short_hpath() const
+    {
+        const std::string path = !m_hpath.empty() && m_hpath[0] == '|' ? m_hpath.substr(1) : m_hpath;
+        const size_t bar = path.find('|');
+        return bar == std::string::npos ? path : path.substr(bar + 1);
+    }
+
+private:
+    std::string m_hpath;
 };
 
 template <int KIND, int SCOPE>
@@ -177,24 +211,6 @@ public:
 
 private:
     std::string m_name;
-};
-
-// The hierarchical name of an instance of the design, its levels joined by
-// "|" from the top. The short path leaves out the top level (the whole path
-// when there is only one level).
-class HDB_INSTANCE_NAME
-{
-public:
-    explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
-    const std::string& get_hpath() const { return m_hpath; }
-    std::string get_short_hpath() const
-    {
-        const size_t bar = m_hpath.find('|');
-        return bar == std::string::npos ? m_hpath : m_hpath.substr(bar + 1);
-    }
-
-private:
-    std::string m_hpath;
 };
 
 // The hierarchy's name manager: knows the current compile instance.

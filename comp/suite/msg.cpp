@@ -145,12 +145,25 @@ void MSG_BASE::fill_args(const char* literal, ...)
 bool MSG_BASE::post()
 {
     MSG_REPORT& report = m_report ? *m_report : MSG_REPORT::active();
-    report.add(MSG_RECORD{m_kind, m_id, m_id_name, m_text, m_severity_level, is_silent()});
+    MSG_RECORD record{m_kind, m_id, m_id_name, m_text, m_severity_level, is_silent()};
+    for (const auto& sub : m_sub_messages)
+        record.sub_messages.push_back(MSG_RECORD{sub->m_kind, sub->m_id, sub->m_id_name, sub->m_text,
+                                                 sub->m_severity_level, false});
+    report.add(record);
     if (!is_silent())
     {
         std::cout << kind_label(m_kind) << " (" << m_id << "): " << m_text << std::endl;
+        for (const auto& sub : m_sub_messages)
+            std::cout << "    " << kind_label(sub->m_kind) << " (" << sub->m_id << "): " << sub->m_text << std::endl;
     }
     return true;
+}
+
+void MSG_BASE::add_sub_message(MSG_BASE* sub_message)
+{
+    std::unique_ptr<MSG_BASE> owned(sub_message);
+    if (owned != nullptr && !owned->is_silent())
+        m_sub_messages.push_back(std::move(owned));
 }
 
 MSG_INDEX* MSG_INDEX::get_default_index()

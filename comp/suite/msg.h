@@ -8,6 +8,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct MSG_RECORD
     std::string text;       // the literal's text with its placeholders filled
     int severity_level;     // MSG_BASE::DEFAULT_SEVERITY_LEVEL when never set
     bool silent;
+    // The sub-messages added to the message, in order, posted with it.
+    std::vector<MSG_RECORD> sub_messages = {};
 };
 
 // A report that receives posted messages.
@@ -74,6 +77,12 @@ public:
 
     bool post() override;
 
+    // Adds a sub-message, which the message takes over; it is recorded
+    // with the message and printed under it when the message is posted.
+    // A null or silent sub-message adds nothing.
+    void add_sub_message(MSG_BASE* sub_message);
+    size_t sub_message_count() const { return m_sub_messages.size(); }
+
     MSG_POST_TYPE kind() const { return m_kind; }
     unsigned id() const { return m_id; }
     int severity_level() const { return m_severity_level; }
@@ -89,6 +98,7 @@ private:
     int m_severity_level = DEFAULT_SEVERITY_LEVEL;
     std::string m_text;
     std::string m_id_name;
+    std::vector<std::unique_ptr<MSG_BASE>> m_sub_messages;
 };
 
 class MSG_E : public MSG_BASE

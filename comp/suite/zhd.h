@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hdb.h"
+#include "zdb.h"
 
 #include <memory>
 #include <string>
@@ -16,9 +17,40 @@ public:
     // The partition's settings (its hierarchy database namespace).
     HDB_NAMESPACE* get_hdb() { return &m_hdb; }
 
+    // The partition tree.
+    ZHD_PARTITION* get_parent() const { return m_parent; }
+    const std::vector<ZHD_PARTITION*>& get_children() const { return m_children; }
+    // Makes the partition a child of the parent (appended to its children).
+    void set_parent(ZHD_PARTITION* parent);
+    bool is_pr_partition() const { return m_pr; }
+    void set_pr_partition(bool pr) { m_pr = pr; }
+    // The first child and the next sibling under the same parent; null
+    // when there is none (a partition without parent has no siblings).
+    ZHD_PARTITION* get_first_child() const { return m_children.empty() ? nullptr : m_children.front(); }
+    ZHD_PARTITION* get_next_sibling() const;
+    // A reconfigurable partition is a partial-reconfiguration partition.
+    bool is_reconfigurable() const { return m_pr; }
+
+    // The states of a partition's database directory.
+    enum STATE
+    {
+        s_unspecified = 0
+    };
+    // The partition's directory in the project database for the state:
+    // "partitions/<name>", without model name.
+    ZDB_PATH get_db_directory_path(STATE state) const;
+    // The partition's instance with its instance-level settings; null
+    // until added.
+    HDB_INSTANCE_NAME* get_instance() const { return m_instance.get(); }
+    HDB_INSTANCE_NAME* add_instance(const std::string& hpath);
+
 private:
     std::string m_name;
     HDB_NAMESPACE m_hdb;
+    ZHD_PARTITION* m_parent = nullptr;
+    std::vector<ZHD_PARTITION*> m_children;
+    bool m_pr = false;
+    std::unique_ptr<HDB_INSTANCE_NAME> m_instance;
 };
 
 class ZHD_DESIGN
@@ -27,6 +59,8 @@ public:
     // The first partition added is the top partition; null when there is none.
     ZHD_PARTITION* get_top_partition() const { return m_partitions.empty() ? nullptr : m_partitions.front().get(); }
     ZHD_PARTITION* add_partition(const std::string& name);
+    // Every partition, in the order added.
+    const std::vector<std::unique_ptr<ZHD_PARTITION>>& get_partitions() const { return m_partitions; }
 
 private:
     std::vector<std::unique_ptr<ZHD_PARTITION>> m_partitions;
@@ -42,9 +76,23 @@ public:
     ZHD_DESIGN* get_design(const std::string& name) const;
     // The design of the name, created when absent.
     ZHD_DESIGN* add_design(const std::string& name);
-    // Forgets every design.
+    // Forgets every design and the project database.
     void reset();
+
+    // The project's database; null until one is made.
+    ZDB_DATABASE* get_project_database() const { return m_project_database.get(); }
+    // The project's database, made when absent.
+    ZDB_DATABASE* add_project_database();
 
 private:
     std::vector<std::pair<std::string, std::unique_ptr<ZHD_DESIGN>>> m_designs;
+    std::unique_ptr<ZDB_DATABASE> m_project_database;
+};
+
+class ZHD_DESIGN_UTILS
+{
+public:
+    // Whether the design has a partial-reconfiguration partition; false for
+    // a null design.
+    static bool has_pr_partition(const ZHD_DESIGN* design);
 };

@@ -1,4 +1,5 @@
 #include "design.h"
+#include "design_sld_read.h"
 #include "design_routing.h"
 
 #include <acf.h>
@@ -389,6 +390,10 @@ DESIGN read_design(const VALUE& root)
                 variable.families->insert(family.int32());
             }
         }
+        if (std::optional<VALUE> name = entry.optional("name"))
+            variable.name = name->nonempty_string();
+        if (std::optional<VALUE> default_value = entry.optional("default_value"))
+            variable.default_value = default_value->string();
         design.variables.push_back(variable);
     });
 
@@ -403,6 +408,11 @@ DESIGN read_design(const VALUE& root)
         design.cram_bits = die.required("cram_bits").uint32();
         if (std::optional<VALUE> hps_io = die.optional("hps_io"))
             design.hps_io = hps_io->boolean();
+        if (std::optional<VALUE> regions = die.optional("blacklisted_clock_regions"))
+            design.sector_data.blacklisted_clock_regions =
+                read_clock_regions(regions->json_value(), regions->path(), regions->file());
+        if (std::optional<VALUE> places = die.optional("place_ids"))
+            design.sector_data.place_ids = read_place_ids(places->json_value(), places->path(), places->file());
         if (std::optional<VALUE> asm_data_value = die.optional("asm_data"))
         {
             OBJECT asm_data_object(*asm_data_value);
@@ -444,6 +454,9 @@ DESIGN read_design(const VALUE& root)
 
     if (std::optional<VALUE> netlist = top.optional("netlist"))
         design.netlist = read_netlist(*netlist);
+    if (std::optional<VALUE> option_block = top.optional("option_block"))
+        design.option_block = read_option_block(option_block->json_value(), option_block->path(), option_block->file(),
+                                                design);
 
     UNIQUE<std::string> partition_names("partition");
     top.each_object("partitions", false, [&](OBJECT& entry) {
@@ -455,6 +468,18 @@ DESIGN read_design(const VALUE& root)
             partition.settings = read_settings(*settings);
         if (std::optional<VALUE> design_hash = entry.optional("design_hash"))
             partition.design_hash = design_hash->string();
+        if (std::optional<VALUE> generated = entry.optional("generated_options"))
+            partition.generated_options = read_settings(*generated);
+        if (std::optional<VALUE> instance_value = entry.optional("instance"))
+        {
+            OBJECT instance(*instance_value);
+            partition.instance_path = instance.required("path").nonempty_string();
+            if (std::optional<VALUE> settings = instance.optional("settings"))
+                partition.instance_settings = read_settings(*settings);
+            instance.finish();
+        }
+        if (std::optional<VALUE> pr = entry.optional("pr"))
+            partition.pr = pr->boolean();
         design.partitions.push_back(partition);
     });
 
@@ -484,9 +509,20 @@ DESIGN read_design(const VALUE& root)
         if (std::optional<VALUE> bits = bundle.optional("borrowed_bits"))
             for (const VALUE& bit : bits->elements())
                 design.borrowed_bits.push_back(bit.uint32());
-        bundle.each_object("blocks", false,
-                           [&](OBJECT& entry) { design.blocks.push_back(read_block(entry, "type")); });
+        bundle.each_object("blocks", false, [&](OBJECT& entry) {
+            design.blocks.push_back(read_block(entry, "type"));
+            std::optional<VALUE> name = entry.optional("name");
+            std::optional<VALUE> location = entry.optional("location");
+            std::optional<VALUE> global_id = entry.optional("global_id");
+            if (std::optional<DESIGN_PLACED_BLOCK> placed = read_placed_block(
+                    name ? &name->json_value() : nullptr, location ? &location->json_value() : nullptr,
+                    global_id ? &global_id->json_value() : nullptr, entry.value().path(), entry.value().file()))
+                design.sector_data.placed_blocks.push_back(*placed);
+        });
+        if (std::optional<VALUE> sectors = bundle.optional("sectors"))
+            design.sector_data.sectors = read_sectors(sectors->json_value(), sectors->path(), sectors->file());
         bundle.finish();
+        check_sector_data(design.sector_data, bundle.value().file());
     }
 
     UNIQUE<std::string> block_names("block type name");
@@ -513,6 +549,14 @@ DESIGN read_design(const VALUE& root)
         accessor.finish();
     }
 
+    if (std::optional<VALUE> assignments = top.optional("assignments"))
+    {
+        design.assignments = read_settings(*assignments);
+        check_design_assignments(design.assignments, root.file());
+    }
+    if (std::optional<VALUE> tcl_directory = top.optional("tcl_directory"))
+        design.tcl_directory = tcl_directory->nonempty_string();
+    read_design_sld(top, design);
     if (std::optional<VALUE> routing = top.optional("routing"))
         design.routing = read_design_routing(routing->json_value(), routing->path(), routing->file(),
                                              design.netlist ? &*design.netlist : nullptr);
@@ -621,8 +665,9 @@ void add_block_content(DBCM_INSTANCE_NODE* node, const DESIGN_BLOCK& block)
 
 }  // namespace
 
-HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
+HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_tcl_directory(design.tcl_directory)
 {
+    apply_design_assignments(design.assignments);
     apply_settings(&m_cap_inst, design.namespace_settings);
     if (design.global_settings)
         apply_settings(m_cap_inst.add_section(HDB_GLOBAL_SECTION_TYPE, ""), *design.global_settings);
@@ -675,6 +720,10 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
             acf_set_variable_user_name(variable.id, *variable.user_name);
         if (variable.families)
             acf_set_variable_families(variable.id, *variable.families);
+        if (variable.name)
+            acf_set_variable_name(variable.id, *variable.name);
+        if (variable.default_value)
+            acf_set_variable_default_value(variable.id, *variable.default_value);
     }
 
     // The current device is the one the device manager opens for the chip's
@@ -706,10 +755,15 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
         ZHD_DESIGN* current_design = ZHD_ROOT::get()->add_design("");
         for (const DESIGN_PARTITION& partition : design.partitions)
         {
-            HDB_NAMESPACE* settings = current_design->add_partition(partition.name)->get_hdb();
+            ZHD_PARTITION* zhd_partition = current_design->add_partition(partition.name);
+            HDB_NAMESPACE* settings = zhd_partition->get_hdb();
             apply_settings(settings, partition.settings);
             if (partition.design_hash)
                 ZPR::UTILS::set_design_hash(settings, *partition.design_hash);
+            add_generated_options(settings, partition.generated_options);
+            if (partition.instance_path)
+                apply_settings(zhd_partition->add_instance(*partition.instance_path), partition.instance_settings);
+            zhd_partition->set_pr_partition(partition.pr);
         }
     }
 
@@ -730,6 +784,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
     }
     for (const DESIGN_ATOM_ATTRIBUTE& attribute : design.atom_attributes)
         bundle_chip->add_atom_attribute(attribute.atom_type, attribute.attribute, attribute.covered);
+    apply_sector_data(design.sector_data, bundle_chip, m_device.get_die_info()->get_dygr_die_info());
 
     for (const DESIGN_BLOCK_TYPE& block : design.block_types)
         asmdb_set_arch_group_block_type_name(static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(block.type), block.name);
@@ -737,6 +792,8 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name)
     for (uint32_t id : design.suppressed_messages)
         MSG_INDEX::get_default_index()->suppress(id);
 
+    apply_design_sld(design.sld, &m_cap_inst, part);
+    apply_option_block(design, m_chip, m_netlist.get());
     if (design.routing)
         m_routing = std::make_unique<HOST_ROUTING>(design, &m_chip, m_netlist.get(), &m_device, bundle_chip);
 }
@@ -749,6 +806,8 @@ HOST_SUITE::~HOST_SUITE()
     dev_reset();
     dstr_clear();
     acf_reset();
+    acf_reset_revision();
+    gen_set_tcl_internal_fullpath("");
     flow_reset();
     ZPR::UTILS::reset();
     ZHD_ROOT::get()->reset();
@@ -757,10 +816,13 @@ HOST_SUITE::~HOST_SUITE()
     DBCM_DB_MANAGER::get_or_create_instance()->reset();
     asmdb_clear_arch_group_block_types();
     MSG_INDEX::get_default_index()->clear();
+    reset_design_sld();
 }
 
 void HOST_SUITE::set_project_directory(const std::string& directory)
 {
     m_cmp.set_project_path(FIO_PATH(directory, "", ""));
     gen_set_project_output_directory(directory);
+    set_option_block_project_directory(directory);
+    gen_set_tcl_internal_fullpath(design_tcl_directory(directory, m_tcl_directory));
 }

@@ -8,6 +8,9 @@
 // in design.cpp's reader and one setter call in HOST_SUITE.
 #pragma once
 
+#include "design_sld.h"
+#include "design_option_block.h"
+
 #include <cdb.h>
 #include <cdb_atom.h>
 #include <cmp.h>
@@ -80,6 +83,9 @@ struct DESIGN_VARIABLE
     int id = 0;
     std::optional<std::string> user_name;
     std::optional<std::set<int>> families;
+    // The variable name and the default-settings file's value.
+    std::optional<std::string> name;
+    std::optional<std::string> default_value;
 };
 
 struct DESIGN_BLOCK_INFO
@@ -130,6 +136,13 @@ struct DESIGN_PARTITION
     std::string name;
     std::vector<DESIGN_SETTING> settings;
     std::optional<std::string> design_hash;
+    // Generated options by ACF variable type (the id), such as the HPS IP's
+    // configuration strings (design_hps.cpp).
+    std::vector<DESIGN_SETTING> generated_options;
+    // The partition's hierarchy instance: its path and settings.
+    std::optional<std::string> instance_path;
+    std::vector<DESIGN_SETTING> instance_settings;
+    bool pr = false;
 };
 
 struct DESIGN_REGIONS
@@ -201,14 +214,38 @@ struct DESIGN
     std::vector<DESIGN_BLOCK_TYPE> block_types;
     std::vector<uint32_t> suppressed_messages;
     DESIGN_ACCESSOR accessor;
+    // The debug (SLD) data (design_sld.h).
+    DESIGN_SLD sld;
+    // The device option block's data (design_option_block.h).
+    std::optional<DESIGN_OPTION_BLOCK> option_block;
+
+    // The current revision's assignments (boolean or string settings).
+    std::vector<DESIGN_SETTING> assignments;
+    // The suite's internal Tcl directory; relative: to the project directory.
+    std::string tcl_directory = "tcl";
+    // The device's sectors, placed blocks, blacklisted clock regions and
+    // global ids (design_option_block.h).
+    DESIGN_SECTOR_DATA sector_data;
     // Absent: the design carries no routed network.
     std::shared_ptr<const DESIGN_ROUTING> routing;
 };
+
+// The assignments and the internal Tcl directory (design_tools.cpp).
+// Refuses an assignment that is neither boolean nor string: the assignment
+// library keeps flags and texts.
+void check_design_assignments(const std::vector<DESIGN_SETTING>& assignments, const std::string& file);
+// Gives the assignments to the assignment library's current revision.
+void apply_design_assignments(const std::vector<DESIGN_SETTING>& assignments);
+// The internal Tcl directory of a run in the project directory.
+std::string design_tcl_directory(const std::string& project_directory, const std::string& tcl_directory);
 
 // Parses the text of a design.json; file_label names the file in errors.
 DESIGN parse_design(const std::string& text, const std::string& file_label);
 // Reads and parses the file.
 DESIGN load_design(const std::string& path);
+
+// Adds the generated options to the namespace (design_hps.cpp).
+void add_generated_options(HDB_NAMESPACE* name_space, const std::vector<DESIGN_SETTING>& options);
 
 // The type of the global settings section of a compile instance (its name
 // is empty).
@@ -220,8 +257,10 @@ constexpr int HDB_GLOBAL_SECTION_TYPE = 21;
 // die and assembler data, and the process-wide tables (parts and devices,
 // family names, setting definitions, partitions and their design hashes,
 // chip bundle chip 0 with its device, bits and block tree, block type names,
-// suppressed message ids). One lives at a time; its destructor takes
-// back everything it put into the process-wide tables.
+// suppressed message ids, the current revision's assignments and, once the
+// project directory is known, the internal Tcl directory). One lives at a
+// time; its destructor takes back everything it put into the process-wide
+// tables.
 class HOST_SUITE
 {
 public:
@@ -244,5 +283,6 @@ private:
     CDB_DB_ENTRIES m_db_entries;
     CMP_FACADE m_cmp;
     DEV_DEVICE m_device;
+    std::string m_tcl_directory;
     std::unique_ptr<HOST_ROUTING> m_routing;
 };

@@ -509,7 +509,7 @@ HOST_ROUTING::HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, CDB_AT
     for (const DESIGN_BUNDLE_INSTANCE& instance : routing.instances)
         bundle_device->add_instance(instance.x, instance.y, instance.name);
 
-    DYGR_PLACE_INFO* place = dygr->get_place_info();
+    DYGR_PLACE_INFO* place = dygr->get_dygr_place_info();
     for (const DESIGN_PLACE_BLOCK_DATA& data : routing.blocks)
     {
         DYGR_PLACE_BLOCK block;

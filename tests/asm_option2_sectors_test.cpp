@@ -1,0 +1,277 @@
+// The option block's sectors (blacklisted and SEU-priority core sectors,
+// the HPS I/O sectors the adapter asks for), its HPS options, required
+// features and final checks, read back from the stored record.
+#include "asm_option2.h"
+#include "entry_fixture.h"
+
+#include <dygr.h>
+
+namespace
+{
+
+std::unique_ptr<HDB_OPTION> generated_text(const std::string& text)
+{
+    return std::make_unique<HDB_DERIVED_OPTION<HDB_OPTION_KIND_STRING, 0>>(false, 0, text);
+}
+
+}  // namespace
+
+class OptionSectors : public ENTRY_SUITE
+{
+protected:
+    void SetUp() override
+    {
+        ENTRY_SUITE::SetUp();
+        chip.set_base_family(29);
+        chip.set_initialization_clock(3);
+        chip.set_active_serial_clock(8);
+        chip.set_num_of_sdm_io(17);
+        set_base_device_name("vw8_base");
+        ACF_MANAGER::get_acf_manager()->set_project(m_project_dir, {"rev1"});
+        top_settings->set_bool_option(1161, true);
+        dbcm_device = dbcm_chip->get_device();
+    }
+
+    bool run()
+    {
+        option2 = std::make_unique<ASM_OPTION2>(&cmp, &chip, 0, &part_manager);
+        return option2->process_option_data();
+    }
+
+    PB::OPTIONS stored_record() const
+    {
+        PB::OPTIONS record;
+        EXPECT_TRUE(record.ParseFromString(dbcm_chip->get_section_store()->find_section("OPTIONS")->bytes));
+        return record;
+    }
+
+    // A block at (x, y, 0) in a sector of its own.
+    int add_block(const std::string& sector, int x, int y, uint32_t global_id = DEV_ILLEGAL_GLOBAL_ID)
+    {
+        const int instance = dbcm_device->add_block_instance("b" + std::to_string(x) + "_" + std::to_string(y), x, y,
+                                                             0, global_id);
+        dbcm_device->add_sector(sector, "CORE", {instance});
+        return instance;
+    }
+
+    void add_priority_region(const std::string& region, bool on = true)
+    {
+        HDB_INSTANCE_NAME* instance = ZHD_ROOT::get()->get_design("")->add_partition("u")->add_instance("|top|u");
+        instance->set_bool_option(1523, on);
+        instance->set_string_option(1771, region);
+    }
+
+    void add_hps_texts(const std::string& hps, const std::string& emif)
+    {
+        HDB_NAMESPACE* hps_partition = ZHD_ROOT::get()->get_design("")->add_partition("hps")->get_hdb();
+        hps_partition->add_generated_option(182, generated_text(hps));
+        hps_partition->add_generated_option(183, generated_text(emif));
+    }
+
+    // The (type, x0, x1, seu_priority, blacklisted) of each entry.
+    std::vector<std::string> sectors() const
+    {
+        std::vector<std::string> list;
+        const PB::OPTIONS record = stored_record();
+        for (const PB::OPTIONS_SECTOR& sector : record.sectors())
+            list.push_back(std::to_string(sector.type()) + ":" + std::to_string(sector.x0()) + "_" +
+                           std::to_string(sector.x1()) + (sector.seu_priority() ? " priority" : "") +
+                           (sector.blacklisted() ? " blacklisted" : ""));
+        return list;
+    }
+
+    DEV_PART_MANAGER part_manager;
+    std::unique_ptr<ASM_OPTION2> option2;
+    DBCM_DEVICE* dbcm_device = nullptr;
+};
+
+TEST_F(OptionSectors, SectorNamesAndRegionTokens)
+{
+    std::string type;
+    int first = 0;
+    int second = 0;
+    EXPECT_TRUE(ASM_OPTION2::parse_sector_name("CORE_3_7", type, first, second));
+    EXPECT_EQ(type + std::to_string(first) + std::to_string(second), "CORE37");
+    for (const char* bad : {"CORE__7", "CORE_3", "CORE_3_7_1", "CORE_x_7", "CORE_3_99999999999"})
+        EXPECT_FALSE(ASM_OPTION2::parse_sector_name(bad, type, first, second)) << bad;
+
+    int number = -5;
+    EXPECT_EQ(ASM_OPTION2::split_token("X10 Y4", 'Y', 0, number), 6u);
+    EXPECT_EQ(number, 4);
+    EXPECT_EQ(ASM_OPTION2::split_token("X10 Y4", 'Y', 7, number), std::string::npos);
+    EXPECT_EQ(ASM_OPTION2::split_token("x10", 'X', 0, number), std::string::npos);
+    EXPECT_EQ(number, 4);
+}
+
+TEST_F(OptionSectors, BlacklistedAndPrioritySectors)
+{
+    add_block("CORE_0_1", 2, 1);
+    add_block("CORE_1_1", 3, 1);
+    add_block("CORE_2_0", 7, 1, 7001);
+    DYGR_DIE_INFO* die = device.get_die_info()->get_dygr_die_info();
+    die->get_place_info()->add_global_id(7, 1, 7001);
+    die->get_blacklisting()->set_fully_blacklisted_clock_sectors({DYGR_CLOCK_REGION{6, 0, 8, 2}});
+    // A region from far below 0, reaching the blacklisted sector twice over.
+    add_priority_region("X-2000000000 Y1 X7 Y1");
+    add_priority_region("X7 Y1 X7 Y1");
+    ASSERT_TRUE(run());
+    EXPECT_EQ(sectors(), (std::vector<std::string>{"0:2_0 blacklisted", "0:0_1 priority", "0:1_1 priority"}));
+    size_t blacklisted_lines = 0;
+    for (const std::string& line : debug_texts())
+        blacklisted_lines += line == "  SECTOR_SEU: Sector CORE_2_0 is blacklisted, SEU priority will not be set";
+    EXPECT_EQ(blacklisted_lines, 2u);
+
+    // Lower-case letters and a region with X1 above X2 mark nothing.
+    ZHD_ROOT::get()->reset();
+    top_settings = ZHD_ROOT::get()->add_design("")->add_partition("top")->get_hdb();
+    add_priority_region("x2 y1 x3 y1");
+    add_priority_region("X3 Y1 X2 Y1");
+    die->get_blacklisting()->set_fully_blacklisted_clock_sectors({});
+    dbcm_chip->get_section_store()->add_section("OPTIONS", 1, 10, "", true);
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(sectors().empty());
+    EXPECT_TRUE(has_debug_line("  Error: SECTOR_SEU: invalid placement region for priority seu - assigment ignored"));
+
+    // A blacklisted region with no placed location is a broken invariant.
+    die->get_blacklisting()->set_fully_blacklisted_clock_sectors({DYGR_CLOCK_REGION{20, 20, 21, 21}});
+    EXPECT_EQ(internal_error_of([&] { run(); }), "gid != DEV_ILLEGAL_GLOBAL_ID @comp/asm/asm_option2");
+}
+
+TEST_F(OptionSectors, HpioSectorsFollowTheHpsTexts)
+{
+    option2 = std::make_unique<ASM_OPTION2>(&cmp, &chip, 0, &part_manager);
+    add_hps_texts("SDM DDR 1", "MODE x32 HPS_IO_NUM 2");
+    bool hbm = false;
+    EXPECT_EQ(option2->get_hpio_sectors(&hbm),
+              (std::vector<std::pair<int32_t, int32_t>>{{0x10002, -1}, {0x10003, -1}}));
+    EXPECT_FALSE(hbm);
+
+    // Booting from HBM: no sectors, the flag set.
+    ZHD_ROOT::get()->get_design("")->add_partition("hbm")->get_hdb()->add_generated_option(184, generated_text("ch0"));
+    EXPECT_TRUE(option2->get_hpio_sectors(&hbm).empty());
+    EXPECT_TRUE(hbm);
+    EXPECT_TRUE(has_debug_line("HPS Booting from HBM"));
+
+    // Nothing posted, nothing stored.
+    EXPECT_TRUE(MSG_REPORT::active().messages().empty());
+    EXPECT_EQ(dbcm_chip->get_section_store(), nullptr);
+}
+
+TEST_F(OptionSectors, HpsOptionsFromTheTexts)
+{
+    add_hps_texts("SDM DDR 1 SDM WACH C_RSU pwr l3 1 pwr core 3 intfcsel f2soc 1 other key 9",
+                  "MODE x16 ECC on RATE 1 HPS_IO_NUM 7 FLAG x");
+    top_settings->set_enum_option(1522, 579);
+    ASSERT_TRUE(run());
+    const PB::OPTIONS_HPS hps = stored_record().device().hps();
+    EXPECT_TRUE(hps.hps_present());
+    EXPECT_TRUE(hps.hps_ddr_present());
+    EXPECT_EQ(hps.hps_wachdog_expiration(), PB::OPTIONS_HPS::COLD_RESET_WITH_RSU);
+    EXPECT_EQ(hps.l3_cache_size(), PB::OPTIONS_HPS::HALF_ON);
+    EXPECT_EQ(hps.cores_power_state(), 3u);
+    EXPECT_EQ(hps.f2soc_intfcsel(), PB::OPTIONS_HPS::ENABLE);
+    EXPECT_EQ(hps.hps_ddr_mode(), PB::OPTIONS_HPS::DDR_24);
+    EXPECT_EQ(hps.hps_ddr_data_rate(), PB::OPTIONS_HPS::QUARTER_RATE);
+    EXPECT_EQ(hps.hps_io_num(), PB::OPTIONS_HPS::HPS_IO_INVALID);
+    EXPECT_EQ(hps.hps_dap_split_mode(), PB::OPTIONS_HPS::USE_HPS_PINS);
+    EXPECT_TRUE(has_debug_line("HPS_OPTION: Warning - Unexpected HPS IO number used: 7"));
+    EXPECT_TRUE(has_debug_line("HPS_OPTION: Warning - Unexpected flag found from EMIF: FLAG"));
+
+    // No HPS text and "HPS First": the error, and every default written.
+    ZHD_ROOT::get()->reset();
+    top_settings = ZHD_ROOT::get()->add_design("")->add_partition("top")->get_hdb();
+    top_settings->set_bool_option(1161, true);
+    top_settings->set_enum_option(1521, 575);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(count_posted("EASM_INVALID_HPS_SETTINGS"), 1u);
+    const PB::OPTIONS_HPS defaults = stored_record().device().hps();
+    EXPECT_FALSE(defaults.hps_present());
+    EXPECT_EQ(defaults.hps_wachdog_expiration(), PB::OPTIONS_HPS::COLD_RESET);
+    EXPECT_TRUE(defaults.has_l3_cache_size());
+    EXPECT_EQ(defaults.hps_ddr_mode(), PB::OPTIONS_HPS::NO_DDR);
+
+    // An out-of-range value stops the run.
+    add_hps_texts("pwr l3 3", "");
+    EXPECT_EQ(internal_error_of([&] { run(); }), "Illegal HPS value for Option l3 cache size @comp/asm/asm_option2");
+}
+
+TEST_F(OptionSectors, RequiredFeaturesFollowTheRecord)
+{
+    ASSERT_TRUE(run());
+    ASSERT_EQ(stored_record().features_size(), 1);
+    EXPECT_EQ(stored_record().features(0).name(), "SOF FEATURE TRACKING");
+    EXPECT_FALSE(option2->has_mailbox_abort_feature());
+
+    // A stored record's fields that later steps of another build own.
+    PB::OPTIONS earlier;
+    PB::OPTIONS_DEVICE* device = earlier.mutable_device();
+    device->mutable_anti_tamper()->set_response(PB::OPTIONS_ANTI_TAMPER::TYPEII);
+    device->set_enable_b10_attestation_commands(true);
+    device->mutable_attestation()->set_tcb_info_vendor("");
+    PB::OPTIONS_GPIO* out = device->mutable_sdm()->add_outs();
+    out->set_enabled(true);
+    out->set_usage("mailbox feature: reset;abort;");
+    std::string bytes;
+    ASSERT_TRUE(earlier.SerializeToString(&bytes));
+    dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
+    top_settings->set_bool_option(1552, true);
+    top_settings->set_bool_option(1583, false);
+    auto names = [&] {
+        std::vector<std::string> list;
+        const PB::OPTIONS record = stored_record();
+        for (const PB::OPTIONS_REQUIRED_FEATURE& feature : record.features())
+            list.push_back(std::to_string(feature.id()) + " " + feature.name());
+        return list;
+    };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(names(), (std::vector<std::string>{"0 SOF FEATURE TRACKING", "3 MailBox Abort", "11 Enable anti tamper",
+                                                 "12 Enable B10 Attestation Commands",
+                                                 "23 Disable status_byte polling for non-OTHER device type"}));
+    EXPECT_TRUE(option2->has_mailbox_abort_feature());
+    EXPECT_EQ(stored_record().device().sdm().mailbox_feature(), "reset;abort;");
+
+    // Family 52: one id-12 entry; "noabort;" asks for no abort.
+    chip.set_base_family(52);
+    out->set_usage("mailbox feature: noabort;");
+    ASSERT_TRUE(earlier.SerializeToString(&bytes));
+    dbcm_chip->get_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(names(), (std::vector<std::string>{"0 SOF FEATURE TRACKING", "12 Enable anti tamper or attestation YB"}));
+}
+
+TEST_F(OptionSectors, FinalChecksOfClockAndTamper)
+{
+    auto store = [&](const PB::OPTIONS& record) {
+        std::string bytes;
+        ASSERT_TRUE(record.SerializeToString(&bytes));
+        dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
+    };
+    // The configuration clock from OSC_CLK_1 (25 MHz), not the internal
+    // oscillator, with frequency detection and an anti-tamper response.
+    PB::OPTIONS record;
+    record.mutable_device()->mutable_anti_tamper()->set_enable_frequency_detection(true);
+    record.mutable_device()->mutable_anti_tamper()->set_response(PB::OPTIONS_ANTI_TAMPER::TYPEI);
+    record.mutable_device()->mutable_anti_tamper()->set_enable_fpga_tamper_detection(false);
+    record.mutable_device()->mutable_anti_tamper()->set_enable_self_kill_fpga_tamper(true);
+    record.mutable_device()->set_design_zky("key");
+    top_settings->set_enum_option(1522, 578);
+    store(record);
+    EXPECT_FALSE(run());
+    std::vector<std::string> texts;
+    for (const MSG_RECORD& posted : MSG_REPORT::active().messages())
+        texts.push_back(posted.id_name);
+    EXPECT_EQ(texts, (std::vector<std::string>{"WASM_ASM_SIGNED_WITH_HPS_DAP",
+                                               "EASM_ASM_OPTION2_OSC_CLK_1_AND_FREQ_DETECT_NOT_ALLOWED",
+                                               "EASM_ASM_OPTION2_OSC_CLK_1_AND_ANTI_TAMPER_NOT_ALLOWED",
+                                               "EASM_ASM_OPTION2_ANTI_TAMPER_SELF_KILL_IP"}));
+    EXPECT_EQ(MSG_REPORT::active().messages().back().text,
+              "To use anti-tamper device self-kill for fpga, anti-tamper IP must be present in the design. ");
+
+    // Run from the internal oscillator: the clock checks pass.
+    msg_reset();
+    top_settings->set_bool_option(1552, true);
+    record.mutable_device()->mutable_anti_tamper()->clear_enable_self_kill_fpga_tamper();
+    store(record);
+    EXPECT_TRUE(run());
+    EXPECT_EQ(count_posted("EASM_ASM_OPTION2_OSC_CLK_1_AND_FREQ_DETECT_NOT_ALLOWED"), 0u);
+}

@@ -1,0 +1,340 @@
+// The end of a device run: the external programming-file tools (real
+// processes: fake tools on PATH that print their words) and the
+// device-specific Tcl script (a real Tcl interpreter).
+#include "asm_assemble_asmm.h"
+#include "asm_util.h"
+#include "entry_fixture.h"
+
+#include <acf.h>
+#include <zexe.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// Prints its own name and each word in brackets, and notes the run in
+// runs.txt. "fail" as first word prints an error line and exits with 3;
+// "pieces" prints two lines of 264 and 260 characters and exits with 1.
+const char* const FAKE_TOOL = R"SH(#!/bin/sh
+name=$(basename "$0")
+echo "$name $*" >> runs.txt
+echo "$name ran:"
+for word in "$@"; do echo "[$word]"; done
+if [ "$1" = fail ]; then echo "Error (12): conversion failed"; exit 3; fi
+if [ "$1" = pieces ]; then
+  a=$(printf '%254s' '' | tr ' ' a); b=$(printf '%250s' '' | tr ' ' b)
+  echo "${a}Error (x)"; echo "${b}Error (y)"; exit 1
+fi
+exit 0
+)SH";
+
+std::string read_text(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_text(const fs::path& file, const std::string& text)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// Partial-reconfiguration partitions whose revision info is their own.
+class FAKE_PARTITIONS : public ASM2_IPARTITIONS, public ASM2_IPROJECT_REVISION_INFO
+{
+public:
+    int get_count() override { return static_cast<int>(m_records.size()); }
+    ASM2_IPROJECT_REVISION_INFO* get_revision_info() override { return this; }
+    const char* get_output_directory() override { return m_directory.c_str(); }
+    const char* get_file_name() override { return "top.pmsf"; }
+    const REGION_REVISION& get_region_revision(int index) override { return m_records.at(static_cast<size_t>(index)); }
+    std::vector<std::string>* get_string_list() override { return nullptr; }
+
+    std::string m_directory;
+    std::vector<REGION_REVISION> m_records;
+};
+
+}  // namespace
+
+class ProgrammingTools : public ENTRY_SUITE
+{
+protected:
+    void SetUp() override
+    {
+        ENTRY_SUITE::SetUp();
+        acf_reset_revision();
+        zexe_reset();
+        dstr_set_debug_string(BASE_DEVICE, "VR_Base_Debug");
+        device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(PART, DEVICE));
+        fs::current_path(m_project_dir);
+
+        // Each test case runs in its own process: PATH is this process's.
+        const fs::path tools = fs::path(m_project_dir) / "tools";
+        fs::create_directories(tools);
+        for (const char* name : {"zorvane_cpf", "zorvane_pfg"})
+        {
+            write_text(tools / name, FAKE_TOOL);
+            chmod((tools / name).c_str(), 0755);
+        }
+        setenv("PATH", (tools.string() + ":" + std::getenv("PATH")).c_str(), 1);
+    }
+
+    std::unique_ptr<ASM_MY_PROJECT> make()
+    {
+        return std::make_unique<ASM_MY_PROJECT>(&cmp, &device, &part_manager, &chip, -1, nullptr);
+    }
+
+    static ACF_REVISION_MANAGER* revision() { return ACF_MANAGER::get_acf_manager()->get_revision_manager(); }
+
+    std::string sof() const { return m_project_dir + "/rev1.sof"; }
+    std::string rbf() const { return m_project_dir + "/rev1.rbf"; }
+
+    // The texts of the posted messages of the id, in order.
+    static std::vector<std::string> texts_of(unsigned id)
+    {
+        std::vector<std::string> texts;
+        for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+            if (record.id == id)
+                texts.push_back(record.text);
+        return texts;
+    }
+
+    static std::string success(const std::string& command, const char* outcome = "successful")
+    {
+        return "Programming files generation using command " + command + " was " + outcome +
+               ". Check pfg.log for more info.";
+    }
+    static std::string failure(const std::string& command) { return success(command, "unsuccessful"); }
+
+    // What the fake tool prints for its words.
+    static std::string printed(const std::string& name, const std::vector<std::string>& words)
+    {
+        std::string text = name + " ran:\n";
+        for (const std::string& word : words)
+            text += "[" + word + "]\n";
+        return text;
+    }
+
+    std::string pfg_log() const { return read_text(fs::path(m_project_dir) / "pfg.log"); }
+    std::string runs() const { return read_text(fs::path(m_project_dir) / "runs.txt"); }
+
+    fs::path script_path() const { return fs::path(m_project_dir) / "tcl" / "zasm" / "vr_base_debug.tcl"; }
+
+    void write_script(const std::string& text) const
+    {
+        fs::create_directories(script_path().parent_path());
+        write_text(script_path(), text);
+    }
+
+    std::vector<std::string> script_lines() const
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : debug_texts())
+            if (line.rfind("device_specific_tcl:", 0) == 0)
+                lines.push_back(line);
+        return lines;
+    }
+
+    DEV_PART_MANAGER part_manager;
+};
+
+TEST_F(ProgrammingTools, DefaultCommandConvertsTheSofWithTheFamilysTool)
+{
+    revision()->set_assignment(1575, true);
+    auto project = make();
+    for (const auto& [family, tool] : {std::make_pair(29, "zorvane_pfg"), std::make_pair(15, "zorvane_cpf")})
+    {
+        EXPECT_TRUE(run_programming_file_tools(family, *project));
+        EXPECT_EQ(texts_of(22527).back(), success(std::string(tool) + "  -c " + sof() + " " + rbf()));
+        EXPECT_EQ(pfg_log(), printed(tool, {"-c", sof(), rbf()}));
+    }
+    EXPECT_EQ(runs(), "zorvane_pfg -c " + sof() + " " + rbf() + "\nzorvane_cpf -c " + sof() + " " + rbf() + "\n");
+    EXPECT_EQ(revision()->read_lock_count(), 0);
+
+    // A tool that cannot start fails.
+    setenv("PATH", "/nonexistent", 1);
+    EXPECT_FALSE(run_programming_file_tools(29, *project));
+    EXPECT_EQ(texts_of(22528), std::vector<std::string>{failure("zorvane_pfg  -c " + sof() + " " + rbf())});
+    EXPECT_EQ(pfg_log(), "");
+}
+
+TEST_F(ProgrammingTools, CommandFileLinesRunInOrderUntilOneFails)
+{
+    // Windows line ends, an empty line, and a last line without a line feed.
+    write_text("pfg_commands.txt", "first one\r\n\nfail now\r\nthird");
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    auto project = make();
+
+    EXPECT_FALSE(run_programming_file_tools(15, *project));
+
+    EXPECT_EQ(texts_of(22527), std::vector<std::string>{success("zorvane_cpf first one")});
+    EXPECT_EQ(texts_of(22528), (std::vector<std::string>{failure("zorvane_cpf fail now"),
+                                                          failure("Error (12): conversion failed\n")}));
+    EXPECT_EQ(runs(), "zorvane_cpf first one\nzorvane_cpf fail now\n");
+    EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"first", "one"}) + printed("zorvane_cpf", {"fail", "now"}) +
+                             "Error (12): conversion failed\n");
+    EXPECT_EQ(revision()->read_lock_count(), 0);
+}
+
+TEST_F(ProgrammingTools, CommandFileWithoutCommandsKeepsTheDefault)
+{
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    auto project = make();
+    const std::string default_runs = "zorvane_cpf -c " + sof() + " " + rbf() + "\n";
+
+    write_text("pfg_commands.txt", "\n\r\n\n");
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(runs(), default_runs);
+
+    revision()->set_assignment(1576, "no/such/pfg_commands.txt");
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(runs(), default_runs + default_runs);
+    const std::vector<MSG_RECORD>& messages = MSG_REPORT::active().messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[1].id, 22673u);
+    EXPECT_EQ(messages[1].text.find("pfg_commands.txt is not found under no/such/pfg_commands.txt, "), 0u);
+    EXPECT_EQ(messages[2].id, 22527u);
+}
+
+TEST_F(ProgrammingTools, PathsWithShellCharactersReachTheToolAsTwoWords)
+{
+    const std::string directory = m_project_dir + "/a b;touch x";
+    fs::create_directories(directory);
+    gen_set_project_output_directory(directory);
+    revision()->set_assignment(1575, true);
+    auto project = make();
+
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+
+    const std::string sof_path = directory + "/rev1.sof";
+    const std::string rbf_path = directory + "/rev1.rbf";
+    EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"-c", sof_path, rbf_path}));
+    EXPECT_EQ(texts_of(22527),
+              std::vector<std::string>{success("zorvane_cpf  -c '" + sof_path + "' '" + rbf_path + "'")});
+    EXPECT_FALSE(fs::exists(fs::path(m_project_dir) / "x"));
+    EXPECT_FALSE(fs::exists(fs::path(directory) / "x"));
+}
+
+TEST_F(ProgrammingTools, RevisionLocksDecideWhetherToolsRun)
+{
+    write_text("pfg.log", "earlier run\n");
+    auto project = make();
+
+    // 1575 absent, then off; then on under the caller's write lock.
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    revision()->set_assignment(1575, false);
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    revision()->set_assignment(1575, true);
+    ASSERT_TRUE(revision()->write_lock());
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(pfg_log(), "earlier run\n");
+    EXPECT_FALSE(fs::exists("runs.txt"));
+    EXPECT_TRUE(MSG_REPORT::active().messages().empty());
+    revision()->write_unlock();
+
+    // The caller's read lock is left as it was.
+    ASSERT_TRUE(revision()->read_lock(true));
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(revision()->read_lock_count(), 1);
+    revision()->read_unlock();
+
+    revision()->set_read_lock_refused(true);
+    EXPECT_EQ(internal_error_of([&] { run_programming_file_tools(15, *project); }),
+              "Could not open ZSF for assignment query. @comp/asm/asm_util");
+    EXPECT_EQ(runs(), "zorvane_cpf -c " + sof() + " " + rbf() + "\n");
+}
+
+TEST_F(ProgrammingTools, OutputReachesTheLogInPiecesAndOnlyWholeErrorTextsAreSeen)
+{
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    write_text("pfg_commands.txt", "pieces");  // a last line without a line feed counts
+    auto project = make();
+
+    EXPECT_FALSE(run_programming_file_tools(15, *project));
+
+    // The first line splits after 254 characters, so its "Error (" starts a
+    // piece; the second splits inside its "Error (" and goes unseen.
+    EXPECT_EQ(texts_of(22528), (std::vector<std::string>{failure("zorvane_cpf pieces"), failure("Error (x)\n")}));
+    const std::string expected = printed("zorvane_cpf", {"pieces"}) + std::string(254, 'a') + "Error (x)\n" +
+                                 std::string(250, 'b') + "Error (y)\n";
+    EXPECT_EQ(pfg_log(), expected);
+}
+
+TEST_F(ProgrammingTools, PartialReconfigurationMaskFileNamesThePaths)
+{
+    revision()->set_assignment(1575, true);
+    auto project = make();
+    auto partitions = std::make_unique<FAKE_PARTITIONS>();
+    partitions->m_directory = m_project_dir + "/out";
+    partitions->m_records.resize(2);
+    partitions->m_records[1].no_output_files = 1;
+    FAKE_PARTITIONS* held = partitions.get();
+    project->m_pr_partitions = std::move(partitions);
+
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    const std::string stem = m_project_dir + "/out/top";
+    EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"-c", stem + ".sof", stem + ".rbf"}));
+
+    // Every record without output files leaves no path; the lock is released.
+    held->m_records[0].no_output_files = 1;
+    EXPECT_EQ(internal_error_of([&] { run_programming_file_tools(15, *project); }),
+              "!sof_path.fullpath().empty() @comp/asm/asm_util");
+    EXPECT_EQ(revision()->read_lock_count(), 0);
+}
+
+TEST_F(ProgrammingTools, DeviceScriptRunsInTheTclInterpreterAndItsOutcomeIsOnlyLogged)
+{
+    gen_set_tcl_internal_fullpath(m_project_dir + "/tcl");
+    auto project = make();
+    const std::string found = "device_specific_tcl: Found " + script_path().string();
+
+    // Setting 658 absent: nothing is looked for.
+    project->device_specific_tcl();
+    EXPECT_TRUE(script_lines().empty());
+
+    cap_inst.set_bool_option(658, true);
+    project->device_specific_tcl();
+    write_script("");
+    project->device_specific_tcl();
+    write_script("set ::answer [expr {6 * 7}]\n");
+    project->device_specific_tcl();
+    // A script cannot end the process.
+    write_script("exit 3\n");
+    project->device_specific_tcl();
+    EXPECT_EQ(script_lines(), (std::vector<std::string>{
+                                  "device_specific_tcl: Not found " + script_path().string(), found,
+                                  "device_specific_tcl: Empty tcl_value", found, "device_specific_tcl: TCL_OK ", found,
+                                  "device_specific_tcl: TCL_FAIL "}));
+    EXPECT_EQ(zexe_evaluation_count(), 2);
+    EXPECT_EQ(zexe_get_global("answer"), "42");
+
+    // Through the whole device run: the script fails, the run goes on and
+    // the tools still run after it.
+    write_script("error boom\n");
+    revision()->set_assignment(1575, true);
+    EXPECT_EQ(assemble_dev_device(&cmp, &chip, nullptr, 15, &part_manager), 0);
+    EXPECT_EQ(script_lines().back(), "device_specific_tcl: TCL_FAIL ");
+    EXPECT_EQ(zexe_last_script(), "error boom\n");
+    EXPECT_TRUE(fs::exists(sof()));
+    EXPECT_EQ(runs(), "zorvane_cpf -c " + sof() + " " + rbf() + "\n");
+}
+
+TEST_F(ProgrammingTools, FileIsReadWhole)
+{
+    const std::string bytes("line\r\nzero\0byte\n\xff", 17);
+    write_text("bytes.bin", bytes);
+    EXPECT_EQ(read_file_into_string(m_project_dir + "/bytes.bin"), bytes);
+    EXPECT_EQ(read_file_into_string(m_project_dir + "/missing.bin"), "");
+}
