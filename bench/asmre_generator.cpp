@@ -20,7 +20,7 @@ namespace
 const DEV_PART PART = static_cast<DEV_PART>(9901);
 const DEV_DEVICE_ENUM DEVICE = static_cast<DEV_DEVICE_ENUM>(990);
 const uint32_t LOCATION_BASE = 0x40000000u;
-const int TRUNK_HOPS = 6;
+const int TRUNK_HOPS = 12;
 const int COLUMNS = 1000;
 
 // Net sizes: mostly a few sinks, some tens, a few hundreds, and a handful
@@ -135,7 +135,7 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
         for (uint32_t sink = 0; sink < fanout; ++sink)
         {
             int from = attachable[random() % attachable.size()];
-            const int branch_hops = 2 + static_cast<int>(random() % 3);
+            const int branch_hops = 2 + static_cast<int>(random() % 4);
             for (int hop = 1; hop < branch_hops; ++hop)
             {
                 from = new_node(from).first;
