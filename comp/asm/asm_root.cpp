@@ -1,11 +1,14 @@
 #include "asm_root.h"
 
+#include "asm_asmre_dumper.h"
 #include "asm_assemble_asmm.h"
 #include "asm_hps.h"
 #include "asm_option2.h"
 #include "asm_options.h"
+#include "asm_pof.h"
 #include "asm_util.h"
 
+#include <asm_bitfield.h>
 #include <asm_model.h>
 #include <asmdb.h>
 #include <cdb.h>
@@ -17,13 +20,21 @@
 #include <dev.h>
 #include <dmgr.h>
 #include <dstr.h>
+#include <gen.h>
 #include <hdb.h>
+#include <pgmio.h>
 #include <stl.h>
 #include <u2b2.h>
 #include <zasm.h>
+#include <zcu.h>
 #include <zsym.h>
 
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -312,11 +323,6 @@ void asm_elaborate(const FIO_PATH&, const FIO_PATH&) {}
 
 // Applying an assignments file's bit settings to an SRAM object file.
 
-#include <asm_bitfield.h>
-#include <pgmio.h>
-
-#include <memory>
-
 void asm_process_sof(const FIO_PATH& sof_path, const FIO_PATH& xml_path, bool write)
 {
     asm_debug_log(2, "%s", "ASM Begin");
@@ -384,4 +390,74 @@ void asm_process_sof(const FIO_PATH& sof_path, const FIO_PATH& xml_path, bool wr
     asm_options.reset();
     bitfield.reset();
     asm_debug_log(2, "%s", "ASM End");
+}
+
+// Dumping the routed network, from the Tcl layer's words.
+
+namespace
+{
+
+// The device handle word: a decimal number, clamped to the range of int;
+// text that is no number gives 0.
+int parse_device_handle(const char* word)
+{
+    if (word == nullptr)
+        return 0;
+    const long value = std::strtol(word, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+// The index of the word in the list of known words; 0 for any other word.
+uint32_t word_index(const char* word, const std::vector<const char*>& known)
+{
+    if (word == nullptr)
+        return 0;
+    for (size_t i = 0; i < known.size(); ++i)
+        if (std::strcmp(word, known[i]) == 0)
+            return static_cast<uint32_t>(i);
+    return 0;
+}
+
+}  // namespace
+
+void asm_dump_re_network(std::list<const char*>* str_list)
+{
+    std::printf("_____DBG_____ Calling asm_dump_re_network()\n");
+    std::vector<const char*> words;
+    if (str_list != nullptr)
+        words.assign(str_list->begin(), str_list->end());
+    if (words.size() < 2)
+        internal_error("str_list->size() >=2", ASM_SOURCE_TAG, __LINE__);
+
+    int device_handle = words.size() >= 3 ? parse_device_handle(words[2]) : -1;
+    std::printf("outside dump bits and device_handle from tcl is %d\n", device_handle);
+    const uint32_t dump_kind = word_index(words[0], {"pre_asm", "pre_asm_with_bits", "pre_asm_with_2d_bits"});
+    const uint32_t format = word_index(words[1], {"mcfs", "mcfd", "sch"});
+
+    HDB_NAME_MGR* hdb_mgr = hdb_get_current_name_mgr();
+    ASM_REQUIRE(hdb_mgr != NULL);
+    HDB_NAMESPACE* cap_inst = hdb_mgr->get_current_cap_inst();
+    ASM_REQUIRE(cap_inst != NULL);
+    CDB_DB_ENTRIES* db_entries = CDB_CMP_ENTRY::get_db_entries_no_update(cap_inst);
+    ASM_REQUIRE(db_entries != NULL);
+    CDB_CHIP_DB_ENTRY* chip = db_entries->get_chip_db_entry();
+    ASM_REQUIRE(chip !=NULL);
+    ZCU_FACADE_UTIL* facade_util = ZCU_FACADE_UTIL::get_instance();
+    ASM_REQUIRE(facade_util!= NULL);
+    CMP_FACADE* cmp = facade_util->get_facade();
+    ASM_REQUIRE(cmp != NULL);
+
+    CDB_ATOM_NETLIST* netlist = chip->get_atom_netlist();
+    FIO_PATH output_path;
+    chip_output_path(cmp, chip, output_path, true);
+    const FIO_PATH directory(gen_get_project_output_directory());
+
+    ASM_IASMRE_DUMPER& dumper = get_dumper_instance(chip, &device_handle);
+    dumper.set_output_path(output_path, directory);
+    dumper.set_dump_mode(dump_kind, format);
+    dumper.dump(netlist);
 }

@@ -6,6 +6,7 @@
 #include <fio.h>
 
 #include <cstdint>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,14 @@ ASM_EXPORT void asm_elaborate(const FIO_PATH& first, const FIO_PATH& second);
 // holds the given one (null allowed) and returns it. The module owns the
 // proxy it holds.
 ASM_EXPORT ZASM_ACCESSOR_PROXY* set_and_get_asm_zasm_accessor(ZASM_ACCESSOR_PROXY* proxy, bool set);
+
+// Dumps the routed network of the current chip through the process-wide
+// routing dumper, as the suite's Tcl layer asks: the words are the dump
+// kind ("pre_asm", "pre_asm_with_bits", "pre_asm_with_2d_bits"; any other
+// text the first), the coordinate format ("mcfs", "mcfd", "sch"; any other
+// text the first) and an optional device handle (-1 when absent). Fewer
+// than two words is an internal error.
+ASM_EXPORT void asm_dump_re_network(std::list<const char*>* str_list);
 
 }  // extern "C"
 

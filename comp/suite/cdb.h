@@ -51,6 +51,12 @@ public:
     // The chip's routed network (not owned); null when none was set.
     ZGL::FOREST<int, int>* get_crf_re_network() const { return m_crf_re_network; }
     void set_crf_re_network(ZGL::FOREST<int, int>* network) { m_crf_re_network = network; }
+    // The chip's BLC and FCD routing networks (not owned); null when none
+    // was set.
+    ZGL::FOREST<int, int>* get_blc_re_network() const { return m_blc_re_network; }
+    ZGL::FOREST<int, int>* get_fcd_re_network() const { return m_fcd_re_network; }
+    void set_blc_re_network(ZGL::FOREST<int, int>* network) { m_blc_re_network = network; }
+    void set_fcd_re_network(ZGL::FOREST<int, int>* network) { m_fcd_re_network = network; }
 
     // The family the user chose (the base family unless one was set).
     DEV_FAMILY get_user_family_enum() const { return m_user_family >= 0 ? m_user_family : m_base_family; }
@@ -80,6 +86,8 @@ private:
     int m_initialization_clock = 0;
     int m_active_serial_clock = 0;
     uint32_t m_num_of_sdm_io = 0;
+    ZGL::FOREST<int, int>* m_blc_re_network = nullptr;
+    ZGL::FOREST<int, int>* m_fcd_re_network = nullptr;
 };
 
 class CDB_CHIP_DB_ENTRY_INTERNAL_FAMILY_VIEW

@@ -3,6 +3,9 @@
 // iterator whose increment the assembler module carries.
 #pragma once
 
+#include "cdb_term.h"
+
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -40,11 +43,47 @@ public:
     // keep marked atoms.
     bool m_skip = false;
 
+    // Placement and routing view (cdb_term.h): the global id of the atom's
+    // location (all ones: not placed), its pin and generic marks, whether
+    // its terms carry their own names, its own instance name and its terms.
+    uint32_t get_location_index() const { return m_location; }
+    void set_location_index(uint32_t location) { m_location = location; }
+    bool is_pin() const { return m_pin; }
+    void set_pin(bool pin) { m_pin = pin; }
+    bool is_generic() const { return m_generic; }
+    void set_generic(bool generic) { m_generic = generic; }
+    bool has_named_terms() const { return m_named_terms; }
+    void set_named_terms(bool named) { m_named_terms = named; }
+    // Null when the atom has none.
+    const HDB_INSTANCE_NAME* get_instance_name() const { return m_instance_name.get(); }
+    void set_instance_name(const std::string& hpath) { m_instance_name = std::make_unique<HDB_INSTANCE_NAME>(hpath); }
+    const std::vector<std::unique_ptr<CDB_ATOM_OTERM>>& get_oterms() const { return m_oterms; }
+    const std::vector<std::unique_ptr<CDB_ATOM_ITERM>>& get_iterms() const { return m_iterms; }
+    CDB_ATOM_OTERM* add_oterm(DBS_PORT_TYPE type, int index)
+    {
+        m_oterms.push_back(std::make_unique<CDB_ATOM_OTERM>(this, type, index));
+        return m_oterms.back().get();
+    }
+    CDB_ATOM_ITERM* add_iterm(DBS_PORT_TYPE type, int index)
+    {
+        m_iterms.push_back(std::make_unique<CDB_ATOM_ITERM>(this, type, index));
+        return m_iterms.back().get();
+    }
+    // The atom's primary output: its first output term; null without one.
+    CDB_ATOM_OTERM* get_primary_oterm() const { return m_oterms.empty() ? nullptr : m_oterms.front().get(); }
+
 private:
     std::string m_name;
     std::string m_type;
     bool m_port = false;
     std::vector<std::pair<std::string, std::string>> m_parameters;
+    uint32_t m_location = 0xFFFFFFFFu;
+    bool m_pin = false;
+    bool m_generic = false;
+    bool m_named_terms = false;
+    std::unique_ptr<HDB_INSTANCE_NAME> m_instance_name;
+    std::vector<std::unique_ptr<CDB_ATOM_OTERM>> m_oterms;
+    std::vector<std::unique_ptr<CDB_ATOM_ITERM>> m_iterms;
 };
 
 class CDB_ATOM_BLACKBOX : public CDB_ATOM_NODE

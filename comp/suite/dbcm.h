@@ -238,6 +238,27 @@ public:
     // Population: appends a sector of the name and type.
     DBCM_SECTOR* add_device_sector(const std::string& name, const std::string& type);
 
+    // The same instances seen by position alone (z 0 when added here): add
+    // one, its x and y (false for an unknown instance), the first at a
+    // position (DBCM_TREE::INVALID, -1, when none) and its name.
+    int add_instance(int x, int y, const std::string& name) { return add_block_instance(name, x, y, 0, 0xFFFFFFFFu); }
+    bool get_instance_xy(int instance, int& x, int& y) const
+    {
+        if (instance < 0 || static_cast<size_t>(instance) >= m_block_instances.size())
+            return false;
+        x = m_block_instances[static_cast<size_t>(instance)].x;
+        y = m_block_instances[static_cast<size_t>(instance)].y;
+        return true;
+    }
+    int get_instance_at(int x, int y) const
+    {
+        for (size_t i = 0; i < m_block_instances.size(); ++i)
+            if (m_block_instances[i].x == x && m_block_instances[i].y == y)
+                return static_cast<int>(i);
+        return -1;
+    }
+    std::string get_instance_name(int instance) const { return get_block_instance_name(instance); }
+
 private:
     struct BLOCK_INSTANCE
     {
@@ -262,6 +283,9 @@ private:
 class DBCM_TREE
 {
 public:
+    // No node or instance.
+    static const int INVALID = -1;
+
     // The indices of the top-level nodes, in the tree's order.
     std::vector<int> get_children() const;
     // The node's type; the null symbol for an untyped or unknown node.

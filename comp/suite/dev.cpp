@@ -210,3 +210,37 @@ std::string DEV_PART_MANAGER::get_brask_type(DEV_PART part, const std::string& u
     auto type = it->second.brask_types.find(lower_case(uid));
     return type == it->second.brask_types.end() ? std::string() : type->second;
 }
+
+void DEV_DIE_INFO::unload_device_data(int kind)
+{
+    for (auto it = m_loaded.begin(); it != m_loaded.end(); ++it)
+        if (*it == kind)
+        {
+            m_loaded.erase(it);
+            return;
+        }
+}
+
+bool DEV_DIE_INFO::is_device_data_loaded(int kind) const
+{
+    for (int loaded : m_loaded)
+        if (loaded == kind)
+            return true;
+    return false;
+}
+
+const std::string& DEV_DIE_INFO::get_element_name(uint32_t global_id) const
+{
+    static const std::string none;
+    const std::string* found = m_element_names.find(global_id);
+    return found == nullptr ? none : *found;
+}
+
+std::string DEV_DIE_INFO::get_icname(uint32_t global_id, int kind) const
+{
+    const int ICNAME_DATA = 3;
+    if (!is_device_data_loaded(ICNAME_DATA))
+        return std::string();
+    auto found = m_icnames.find((static_cast<uint64_t>(kind) << 32) | global_id);
+    return found == m_icnames.end() ? std::string() : found->second;
+}

@@ -3,13 +3,16 @@
 // information.
 #pragma once
 
+#include "dev_pad.h"
 #include "dygr.h"
+#include "gid_table.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // A device family number (15, 29, 44, ...).
@@ -113,11 +116,26 @@ public:
         return found == m_int_data.end() ? 0 : found->second;
     }
     void set_int_data(DEV_BASIC_INFO_INT_ENUM which, int value) { m_int_data[which] = value; }
+    // The device's family; -1 until set.
+    DEV_FAMILY get_family_enum() const { return m_family; }
+    void set_family_enum(DEV_FAMILY family) { m_family = family; }
+    // The device's string data by number (4: the MCF file, 6: the RBA file,
+    // 8: the MCFS-to-MCFD file).
+    bool is_valid_string_enum(int which) const { return m_strings.count(which) != 0; }
+    // "" when the string is not valid.
+    std::string get_string(int which) const
+    {
+        auto found = m_strings.find(which);
+        return found == m_strings.end() ? std::string() : found->second;
+    }
+    void set_string(int which, const std::string& value) { m_strings[which] = value; }
 
 private:
     DEV_PART m_part;
     DEV_DEVICE_ENUM m_device;
     std::map<int, int> m_int_data;
+    DEV_FAMILY m_family = -1;
+    std::map<int, std::string> m_strings;
 };
 
 // The die information: loads the device data of a kind on request.
@@ -138,7 +156,25 @@ public:
     // The routing-graph view of the die.
     DYGR_DIE_INFO* get_dygr_die_info() { return &m_dygr_die_info; }
 
+    // Unloads the data of a kind loaded earlier (one load undone).
+    void unload_device_data(int kind);
+    // Whether the data of the kind is loaded.
+    bool is_device_data_loaded(int kind) const;
+
+    // Names of the die's routing elements by global id: the software name,
+    // and the IC names of kind 1 (IC design) and 2 (IC design schematic),
+    // known only while the IC-name data (kind 3) is loaded. "" when unknown.
+    const std::string& get_element_name(uint32_t global_id) const;
+    std::string get_icname(uint32_t global_id, int kind) const;
+    void set_element_name(uint32_t global_id, const std::string& name) { m_element_names[global_id] = name; }
+    void set_icname(uint32_t global_id, int kind, const std::string& name)
+    {
+        m_icnames[(static_cast<uint64_t>(kind) << 32) | global_id] = name;
+    }
+
 private:
+    GID_TABLE<std::string> m_element_names;
+    std::unordered_map<uint64_t, std::string> m_icnames;
     DYGR_DIE_INFO m_dygr_die_info;
     std::set<int> m_available;
     std::vector<int> m_requested;
@@ -164,7 +200,15 @@ public:
     DEV_ASM_INFO* get_asm_info() const { return m_asm_info.get(); }
     void set_asm_info(std::unique_ptr<DEV_ASM_INFO> info) { m_asm_info = std::move(info); }
 
+    // The pads and the package pins (dev_pad.h); null until set.
+    DEV_PAD_INFO* get_pad_info() const { return m_pad_info.get(); }
+    DEV_PKG_INFO* get_pkg_info() const { return m_pkg_info.get(); }
+    void set_pad_info(std::unique_ptr<DEV_PAD_INFO> info) { m_pad_info = std::move(info); }
+    void set_pkg_info(std::unique_ptr<DEV_PKG_INFO> info) { m_pkg_info = std::move(info); }
+
 private:
+    std::unique_ptr<DEV_PAD_INFO> m_pad_info;
+    std::unique_ptr<DEV_PKG_INFO> m_pkg_info;
     std::unique_ptr<DEV_BASIC_INFO> m_basic_info;
     std::unique_ptr<DEV_DIE_INFO> m_die_info;
     std::unique_ptr<DEV_ASM_INFO> m_asm_info;

@@ -2,6 +2,8 @@
 // die: the size of the die's configuration RAM and whether it has HPS I/O.
 #pragma once
 
+#include "dygr_route.h"
+
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -64,10 +66,19 @@ public:
     bool is_blacklisting_set_up() const { return m_blacklisting_set_up; }
     void note_blacklisting_set_up() { m_blacklisting_set_up = true; }
 
+    // The die's routing and placement information and its assembler view of
+    // the routing (dygr_route.h).
+    DYGR_ROUTE_INFO* get_route_info() { return &m_route_info; }
+    DYGR_PLACE_INFO* get_dygr_place_info() { return &m_place_info; }
+    DYGR_ROUTE_ASM_INFO* get_route_asm_info() { return &m_route_asm_info; }
+
 private:
     DYGR_GLOBAL_ID_MAP m_place_ids;
     DYGR_BLACKLISTING m_blacklisting;
     bool m_blacklisting_set_up = false;
+    DYGR_ROUTE_INFO m_route_info;
+    DYGR_PLACE_INFO m_place_info;
+    DYGR_ROUTE_ASM_INFO m_route_asm_info;
     uint32_t m_cram_bit_count = 0;
     bool m_hps_io = false;
 };

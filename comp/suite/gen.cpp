@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <ctime>
 
 #include <filesystem>
 #include <system_error>
@@ -131,4 +132,14 @@ int gen_strnicmp(const char* first, const char* second, size_t count)
             return a - b;
     }
     return 0;
+}
+
+std::string gen_get_current_date_and_time()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[64] = "";
+    if (localtime_r(&now, &local) != nullptr)
+        std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", &local);
+    return text;
 }

@@ -42,3 +42,6 @@ int gen_atoi(const char* text);
 // Compares at most `count` characters of two texts ignoring the case of
 // ASCII letters, as gen_stricmp does.
 int gen_strnicmp(const char* first, const char* second, size_t count);
+// The current local date and time as the suite prints it in file headers,
+// e.g. "Mon Dec  7 07:48:02 2026".
+std::string gen_get_current_date_and_time();

@@ -97,3 +97,11 @@ void HDB_NAMESPACE::get_all_generated_options(int type, std::vector<const HDB_OP
         if (generated.first == type)
             list.push_back(generated.second.get());
 }
+namespace
+{
+HDB_NAME_MGR* current_name_mgr = nullptr;
+}  // namespace
+
+HDB_NAME_MGR* hdb_get_current_name_mgr() { return current_name_mgr; }
+
+void hdb_set_current_name_mgr(HDB_NAME_MGR* manager) { current_name_mgr = manager; }

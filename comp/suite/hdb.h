@@ -190,6 +190,14 @@ public:
     explicit HDB_INSTANCE_NAME(std::string hpath) : m_hpath(std::move(hpath)) {}
     // The instance's hierarchical path from the root ("|top|u_pr").
     const std::string& get_hpath_to_root() const { return m_hpath; }
+    // The path without its top level ("u_pr"; a lone level stays whole),
+    // with or without the leading "|".
+    std::string get_short_hpath() const
+    {
+        const std::string path = !m_hpath.empty() && m_hpath[0] == '|' ? m_hpath.substr(1) : m_hpath;
+        const size_t bar = path.find('|');
+        return bar == std::string::npos ? path : path.substr(bar + 1);
+    }
 
 private:
     std::string m_hpath;
@@ -218,3 +226,19 @@ public:
 private:
     std::string m_name;
 };
+
+// The hierarchy's name manager: knows the current compile instance.
+class HDB_NAME_MGR
+{
+public:
+    // Null when none was set.
+    HDB_NAMESPACE* get_current_cap_inst() const { return m_current_cap_inst; }
+    void set_current_cap_inst(HDB_NAMESPACE* cap_inst) { m_current_cap_inst = cap_inst; }
+
+private:
+    HDB_NAMESPACE* m_current_cap_inst = nullptr;
+};
+
+// The process's current name manager; null until one is set (not owned).
+HDB_NAME_MGR* hdb_get_current_name_mgr();
+void hdb_set_current_name_mgr(HDB_NAME_MGR* manager);

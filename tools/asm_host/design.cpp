@@ -1,6 +1,7 @@
 #include "design.h"
 #include "design_partitions.h"
 #include "design_sld_read.h"
+#include "design_routing.h"
 
 #include <acf.h>
 #include <asmdb.h>
@@ -749,6 +750,9 @@ DESIGN read_design(const VALUE& root)
     if (std::optional<VALUE> tcl_directory = top.optional("tcl_directory"))
         design.tcl_directory = tcl_directory->nonempty_string();
     read_design_sld(top, design);
+    if (std::optional<VALUE> routing = top.optional("routing"))
+        design.routing = read_design_routing(routing->json_value(), routing->path(), routing->file(),
+                                             design.netlist ? &*design.netlist : nullptr);
 
     top.finish();
     // The chip's part is opened through the part table; checked once every
@@ -1094,6 +1098,8 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
 
     apply_design_sld(design.sld, &m_cap_inst, part);
     apply_option_block(design, m_chip, m_netlist.get());
+    if (design.routing)
+        m_routing = std::make_unique<HOST_ROUTING>(design, &m_chip, m_netlist.get(), &m_device, bundle_chip);
 }
 
 HOST_SUITE::~HOST_SUITE()

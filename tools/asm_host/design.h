@@ -214,6 +214,10 @@ struct DESIGN_ACCESSOR
     std::vector<uint32_t> set_bits;
 };
 
+// The routed network (design_routing.h).
+struct DESIGN_ROUTING;
+class HOST_ROUTING;
+
 struct DESIGN
 {
     std::string revision;
@@ -269,6 +273,8 @@ struct DESIGN
     DESIGN_SECTOR_DATA sector_data;
     // What asm_host process-sof reads of the die.
     DESIGN_BIT_SETTINGS bit_settings;
+    // Absent: the design carries no routed network.
+    std::shared_ptr<const DESIGN_ROUTING> routing;
 };
 
 // The assignments and the internal Tcl directory (design_tools.cpp).
@@ -325,4 +331,5 @@ private:
     CMP_FACADE m_cmp;
     DEV_DEVICE m_device;
     std::string m_tcl_directory;
+    std::unique_ptr<HOST_ROUTING> m_routing;
 };

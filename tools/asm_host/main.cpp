@@ -5,6 +5,7 @@
 #include "accessor_proxy.h"
 #include "design.h"
 #include "process_sof.h"
+#include "dump_re_network.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -47,6 +48,7 @@ const char USAGE[] =
     "usage: asm_host assemble DESIGN_DIR [--out DIR] [--debug-log FILE] [--module PATH]\n"
     "       asm_host process-sof FILE.sof ASSIGNMENTS.xml [--write] [--out DIR] [--design DIR]\n"
     "                            [--debug-log FILE] [--module PATH]\n"
+    "       asm_host dump-re-network DESIGN_DIR KIND FORMAT [HANDLE] [--out DIR] [--module PATH]\n"
     "\n"
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
@@ -450,6 +452,8 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strcmp(argv[1], "process-sof") == 0)
         return process_sof_command(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "dump-re-network") == 0)
+        return dump_re_network_main(argc, argv);
     ARGUMENTS arguments;
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))

@@ -1,0 +1,176 @@
+#include "asmre_generator.h"
+
+#include <dbcm.h>
+#include <dbs.h>
+#include <dmgr.h>
+#include <dsym.h>
+#include <dygr.h>
+#include <dygr_route.h>
+#include <dygr_zdl.h>
+#include <u2b2_port_map.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+const DEV_PART PART = static_cast<DEV_PART>(9901);
+const DEV_DEVICE_ENUM DEVICE = static_cast<DEV_DEVICE_ENUM>(990);
+const uint32_t LOCATION_BASE = 0x40000000u;
+const int TRUNK_HOPS = 12;
+const int COLUMNS = 1000;
+
+// Net sizes: mostly a few sinks, some tens, a few hundreds, and a handful
+// of clock-like nets with thousands.
+uint32_t draw_fanout(std::mt19937& random)
+{
+    const uint32_t roll = random() % 1000;
+    if (roll < 800)
+        return 1 + random() % 4;
+    if (roll < 980)
+        return 5 + random() % 16;
+    if (roll < 999)
+        return 21 + random() % 180;
+    return 1000 + random() % 2001;
+}
+
+}  // namespace
+
+ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    dev_add_part(PART, "ZXBENCH", DEVICE);
+    auto basic = std::make_unique<DEV_BASIC_INFO>(PART, DEVICE);
+    basic->set_family_enum(44);
+    basic->set_string(4, "bench.mcf");
+    basic->set_string(6, "bench.rba");
+    m_device.set_basic_info(std::move(basic));
+    auto die_owned = std::make_unique<DEV_DIE_INFO>();
+    DEV_DIE_INFO* die = die_owned.get();
+    die->add_device_data(2);
+    die->add_device_data(3);
+    m_device.set_die_info(std::move(die_owned));
+    m_device.set_pad_info(std::make_unique<DEV_PAD_INFO>());
+    m_device.set_pkg_info(std::make_unique<DEV_PKG_INFO>());
+    DMGR_UTILITY::set_current_device(&m_device);
+
+    DBCM_DEVICE* bundle_device = DBCM_DB_MANAGER::get_or_create_instance()->add_chip()->add_device("ZXBENCH");
+    DYGR_DIE_INFO* dygr = die->get_dygr_die_info();
+    DYGR_ROUTE_INFO* route = dygr->get_route_info();
+    DYGR_PLACE_INFO* place = dygr->get_dygr_place_info();
+    DYGR_ROUTE_ASM_INFO* bits = dygr->get_route_asm_info();
+    bits->set_available(true);
+    const DEV_ELEMENT_ENUM wire = dsym_add_element("WIRE");
+    const DBS_PORT_TYPE combout = dbs_add_port_type("COMBOUT");
+    const DBS_PORT_TYPE data = dbs_add_port_type("DATA");
+    auto port_map = std::make_unique<U2B2_PORT_MAP_DB>();
+
+    // Atoms, each on its own block and bundle instance.
+    std::vector<CDB_ATOM_NODE*> atoms;
+    std::vector<int> blocks;
+    atoms.reserve(atom_count);
+    for (uint32_t i = 0; i < atom_count; ++i)
+    {
+        const std::string name = "a" + std::to_string(i);
+        CDB_ATOM_NODE* atom = m_netlist.add_atom(std::make_unique<CDB_ATOM_NODE>(name, "la_lab"));
+        atom->set_instance_name("top|" + name);
+        atom->set_location_index(LOCATION_BASE + i);
+        atoms.push_back(atom);
+        const int x = static_cast<int>(i % COLUMNS);
+        const int y = static_cast<int>(i / COLUMNS);
+        bundle_device->add_instance(x, y, "lab_" + std::to_string(i));
+        DYGR_PLACE_BLOCK block;
+        block.x = x;
+        block.y = y;
+        block.location = LOCATION_BASE + i;
+        blocks.push_back(place->add_block(block));
+    }
+
+    uint32_t next_gid = 1;
+    uint32_t next_bit = 0;
+    auto new_node = [&](int parent) {
+        const uint32_t gid = next_gid++;
+        const int graph_node = route->add_node(gid);
+        die->set_element_name(gid, "R" + std::to_string(gid));
+        const int node = m_crf.add_node(graph_node, parent);
+        if (parent >= 0)
+        {
+            const uint32_t parent_gid = route->get_global_id(DYGR_FULL_GRAPH, m_crf.value(parent));
+            route->set_edge_graph(parent_gid, gid, DYGR_SUBGRAPH_CRF);
+            if (gid % 3 == 0)
+                bits->set_edge_bits(parent_gid, gid, {static_cast<int>(next_bit), static_cast<int>(next_bit + 1)});
+            else
+                bits->set_edge_bits(parent_gid, gid, {static_cast<int>(next_bit)});
+            next_bit += 2;
+            ++m_hops;
+        }
+        else if (gid % 7 == 0)
+        {
+            route->set_element_info(gid, wire, "W[" + std::to_string(gid % 64) + "]");
+        }
+        return std::make_pair(node, gid);
+    };
+
+    std::vector<uint32_t> input_counts(atom_count, 0);
+    for (uint32_t i = 0; i < atom_count; ++i)
+    {
+        CDB_ATOM_OTERM* oterm = atoms[i]->add_oterm(combout, 0);
+        port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(oterm), 1, U2B2_PHYSICAL_PORT(static_cast<int>(i), "O"));
+        const auto root = new_node(-1);
+        place->block(blocks[i]).icd_ports["OUTPUT"]["O"] = root.second;
+
+        // The trunk, then one branch per sink off a node that is no sink.
+        std::vector<int> attachable{root.first};
+        int tip = root.first;
+        for (int hop = 0; hop < TRUNK_HOPS; ++hop)
+        {
+            tip = new_node(tip).first;
+            attachable.push_back(tip);
+        }
+        const uint32_t fanout = atom_count > 1 ? draw_fanout(random) : 0;
+        m_largest_fanout = std::max(m_largest_fanout, fanout);
+        for (uint32_t sink = 0; sink < fanout; ++sink)
+        {
+            int from = attachable[random() % attachable.size()];
+            const int branch_hops = 2 + static_cast<int>(random() % 4);
+            for (int hop = 1; hop < branch_hops; ++hop)
+            {
+                from = new_node(from).first;
+                attachable.push_back(from);
+            }
+            const auto leaf = new_node(from);
+            // Placement keeps most of a net near its driver: sinks are drawn
+            // from a window around the driver that widens with the fanout.
+            const uint32_t window = std::min(atom_count - 1, std::max<uint32_t>(1000, 4 * fanout));
+            const uint32_t step = 1 + static_cast<uint32_t>(random() % window);
+            const uint32_t target = (i + atom_count - window / 2 - 1 + step + (step > window / 2 ? 1 : 0)) % atom_count;
+            const int index = static_cast<int>(input_counts[target]++);
+            CDB_ATOM_ITERM* iterm = atoms[target]->add_iterm(data, index);
+            oterm->add_fanout(iterm);
+            const std::string port = "I" + std::to_string(index);
+            port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(iterm), 1,
+                          U2B2_PHYSICAL_PORT(static_cast<int>(target), port));
+            place->block(blocks[target]).icd_ports["INPUT"][port] = leaf.second;
+            ++m_sinks;
+        }
+    }
+    u2b2_set_pdb_port_map(std::move(port_map));
+
+    m_chip.set_chip(&m_hdb_chip);
+    m_chip.set_atom_netlist(&m_netlist);
+    m_chip.set_crf_re_network(&m_crf);
+}
+
+ASMRE_SYNTHETIC_DESIGN::~ASMRE_SYNTHETIC_DESIGN()
+{
+    u2b2_set_pdb_port_map(nullptr);
+    DMGR_UTILITY::set_current_device(nullptr);
+    DBCM_DB_MANAGER::get_or_create_instance()->reset();
+    dygr_zdl_reset();
+    dbs_reset();
+    dsym_reset();
+    dev_reset();
+}

@@ -1,0 +1,963 @@
+#include "asm_asmre_dumper.h"
+
+#include "asm_root.h"
+
+#include <cdb.h>
+#include <cdb_atom.h>
+#include <dbcm.h>
+#include <dbs.h>
+#include <dev.h>
+#include <dmgr.h>
+#include <dstr.h>
+#include <dygr.h>
+#include <dygr_route.h>
+#include <dygr_zdl.h>
+#include <gen.h>
+#include <u2b2_port_map.h>
+#include <ver.h>
+#include <zasm.h>
+#include <zgl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
+#define ASM_SOURCE_TAG "comp/asm/asm_asmre_dumper"
+
+namespace
+{
+
+const int DEVICE_DATA_ROUTING = 2;
+const int DEVICE_DATA_ICNAME = 3;
+const int BASIC_STRING_MCF_FILE = 4;
+const int BASIC_STRING_RBA_FILE = 6;
+const int BASIC_STRING_MCFS_TO_MCFD_FILE = 8;
+const int PORT_MAP_TYPE = 1;
+const int MUX_PORT_MAP_TYPE = 0;
+const size_t INDENT_STEP = 4;
+const std::string DIRECTION_INPUT = "INPUT";
+const std::string DIRECTION_OUTPUT = "OUTPUT";
+const std::string DIRECTION_BIDIR = "BIDIR";
+
+const char* graph_name(DYGR_GRAPH_TYPE graph)
+{
+    switch (graph)
+    {
+    case DYGR_FULL_GRAPH:
+        return "DYGR_FULL_GRAPH";
+    case DYGR_SUBGRAPH_BLC:
+        return "DYGR_SUBGRAPH_BLC";
+    case DYGR_SUBGRAPH_CRF:
+        return "DYGR_SUBGRAPH_CRF";
+    case DYGR_SUBGRAPH_FCD:
+        return "DYGR_SUBGRAPH_FCD";
+    }
+    return "INVALID";
+}
+
+// The debug name of a port type; "" for a type the translator does not
+// know.
+const char* port_type_name(DBS_PORT_TYPE type)
+{
+    const char* name = DBS_TRANSLATOR::get_debug_string_name(type);
+    return name != nullptr ? name : "";
+}
+
+// The instance name of an output term: the term's own, else its atom's.
+const HDB_INSTANCE_NAME* term_instance_name(const CDB_ATOM_OTERM* oterm)
+{
+    if (oterm->get_instance_name() != nullptr)
+        return oterm->get_instance_name();
+    return oterm->get_atom()->get_instance_name();
+}
+
+// The name a destination atom is known by: the first output term's name for
+// an atom whose terms carry names, else the primary output's, else the
+// atom's own.
+const HDB_INSTANCE_NAME* atom_instance_name(const CDB_ATOM_NODE* atom)
+{
+    const CDB_ATOM_OTERM* oterm = nullptr;
+    if (atom->has_named_terms())
+        oterm = atom->get_oterms().empty() ? nullptr : atom->get_oterms().front().get();
+    else
+        oterm = atom->get_primary_oterm();
+    return oterm != nullptr ? term_instance_name(oterm) : atom->get_instance_name();
+}
+
+// Splits element text "BASE[INDEX]" at its first "[" and first "]"; text
+// without both brackets is all base, with the index -1.
+void split_element_text(const std::string& text, std::string& base, long& index)
+{
+    const size_t open = text.find('[');
+    const size_t close = text.find(']');
+    if (open == std::string::npos || close == std::string::npos || close < open)
+    {
+        base = text;
+        index = -1;
+        return;
+    }
+    base = text.substr(0, open);
+    index = std::strtol(text.substr(open + 1, close - open - 1).c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+ASM_ASMRE_DUMPER::ASM_ASMRE_DUMPER(CDB_CHIP_DB_ENTRY* chip, int device_handle) { bind(chip, device_handle); }
+
+ASM_ASMRE_DUMPER::~ASM_ASMRE_DUMPER()
+{
+    if (m_stream.is_open())
+        m_stream.close();
+    release();
+}
+
+void ASM_ASMRE_DUMPER::release()
+{
+    m_timing_util.reset();
+    m_zdl_node_api.reset();
+    m_zdl_edge_api.reset();
+    m_zdl_emulator.reset();
+    m_zdl_translator.reset();
+    m_zdl_itranslate = nullptr;
+    for (const ZDL::MUX_LOOKUP*& lookup : m_zdl_mux_lookups)
+        lookup = nullptr;
+    m_zdl_enabled = false;
+    m_crf_roots.clear();
+    m_blc_roots.clear();
+    m_fcd_roots.clear();
+    m_gid_to_pad.clear();
+    m_fanout_oterm = nullptr;
+    m_fanout_by_gid.clear();
+    m_pad_pin_names.clear();
+}
+
+void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
+{
+    release();
+    m_chip = chip;
+    m_device_name.clear();
+    m_dbcm_db_manager = DBCM_DB_MANAGER::get_or_create_instance();
+    m_output_path = FIO_PATH();
+    m_timing_util.reset(U2B2_TIMING_UTIL::create_util(chip));
+    m_device_handle = device_handle;
+    m_atom_netlist = nullptr;
+
+    DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
+    m_device = device;
+    m_package_info = device != nullptr ? device->get_pkg_info() : nullptr;
+    m_basic_info = device != nullptr ? device->get_basic_info() : nullptr;
+    m_pad_info = device != nullptr ? device->get_pad_info() : nullptr;
+    m_die_info = device != nullptr ? device->get_die_info() : nullptr;
+    ASM_REQUIRE(m_die_info!=NULL);
+    ASM_REQUIRE(m_basic_info!=NULL);
+
+    ASM_REQUIRE(chip != NULL);
+    m_blc_network = chip->get_blc_re_network();
+    m_fcd_network = chip->get_fcd_re_network();
+    m_crf_network = chip->get_crf_re_network();
+
+    {
+        // The device strings are read with a part manager alive.
+        DEV_PART_MANAGER part_manager;
+        static_cast<void>(part_manager);
+        const char* user_name = dstr_get_user_string(m_basic_info->get_part_enum());
+        m_device_name = user_name != nullptr ? user_name : "";
+        const DBCM_BUNDLE* bundle = DBCM_BUNDLE_SINGLETON::get_bundle();
+        if (bundle != nullptr && bundle->get_port_map() != nullptr)
+            m_port_map_db = static_cast<const U2B2_PORT_MAP_DB*>(bundle->get_port_map());
+        else
+            m_port_map_db = U2B2_PORT_MAP_DB::read_from_pdb();
+        ASM_REQUIRE(m_port_map_db != NULL);
+    }
+
+    ASM_REQUIRE(m_dbcm_db_manager !=NULL);
+    m_dbcm_chip = m_dbcm_db_manager->get_chip(0);
+    ASM_REQUIRE(m_dbcm_chip!=NULL);
+    m_dbcm_device = m_dbcm_chip->get_device();
+    ASM_REQUIRE(m_dbcm_device !=NULL);
+
+    m_dbcm_db_manager->load_asm_data();
+    asm_debug_log(2, "%s", "Copying borrowed bits to lent bits");
+    m_dbcm_chip->copy_borrowed_bits_to_lent_bits(2);
+
+    DYGR_DIE_INFO* dygr_die = m_die_info->get_dygr_die_info();
+    m_dygr_route_info = dygr_die->get_route_info();
+    m_place_info = dygr_die->get_dygr_place_info();
+    m_route_asm_info = dygr_die->get_route_asm_info();
+    std::string reason;
+    m_die_info->load_device_data(DEVICE_DATA_ROUTING, reason);
+    m_die_info->load_device_data(DEVICE_DATA_ICNAME, reason);
+    if (!m_dygr_route_info->is_loaded())
+        m_dygr_route_info->load_data();
+    if (!m_place_info->is_loaded())
+        m_place_info->load_data();
+
+    m_with_bits = false;
+}
+
+void ASM_ASMRE_DUMPER::rebind_if_changed(CDB_CHIP_DB_ENTRY* chip, int device_handle)
+{
+    if (chip != m_chip || device_handle != m_device_handle || DMGR_UTILITY::get_current_device() != m_device)
+        bind(chip, device_handle);
+}
+
+void ASM_ASMRE_DUMPER::set_output_path(const FIO_PATH& file, const FIO_PATH& directory)
+{
+    m_output_path = file;
+    // The full path of an empty path would be the working directory: an
+    // empty directory keeps the file where it is.
+    const std::string directory_path = directory.empty() ? std::string() : directory.fullpath();
+    std::printf("asmre dump directory is %s\n", directory_path.c_str());
+    if (!directory_path.empty())
+        m_output_path = FIO_PATH(directory_path + "/" + file.filename());
+    std::printf("%s\n", m_output_path.fullpath().c_str());
+}
+
+void ASM_ASMRE_DUMPER::set_dump_mode(uint32_t dump_kind, uint32_t format)
+{
+    m_dump_kind = dump_kind;
+    m_icname_loaded = false;
+    if (format == 0)
+    {
+        m_mode = 0;
+    }
+    else if ((format == 1 || format == 2) && m_basic_info->is_valid_string_enum(BASIC_STRING_MCFS_TO_MCFD_FILE))
+    {
+        std::string reason;
+        if (!m_die_info->load_device_data(DEVICE_DATA_ICNAME, reason))
+            internal_error("Unable to load ICNAME device data", ASM_SOURCE_TAG, __LINE__);
+        m_icname_loaded = true;
+        m_mode = format;
+    }
+
+    switch (m_mode)
+    {
+    case 0:
+        m_output_path.extension("asmre");
+        break;
+    case 1:
+        m_output_path.extension("mcfd.asmre");
+        break;
+    case 2:
+        m_output_path.extension("sch.asmre");
+        break;
+    default:
+        internal_error("unknown ASMRE mode", ASM_SOURCE_TAG, __LINE__);
+    }
+}
+
+void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
+{
+    m_atom_netlist = netlist;
+    build_re_gid_tables();
+    build_pad_table();
+
+    m_with_bits = m_dump_kind == 1 || m_dump_kind == 2;
+    if (m_with_bits)
+    {
+        if (!m_route_asm_info->load_data(""))
+            internal_error("Unable to load dygr_route_asm_info\n", ASM_SOURCE_TAG, __LINE__);
+        // The bits' values come from the host: without its proxy a dump with
+        // bits cannot be written.
+        if (set_and_get_asm_zasm_accessor(nullptr, false) == nullptr)
+            internal_error("zasm accessor proxy != NULL", ASM_SOURCE_TAG, __LINE__);
+    }
+
+    asm_debug_log(2, "%s", "Writing asmre files");
+    // Every dump writes its own file from the start.
+    if (m_stream.is_open())
+        m_stream.close();
+    m_stream.clear();
+    m_stream.open(m_output_path.fullpath().c_str(), std::ios_base::out | std::ios_base::trunc,
+                  asm_io::kestil_share_deny_none);
+    if (!m_stream.good())
+        internal_error("Unable to dump out asm routing info", ASM_SOURCE_TAG, __LINE__);
+
+    write_header();
+    setup_zdl();
+    write_atom_netlist_routing();
+
+    m_stream.flush();
+    m_stream.close();
+    const bool written = !m_stream.fail();
+    m_stream.clear();
+    m_fanout_oterm = nullptr;
+    m_fanout_by_gid.clear();
+    m_pad_pin_names.clear();
+
+    if (m_icname_loaded)
+    {
+        m_die_info->unload_device_data(DEVICE_DATA_ICNAME);
+        m_icname_loaded = false;
+    }
+    if (!written)
+        internal_error("Unable to dump out asm routing info", ASM_SOURCE_TAG, __LINE__);
+}
+
+bool ASM_ASMRE_DUMPER::get_bit_value(uint32_t flat_address, int& device_handle)
+{
+    ZASM_ACCESSOR_PROXY* proxy = set_and_get_asm_zasm_accessor(nullptr, false);
+    return proxy != nullptr && proxy->get_bit_value(flat_address, device_handle);
+}
+
+ZGL::FOREST<int, int>* ASM_ASMRE_DUMPER::network(ASM_RE_NETWORK which) const
+{
+    switch (which)
+    {
+    case ASM_RE_NETWORK_CRF:
+        return m_crf_network;
+    case ASM_RE_NETWORK_BLC:
+        return m_blc_network;
+    case ASM_RE_NETWORK_FCD:
+        return m_fcd_network;
+    }
+    return nullptr;
+}
+
+uint32_t ASM_ASMRE_DUMPER::node_gid(ZGL::FOREST<int, int>* re_network, int node) const
+{
+    return m_dygr_route_info->get_global_id(DYGR_FULL_GRAPH, re_network->value(node));
+}
+
+void ASM_ASMRE_DUMPER::build_re_gid_tables()
+{
+    m_crf_roots.clear();
+    m_blc_roots.clear();
+    m_fcd_roots.clear();
+    std::unordered_map<uint32_t, uint32_t>* tables[3] = {&m_crf_roots, &m_blc_roots, &m_fcd_roots};
+    for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
+    {
+        ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which));
+        if (re_network == nullptr)
+            continue;
+        // Roots come in ascending node order, as a pre-order walk meets them.
+        for (int node = 0; node < static_cast<int>(re_network->size()); ++node)
+        {
+            const uint32_t dest_gid = node_gid(re_network, node);
+            ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
+            if (re_network->is_root(node))
+                (*tables[which])[dest_gid] = static_cast<uint32_t>(node);
+        }
+    }
+}
+
+const DEV_PAD* ASM_ASMRE_DUMPER::pad_of(uint32_t pad_index) const
+{
+    const DEV_PAD* dev_pad = m_pad_info != nullptr ? m_pad_info->get_pad(pad_index) : nullptr;
+    ASM_REQUIRE(dev_pad != NULL);
+    return dev_pad;
+}
+
+void ASM_ASMRE_DUMPER::build_pad_table()
+{
+    m_gid_to_pad.clear();
+    const uint32_t pad_count = m_pad_info != nullptr ? m_pad_info->get_number_of_pads() : 0;
+    for (uint32_t index = 0; index < pad_count; ++index)
+    {
+        const DEV_PAD* dev_pad = pad_of(index);
+        if (dev_pad->is_valid_int_enum(DEV_PAD_INT_GLOBAL_ID))
+            m_gid_to_pad[dev_pad->get_int(DEV_PAD_INT_GLOBAL_ID)] = index;
+    }
+}
+
+ASM_ASMRE_DUMPER::ROOT_SET ASM_ASMRE_DUMPER::root_set(uint32_t global_id) const
+{
+    ROOT_SET set;
+    const std::unordered_map<uint32_t, uint32_t>* tables[3] = {&m_crf_roots, &m_blc_roots, &m_fcd_roots};
+    for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
+    {
+        auto found = tables[which]->find(global_id);
+        if (found == tables[which]->end())
+            continue;
+        // Insertion sort by node index; an equal index keeps the earlier
+        // network first.
+        const ROOT_ENTRY entry{static_cast<int>(found->second), static_cast<ASM_RE_NETWORK>(which)};
+        int at = set.count;
+        while (at > 0 && set.entries[at - 1].node > entry.node)
+        {
+            set.entries[at] = set.entries[at - 1];
+            --at;
+        }
+        set.entries[at] = entry;
+        ++set.count;
+    }
+    return set;
+}
+
+bool ASM_ASMRE_DUMPER::mux_names_off_for_family() const
+{
+    const DEV_FAMILY family = m_basic_info->get_family_enum();
+    return family == 54 || family == 15;
+}
+
+void ASM_ASMRE_DUMPER::setup_zdl()
+{
+    m_zdl_enabled = false;
+    m_zdl_itranslate = nullptr;
+    for (const ZDL::MUX_LOOKUP*& lookup : m_zdl_mux_lookups)
+        lookup = nullptr;
+    m_zdl_edge_api.reset();
+    m_zdl_node_api.reset();
+    m_zdl_translator.reset();
+    m_zdl_emulator.reset();
+    if (mux_names_off_for_family())
+        return;
+
+    m_zdl_emulator = DYGR_ZDL::EMULATOR::obtain(m_device, false);
+    if (!m_zdl_emulator)
+        return;
+    if (m_zdl_emulator->get_mode() == 0)
+    {
+        m_zdl_translator = DYGR_ZDL_TRANSLATOR::obtain_translator(m_device);
+        m_zdl_itranslate = m_zdl_translator ? m_zdl_translator->get_dav_translator() : nullptr;
+        if (m_zdl_itranslate == nullptr)
+            return;
+        for (int which = 0; which < ZDL::ITRANSLATE::MUX_LOOKUP_COUNT; ++which)
+            m_zdl_mux_lookups[which] = m_zdl_itranslate->get_mux_lookup(which);
+    }
+    else
+    {
+        m_zdl_edge_api.reset(m_zdl_emulator->get_edge_api(DYGR_ZDL::EM_GID(), DYGR_ZDL::EM_GID()));
+        m_zdl_node_api.reset(m_zdl_emulator->get_node_api());
+        if (!m_zdl_edge_api || !m_zdl_node_api)
+            return;
+    }
+    m_zdl_enabled = true;
+}
+
+void ASM_ASMRE_DUMPER::write_header()
+{
+    m_stream << "-- Zorvane Assembler Routing Information\n";
+    switch (m_mode)
+    {
+    case 0:
+        m_stream << "-- Based on SOFTWARE Coordinates\n";
+        break;
+    case 1:
+        m_stream << "-- Based on IC DESIGN Coordinates\n";
+        break;
+    case 2:
+        m_stream << "-- Based on IC DESIGN *Schematic* Coordinates\n";
+        break;
+    default:
+        internal_error("unknown ASMRE mode", ASM_SOURCE_TAG, __LINE__);
+    }
+    m_stream << "-- " << ver_get_full_version(true) << "\n";
+    m_stream << "-- Generated on " << gen_get_current_date_and_time() << "\n";
+    m_stream << "-- Design " << '"' << m_output_path.base() << '"' << "\n";
+    m_stream << "-- Device: " << m_device_name << "\n";
+    if (m_basic_info->is_valid_string_enum(BASIC_STRING_MCF_FILE))
+        m_stream << "-- MCF File: " << m_basic_info->get_string(BASIC_STRING_MCF_FILE) << "\n";
+    if (m_basic_info->is_valid_string_enum(BASIC_STRING_RBA_FILE))
+        m_stream << "-- RBA File: " << m_basic_info->get_string(BASIC_STRING_RBA_FILE) << "\n";
+    if (m_basic_info->is_valid_string_enum(BASIC_STRING_MCFS_TO_MCFD_FILE))
+    {
+        if (m_mode == 1 || m_mode == 2)
+            m_stream << "-- MCFS_TO_MCFD File: " << m_basic_info->get_string(BASIC_STRING_MCFS_TO_MCFD_FILE) << "\n";
+        else if (m_mode != 0)
+            internal_error("unknown ASMRE mode", ASM_SOURCE_TAG, __LINE__);
+    }
+    else
+    {
+        m_stream << "\n";
+    }
+}
+
+void ASM_ASMRE_DUMPER::write_atom_netlist_routing()
+{
+    if (m_atom_netlist == nullptr)
+        return;
+    for (CDB_ATOM_ITERATOR it = m_atom_netlist->begin_node_list(1, false, true); !it.at_end(); ++it)
+    {
+        CDB_ATOM_NODE* atom = *it;
+        const uint32_t location = atom->get_location_index();
+        const bool hipi = HIPI::UTIL::is_hipi(location, m_dygr_route_info, m_place_info);
+        const bool lab_hipi = HIPI::UTIL::is_lab_hipi(location, m_place_info);
+        if (atom->is_pin())
+        {
+            for (const auto& oterm : atom->get_oterms())
+            {
+                if (!oterm->has_fanout())
+                    continue;
+                if (write_pin_line(atom))
+                {
+                    write_pin_fanout(oterm->get_fanout().front());
+                    m_stream << "\n";
+                }
+            }
+        }
+        else if (!hipi || lab_hipi)
+        {
+            if (location != DEV_ILLEGAL_GLOBAL_ID && !atom->is_blackbox() && !atom->m_skip)
+                write_node_routing(atom);
+        }
+    }
+}
+
+bool ASM_ASMRE_DUMPER::write_pin_line(CDB_ATOM_NODE* atom)
+{
+    ASM_REQUIRE(atom->is_pin());
+    const uint32_t atom_gid = atom->get_location_index();
+    ASM_REQUIRE(atom_gid != DEV_ILLEGAL_GLOBAL_ID);
+    auto found = m_gid_to_pad.find(atom_gid);
+    if (found == m_gid_to_pad.end())
+        return false;
+    const DEV_PAD* dev_pad = pad_of(found->second);
+    const uint32_t dev_pin_id = dev_pad->get_int(DEV_PAD_INT_PIN_ID);
+    ASM_REQUIRE(m_package_info != NULL);
+    ASM_REQUIRE(m_package_info->is_valid_pin_string_enum(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME));
+    ASM_REQUIRE(dev_pad->is_valid_string_enum(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME));
+    m_stream << dev_pad->get_string(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME) << " : "
+             << m_package_info->get_pin_string(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME) << " -->";
+    return true;
+}
+
+void ASM_ASMRE_DUMPER::write_pin_fanout(const CDB_ATOM_ITERM* iterm)
+{
+    const CDB_ATOM_NODE* dest_atom = iterm->get_atom();
+    const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(dest_atom);
+    ASM_REQUIRE(dest_hdb_inst_name != NULL);
+    m_stream << " " << dest_hdb_inst_name->get_short_hpath();
+    if (dest_atom->is_generic())
+        internal_error("generic atoms are removed", ASM_SOURCE_TAG, __LINE__);
+    m_stream << " : " << port_type_name(iterm->get_port_type());
+}
+
+void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)
+{
+    const HDB_INSTANCE_NAME* hdb_inst_name = term_instance_name(oterm);
+    ASM_REQUIRE(hdb_inst_name != NULL);
+    m_stream << hdb_inst_name->get_short_hpath();
+    if (oterm->get_atom()->is_generic())
+        internal_error("generic atoms are removed", ASM_SOURCE_TAG, __LINE__);
+    m_stream << " --> " << port_type_name(oterm->get_any_usage_as());
+}
+
+bool ASM_ASMRE_DUMPER::is_carry_connection(const CDB_ATOM_OTERM* oterm, const CDB_ATOM_ITERM* iterm) const
+{
+    if (oterm->get_atom()->is_generic() || std::string(port_type_name(oterm->get_any_usage_as())) != "COUT")
+        return false;
+    return !iterm->get_atom()->is_generic() && std::string(port_type_name(iterm->get_port_type())) == "CIN";
+}
+
+void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
+{
+    for (const auto& oterm_owner : atom->get_oterms())
+    {
+        const CDB_ATOM_OTERM* oterm = oterm_owner.get();
+        if (!oterm->has_fanout())
+            continue;
+        const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
+        ASM_REQUIRE(dest_hdb_inst_name != NULL);
+
+        for (uint32_t re_gid : get_atom_re_gids(oterm))
+        {
+            if (re_gid == DEV_ILLEGAL_GLOBAL_ID)
+            {
+                const CDB_ATOM_ITERM* first = oterm->get_fanout().front();
+                if (first->get_atom() == nullptr)
+                    continue;
+                write_node_to_node(oterm);
+                write_pin_fanout(first);
+                m_stream << (is_carry_connection(oterm, first) ? "\n" : " NO ROUTING BETWEEN TWO NODES<DEBUG>\n");
+                continue;
+            }
+            const ROOT_SET roots = root_set(re_gid);
+            if (roots.count == 0)
+                continue;
+            write_node_to_node(oterm);
+            m_stream << " : " << get_node_name(re_gid);
+            for (int i = 0; i < roots.count; ++i)
+            {
+                if (i > 0)
+                    m_stream << "\n\t";
+                write_route_tree(roots.entries[i], oterm, INDENT_STEP, 1);
+            }
+            m_stream << "\n";
+        }
+    }
+}
+
+void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent,
+                                        int counter)
+{
+    // The walk keeps its own stack, so that deep trees and long chains of
+    // trees (a leaf continuing into the trees rooted at its id) cannot
+    // exhaust the thread's stack. A tree already entered on the current
+    // chain is not entered again: that would never end.
+    enum STEP_KIND
+    {
+        ENTER_TREE,
+        LEAVE_TREE,
+        VISIT,
+    };
+    struct STEP
+    {
+        STEP_KIND kind;
+        ASM_RE_NETWORK network;
+        int node;
+        size_t indent;
+        int counter;
+        bool new_line;
+    };
+    std::vector<STEP> steps;
+    std::vector<std::pair<int, ASM_RE_NETWORK>> open_trees;
+    steps.push_back(STEP{ENTER_TREE, root.network, root.node, indent, counter, false});
+    while (!steps.empty())
+    {
+        const STEP step = steps.back();
+        steps.pop_back();
+        if (step.kind == LEAVE_TREE)
+        {
+            open_trees.pop_back();
+            continue;
+        }
+        ZGL::FOREST<int, int>* re_network = network(step.network);
+        if (step.kind == ENTER_TREE)
+        {
+            bool open = false;
+            for (const auto& tree : open_trees)
+                open = open || (tree.first == step.node && tree.second == step.network);
+            if (open)
+            {
+                asm_debug_log(2, "ASMRE: routing tree cycle at gid %u", node_gid(re_network, step.node));
+                continue;
+            }
+            open_trees.emplace_back(step.node, step.network);
+            steps.push_back(STEP{LEAVE_TREE, step.network, step.node, 0, 0, false});
+            steps.push_back(STEP{VISIT, step.network, step.node, step.indent, step.counter, false});
+            continue;
+        }
+
+        if (step.new_line)
+            m_stream << "\n" << std::string(step.indent, ' ');
+        const uint32_t dest_gid = node_gid(re_network, step.node);
+        ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
+        const size_t child_indent = step.indent + INDENT_STEP;
+        int n = step.counter;
+        if (!re_network->is_root(step.node))
+            write_hop(re_network, step.node, dest_gid, n++);
+
+        const int first_child = re_network->first_child(step.node);
+        if (first_child >= 0)
+        {
+            // Siblings after the first start new lines; all take the same
+            // counter. Pushed last to first, so the first runs first.
+            const size_t mark = steps.size();
+            for (int child = re_network->next_sibling(first_child); child >= 0;
+                 child = re_network->next_sibling(child))
+                steps.push_back(STEP{VISIT, step.network, child, child_indent, n, true});
+            std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(mark), steps.end());
+            steps.push_back(STEP{VISIT, step.network, first_child, child_indent, n, false});
+            continue;
+        }
+
+        // A leaf.
+        ASM_REQUIRE(re_network->is_leaf(step.node));
+        const ROOT_SET roots = root_set(dest_gid);
+        if (roots.count == 0)
+        {
+            write_destination_fanout(oterm, dest_gid);
+            continue;
+        }
+        for (int i = roots.count - 1; i >= 0; --i)
+            steps.push_back(STEP{ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n, false});
+    }
+}
+
+void ASM_ASMRE_DUMPER::write_hop(ZGL::FOREST<int, int>* re_network, int node, uint32_t global_id, int counter)
+{
+    m_stream << " -> " << counter << "," << get_node_name(global_id) << " ";
+    const uint32_t parent_gid = node_gid(re_network, re_network->parent(node));
+    ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
+    const DYGR_GRAPH_TYPE graph = m_dygr_route_info->get_top_level_graph_from_edge(parent_gid, global_id, 0);
+    m_stream << graph_name(graph);
+    if (m_zdl_enabled)
+        write_mux_text(parent_gid, global_id);
+    if (m_with_bits && graph == DYGR_SUBGRAPH_CRF)
+        write_cram_bits(parent_gid, global_id);
+}
+
+void ASM_ASMRE_DUMPER::write_mux_text(uint32_t parent_gid, uint32_t global_id)
+{
+    std::vector<std::string> inputs;
+    std::vector<std::string> outputs;
+    if (m_zdl_itranslate != nullptr)
+    {
+        const ZDL::DAV_GID from = m_zdl_itranslate->convert_dev_global_id_to_dav_gid(parent_gid);
+        const ZDL::DAV_GID to = m_zdl_itranslate->convert_dev_global_id_to_dav_gid(global_id);
+        if (from < 0 || to < 0)
+            return;
+        const ZDL::MUX* mux = nullptr;
+        for (const ZDL::MUX_LOOKUP* lookup : m_zdl_mux_lookups)
+            if (mux == nullptr && lookup != nullptr)
+                mux = lookup->find(from, to);
+        if (mux == nullptr)
+            return;
+        m_stream << " : " << mux->symbol.get_name();
+        inputs = mux->inputs;
+        outputs = mux->outputs;
+    }
+    else if (m_zdl_edge_api && m_zdl_node_api)
+    {
+        const DYGR_ZDL::EM_GID from = m_zdl_emulator->get_emulator_gid(parent_gid, true);
+        const DYGR_ZDL::EM_GID to = m_zdl_emulator->get_emulator_gid(global_id, true);
+        if (!from.is_valid() || !to.is_valid() || !m_zdl_edge_api->update_edge(from, to))
+            return;
+        m_stream << " : " << m_zdl_edge_api->get_uid();
+        auto port_names = [this](const DYGR_ZDL::EM_GID& node, std::vector<std::string>& names) {
+            if (!node.is_valid())
+                return;
+            const std::string mapped = m_zdl_node_api->get_mapped_port(node, MUX_PORT_MAP_TYPE);
+            if (!mapped.empty())
+                names.push_back(mapped);
+            const std::string port = m_zdl_node_api->get_inst_port_pair(node).second;
+            if (!port.empty())
+                names.push_back(port);
+        };
+        port_names(m_zdl_edge_api->get_mux_input(), inputs);
+        port_names(m_zdl_edge_api->get_mux_output(), outputs);
+    }
+    else
+    {
+        return;
+    }
+    if (inputs.size() == 1)
+        m_stream << " : input = " << inputs.front();
+    if (outputs.size() == 1)
+        m_stream << " : output = " << outputs.front();
+}
+
+void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid)
+{
+    // The ids of the fanout are computed once per output term; a leaf then
+    // finds its input terms by id, in fanout order, each once.
+    if (m_fanout_oterm != oterm)
+    {
+        m_fanout_by_gid.clear();
+        const std::vector<CDB_ATOM_ITERM*>& fanout = oterm->get_fanout();
+        for (uint32_t position = 0; position < fanout.size(); ++position)
+            for (uint32_t gid : get_iterm_re_gids(fanout[position]))
+            {
+                std::vector<uint32_t>& positions = m_fanout_by_gid[gid];
+                if (positions.empty() || positions.back() != position)
+                    positions.push_back(position);
+            }
+        m_fanout_oterm = oterm;
+    }
+    auto found = m_fanout_by_gid.find(leaf_gid);
+    if (found == m_fanout_by_gid.end())
+        return;
+    for (uint32_t position : found->second)
+    {
+        const CDB_ATOM_ITERM* iterm = oterm->get_fanout()[position];
+        write_pin_fanout(iterm);
+        write_pad_pin_names(iterm->get_atom());
+    }
+}
+
+void ASM_ASMRE_DUMPER::write_pad_pin_names(const CDB_ATOM_NODE* atom)
+{
+    // The text depends on the atom alone: each atom's is found once a dump.
+    auto known = m_pad_pin_names.find(atom);
+    if (known == m_pad_pin_names.end())
+        known = m_pad_pin_names.emplace(atom, find_pad_pin_names(atom)).first;
+    m_stream << known->second;
+}
+
+std::string ASM_ASMRE_DUMPER::find_pad_pin_names(const CDB_ATOM_NODE* atom) const
+{
+    for (const auto& oterm : atom->get_oterms())
+    {
+        for (const CDB_ATOM_ITERM* iterm : oterm->get_fanout())
+        {
+            const CDB_ATOM_NODE* pin = iterm->get_atom();
+            if (pin == nullptr || !iterm->is_connected() || !pin->is_pin())
+                continue;
+            const uint32_t atom_gid = pin->get_location_index();
+            ASM_REQUIRE(atom_gid != DEV_ILLEGAL_GLOBAL_ID);
+            auto found = m_gid_to_pad.find(atom_gid);
+            if (found == m_gid_to_pad.end())
+                continue;
+            const DEV_PAD* dev_pad = pad_of(found->second);
+            const uint32_t dev_pin_id = dev_pad->get_int(DEV_PAD_INT_PIN_ID);
+            ASM_REQUIRE(m_package_info != NULL);
+            ASM_REQUIRE(m_package_info->is_valid_pin_string_enum(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME));
+            ASM_REQUIRE(dev_pad->is_valid_string_enum(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME));
+            return " --> " + dev_pad->get_string(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME) + " : " +
+                   m_package_info->get_pin_string(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME);
+        }
+    }
+    return std::string();
+}
+
+uint32_t ASM_ASMRE_DUMPER::get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool output)
+{
+    const int bcm_instance_id = port.get_instance();
+    ASM_REQUIRE(bcm_instance_id != DBCM_TREE::INVALID);
+    int x = 0;
+    int y = 0;
+    if (!m_dbcm_device->get_instance_xy(bcm_instance_id, x, y))
+        return DEV_ILLEGAL_GLOBAL_ID;
+    uint32_t re_gid = DEV_ILLEGAL_GLOBAL_ID;
+    for (int block : m_place_info->get_blocks_at(x, y))
+    {
+        const DYGR_PLACE_BLOCK& place_block = m_place_info->block(block);
+        uint32_t gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(),
+                                                                 output ? DIRECTION_OUTPUT : DIRECTION_INPUT);
+        if (gid == DEV_ILLEGAL_GLOBAL_ID)
+            gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(), DIRECTION_BIDIR);
+        if (gid != DEV_ILLEGAL_GLOBAL_ID)
+            re_gid = gid;
+    }
+    return re_gid;
+}
+
+std::vector<uint32_t> ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm)
+{
+    const CDB_ATOM_NODE* atom = oterm->get_atom();
+    ASM_REQUIRE(atom != NULL);
+    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
+        m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(oterm), PORT_MAP_TYPE);
+    const uint32_t direct_gid =
+        m_place_info->get_atom_port_global_id(atom->get_location_index(), oterm->get_any_usage_as(), oterm->get_index());
+
+    std::vector<uint32_t> gids;
+    if (port_vector.size() == 1)
+    {
+        const uint32_t re_gid = get_icd_port_gid(port_vector.front(), true);
+        ASM_REQUIRE(re_gid != DEV_ILLEGAL_GLOBAL_ID);
+        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID &&
+                                    (m_crf_roots.count(direct_gid) != 0 || m_blc_roots.count(direct_gid) != 0 ||
+                                     m_fcd_roots.count(direct_gid) != 0);
+        gids.push_back(mux_names_off_for_family() && direct_is_root ? direct_gid : re_gid);
+    }
+    else if (!port_vector.empty())
+    {
+        for (const U2B2_PHYSICAL_PORT& port : port_vector)
+            gids.push_back(get_icd_port_gid(port, true));
+    }
+    else
+    {
+        gids.push_back(direct_gid);
+    }
+    return gids;
+}
+
+std::vector<uint32_t> ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm)
+{
+    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
+        m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm), PORT_MAP_TYPE);
+    ASM_REQUIRE(port_vector.empty() || std::next(port_vector.begin()) == port_vector.end());
+    if (port_vector.empty())
+        return std::vector<uint32_t>(1, DEV_ILLEGAL_GLOBAL_ID);
+    const U2B2_PHYSICAL_PORT& mapped = port_vector.front();
+    std::vector<uint32_t> gids(1, get_icd_port_gid(mapped, false));
+    for (const U2B2_PHYSICAL_PORT& port : m_timing_util->get_iterm_physical_ports(m_port_map_db, iterm))
+        if (!(port == mapped))
+            gids.push_back(get_icd_port_gid(port, false));
+    return gids;
+}
+
+std::string ASM_ASMRE_DUMPER::get_blc_port_instance_name(uint32_t re_gid)
+{
+    ASM_REQUIRE(m_dygr_route_info->is_top_level_blc_port(re_gid));
+    const DYGR_ROUTE_ELEMENT* re = m_dygr_route_info->get_route_element(re_gid);
+    ASM_REQUIRE(re != NULL);
+    uint32_t block_gid = DEV_ILLEGAL_GLOBAL_ID;
+    const bool success = re->get_block_global_id(block_gid);
+    ASM_REQUIRE(success);
+    ASM_REQUIRE(block_gid != DEV_ILLEGAL_GLOBAL_ID);
+    const int block = m_place_info->find_block_of_global_id(block_gid);
+    ASM_REQUIRE(block != -1);
+    const DYGR_PLACE_BLOCK& outermost = m_place_info->block(m_place_info->get_outermost_block(block));
+    return m_dbcm_device->get_instance_name(m_dbcm_device->get_instance_at(outermost.x, outermost.y));
+}
+
+std::string ASM_ASMRE_DUMPER::get_node_name(uint32_t re_gid)
+{
+    switch (m_mode)
+    {
+    case 0:
+    {
+        DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
+        std::string text;
+        if (!m_dygr_route_info->get_element_info(re_gid, type, text))
+            return m_die_info->get_element_name(re_gid);
+        std::string name = m_die_info->get_element_name(re_gid);
+        std::string base;
+        long index = -1;
+        split_element_text(text, base, index);
+        const std::string index_part = index == -1 ? ")" : "[" + std::to_string(index) + "])";
+        if (type == dsym_get_generic_dev_element_enum())
+            return name + " ( DEV_ELEMENT_GENERIC :" + base + index_part;
+        name += " (";
+        name += device_element_name(type);
+        name += ":";
+        if (m_dygr_route_info->is_top_level_blc_port(re_gid))
+            name += get_blc_port_instance_name(re_gid) + ":";
+        return name + base + index_part;
+    }
+    case 1:
+    case 2:
+    {
+        auto found = m_gid_to_pad.find(re_gid);
+        if (found != m_gid_to_pad.end())
+        {
+            const DEV_PAD* dev_pad = pad_of(found->second);
+            ASM_REQUIRE(dev_pad->is_valid_string_enum(DEV_PAD_STRING_IC_DESIGN_NAME));
+            return dev_pad->get_string(DEV_PAD_STRING_IC_DESIGN_NAME);
+        }
+        if (m_mode == 1)
+            return m_die_info->get_icname(re_gid, 1);
+        const std::string schematic = m_die_info->get_icname(re_gid, 2);
+        return schematic.empty() ? m_die_info->get_icname(re_gid, 1) : "SCH:" + schematic;
+    }
+    default:
+        internal_error("unknown ASMRE mode", ASM_SOURCE_TAG, __LINE__);
+    }
+}
+
+void ASM_ASMRE_DUMPER::write_cram_bits(uint32_t parent_gid, uint32_t global_id)
+{
+    const int group = m_route_asm_info->get_destination_bit_group(parent_gid, global_id);
+    if (group < 0)
+        return;
+    const DYGR_ROUTE_ASM_NODE* node = m_route_asm_info->get_asm_node(parent_gid);
+    if (node == nullptr)
+        return;
+    const int count = node->get_num_bits_in_group(group);
+    for (int i = 0; i < count; ++i)
+    {
+        const int flat = node->get_single_bit(group, i).get_flat_address();
+        const uint32_t address = static_cast<uint32_t>(flat);
+        // -6 and 268435450 stand for no bit.
+        if (((address + 6u) & 0xEFFFFFFFu) == 0)
+            continue;
+        if (m_dump_kind == 1)
+        {
+            m_stream << " (b: " << flat;
+        }
+        else
+        {
+            m_stream << "(b: ";
+            ZASM_ACCESSOR_PROXY* proxy = set_and_get_asm_zasm_accessor(nullptr, false);
+            ASM_REQUIRE(proxy != NULL);
+            const uint32_t width = proxy->get_cram_address_width(m_device_handle, 2, 1);
+            if (width == 0)
+                internal_error("CRAM bit address width should not be zero.", ASM_SOURCE_TAG, __LINE__);
+            m_stream << "(" << address / width << "," << address % width << ")";
+        }
+        const bool value = get_bit_value(address, m_device_handle);
+        m_stream << ":" << (value ? 1 : 0) << ")";
+    }
+}
+
+ASM_IASMRE_DUMPER& get_dumper_instance(CDB_CHIP_DB_ENTRY* chip, int* device_handle)
+{
+    const int handle = device_handle != nullptr ? *device_handle : -1;
+    static ASM_ASMRE_DUMPER dumper(chip, handle);
+    dumper.rebind_if_changed(chip, handle);
+    return dumper;
+}

@@ -1,0 +1,209 @@
+// The routing-information dumper: for every atom of the fitted design, the
+// routing tree that each of its output ports drives through the chip's
+// routing networks, hop by hop, as text, in software, IC-design or
+// IC-design schematic coordinates, with the CRAM bits of each hop on request.
+// One process-wide dumper, reached through get_dumper_instance.
+#pragma once
+
+#include "asm_common.h"
+#include "asm_fstream.h"
+
+#include <fio.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class CDB_ATOM_NETLIST;
+class CDB_ATOM_NODE;
+class CDB_ATOM_OTERM;
+class CDB_ATOM_ITERM;
+class CDB_CHIP_DB_ENTRY;
+class DEV_BASIC_INFO;
+class DEV_DEVICE;
+class DEV_DIE_INFO;
+class DEV_PKG_INFO;
+class DEV_PAD_INFO;
+class DEV_PAD;
+class DYGR_PLACE_INFO;
+class DYGR_ROUTE_INFO;
+class DYGR_ROUTE_ASM_INFO;
+class DYGR_ZDL_TRANSLATOR;
+class U2B2_PORT_MAP_DB;
+class U2B2_PHYSICAL_PORT;
+class U2B2_TIMING_UTIL;
+class DBCM_DB_MANAGER;
+class DBCM_CHIP;
+class DBCM_DEVICE;
+namespace ZGL
+{
+template <typename NODE, typename EDGE>
+class FOREST;
+}
+namespace ZDL
+{
+class ITRANSLATE;
+class MUX_LOOKUP;
+}  // namespace ZDL
+namespace DYGR_ZDL
+{
+class EMULATOR;
+class EDGE_API;
+class NODE_API;
+}  // namespace DYGR_ZDL
+
+// The dumper as its users see it.
+class ASM_IASMRE_DUMPER
+{
+public:
+    virtual ~ASM_IASMRE_DUMPER() = default;
+    // The dump file (its extension follows the mode) and the directory that
+    // takes it ("" keeps the file's own directory).
+    virtual void set_output_path(const FIO_PATH& file, const FIO_PATH& directory) = 0;
+    // Dump kind 0 routing only, 1 with CRAM bits as flat addresses, 2 with
+    // CRAM bits as (row, column) pairs; format 0 software, 1 IC design, 2 IC
+    // design schematic coordinates.
+    virtual void set_dump_mode(uint32_t dump_kind, uint32_t format) = 0;
+    // Writes the dump of the netlist to the file set last.
+    virtual void dump(CDB_ATOM_NETLIST* netlist) = 0;
+    // The value of a CRAM bit, as the host's accessor proxy gives it.
+    virtual bool get_bit_value(uint32_t flat_address, int& device_handle) = 0;
+};
+
+// The routing networks, in the order the root set lists them.
+enum ASM_RE_NETWORK : int
+{
+    ASM_RE_NETWORK_CRF = 0,
+    ASM_RE_NETWORK_BLC = 1,
+    ASM_RE_NETWORK_FCD = 2,
+};
+
+class ASM_ASMRE_DUMPER : public ASM_IASMRE_DUMPER
+{
+public:
+    ASM_ASMRE_DUMPER(CDB_CHIP_DB_ENTRY* chip, int device_handle);
+    ~ASM_ASMRE_DUMPER() override;
+    ASM_ASMRE_DUMPER(const ASM_ASMRE_DUMPER&) = delete;
+    ASM_ASMRE_DUMPER& operator=(const ASM_ASMRE_DUMPER&) = delete;
+
+    // Re-runs the construction when the chip, the current device or the
+    // device handle differs from the ones the dumper was built with.
+    void rebind_if_changed(CDB_CHIP_DB_ENTRY* chip, int device_handle);
+
+    void set_output_path(const FIO_PATH& file, const FIO_PATH& directory) override;
+    void set_dump_mode(uint32_t dump_kind, uint32_t format) override;
+    void dump(CDB_ATOM_NETLIST* netlist) override;
+    bool get_bit_value(uint32_t flat_address, int& device_handle) override;
+
+    const FIO_PATH& output_path() const { return m_output_path; }
+    uint32_t mode() const { return m_mode; }
+
+private:
+    // One tree of the root set of a global id: the root's node index and
+    // its network.
+    struct ROOT_ENTRY
+    {
+        int node;
+        ASM_RE_NETWORK network;
+    };
+    // The root set of one global id (at most one tree per network), ordered
+    // by node index, then network.
+    struct ROOT_SET
+    {
+        ROOT_ENTRY entries[3];
+        int count = 0;
+    };
+
+    void bind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
+    void release();
+
+    // The body of the dump.
+    void build_re_gid_tables();
+    void build_pad_table();
+    void setup_zdl();
+    void write_header();
+    void write_atom_netlist_routing();
+    bool write_pin_line(CDB_ATOM_NODE* atom);
+    void write_pin_fanout(const CDB_ATOM_ITERM* iterm);
+    void write_node_routing(CDB_ATOM_NODE* atom);
+    void write_node_to_node(const CDB_ATOM_OTERM* oterm);
+    void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
+    void write_hop(ZGL::FOREST<int, int>* network, int node, uint32_t global_id, int counter);
+    void write_mux_text(uint32_t parent_gid, uint32_t global_id);
+    void write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid);
+    void write_pad_pin_names(const CDB_ATOM_NODE* atom);
+    std::string find_pad_pin_names(const CDB_ATOM_NODE* atom) const;
+    void write_cram_bits(uint32_t parent_gid, uint32_t global_id);
+
+    std::vector<uint32_t> get_atom_re_gids(const CDB_ATOM_OTERM* oterm);
+    std::vector<uint32_t> get_iterm_re_gids(const CDB_ATOM_ITERM* iterm);
+    uint32_t get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool output);
+    bool is_carry_connection(const CDB_ATOM_OTERM* oterm, const CDB_ATOM_ITERM* iterm) const;
+    std::string get_node_name(uint32_t global_id);
+    std::string get_blc_port_instance_name(uint32_t global_id);
+    const DEV_PAD* pad_of(uint32_t pad_index) const;
+    ROOT_SET root_set(uint32_t global_id) const;
+    uint32_t node_gid(ZGL::FOREST<int, int>* network, int node) const;
+    ZGL::FOREST<int, int>* network(ASM_RE_NETWORK which) const;
+    bool mux_names_off_for_family() const;
+
+    DEV_BASIC_INFO* m_basic_info = nullptr;
+    DEV_DIE_INFO* m_die_info = nullptr;
+    DEV_PKG_INFO* m_package_info = nullptr;
+    DYGR_PLACE_INFO* m_place_info = nullptr;
+    DYGR_ROUTE_INFO* m_dygr_route_info = nullptr;
+    DYGR_ROUTE_ASM_INFO* m_route_asm_info = nullptr;
+    CDB_ATOM_NETLIST* m_atom_netlist = nullptr;
+    ZGL::FOREST<int, int>* m_crf_network = nullptr;
+    ZGL::FOREST<int, int>* m_fcd_network = nullptr;
+    ZGL::FOREST<int, int>* m_blc_network = nullptr;
+    std::map<uint32_t, uint32_t> m_gid_to_pad;
+    std::unordered_map<uint32_t, uint32_t> m_crf_roots;
+    std::unordered_map<uint32_t, uint32_t> m_blc_roots;
+    std::unordered_map<uint32_t, uint32_t> m_fcd_roots;
+    DEV_PAD_INFO* m_pad_info = nullptr;
+    std::string m_device_name;
+    const U2B2_PORT_MAP_DB* m_port_map_db = nullptr;
+    DBCM_DB_MANAGER* m_dbcm_db_manager = nullptr;
+    DBCM_CHIP* m_dbcm_chip = nullptr;
+    DBCM_DEVICE* m_dbcm_device = nullptr;
+    asm_io::kestil_ofstream m_stream;
+    FIO_PATH m_output_path;
+    uint32_t m_mode = 0;
+    uint32_t m_dump_kind = 0;
+    bool m_icname_loaded = false;
+    bool m_with_bits = false;
+    int m_device_handle = -1;
+    ZDL::ITRANSLATE* m_zdl_itranslate = nullptr;
+    const ZDL::MUX_LOOKUP* m_zdl_mux_lookups[3] = {nullptr, nullptr, nullptr};
+    bool m_zdl_enabled = false;
+    std::shared_ptr<DYGR_ZDL_TRANSLATOR> m_zdl_translator;
+    std::shared_ptr<DYGR_ZDL::EMULATOR> m_zdl_emulator;
+    std::unique_ptr<DYGR_ZDL::EDGE_API> m_zdl_edge_api;
+    std::unique_ptr<DYGR_ZDL::NODE_API> m_zdl_node_api;
+    std::unique_ptr<U2B2_TIMING_UTIL> m_timing_util;
+
+    // What the dumper was built with.
+    CDB_CHIP_DB_ENTRY* m_chip = nullptr;
+    DEV_DEVICE* m_device = nullptr;
+
+    // The global ids of the input terms of one output term's fanout, by id:
+    // the fanout positions whose ids hold it, in fanout order, each once.
+    const CDB_ATOM_OTERM* m_fanout_oterm = nullptr;
+    std::unordered_map<uint32_t, std::vector<uint32_t>> m_fanout_by_gid;
+    // The pin text of each destination atom met in the current dump.
+    std::unordered_map<const CDB_ATOM_NODE*, std::string> m_pad_pin_names;
+};
+
+extern "C" {
+
+// The process-wide routing dumper, built on the first call from the chip
+// and the device handle (-1 for a null handle pointer). A later call with
+// another chip, current device or handle rebuilds it in place.
+ASM_EXPORT ASM_IASMRE_DUMPER& get_dumper_instance(CDB_CHIP_DB_ENTRY* chip, int* device_handle);
+
+}  // extern "C"

@@ -1,0 +1,161 @@
+#include "dygr_route.h"
+
+namespace
+{
+
+uint64_t edge_key(uint32_t from, uint32_t to) { return (static_cast<uint64_t>(from) << 32) | to; }
+
+uint64_t position_key(int x, int y) { return edge_key(static_cast<uint32_t>(x), static_cast<uint32_t>(y)); }
+
+}  // namespace
+
+int DYGR_PLACE_INFO::add_block(const DYGR_PLACE_BLOCK& block)
+{
+    const int index = static_cast<int>(m_blocks.size());
+    m_blocks.push_back(block);
+    m_by_position[position_key(block.x, block.y)].push_back(index);
+    if (block.location != 0xFFFFFFFFu)
+        m_by_location.emplace(block.location, index);
+    if (block.global_id != 0xFFFFFFFFu)
+        m_by_global_id.emplace(block.global_id, index);
+    return index;
+}
+
+const std::vector<int>& DYGR_PLACE_INFO::get_blocks_at(int x, int y) const
+{
+    static const std::vector<int> none;
+    auto found = m_by_position.find(position_key(x, y));
+    return found == m_by_position.end() ? none : found->second;
+}
+
+int DYGR_PLACE_INFO::find_block_of_location(uint32_t location) const
+{
+    auto found = m_by_location.find(location);
+    return found == m_by_location.end() ? -1 : found->second;
+}
+
+int DYGR_PLACE_INFO::find_block_of_global_id(uint32_t global_id) const
+{
+    auto found = m_by_global_id.find(global_id);
+    return found == m_by_global_id.end() ? -1 : found->second;
+}
+
+int DYGR_PLACE_INFO::get_outermost_block(int index) const
+{
+    // A parent chain that loops back ends at the block where it would
+    // repeat.
+    for (size_t steps = 0; steps < m_blocks.size() && block(index).parent >= 0; ++steps)
+        index = block(index).parent;
+    return index;
+}
+
+uint32_t DYGR_PLACE_INFO::get_atom_port_global_id(uint32_t location, DBS_PORT_TYPE type, int index) const
+{
+    const int found = find_block_of_location(location);
+    if (found < 0)
+        return 0xFFFFFFFFu;
+    const auto& ports = block(found).atom_ports;
+    auto port = ports.find(std::make_pair(type, index));
+    return port == ports.end() ? 0xFFFFFFFFu : port->second;
+}
+
+DYGR_GRAPH_TYPE DYGR_ROUTE_INFO::get_top_level_graph_from_edge(uint32_t from, uint32_t to, int) const
+{
+    const EDGE_IN* first = m_first_edge_graphs.find(to);
+    if (first == nullptr)
+        return DYGR_FULL_GRAPH;
+    if (first->from == from)
+        return first->graph;
+    auto found = m_edge_graphs.find(edge_key(from, to));
+    return found == m_edge_graphs.end() ? DYGR_FULL_GRAPH : found->second;
+}
+
+void DYGR_ROUTE_INFO::set_edge_graph(uint32_t from, uint32_t to, DYGR_GRAPH_TYPE graph)
+{
+    EDGE_IN& first = m_first_edge_graphs[to];
+    if (first.from == 0xFFFFFFFFu || first.from == from)
+    {
+        first.from = from;
+        first.graph = graph;
+    }
+    else
+    {
+        m_edge_graphs[edge_key(from, to)] = graph;
+    }
+}
+
+bool DYGR_ROUTE_INFO::get_element_info(uint32_t global_id, DEV_ELEMENT_ENUM& type, std::string& text) const
+{
+    const ELEMENT_INFO* found = m_element_info.find(global_id);
+    if (found == nullptr || !found->present)
+        return false;
+    type = found->type;
+    text = found->text;
+    return true;
+}
+
+void DYGR_ROUTE_INFO::set_element_info(uint32_t global_id, DEV_ELEMENT_ENUM type, const std::string& text)
+{
+    m_element_info[global_id] = ELEMENT_INFO{true, type, text};
+}
+
+const DYGR_ROUTE_ELEMENT* DYGR_ROUTE_INFO::get_route_element(uint32_t global_id) const
+{
+    auto found = m_blc_ports.find(global_id);
+    return found == m_blc_ports.end() ? nullptr : &found->second;
+}
+
+void DYGR_ROUTE_INFO::add_top_level_blc_port(uint32_t global_id, uint32_t block_global_id)
+{
+    m_blc_ports.erase(global_id);
+    m_blc_ports.emplace(global_id, DYGR_ROUTE_ELEMENT(block_global_id));
+}
+
+uint32_t DYGR_ROUTE_INFO::get_block_icd_port_gid(const DYGR_PLACE_BLOCK& block, const std::string& port_name,
+                                                 const std::string& direction) const
+{
+    auto ports = block.icd_ports.find(direction);
+    if (ports == block.icd_ports.end())
+        return 0xFFFFFFFFu;
+    auto found = ports->second.find(port_name);
+    return found == ports->second.end() ? 0xFFFFFFFFu : found->second;
+}
+
+bool DYGR_ROUTE_ASM_INFO::load_data(const std::string&)
+{
+    m_loaded = m_available;
+    return m_loaded;
+}
+
+int DYGR_ROUTE_ASM_INFO::get_destination_bit_group(uint32_t source, uint32_t destination) const
+{
+    if (!m_loaded)
+        return -1;
+    auto found = m_groups.find(edge_key(source, destination));
+    return found == m_groups.end() ? -1 : found->second;
+}
+
+const DYGR_ROUTE_ASM_NODE* DYGR_ROUTE_ASM_INFO::get_asm_node(uint32_t source) const
+{
+    if (!m_loaded)
+        return nullptr;
+    auto found = m_nodes.find(source);
+    return found == m_nodes.end() ? nullptr : &found->second;
+}
+
+void DYGR_ROUTE_ASM_INFO::set_edge_bits(uint32_t source, uint32_t destination, const std::vector<int>& flat_addresses)
+{
+    m_groups[edge_key(source, destination)] = m_nodes[source].add_group(flat_addresses);
+}
+
+bool HIPI::UTIL::is_hipi(uint32_t location, const DYGR_ROUTE_INFO*, const DYGR_PLACE_INFO* place_info)
+{
+    const int block = place_info == nullptr ? -1 : place_info->find_block_of_location(location);
+    return block >= 0 && place_info->block(block).hipi;
+}
+
+bool HIPI::UTIL::is_lab_hipi(uint32_t location, const DYGR_PLACE_INFO* place_info)
+{
+    const int block = place_info == nullptr ? -1 : place_info->find_block_of_location(location);
+    return block >= 0 && place_info->block(block).lab_hipi;
+}

@@ -1,0 +1,68 @@
+// Support of the suite's device libraries (stand-in): a table of values by
+// routing-element global id. Ids are mostly dense from 0, so values live in
+// an array indexed by id as long as the array stays within a few times the
+// number of values; other ids go to a hash map, with a bit per id (below
+// 2^28) that spares the map the lookups of ids it does not hold.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+template <typename T>
+class GID_TABLE
+{
+public:
+    // Null when the id has no value.
+    const T* find(uint32_t gid) const
+    {
+        if (gid < m_dense.size())
+            return m_present[gid] ? &m_dense[gid] : nullptr;
+        if (gid < SPARSE_BIT_LIMIT && (gid / 64 >= m_sparse_bits.size() || !(m_sparse_bits[gid / 64] >> (gid % 64) & 1)))
+            return nullptr;
+        auto found = m_sparse.find(gid);
+        return found == m_sparse.end() ? nullptr : &found->second;
+    }
+
+    // The value of the id, default-constructed when new.
+    T& operator[](uint32_t gid)
+    {
+        if (gid >= m_dense.size() && m_sparse.count(gid) == 0 &&
+            static_cast<uint64_t>(gid) + 1 <= 8 * (static_cast<uint64_t>(m_count) + 1) + 4096)
+        {
+            m_dense.resize(static_cast<size_t>(gid) + 1);
+            m_present.resize(static_cast<size_t>(gid) + 1, 0);
+        }
+        if (gid < m_dense.size())
+        {
+            if (!m_present[gid])
+            {
+                m_present[gid] = 1;
+                ++m_count;
+            }
+            return m_dense[gid];
+        }
+        auto inserted = m_sparse.emplace(gid, T());
+        if (inserted.second)
+        {
+            ++m_count;
+            if (gid < SPARSE_BIT_LIMIT)
+            {
+                if (gid / 64 >= m_sparse_bits.size())
+                    m_sparse_bits.resize(gid / 64 + 1, 0);
+                m_sparse_bits[gid / 64] |= uint64_t(1) << (gid % 64);
+            }
+        }
+        return inserted.first->second;
+    }
+
+    size_t size() const { return m_count; }
+
+private:
+    static const uint32_t SPARSE_BIT_LIMIT = 1u << 28;
+    std::vector<T> m_dense;
+    std::vector<uint64_t> m_sparse_bits;
+    std::vector<uint8_t> m_present;
+    std::unordered_map<uint32_t, T> m_sparse;
+    size_t m_count = 0;
+};
