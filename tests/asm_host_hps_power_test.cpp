@@ -1,7 +1,7 @@
 // The sector and HPS keys of design.json (read and refused) and the family
 // 29 HPS and power-management sample assembled by the built host, its
 // OPTIONS.bin decoded by protoc.
-#include "design.h"
+#include "design_error.h"
 #include "host_run.h"
 #include "protoc_decode.h"
 
@@ -23,15 +23,7 @@ std::string bundle_error(const std::string& bundle)
 {
     std::string text = MINIMAL;
     text.replace(text.find("BUNDLE"), 6, bundle);
-    try
-    {
-        parse_design(text, "design.json");
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return error.key() + ": " + error.problem();
-    }
-    return "";
+    return design_error_text(text);
 }
 
 }  // namespace

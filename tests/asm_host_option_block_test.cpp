@@ -1,7 +1,7 @@
 // The option block through the host: the design.json keys of "option_block"
 // (read, refused, handed to the stand-ins) and the family 52 sample design
 // assembled by the built host, its OPTIONS.bin decoded by protoc.
-#include "design.h"
+#include "design_error.h"
 #include "host_run.h"
 #include "protoc_decode.h"
 
@@ -30,15 +30,7 @@ std::string design_text(const std::string& option_block)
 
 std::string design_error(const std::string& option_block)
 {
-    try
-    {
-        parse_design(design_text(option_block), "design.json");
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return error.key() + ": " + error.problem();
-    }
-    return "";
+    return design_error_text(design_text(option_block));
 }
 
 // The usage texts of the pin-mux entries, in order.

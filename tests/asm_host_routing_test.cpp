@@ -1,6 +1,6 @@
 // The routed network of a design directory: its design.json keys, and the
 // host's dump-re-network command on the sample design.
-#include "design.h"
+#include "design_error.h"
 #include "design_routing.h"
 #include "host_run.h"
 
@@ -25,15 +25,7 @@ json routed_example()
 // The problem that parse_design reports for the design, "" for none.
 std::string design_problem(const json& design)
 {
-    try
-    {
-        parse_design(design.dump(), "design.json");
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return error.key() + ": " + error.problem();
-    }
-    return "";
+    return design_error_text(design.dump());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // design.json keys of tile types, sectors and the partition tree, and the
 // family 52 sample design whose OPTIONS.bin and PR_OPTIONS.bin protoc
 // decodes.
-#include "design.h"
+#include "design_error.h"
 #include "host_run.h"
 #include "protoc_decode.h"
 
@@ -27,15 +27,7 @@ std::string design_error(const std::string& partitions)
       "devices": [ { "device": 10, "base_device": 10, "user_name": "d" } ],
       "die": { "device_data": [], "cram_bits": 8 }, "partitions": )" +
                              partitions + "}";
-    try
-    {
-        parse_design(text, "design.json");
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return error.key() + ": " + error.problem();
-    }
-    return "";
+    return design_error_text(text);
 }
 
 }  // namespace

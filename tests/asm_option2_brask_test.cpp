@@ -1,8 +1,7 @@
 // The option block's transceiver tiles and CvP decision: the tile slots of
 // the stored record, read back from the chip's "OPTIONS" section, and the
 // messages of the CvP combinations.
-#include "asm_option2.h"
-#include "entry_fixture.h"
+#include "option2_fixture.h"
 
 namespace
 {
@@ -34,17 +33,13 @@ std::ostream& operator<<(std::ostream& out, const SLOT& s)
 
 }  // namespace
 
-class OptionBrask : public ENTRY_SUITE
+class OptionBrask : public OPTION2_SUITE
 {
 protected:
     void SetUp() override
     {
-        ENTRY_SUITE::SetUp();
-        chip.set_base_family(52);
-        chip.set_initialization_clock(3);
-        chip.set_active_serial_clock(8);
-        chip.set_num_of_sdm_io(17);
-        ACF_MANAGER::get_acf_manager()->set_project(m_project_dir, {"rev1"});
+        OPTION2_SUITE::SetUp();
+        set_up_chip(52, {"rev1"});
     }
 
     // A sector holding one block instance with the settings; the part
@@ -61,20 +56,6 @@ protected:
         return node;
     }
 
-    bool run()
-    {
-        option2 = std::make_unique<ASM_OPTION2>(&cmp, &chip, 0, &part_manager);
-        return option2->process_option_data();
-    }
-
-    PB::OPTIONS stored_record() const
-    {
-        PB::OPTIONS record;
-        const DBCM_SECTION* section = dbcm_chip->get_section_store()->find_section("OPTIONS");
-        EXPECT_TRUE(section != nullptr && record.ParseFromString(section->bytes));
-        return record;
-    }
-
     std::vector<SLOT> slots() const
     {
         std::vector<SLOT> list;
@@ -89,9 +70,6 @@ protected:
         }
         return list;
     }
-
-    DEV_PART_MANAGER part_manager;
-    std::unique_ptr<ASM_OPTION2> option2;
 };
 
 TEST_F(OptionBrask, SlotsTakePowerAndCvpFromTheirTilesAndTheIniListPowersThemDown)

@@ -1,8 +1,7 @@
 // The option block's driver, project settings access, device configuration
 // settings and SDM pin functions: the record each family stores, read back
 // from the chip's "OPTIONS" section.
-#include "asm_option2.h"
-#include "entry_fixture.h"
+#include "option2_fixture.h"
 #include "protoc_decode.h"
 
 #include <climits>
@@ -17,44 +16,19 @@ const int QSPI_CHIP_SELECT = 1281;
 
 }  // namespace
 
-class OptionDevice : public ENTRY_SUITE
+class OptionDevice : public OPTION2_SUITE
 {
 protected:
     void SetUp() override
     {
-        ENTRY_SUITE::SetUp();
-        chip.set_base_family(52);
-        // The fitter chose what the settings' defaults ask: 25 MHz, 100 MHz.
-        chip.set_initialization_clock(3);
-        chip.set_active_serial_clock(8);
-        chip.set_num_of_sdm_io(17);
-        ACF_MANAGER::get_acf_manager()->set_project(m_project_dir, {"rev1", "rev2"});
+        OPTION2_SUITE::SetUp();
+        set_up_chip(52, {"rev1", "rev2"});
     }
 
     // Writes a revision's settings file, one assignment a line.
     void write_settings_file(const std::string& revision, const std::string& lines)
     {
         std::ofstream(m_project_dir + "/" + revision + ".zsf") << lines;
-    }
-
-    // A fresh builder runs; the stored record is read back.
-    bool run()
-    {
-        option2 = std::make_unique<ASM_OPTION2>(&cmp, &chip, 0, &part_manager);
-        return option2->process_option_data();
-    }
-
-    PB::OPTIONS stored_record() const
-    {
-        PB::OPTIONS record;
-        const DBCM_SECTION_STORE* store = dbcm_chip->get_section_store();
-        const DBCM_SECTION* section = store != nullptr ? store->find_section("OPTIONS") : nullptr;
-        EXPECT_NE(section, nullptr);
-        if (section != nullptr)
-        {
-            EXPECT_TRUE(record.ParseFromString(section->bytes));
-        }
-        return record;
     }
 
     std::vector<std::string> pins() const
@@ -75,9 +49,6 @@ protected:
     }
 
     void set_device_traits(const std::set<int>& traits) { dev_set_device_traits(DEVICE, traits); }
-
-    DEV_PART_MANAGER part_manager;
-    std::unique_ptr<ASM_OPTION2> option2;
 };
 
 TEST_F(OptionDevice, SettingsComeFromTheHolderThenItsGlobalSectionThenTheDefault)

@@ -1,8 +1,7 @@
 // The option block's power management and SEU options: the PMBus record
 // with its addresses, VID decision and output voltage limits, and the SEU
 // fields with their warnings, read back from the stored record.
-#include "asm_option2.h"
-#include "entry_fixture.h"
+#include "option2_fixture.h"
 
 #include <fstream>
 
@@ -18,18 +17,14 @@ const int PART_TRAIT_VID = 32;
 
 }  // namespace
 
-class OptionPower : public ENTRY_SUITE
+class OptionPower : public OPTION2_SUITE
 {
 protected:
     void SetUp() override
     {
-        ENTRY_SUITE::SetUp();
-        chip.set_base_family(29);
-        chip.set_initialization_clock(3);
-        chip.set_active_serial_clock(8);
-        chip.set_num_of_sdm_io(17);
+        OPTION2_SUITE::SetUp();
+        set_up_chip(29, {"rev1"});
         set_base_device_name("vw8_base");
-        ACF_MANAGER::get_acf_manager()->set_project(m_project_dir, {"rev1"});
         // The regulator slots are numbered by their variable names; all
         // eight regulators are used, so no slot is spare.
         for (int slot = 0; slot < 8; ++slot)
@@ -39,18 +34,7 @@ protected:
         top_settings->set_bool_option(1161, true);
     }
 
-    bool run()
-    {
-        option2 = std::make_unique<ASM_OPTION2>(&cmp, &chip, 0, &part_manager);
-        return option2->process_option_data();
-    }
-
-    PB::OPTIONS_POWER_MANAGEMENT power() const
-    {
-        PB::OPTIONS record;
-        EXPECT_TRUE(record.ParseFromString(dbcm_chip->get_section_store()->find_section("OPTIONS")->bytes));
-        return record.device().sdm().power_management();
-    }
+    PB::OPTIONS_POWER_MANAGEMENT power() const { return stored_record().device().sdm().power_management(); }
 
     void set_direct(const char* m, const char* b, const char* r)
     {
@@ -59,9 +43,6 @@ protected:
         top_settings->set_string_option(1461, b);
         top_settings->set_string_option(1462, r);
     }
-
-    DEV_PART_MANAGER part_manager;
-    std::unique_ptr<ASM_OPTION2> option2;
 };
 
 TEST_F(OptionPower, DefaultsOfANonVidPart)

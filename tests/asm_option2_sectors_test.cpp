@@ -1,8 +1,7 @@
 // The option block's sectors (blacklisted and SEU-priority core sectors,
 // the HPS I/O sectors the adapter asks for), its HPS options, required
 // features and final checks, read back from the stored record.
-#include "asm_option2.h"
-#include "entry_fixture.h"
+#include "option2_fixture.h"
 
 #include <dygr.h>
 
@@ -18,33 +17,16 @@ std::unique_ptr<HDB_OPTION> generated_text(const std::string& text)
 
 }  // namespace
 
-class OptionSectors : public ENTRY_SUITE
+class OptionSectors : public OPTION2_SUITE
 {
 protected:
     void SetUp() override
     {
-        ENTRY_SUITE::SetUp();
-        chip.set_base_family(29);
-        chip.set_initialization_clock(3);
-        chip.set_active_serial_clock(8);
-        chip.set_num_of_sdm_io(17);
+        OPTION2_SUITE::SetUp();
+        set_up_chip(29, {"rev1"});
         set_base_device_name("vw8_base");
-        ACF_MANAGER::get_acf_manager()->set_project(m_project_dir, {"rev1"});
         top_settings->set_bool_option(1161, true);
         dbcm_device = dbcm_chip->get_device();
-    }
-
-    bool run()
-    {
-        option2 = std::make_unique<ASM_OPTION2>(&cmp, &chip, 0, &part_manager);
-        return option2->process_option_data();
-    }
-
-    PB::OPTIONS stored_record() const
-    {
-        PB::OPTIONS record;
-        EXPECT_TRUE(record.ParseFromString(dbcm_chip->get_section_store()->find_section("OPTIONS")->bytes));
-        return record;
     }
 
     // A block at (x, y, 0) in a sector of its own.
@@ -92,8 +74,6 @@ protected:
         top_settings->set_string_option(1519, path);
     }
 
-    DEV_PART_MANAGER part_manager;
-    std::unique_ptr<ASM_OPTION2> option2;
     DBCM_DEVICE* dbcm_device = nullptr;
 };
 

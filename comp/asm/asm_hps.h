@@ -82,6 +82,9 @@ protected:
     void resize(uint32_t size);
     // A section's tag (four characters) and length word.
     void write_section_header(uint32_t offset, const char* tag, uint32_t length);
+    // The headers every layout begins with: BOOT (with the layout's boot
+    // version), PMUX, IOCT, FPGA and DLAY.
+    void write_leading_section_headers(uint32_t boot_version);
     // Header lines and pair lines of one section, from start up to end.
     void dump_section(std::string& out, uint32_t start, uint32_t end) const;
     // One "offset = word" line of the structure dump per word from start up

@@ -192,13 +192,18 @@ void HPS_HANDOFF_BOX::write_section_header(uint32_t offset, const char* tag, uin
     set_register(offset + 4, length);
 }
 
-void HPS_HANDOFF_BOX::init_sections()
+void HPS_HANDOFF_BOX::write_leading_section_headers(uint32_t boot_version)
 {
-    write_section_header(m_boot_offset, "BOOT", BASE_BOOT_VERSION);
+    write_section_header(m_boot_offset, "BOOT", boot_version);
     write_section_header(m_pmux_offset, "PMUX", PAIR_SECTION_LENGTH);
     write_section_header(m_ioct_offset, "IOCT", PAIR_SECTION_LENGTH);
     write_section_header(m_fpga_offset, "FPGA", FPGA_SECTION_LENGTH);
     write_section_header(m_dlay_offset, "DLAY", PAIR_SECTION_LENGTH);
+}
+
+void HPS_HANDOFF_BOX::init_sections()
+{
+    write_leading_section_headers(BASE_BOOT_VERSION);
     write_section_header(m_clks_offset, "CLKS", CLKS_SECTION_LENGTH);
     write_section_header(m_misc_offset, "MISC", MISC_SECTION_LENGTH);
 }
@@ -211,11 +216,7 @@ void VR_HPS_HANDOFF_BOX::init_sections()
 
 void VW_HPS_HANDOFF_BOX::init_sections()
 {
-    write_section_header(m_boot_offset, "BOOT", VW_BOOT_VERSION);
-    write_section_header(m_pmux_offset, "PMUX", PAIR_SECTION_LENGTH);
-    write_section_header(m_ioct_offset, "IOCT", PAIR_SECTION_LENGTH);
-    write_section_header(m_fpga_offset, "FPGA", FPGA_SECTION_LENGTH);
-    write_section_header(m_dlay_offset, "DLAY", PAIR_SECTION_LENGTH);
+    write_leading_section_headers(VW_BOOT_VERSION);
     write_section_header(m_clks_offset, "CLKS", CLKS_SECTION_LENGTH);
     write_section_header(m_sdrm_offset, "SDRM", VW_SDRM_SECTION_LENGTH);
     write_section_header(m_misc_offset, "MISC", MISC_SECTION_LENGTH);
@@ -223,11 +224,7 @@ void VW_HPS_HANDOFF_BOX::init_sections()
 
 void VK_HPS_HANDOFF_BOX::init_sections()
 {
-    write_section_header(m_boot_offset, "BOOT", VK_BOOT_VERSION);
-    write_section_header(m_pmux_offset, "PMUX", PAIR_SECTION_LENGTH);
-    write_section_header(m_ioct_offset, "IOCT", PAIR_SECTION_LENGTH);
-    write_section_header(m_fpga_offset, "FPGA", FPGA_SECTION_LENGTH);
-    write_section_header(m_dlay_offset, "DLAY", PAIR_SECTION_LENGTH);
+    write_leading_section_headers(VK_BOOT_VERSION);
     write_section_header(m_clks_offset, "CLKS", VK_CLKS_SECTION_LENGTH);
     write_section_header(m_peri_offset, "PERI", VK_PERI_SECTION_LENGTH);
     write_section_header(m_sdrm_offset, "SDRM", VK_SDRM_SECTION_LENGTH);

@@ -54,6 +54,26 @@ int hps_index(const std::string& text, int list_size, uint32_t dedicated_io)
     return index;
 }
 
+// Hands each "name value" pair of the text to the visitor, logging it with
+// the dump switch. Pairs are read until the words run out; the pair in which
+// they run out is still handed over, its missing words empty.
+template <typename VISITOR>
+void for_each_pair(const std::string& text, bool dump, VISITOR visit)
+{
+    std::istringstream pairs(text);
+    for (;;)
+    {
+        std::string name;
+        std::string value;
+        pairs >> name >> value;
+        if (dump)
+            hps_log_emif_line(name, value);
+        visit(name, value);
+        if (pairs.fail())
+            break;
+    }
+}
+
 }  // namespace
 
 void ASM_HPS_HANDOFF_DATA::parse_hps_config_strings(std::string data, std::string emif, std::string hbm)
@@ -164,54 +184,35 @@ void ASM_HPS_HANDOFF_DATA::parse_hps_config_strings(std::string data, std::strin
 
         if (!emif.empty())
         {
-            std::istringstream pairs(emif);
-            for (;;)
-            {
-                std::string name;
-                std::string value;
-                pairs >> name >> value;
-                if (m_dump_handoff_data)
-                    hps_log_emif_line(name, value);
-                if (name == "HPS_IO_NUM")
+            for_each_pair(emif, m_dump_handoff_data, [&](const std::string& name, const std::string& value) {
+                if (name != "HPS_IO_NUM")
+                    return;
+                if (family != FAMILY_VK)
                 {
-                    if (family != FAMILY_VK)
-                    {
-                        box->set_ddr_register("IO96B_CSR", value == "2" ? 3 : hps_number(value));
-                    }
-                    else
-                    {
-                        // The memory interface's IO96B setting (bit 1 of the
-                        // "ddr" value) must agree with the HPS IO count.
-                        const bool dual = (last_ddr & 2) != 0;
-                        if (value == "1" && dual)
-                            internal_error("HPS IO96B reg does not match HPS-EMIF single IO96 config",
-                                           ASM_SOURCE_TAG, __LINE__);
-                        if (value == "2" && !dual)
-                            internal_error("HPS IO96B reg does not match HPS-EMIF dual IO96 config", ASM_SOURCE_TAG,
-                                           __LINE__);
-                    }
+                    box->set_ddr_register("IO96B_CSR", value == "2" ? 3 : hps_number(value));
                 }
-                if (pairs.fail())
-                    break;
-            }
+                else
+                {
+                    // The memory interface's IO96B setting (bit 1 of the
+                    // "ddr" value) must agree with the HPS IO count.
+                    const bool dual = (last_ddr & 2) != 0;
+                    if (value == "1" && dual)
+                        internal_error("HPS IO96B reg does not match HPS-EMIF single IO96 config", ASM_SOURCE_TAG,
+                                       __LINE__);
+                    if (value == "2" && !dual)
+                        internal_error("HPS IO96B reg does not match HPS-EMIF dual IO96 config", ASM_SOURCE_TAG,
+                                       __LINE__);
+                }
+            });
         }
 
         if (!hbm.empty())
         {
             box->set_memory_type(1);
-            std::istringstream pairs(hbm);
-            for (;;)
-            {
-                std::string name;
-                std::string value;
-                pairs >> name >> value;
-                if (m_dump_handoff_data)
-                    hps_log_emif_line(name, value);
+            for_each_pair(hbm, m_dump_handoff_data, [&](const std::string& name, const std::string& value) {
                 if (name == "HPS_IO_HBM_CH_EN" || name == "HPS_IO_HBM_ECC_EN")
                     box->set_hbm_register(name, hps_number(value));
-                if (pairs.fail())
-                    break;
-            }
+            });
         }
 
         // The IO-delay pairs again, now with the "din" and "dou" values.

@@ -119,6 +119,22 @@ std::string slot_uid(const char* prefix, int x0, int x1)
     return std::string(prefix) + gen_itoa(x0, first, 10) + "_" + gen_itoa(x1, second, 10);
 }
 
+// The chip's part, which must be a real one; the current device must have
+// its basic facts. Logs the part of both, the lines indented as given.
+DEV_PART checked_part(CDB_CHIP_DB_ENTRY* chip, const char* indent)
+{
+    const DEV_PART dev_part_enum = chip->get_part_enum();
+    ASM_REQUIRE((dev_part_enum != DEV_PART_INVALID) && (dev_part_enum != DEV_PART_GENERIC));
+    log_line(safe_sprintf("SDM_OPTION:%sdev_part_enum = %d from chip", indent, static_cast<int>(dev_part_enum)));
+    const DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
+    ASM_REQUIRE(device != NULL);
+    const DEV_BASIC_INFO* basic_info = device->get_basic_info();
+    ASM_REQUIRE(basic_info != NULL);
+    log_line(safe_sprintf("SDM_OPTION:%sdev_part_enum = %d from device basic_info", indent,
+                          static_cast<int>(basic_info->get_part_enum())));
+    return dev_part_enum;
+}
+
 // The child of the name, when the instance has one.
 bool take_child(const DBCM_INSTANCE& instance, const char* name, DBCM_INSTANCE& child)
 {
@@ -187,15 +203,7 @@ void ASM_OPTION2::populate_hssi_bcm_data()
 {
     ZSYM_MODIFY_NAMESPACE_SCOPE scope(ZSYM_NAMESPACE_NAME);
     log_line("SDM_OPTION: populate_hssi_bcm_data starts");
-    const DEV_PART dev_part_enum = m_chip->get_part_enum();
-    ASM_REQUIRE((dev_part_enum != DEV_PART_INVALID) && (dev_part_enum != DEV_PART_GENERIC));
-    log_line(safe_sprintf("SDM_OPTION: dev_part_enum = %d from chip", static_cast<int>(dev_part_enum)));
-    const DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
-    ASM_REQUIRE(device != NULL);
-    const DEV_BASIC_INFO* basic_info = device->get_basic_info();
-    ASM_REQUIRE(basic_info != NULL);
-    log_line(safe_sprintf("SDM_OPTION: dev_part_enum = %d from device basic_info",
-                          static_cast<int>(basic_info->get_part_enum())));
+    const DEV_PART dev_part_enum = checked_part(m_chip, " ");
     const DBCM_DEVICE* dbcm_device = m_dbcm_chip->get_device();
     ASM_REQUIRE(dbcm_device != NULL);
     const bool design_cvp = get_enum_option(OPTION_CVP_MODE, CVP_MODE_DEFAULT) == CVP_MODE_ENABLED;
@@ -407,15 +415,7 @@ void ASM_OPTION2::populate_hssi_bcm_data()
 void ASM_OPTION2::populate_hssi_option_data()
 {
     log_line("SDM_OPTION: populate_hssi_option_data starts");
-    const DEV_PART dev_part_enum = m_chip->get_part_enum();
-    ASM_REQUIRE((dev_part_enum != DEV_PART_INVALID) && (dev_part_enum != DEV_PART_GENERIC));
-    log_line(safe_sprintf("SDM_OPTION:   dev_part_enum = %d from chip", static_cast<int>(dev_part_enum)));
-    const DEV_DEVICE* device = DMGR_UTILITY::get_current_device();
-    ASM_REQUIRE(device != NULL);
-    const DEV_BASIC_INFO* basic_info = device->get_basic_info();
-    ASM_REQUIRE(basic_info != NULL);
-    log_line(safe_sprintf("SDM_OPTION:   dev_part_enum = %d from device basic_info",
-                          static_cast<int>(basic_info->get_part_enum())));
+    const DEV_PART dev_part_enum = checked_part(m_chip, "   ");
     ASM_REQUIRE(m_dbcm_chip->get_device() != NULL);
 
     for (int x1 = 0; x1 <= 1; ++x1)
@@ -452,26 +452,20 @@ void ASM_OPTION2::amend_hssi_option_data()
             if (gen_stricmp(tile.brask_type.c_str(), slot.brask_type.c_str()) == 0 &&
                 (tile.x0 != slot.x0 || tile.x1 != slot.x1))
                 internal_error("SDM_OPTION: corrupt DBCM database on HSSI", ASM_SOURCE_TAG, __LINE__);
+            // The slot takes the flag from one block instance only.
+            const auto set_once = [&uid = uid, &instance_name = instance_name](bool& flag, const char* name) {
+                if (flag)
+                    fail("Error: SDM_OPTION: duplicate set " + std::string(name) + " true on: " + uid +
+                             " with second bcm_instance: " + instance_name,
+                         __LINE__);
+                flag = true;
+                log_line(safe_sprintf("SDM_OPTION:   set %s true on %s with BCM instance %s", name, uid.c_str(),
+                                      instance_name.c_str()));
+            };
             if (tile.m_is_active)
-            {
-                if (slot.m_is_active)
-                    fail("Error: SDM_OPTION: duplicate set is_active true on: " + uid +
-                             " with second bcm_instance: " + instance_name,
-                         __LINE__);
-                slot.m_is_active = true;
-                log_line(safe_sprintf("SDM_OPTION:   set is_active true on %s with BCM instance %s", uid.c_str(),
-                                      instance_name.c_str()));
-            }
+                set_once(slot.m_is_active, "is_active");
             if (tile.m_hip_enabled)
-            {
-                if (slot.m_hip_enabled)
-                    fail("Error: SDM_OPTION: duplicate set hip_enabled true on: " + uid +
-                             " with second bcm_instance: " + instance_name,
-                         __LINE__);
-                slot.m_hip_enabled = true;
-                log_line(safe_sprintf("SDM_OPTION:   set hip_enabled true on %s with BCM instance %s", uid.c_str(),
-                                      instance_name.c_str()));
-            }
+                set_once(slot.m_hip_enabled, "hip_enabled");
         }
     }
 

@@ -9,6 +9,7 @@
 #include "asm_common.h"
 #include "asm_fstream.h"
 #include "asm_messages.h"
+#include "asm_revision_lock.h"
 #include "asm_util.h"
 
 #include <acf.h>
@@ -197,26 +198,6 @@ void (PB::OPTIONS_ATTESTATION::*const ATTESTATION_TEXTS[])(const std::string&) =
     &PB::OPTIONS_ATTESTATION::set_sub_alt_name_product,
 };
 const int CRL_DISTRIBUTION_POINT_INDEX = 2;
-
-// Holds the assignment library's revision write lock while it lives, when it
-// could take it: a lock held by someone else is never released here.
-class REVISION_WRITE_LOCK
-{
-public:
-    REVISION_WRITE_LOCK() : m_taken(ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_lock(true)) {}
-    ~REVISION_WRITE_LOCK()
-    {
-        if (m_taken)
-            ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_unlock(true);
-    }
-    REVISION_WRITE_LOCK(const REVISION_WRITE_LOCK&) = delete;
-    REVISION_WRITE_LOCK& operator=(const REVISION_WRITE_LOCK&) = delete;
-
-    bool taken() const { return m_taken; }
-
-private:
-    bool m_taken;
-};
 
 // Posts a user error of the security steps and counts it.
 void post_counted(MSG_BASE* message)

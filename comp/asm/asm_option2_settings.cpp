@@ -6,6 +6,7 @@
 
 #include "asm_common.h"
 #include "asm_messages.h"
+#include "asm_revision_lock.h"
 #include "asm_util.h"
 
 #include <acf.h>
@@ -89,26 +90,6 @@ const HDB_DERIVED_OPTION<KIND, 0>* find_setting(const HDB_OPTION_INTERFACE* hold
     }
     return option;
 }
-
-// Holds the assignment library's revision write lock while it lives, when
-// it could take it; releases it also when an exception passes.
-class REVISION_WRITE_LOCK
-{
-public:
-    REVISION_WRITE_LOCK() : m_taken(ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_lock(true)) {}
-    ~REVISION_WRITE_LOCK()
-    {
-        if (m_taken)
-            ACF_MANAGER::get_acf_manager()->get_revision_manager()->write_unlock(true);
-    }
-    REVISION_WRITE_LOCK(const REVISION_WRITE_LOCK&) = delete;
-    REVISION_WRITE_LOCK& operator=(const REVISION_WRITE_LOCK&) = delete;
-
-    bool taken() const { return m_taken; }
-
-private:
-    bool m_taken;
-};
 
 uint32_t init_clock_hz(uint16_t value)
 {
