@@ -1,10 +1,12 @@
 // The transceiver tiles and partial reconfiguration through the host: the
 // design.json keys of tile types, sectors and the partition tree, and the
 // family 52 sample design whose OPTIONS.bin and PR_OPTIONS.bin protoc
-// decodes.
+// decodes, and its PR regions' mask files with their own PR option records.
 #include "design_error.h"
 #include "host_run.h"
 #include "protoc_decode.h"
+
+#include <pgmio_sof.h>
 
 namespace fs = std::filesystem;
 
@@ -80,4 +82,42 @@ TEST_F(HostTransceiverPrRun, SampleStoresTileSlotsCvpAndThePrRecord)
     EXPECT_LT(rid3, rid7);
     EXPECT_NE(pr.find("enable_pr_pof_id: true"), std::string::npos) << pr;
     EXPECT_EQ(pr.find("pr_security"), std::string::npos) << pr;
+}
+
+TEST_F(HostTransceiverPrRun, EachPrRegionsMaskFileCarriesItsOwnPrOptionRecord)
+{
+    // The sample with the .pmsf extension turned on (setting 1517).
+    const fs::path design = copy_example("transceiver_pr", "design");
+    std::string text = read_text(design / "design.json");
+    const size_t at = text.find("\"option_block\"");
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at, "\"design_settings\": [ { \"id\": 1517, \"type\": \"boolean\", \"value\": true } ],\n  ");
+    write_text(design / "design.json", text);
+    const HOST_RESULT result = run_host("assemble design --out out");
+    ASSERT_EQ(result.status, 0) << result.output;
+
+    const std::pair<const char*, const char*> regions[] = {{"root_filter_a", "rid: 7\n  hash: \"\\300\\377\\356\\007\""},
+                                                           {"root_filter_b", "rid: 3\n  hash: \"\\300\\377\\356\\003\""}};
+    for (const auto& [region, entry] : regions)
+    {
+        const fs::path file = m_scratch / "out" / ("transceiver_pr." + std::string(region) + ".pmsf");
+        SOF_CONTENTS contents;
+        std::string error;
+        ASSERT_TRUE(sof_read_file(file.string(), contents, nullptr, &error)) << file << ": " << error;
+        ASSERT_EQ(contents.sections.size(), 1u) << region;
+        EXPECT_EQ(contents.sections[0].name, "PR_OPTIONS");
+        const std::string pr = protoc_decode("PB.OPTIONS", "options.proto", contents.sections[0].bytes);
+        EXPECT_EQ(pr.find("(protoc failed)"), std::string::npos) << pr;
+        // Each region's record lists its own partition's id only, with the
+        // fields of a PR partition.
+        EXPECT_EQ(count_of(pr, "prpof_id {"), 1u) << pr;
+        EXPECT_NE(pr.find(entry), std::string::npos) << pr;
+        EXPECT_NE(pr.find("row_clkmux_split: DISABLED"), std::string::npos) << pr;
+        EXPECT_NE(pr.find("pr_security: false"), std::string::npos) << pr;
+        EXPECT_NE(pr.find("enable_pr_pof_id: true"), std::string::npos) << pr;
+    }
+    // The report names each region's ids by the record's text.
+    const std::string report = read_text(m_scratch / "out" / "asm.rpt");
+    EXPECT_NE(report.find("; Region  ; root.filter_a ;\n; PR POF IDs  ; 0x00000007:C0FFEE07  ;"), std::string::npos) << report;
+    EXPECT_NE(report.find("; Region  ; root.filter_b ;\n; PR POF IDs  ; 0x00000003:C0FFEE03  ;"), std::string::npos) << report;
 }

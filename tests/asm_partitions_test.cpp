@@ -181,21 +181,48 @@ TEST_F(Partitions, HierarchicalDesignTakesEachRegionsOwnPofIds)
 TEST_F(Partitions, WithTheOptionBlocksPrDataRegionsTakeTheirPartitionsHashAndPofRecord)
 {
     top->get_instance()->set_string_option(1246, "malformed, and never read");
+    top->get_hdb()->set_bool_option(1254, true);
     ZHD_PARTITION* blink = partition("pr_blink");
+    blink->set_pr_partition(true);
     ZPR::UTILS::set_design_hash(blink->get_hdb(), "blink-1");
     ZPR::UTILS::set_pr_pof_index(blink->get_hdb(), 7);
     ZPR::UTILS::set_pr_pof_value_data(blink->get_hdb(), std::string("\x01\x00", 2));
-    pr_regions({"root", "root.pr_blink"});
+    // A PR POF index of 0 leaves its region's option record empty, though
+    // its id text is still given.
+    ZHD_PARTITION* unset = partition("pr_unset");
+    unset->set_pr_partition(true);
+    ZPR::UTILS::set_pr_pof_index(unset->get_hdb(), 0);
+    ZPR::UTILS::set_pr_pof_value_data(unset->get_hdb(), "\xAB");
+    pr_regions({"root", "root.pr_blink", "root.pr_unset"});
     ASM_OPTION2 option2(&cmp, &chip, 0, &part_manager);
     ASSERT_NE(option2.m_pr_info, nullptr);
 
-    project = std::make_unique<ASM_MY_PROJECT>(&cmp, &device, &part_manager, &chip, -1, &option2);
-    const REGION_REVISION& record = project->get_pr_partitions()->get_revision_info()->get_region_revision(1);
+    const std::vector<REGION_REVISION> kept = [&] {
+        project = std::make_unique<ASM_MY_PROJECT>(&cmp, &device, &part_manager, &chip, -1, &option2);
+        ASM2_IPROJECT_REVISION_INFO* info = project->get_pr_partitions()->get_revision_info();
+        return std::vector<REGION_REVISION>{info->get_region_revision(0), info->get_region_revision(1),
+                                            info->get_region_revision(2)};
+    }();
     EXPECT_EQ(project->get_user_pr_pof_id(), UNSET);
+    EXPECT_TRUE(kept[0].pr_options_data.empty() && kept[0].pr_pof_id_text.empty());
+    const REGION_REVISION& record = kept[1];
     EXPECT_TRUE(record.pr_pof_ids.empty());
     EXPECT_EQ(record.design_hash, "blink-1");
     EXPECT_EQ(record.pr_pof_index, 7u);
     EXPECT_EQ(record.pr_pof_value_data, std::string("\x01\x00", 2));
+    EXPECT_EQ(record.pr_pof_id_text, "0x00000007:0100");
+    PB::OPTIONS options;
+    ASSERT_TRUE(options.ParseFromString(record.pr_options_data));
+    ASSERT_EQ(options.prpof_id_size(), 1);
+    EXPECT_EQ(options.prpof_id(0).rid(), 7u);
+    EXPECT_EQ(options.prpof_id(0).hash(), std::string("\x01\x00", 2));
+    EXPECT_TRUE(options.device().pr_security());
+    EXPECT_TRUE(options.device().enable_pr_pof_id());
+
+    EXPECT_TRUE(kept[2].pr_pof_ids.empty());
+    EXPECT_EQ(kept[2].pr_options_data, "");
+    EXPECT_EQ(kept[2].pr_pof_id_text, "0x00000000:AB");
+    EXPECT_EQ(kept[2].pr_pof_index, 0u);
 }
 
 TEST_F(Partitions, BadRegionNamesAndMissingPartitionsAreInternalErrorsWithTheNameAsText)

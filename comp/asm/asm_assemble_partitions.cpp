@@ -264,9 +264,9 @@ void ASM_MY_PROJECT::collect_partitions_data(const DBCM_REGIONS* regions, std::v
         HDB_NAMESPACE* name_space = partition->get_hdb();
         if (pr_info != nullptr)
         {
-            // The region's PR option record (pr_options_data and its
-            // pr_pof_id_text) comes from the option block's PR data, which
-            // does not build one yet: both stay empty.
+            // An empty record (its PR POF ids incomplete) is stored as it
+            // comes; the id text is filled either way.
+            record.pr_options_data = pr_info->build_pr_option_data(*partition, &record.pr_pof_id_text);
             record.design_hash = ZPR::UTILS::get_design_hash(name_space);
             record.pr_pof_value_data = ZPR::UTILS::get_pr_pof_value_data(name_space, true);
             record.pr_pof_index = ZPR::UTILS::get_pr_pof_index(name_space);
