@@ -14,6 +14,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/dom/impl/DOMAttrImpl.hpp>
+#include <xercesc/dom/impl/DOMDocumentImpl.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
@@ -162,10 +163,73 @@ private:
 // The parser of options files. A document type declaration is refused as a
 // fatal error as soon as it is seen, before its internal subset is read, so
 // no DTD is loaded and no entity is declared or expanded.
+//
+// The parser can also build the root element of a file straight into
+// another document, below a holder node of that document, instead of into
+// the file's own document: an included file's blocks are then in the
+// collecting element's document already and move into it without a copy.
+// Everything outside the root element (the XML declaration, comments before
+// and after the root) still goes to the file's own document.
 class ASM_XML_DOM_PARSER : public xercesc::XercesDOMParser
 {
 public:
     using xercesc::XercesDOMParser::XercesDOMParser;
+
+    ~ASM_XML_DOM_PARSER() override { end_target(); }
+
+    // The root element of the next parse goes below the holder, in the
+    // holder's document.
+    void set_target(DOMNode* holder)
+    {
+        m_holder = holder;
+        m_target = static_cast<xercesc::DOMDocumentImpl*>(holder->getOwnerDocument());
+    }
+
+    // Gives the parser its own document back if the parse ended inside the
+    // root element: the parser releases only documents that it made.
+    void end_target()
+    {
+        if (m_own_document != NULL)
+        {
+            fDocument = m_own_document;
+            fCurrentParent = fDocument;
+            fCurrentNode = fDocument;
+            m_own_document = NULL;
+        }
+        m_holder = NULL;
+        m_target = NULL;
+    }
+
+    void startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const XMLCh* const elemPrefix,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
+                      const bool isEmpty, const bool isRoot) override
+    {
+        if (m_holder != NULL && m_own_document == NULL && fCurrentParent == fDocument)
+        {
+            m_own_document = fDocument;
+            fDocument = m_target;
+            fCurrentParent = m_holder;
+            fCurrentNode = m_holder;
+        }
+        xercesc::XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty, isRoot);
+    }
+
+    void endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const bool isRoot,
+                    const XMLCh* const elemPrefix) override
+    {
+        xercesc::XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+        if (m_own_document != NULL && fCurrentParent == m_holder)
+        {
+            // The root element ended: what follows it is the file's own.
+            fDocument = m_own_document;
+            fCurrentParent = fDocument;
+            fCurrentNode = fDocument;
+            fWithinElement = false;
+            m_own_document = NULL;
+            m_holder = NULL;
+            m_target = NULL;
+        }
+    }
 
     void doctypeDecl(const xercesc::DTDElementDecl&, const XMLCh* const, const XMLCh* const, const bool,
                      const bool) override
@@ -178,6 +242,12 @@ public:
         // fatal error.
         throw xercesc::XMLErrs::DuplicateDocTypeDecl;
     }
+
+private:
+    DOMNode* m_holder = NULL;
+    xercesc::DOMDocumentImpl* m_target = NULL;
+    // The parser's document while it builds into the target.
+    xercesc::DOMDocumentImpl* m_own_document = NULL;
 };
 
 // Gives the parser the schema file and nothing else. With the parser's own
@@ -215,6 +285,31 @@ std::string canonical_path(const FIO_PATH& path)
     std::error_code ec;
     std::filesystem::path canonical = std::filesystem::weakly_canonical(path.fullpath(), ec);
     return ec ? path.fullpath() : canonical.string();
+}
+
+// The same, with the resolved directories kept in the map: a file that is
+// not a symbolic link resolves to its resolved directory and its name, so
+// the files of one directory resolve that directory once.
+std::string canonical_path(const FIO_PATH& path, std::unordered_map<std::string, std::string>& directories)
+{
+    const std::filesystem::path full(path.fullpath());
+    const std::filesystem::path name = full.filename();
+    if (name.empty() || name == "." || name == ".." || !full.has_parent_path())
+        return canonical_path(path);
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(full, ec);
+    if (std::filesystem::is_symlink(status) || (ec && status.type() != std::filesystem::file_type::not_found))
+        return canonical_path(path);
+    const std::string parent = full.parent_path().string();
+    auto found = directories.find(parent);
+    if (found == directories.end())
+    {
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(parent, ec);
+        if (ec)
+            return canonical_path(path);
+        found = directories.emplace(parent, canonical.string()).first;
+    }
+    return (std::filesystem::path(found->second) / name).string();
 }
 
 // Takes a child element of the root out of the document tree and checks the
@@ -400,9 +495,16 @@ void ASM_OPTIONS::parse_file()
     m_unparsed_files.pop_back();
     m_parsed_files.push_back(file);
 
-    const std::string schema_path = gen_get_module_path() + "assembler_asgn.xsd";
-    if (!FIO_FILE_SYSTEM::exists(FIO_PATH(schema_path)))
-        fail("Can't find Assembler XML schema file " + schema_path, __LINE__);
+    // The schema is found and checked by the first file of the load; the
+    // later files take it compiled from the pool.
+    if (m_schema_path.empty())
+    {
+        const std::string path = gen_get_module_path() + "assembler_asgn.xsd";
+        if (!FIO_FILE_SYSTEM::exists(FIO_PATH(path)))
+            fail("Can't find Assembler XML schema file " + path, __LINE__);
+        m_schema_path = path;
+    }
+    const std::string& schema_path = m_schema_path;
     const std::string full_path = file.fullpath();
     if (!FIO_FILE_SYSTEM::exists(file))
         fail("Can't find Assembler Options XML file " + full_path, __LINE__);
@@ -426,6 +528,23 @@ void ASM_OPTIONS::parse_file()
             document = NULL;
         }
     } document_guard{dom_document, *this};
+    // A file read after the collecting element exists is built into the
+    // collecting element's document, below this holder, which goes with the
+    // rest of the file when the call ends.
+    xercesc::DOMDocumentFragment* holder = NULL;
+    struct HOLDER_GUARD
+    {
+        xercesc::DOMDocumentFragment*& holder;
+        std::unique_ptr<ASM_XML_DOM_PARSER>& parser;
+        ~HOLDER_GUARD()
+        {
+            if (parser)
+                parser->end_target();
+            if (holder != NULL)
+                holder->release();
+            holder = NULL;
+        }
+    } holder_guard{holder, parser};
 
     try
     {
@@ -459,6 +578,12 @@ void ASM_OPTIONS::parse_file()
                                 true);
         parser->useCachedGrammarInParse(true);
 
+        if (m_dom_document != NULL)
+        {
+            holder = m_dom_document->createDocumentFragment();
+            parser->set_target(holder);
+        }
+
         XML_TEXT file_name(full_path);
         if (FIO_FILE_SYSTEM::is_directory(file))
         {
@@ -472,17 +597,30 @@ void ASM_OPTIONS::parse_file()
             parser->parse(xercesc::LocalFileInputSource(file_name.get()));
         }
 
+        parser->end_target();
         dom_document = parser->adoptDocument();
+        DOMElement* root_element = NULL;
+        if (holder != NULL)
+        {
+            for (DOMNode* node = holder->getFirstChild(); node != NULL && root_element == NULL;
+                 node = node->getNextSibling())
+                if (node->getNodeType() == DOMNode::ELEMENT_NODE)
+                    root_element = static_cast<DOMElement*>(node);
+        }
+        else if (dom_document != NULL)
+        {
+            root_element = dom_document->getDocumentElement();
+        }
         // A file that could not be read, or read to no root element, has
         // already been reported and only counts as failed.
-        const bool unreadable =
-            (dom_document == NULL || dom_document->getDocumentElement() == NULL) && handler->m_error_count > 0;
+        const bool unreadable = root_element == NULL && handler->m_error_count > 0;
         if (!unreadable)
         {
             ASM_REQUIRE(dom_document != NULL);
-            check_dom_attributes(dom_document);
-            select_asm_assignments(dom_document);
-            process_include_elements(dom_document);
+            ASM_REQUIRE(root_element != NULL);
+            check_dom_attributes(holder != NULL ? static_cast<DOMNode*>(holder) : dom_document);
+            select_blocks(root_element, holder != NULL ? m_dom_document : dom_document, holder != NULL);
+            process_includes(root_element);
         }
     }
     catch (const MSG_INTERNAL_ERROR_EXCEPTION&)
@@ -570,7 +708,11 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
     ASM_REQUIRE(dom_document != NULL);
     DOMElement* root_element = dom_document->getDocumentElement();
     ASM_REQUIRE(root_element != NULL);
+    select_blocks(root_element, dom_document, false);
+}
 
+void ASM_OPTIONS::select_blocks(DOMElement* root_element, DOMDocument* dom_document, bool built_into_collecting)
+{
     std::vector<DOMElement*> elements;
     get_child_elements(elements, root_element, "asm_assignments");
     for (DOMElement* temp_element : elements)
@@ -604,7 +746,13 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
 
         // A later match is merged: its children move to the end of the
         // collecting element, in their order, and the emptied block goes.
-        if (!dom_document->isSameNode(m_dom_document))
+        if (built_into_collecting)
+        {
+            // A later file's block, built into the collecting element's
+            // document: its children move over as they are.
+            remove_from_root(root_element, temp_element);
+        }
+        else if (!dom_document->isSameNode(m_dom_document))
         {
             DOMNode* node = m_dom_document->importNode(temp_element, true);
             ASM_REQUIRE(node != NULL);
@@ -698,6 +846,11 @@ void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document)
     ASM_REQUIRE(dom_document != NULL);
     DOMElement* root_element = dom_document->getDocumentElement();
     ASM_REQUIRE(root_element != NULL);
+    process_includes(root_element);
+}
+
+void ASM_OPTIONS::process_includes(DOMElement* root_element)
+{
     // Relative include paths are taken from the current directory (the
     // project directory in a run), whichever file names them.
     const std::string current_directory = FIO_FILE_SYSTEM::get_current_directory();
@@ -713,7 +866,7 @@ void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document)
         const FIO_PATH include(absolute_path(FIO_PATH(path), current_directory).fullpath());
 
         // A file already read or already waiting is not queued again.
-        if (m_known_files.insert(canonical_path(include)).second)
+        if (m_known_files.insert(canonical_path(include, m_canonical_directories)).second)
             m_unparsed_files.push_back(include);
 
         remove_from_root(root_element, temp_element);
