@@ -409,6 +409,16 @@ XMLSize_t KESTIL_DOM_PARSER::find_node_index(const DOMNodeList& list, const DOMN
     return static_cast<XMLSize_t>(-1);
 }
 
+// The parser of a load with its helpers, which outlive it.
+struct ASM_XML_PARSE_STATE
+{
+    xercesc::SecurityManager security_manager;
+    std::unique_ptr<ASM_XML_ENTITY_RESOLVER> entity_resolver;
+    std::unique_ptr<ASM_XML_DOM_PARSER> parser;
+};
+
+void ASM_XML_PARSE_STATE_DELETER::operator()(ASM_XML_PARSE_STATE* state) const { delete state; }
+
 ASM_OPTIONS::ASM_OPTIONS()
     : m_dom_element(NULL),
       m_dom_document(NULL),
@@ -423,6 +433,7 @@ ASM_OPTIONS::~ASM_OPTIONS()
 {
     m_parsed_files.clear();
     m_unparsed_files.clear();
+    m_parse_state.reset();
     // A failed load may hold a document too; it goes with the object, before
     // the XML platform that it lives in.
     if (m_dom_document != NULL)
@@ -509,13 +520,11 @@ void ASM_OPTIONS::parse_file()
     if (!FIO_FILE_SYSTEM::exists(file))
         fail("Can't find Assembler Options XML file " + full_path, __LINE__);
 
-    // The parser's helpers outlive it; a document that does not become
-    // m_dom_document lives only through this call, whichever way it ends.
-    xercesc::SecurityManager security_manager;
-    security_manager.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
-    std::unique_ptr<ASM_XML_ENTITY_RESOLVER> entity_resolver;
+    // The parser is made by the first file of the load and reused; a
+    // document that does not become m_dom_document lives only through this
+    // call, whichever way it ends.
     std::unique_ptr<ASM_XML_ERROR_HANDLER> handler;
-    std::unique_ptr<ASM_XML_DOM_PARSER> parser;
+    ASM_XML_DOM_PARSER* parser = NULL;
     DOMDocument* dom_document = NULL;
     struct DOCUMENT_GUARD
     {
@@ -535,11 +544,15 @@ void ASM_OPTIONS::parse_file()
     struct HOLDER_GUARD
     {
         xercesc::DOMDocumentFragment*& holder;
-        std::unique_ptr<ASM_XML_DOM_PARSER>& parser;
+        ASM_XML_DOM_PARSER*& parser;
         ~HOLDER_GUARD()
         {
-            if (parser)
+            // The parser keeps no pointer to this file's handler.
+            if (parser != NULL)
+            {
                 parser->end_target();
+                parser->setErrorHandler(NULL);
+            }
             if (holder != NULL)
                 holder->release();
             holder = NULL;
@@ -550,22 +563,30 @@ void ASM_OPTIONS::parse_file()
     {
         if (m_grammar_pool == NULL)
             m_grammar_pool = new xercesc::XMLGrammarPoolImpl(XMLPlatformUtils::fgMemoryManager);
-        parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, m_grammar_pool));
-        parser->setValidationScheme(xercesc::XercesDOMParser::Val_Auto);
-        parser->setDoNamespaces(true);
-        parser->setDoSchema(true);
         XML_TEXT schema_location(schema_path);
-        parser->setExternalNoNamespaceSchemaLocation(schema_location.get());
-        parser->setValidationSchemaFullChecking(true);
-        parser->setValidationConstraintFatal(true);
-        // The file is user input: schema hints in it are ignored, nothing
-        // external is loaded but the schema, entity expansion is bounded.
-        parser->setLoadSchema(false);
-        parser->setLoadExternalDTD(false);
-        parser->setDisableDefaultEntityResolution(true);
-        entity_resolver.reset(new ASM_XML_ENTITY_RESOLVER(schema_path));
-        parser->setXMLEntityResolver(entity_resolver.get());
-        parser->setSecurityManager(&security_manager);
+        if (!m_parse_state)
+        {
+            std::unique_ptr<ASM_XML_PARSE_STATE, ASM_XML_PARSE_STATE_DELETER> state(new ASM_XML_PARSE_STATE);
+            state->security_manager.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
+            state->parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, m_grammar_pool));
+            ASM_XML_DOM_PARSER* made = state->parser.get();
+            made->setValidationScheme(xercesc::XercesDOMParser::Val_Auto);
+            made->setDoNamespaces(true);
+            made->setDoSchema(true);
+            made->setExternalNoNamespaceSchemaLocation(schema_location.get());
+            made->setValidationSchemaFullChecking(true);
+            made->setValidationConstraintFatal(true);
+            // The file is user input: schema hints in it are ignored, nothing
+            // external is loaded but the schema, entity expansion is bounded.
+            made->setLoadSchema(false);
+            made->setLoadExternalDTD(false);
+            made->setDisableDefaultEntityResolution(true);
+            state->entity_resolver.reset(new ASM_XML_ENTITY_RESOLVER(schema_path));
+            made->setXMLEntityResolver(state->entity_resolver.get());
+            made->setSecurityManager(&state->security_manager);
+            m_parse_state = std::move(state);
+        }
+        parser = m_parse_state->parser.get();
 
         handler.reset(new ASM_XML_ERROR_HANDLER(full_path));
         parser->setErrorHandler(handler.get());

@@ -40,6 +40,13 @@ struct ASM_BIT_SETTINGS_CONTEXT_DELETER
     void operator()(ASM_BIT_SETTINGS_CONTEXT* context) const;
 };
 
+// The parser of a load, reused for every file (asm_options.cpp).
+struct ASM_XML_PARSE_STATE;
+struct ASM_XML_PARSE_STATE_DELETER
+{
+    void operator()(ASM_XML_PARSE_STATE* state) const;
+};
+
 class ASM_OPTIONS
 {
 public:
@@ -122,6 +129,9 @@ public:
     // The schema, compiled by the first parse of the load and reused by every
     // later one; owned.
     xercesc::XMLGrammarPool* m_grammar_pool;
+    // The parser, made by the first parse of the load; ends before the
+    // compiled schema.
+    std::unique_ptr<ASM_XML_PARSE_STATE, ASM_XML_PARSE_STATE_DELETER> m_parse_state;
     // Null until the bit settings are applied; holds no DOM object, so it
     // may end after the XML platform.
     std::unique_ptr<ASM_BIT_SETTINGS_CONTEXT, ASM_BIT_SETTINGS_CONTEXT_DELETER> m_bit_settings_context;
