@@ -87,6 +87,17 @@ int32_t asm_next_bit_sequence();
 // The number the next cell will take.
 int32_t asm_peek_bit_sequence();
 
+// Appends the cell with the low bit of the value, numbered by the sequence
+// counter; a description, if any, is kept under that number.
+inline void asm_add_forced_cell(ASM_FORCED_BIT_LIST& cells, ASM_DESCRIPTION_TABLE& descriptions, uint32_t address,
+                                uint64_t value, const std::string& desc)
+{
+    const int32_t sequence = asm_next_bit_sequence();
+    cells.push_back(ASM_FORCED_BIT{address, static_cast<uint8_t>(value & 1u), sequence});
+    if (!desc.empty())
+        descriptions[sequence] = desc;
+}
+
 // Reports an options-file fault; does not return.
 [[noreturn]] void asm_options_fail(const std::string& text, int line);
 

@@ -14,6 +14,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/dom/impl/DOMAttrImpl.hpp>
+#include <xercesc/dom/impl/DOMDocumentImpl.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
@@ -162,10 +163,73 @@ private:
 // The parser of options files. A document type declaration is refused as a
 // fatal error as soon as it is seen, before its internal subset is read, so
 // no DTD is loaded and no entity is declared or expanded.
+//
+// The parser can also build the root element of a file straight into
+// another document, below a holder node of that document, instead of into
+// the file's own document: an included file's blocks are then in the
+// collecting element's document already and move into it without a copy.
+// Everything outside the root element (the XML declaration, comments before
+// and after the root) still goes to the file's own document.
 class ASM_XML_DOM_PARSER : public xercesc::XercesDOMParser
 {
 public:
     using xercesc::XercesDOMParser::XercesDOMParser;
+
+    ~ASM_XML_DOM_PARSER() override { end_target(); }
+
+    // The root element of the next parse goes below the holder, in the
+    // holder's document.
+    void set_target(DOMNode* holder)
+    {
+        m_holder = holder;
+        m_target = static_cast<xercesc::DOMDocumentImpl*>(holder->getOwnerDocument());
+    }
+
+    // Gives the parser its own document back if the parse ended inside the
+    // root element: the parser releases only documents that it made.
+    void end_target()
+    {
+        if (m_own_document != NULL)
+        {
+            fDocument = m_own_document;
+            fCurrentParent = fDocument;
+            fCurrentNode = fDocument;
+            m_own_document = NULL;
+        }
+        m_holder = NULL;
+        m_target = NULL;
+    }
+
+    void startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const XMLCh* const elemPrefix,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
+                      const bool isEmpty, const bool isRoot) override
+    {
+        if (m_holder != NULL && m_own_document == NULL && fCurrentParent == fDocument)
+        {
+            m_own_document = fDocument;
+            fDocument = m_target;
+            fCurrentParent = m_holder;
+            fCurrentNode = m_holder;
+        }
+        xercesc::XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty, isRoot);
+    }
+
+    void endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const bool isRoot,
+                    const XMLCh* const elemPrefix) override
+    {
+        xercesc::XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+        if (m_own_document != NULL && fCurrentParent == m_holder)
+        {
+            // The root element ended: what follows it is the file's own.
+            fDocument = m_own_document;
+            fCurrentParent = fDocument;
+            fCurrentNode = fDocument;
+            fWithinElement = false;
+            m_own_document = NULL;
+            m_holder = NULL;
+            m_target = NULL;
+        }
+    }
 
     void doctypeDecl(const xercesc::DTDElementDecl&, const XMLCh* const, const XMLCh* const, const bool,
                      const bool) override
@@ -178,6 +242,12 @@ public:
         // fatal error.
         throw xercesc::XMLErrs::DuplicateDocTypeDecl;
     }
+
+private:
+    DOMNode* m_holder = NULL;
+    xercesc::DOMDocumentImpl* m_target = NULL;
+    // The parser's document while it builds into the target.
+    xercesc::DOMDocumentImpl* m_own_document = NULL;
 };
 
 // Gives the parser the schema file and nothing else. With the parser's own
@@ -215,6 +285,31 @@ std::string canonical_path(const FIO_PATH& path)
     std::error_code ec;
     std::filesystem::path canonical = std::filesystem::weakly_canonical(path.fullpath(), ec);
     return ec ? path.fullpath() : canonical.string();
+}
+
+// The same, with the resolved directories kept in the map: a file that is
+// not a symbolic link resolves to its resolved directory and its name, so
+// the files of one directory resolve that directory once.
+std::string canonical_path(const FIO_PATH& path, std::unordered_map<std::string, std::string>& directories)
+{
+    const std::filesystem::path full(path.fullpath());
+    const std::filesystem::path name = full.filename();
+    if (name.empty() || name == "." || name == ".." || !full.has_parent_path())
+        return canonical_path(path);
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(full, ec);
+    if (std::filesystem::is_symlink(status) || (ec && status.type() != std::filesystem::file_type::not_found))
+        return canonical_path(path);
+    const std::string parent = full.parent_path().string();
+    auto found = directories.find(parent);
+    if (found == directories.end())
+    {
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(parent, ec);
+        if (ec)
+            return canonical_path(path);
+        found = directories.emplace(parent, canonical.string()).first;
+    }
+    return (std::filesystem::path(found->second) / name).string();
 }
 
 // Takes a child element of the root out of the document tree and checks the
@@ -314,6 +409,16 @@ XMLSize_t KESTIL_DOM_PARSER::find_node_index(const DOMNodeList& list, const DOMN
     return static_cast<XMLSize_t>(-1);
 }
 
+// The parser of a load with its helpers, which outlive it.
+struct ASM_XML_PARSE_STATE
+{
+    xercesc::SecurityManager security_manager;
+    std::unique_ptr<ASM_XML_ENTITY_RESOLVER> entity_resolver;
+    std::unique_ptr<ASM_XML_DOM_PARSER> parser;
+};
+
+void ASM_XML_PARSE_STATE_DELETER::operator()(ASM_XML_PARSE_STATE* state) const { delete state; }
+
 ASM_OPTIONS::ASM_OPTIONS()
     : m_dom_element(NULL),
       m_dom_document(NULL),
@@ -328,6 +433,7 @@ ASM_OPTIONS::~ASM_OPTIONS()
 {
     m_parsed_files.clear();
     m_unparsed_files.clear();
+    m_parse_state.reset();
     // A failed load may hold a document too; it goes with the object, before
     // the XML platform that it lives in.
     if (m_dom_document != NULL)
@@ -400,20 +506,25 @@ void ASM_OPTIONS::parse_file()
     m_unparsed_files.pop_back();
     m_parsed_files.push_back(file);
 
-    const std::string schema_path = gen_get_module_path() + "assembler_asgn.xsd";
-    if (!FIO_FILE_SYSTEM::exists(FIO_PATH(schema_path)))
-        fail("Can't find Assembler XML schema file " + schema_path, __LINE__);
+    // The schema is found and checked by the first file of the load; the
+    // later files take it compiled from the pool.
+    if (m_schema_path.empty())
+    {
+        const std::string path = gen_get_module_path() + "assembler_asgn.xsd";
+        if (!FIO_FILE_SYSTEM::exists(FIO_PATH(path)))
+            fail("Can't find Assembler XML schema file " + path, __LINE__);
+        m_schema_path = path;
+    }
+    const std::string& schema_path = m_schema_path;
     const std::string full_path = file.fullpath();
     if (!FIO_FILE_SYSTEM::exists(file))
         fail("Can't find Assembler Options XML file " + full_path, __LINE__);
 
-    // The parser's helpers outlive it; a document that does not become
-    // m_dom_document lives only through this call, whichever way it ends.
-    xercesc::SecurityManager security_manager;
-    security_manager.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
-    std::unique_ptr<ASM_XML_ENTITY_RESOLVER> entity_resolver;
+    // The parser is made by the first file of the load and reused; a
+    // document that does not become m_dom_document lives only through this
+    // call, whichever way it ends.
     std::unique_ptr<ASM_XML_ERROR_HANDLER> handler;
-    std::unique_ptr<ASM_XML_DOM_PARSER> parser;
+    ASM_XML_DOM_PARSER* parser = NULL;
     DOMDocument* dom_document = NULL;
     struct DOCUMENT_GUARD
     {
@@ -426,27 +537,56 @@ void ASM_OPTIONS::parse_file()
             document = NULL;
         }
     } document_guard{dom_document, *this};
+    // A file read after the collecting element exists is built into the
+    // collecting element's document, below this holder, which goes with the
+    // rest of the file when the call ends.
+    xercesc::DOMDocumentFragment* holder = NULL;
+    struct HOLDER_GUARD
+    {
+        xercesc::DOMDocumentFragment*& holder;
+        ASM_XML_DOM_PARSER*& parser;
+        ~HOLDER_GUARD()
+        {
+            // The parser keeps no pointer to this file's handler.
+            if (parser != NULL)
+            {
+                parser->end_target();
+                parser->setErrorHandler(NULL);
+            }
+            if (holder != NULL)
+                holder->release();
+            holder = NULL;
+        }
+    } holder_guard{holder, parser};
 
     try
     {
         if (m_grammar_pool == NULL)
             m_grammar_pool = new xercesc::XMLGrammarPoolImpl(XMLPlatformUtils::fgMemoryManager);
-        parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, m_grammar_pool));
-        parser->setValidationScheme(xercesc::XercesDOMParser::Val_Auto);
-        parser->setDoNamespaces(true);
-        parser->setDoSchema(true);
         XML_TEXT schema_location(schema_path);
-        parser->setExternalNoNamespaceSchemaLocation(schema_location.get());
-        parser->setValidationSchemaFullChecking(true);
-        parser->setValidationConstraintFatal(true);
-        // The file is user input: schema hints in it are ignored, nothing
-        // external is loaded but the schema, entity expansion is bounded.
-        parser->setLoadSchema(false);
-        parser->setLoadExternalDTD(false);
-        parser->setDisableDefaultEntityResolution(true);
-        entity_resolver.reset(new ASM_XML_ENTITY_RESOLVER(schema_path));
-        parser->setXMLEntityResolver(entity_resolver.get());
-        parser->setSecurityManager(&security_manager);
+        if (!m_parse_state)
+        {
+            std::unique_ptr<ASM_XML_PARSE_STATE, ASM_XML_PARSE_STATE_DELETER> state(new ASM_XML_PARSE_STATE);
+            state->security_manager.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
+            state->parser.reset(new ASM_XML_DOM_PARSER(NULL, XMLPlatformUtils::fgMemoryManager, m_grammar_pool));
+            ASM_XML_DOM_PARSER* made = state->parser.get();
+            made->setValidationScheme(xercesc::XercesDOMParser::Val_Auto);
+            made->setDoNamespaces(true);
+            made->setDoSchema(true);
+            made->setExternalNoNamespaceSchemaLocation(schema_location.get());
+            made->setValidationSchemaFullChecking(true);
+            made->setValidationConstraintFatal(true);
+            // The file is user input: schema hints in it are ignored, nothing
+            // external is loaded but the schema, entity expansion is bounded.
+            made->setLoadSchema(false);
+            made->setLoadExternalDTD(false);
+            made->setDisableDefaultEntityResolution(true);
+            state->entity_resolver.reset(new ASM_XML_ENTITY_RESOLVER(schema_path));
+            made->setXMLEntityResolver(state->entity_resolver.get());
+            made->setSecurityManager(&state->security_manager);
+            m_parse_state = std::move(state);
+        }
+        parser = m_parse_state->parser.get();
 
         handler.reset(new ASM_XML_ERROR_HANDLER(full_path));
         parser->setErrorHandler(handler.get());
@@ -458,6 +598,12 @@ void ASM_OPTIONS::parse_file()
             parser->loadGrammar(xercesc::LocalFileInputSource(schema_location.get()), xercesc::Grammar::SchemaGrammarType,
                                 true);
         parser->useCachedGrammarInParse(true);
+
+        if (m_dom_document != NULL)
+        {
+            holder = m_dom_document->createDocumentFragment();
+            parser->set_target(holder);
+        }
 
         XML_TEXT file_name(full_path);
         if (FIO_FILE_SYSTEM::is_directory(file))
@@ -472,17 +618,30 @@ void ASM_OPTIONS::parse_file()
             parser->parse(xercesc::LocalFileInputSource(file_name.get()));
         }
 
+        parser->end_target();
         dom_document = parser->adoptDocument();
+        DOMElement* root_element = NULL;
+        if (holder != NULL)
+        {
+            for (DOMNode* node = holder->getFirstChild(); node != NULL && root_element == NULL;
+                 node = node->getNextSibling())
+                if (node->getNodeType() == DOMNode::ELEMENT_NODE)
+                    root_element = static_cast<DOMElement*>(node);
+        }
+        else if (dom_document != NULL)
+        {
+            root_element = dom_document->getDocumentElement();
+        }
         // A file that could not be read, or read to no root element, has
         // already been reported and only counts as failed.
-        const bool unreadable =
-            (dom_document == NULL || dom_document->getDocumentElement() == NULL) && handler->m_error_count > 0;
+        const bool unreadable = root_element == NULL && handler->m_error_count > 0;
         if (!unreadable)
         {
             ASM_REQUIRE(dom_document != NULL);
-            check_dom_attributes(dom_document);
-            select_asm_assignments(dom_document);
-            process_include_elements(dom_document);
+            ASM_REQUIRE(root_element != NULL);
+            check_dom_attributes(holder != NULL ? static_cast<DOMNode*>(holder) : dom_document);
+            select_blocks(root_element, holder != NULL ? m_dom_document : dom_document, holder != NULL);
+            process_includes(root_element);
         }
     }
     catch (const MSG_INTERNAL_ERROR_EXCEPTION&)
@@ -570,7 +729,11 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
     ASM_REQUIRE(dom_document != NULL);
     DOMElement* root_element = dom_document->getDocumentElement();
     ASM_REQUIRE(root_element != NULL);
+    select_blocks(root_element, dom_document, false);
+}
 
+void ASM_OPTIONS::select_blocks(DOMElement* root_element, DOMDocument* dom_document, bool built_into_collecting)
+{
     std::vector<DOMElement*> elements;
     get_child_elements(elements, root_element, "asm_assignments");
     for (DOMElement* temp_element : elements)
@@ -604,7 +767,13 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
 
         // A later match is merged: its children move to the end of the
         // collecting element, in their order, and the emptied block goes.
-        if (!dom_document->isSameNode(m_dom_document))
+        if (built_into_collecting)
+        {
+            // A later file's block, built into the collecting element's
+            // document: its children move over as they are.
+            remove_from_root(root_element, temp_element);
+        }
+        else if (!dom_document->isSameNode(m_dom_document))
         {
             DOMNode* node = m_dom_document->importNode(temp_element, true);
             ASM_REQUIRE(node != NULL);
@@ -698,6 +867,11 @@ void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document)
     ASM_REQUIRE(dom_document != NULL);
     DOMElement* root_element = dom_document->getDocumentElement();
     ASM_REQUIRE(root_element != NULL);
+    process_includes(root_element);
+}
+
+void ASM_OPTIONS::process_includes(DOMElement* root_element)
+{
     // Relative include paths are taken from the current directory (the
     // project directory in a run), whichever file names them.
     const std::string current_directory = FIO_FILE_SYSTEM::get_current_directory();
@@ -713,7 +887,7 @@ void ASM_OPTIONS::process_include_elements(DOMDocument* dom_document)
         const FIO_PATH include(absolute_path(FIO_PATH(path), current_directory).fullpath());
 
         // A file already read or already waiting is not queued again.
-        if (m_known_files.insert(canonical_path(include)).second)
+        if (m_known_files.insert(canonical_path(include, m_canonical_directories)).second)
             m_unparsed_files.push_back(include);
 
         remove_from_root(root_element, temp_element);

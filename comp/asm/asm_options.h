@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -37,6 +38,13 @@ struct DB_BIT_SETTING;
 struct ASM_BIT_SETTINGS_CONTEXT_DELETER
 {
     void operator()(ASM_BIT_SETTINGS_CONTEXT* context) const;
+};
+
+// The parser of a load, reused for every file (asm_options.cpp).
+struct ASM_XML_PARSE_STATE;
+struct ASM_XML_PARSE_STATE_DELETER
+{
+    void operator()(ASM_XML_PARSE_STATE* state) const;
 };
 
 class ASM_OPTIONS
@@ -73,6 +81,11 @@ public:
     // found becomes the collecting element, later ones are merged into it)
     // and drops the others.
     void select_asm_assignments(xercesc::DOMDocument* dom_document);
+    // The same for the root element of a file in dom_document. A file built
+    // into the collecting element's document (built_into_collecting) has its
+    // later matching blocks merged as those of another file: their children
+    // go to the end of the collecting element.
+    void select_blocks(xercesc::DOMElement* root_element, xercesc::DOMDocument* dom_document, bool built_into_collecting);
     // Merges a later matching block of m_dom_document that has more children
     // than the collecting element by making it the collecting element (see
     // select_asm_assignments).
@@ -81,6 +94,8 @@ public:
     // path is taken from the current directory) and drops the include
     // elements.
     void process_include_elements(xercesc::DOMDocument* dom_document);
+    // The same for the include elements below a file's root element.
+    void process_includes(xercesc::DOMElement* root_element);
     // Writes the node as pretty-printed XML to the file.
     void write_dom_to_file(xercesc::DOMNode* node, const std::string& path);
 
@@ -106,9 +121,17 @@ public:
     // The canonical paths of the files taken or queued: a file named again is
     // not queued again.
     std::unordered_set<std::string> m_known_files;
+    // The directories of the files named, with symbolic links, "." and ".."
+    // resolved.
+    std::unordered_map<std::string, std::string> m_canonical_directories;
+    // The schema file, found and checked by the first parse of the load.
+    std::string m_schema_path;
     // The schema, compiled by the first parse of the load and reused by every
     // later one; owned.
     xercesc::XMLGrammarPool* m_grammar_pool;
+    // The parser, made by the first parse of the load; ends before the
+    // compiled schema.
+    std::unique_ptr<ASM_XML_PARSE_STATE, ASM_XML_PARSE_STATE_DELETER> m_parse_state;
     // Null until the bit settings are applied; holds no DOM object, so it
     // may end after the XML platform.
     std::unique_ptr<ASM_BIT_SETTINGS_CONTEXT, ASM_BIT_SETTINGS_CONTEXT_DELETER> m_bit_settings_context;

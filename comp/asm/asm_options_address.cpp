@@ -86,15 +86,6 @@ void parse_range(const std::string& text, int32_t& first, int32_t& second)
     second = gen_atoi(text.substr(colon + 1).c_str());
 }
 
-void add_cell(ASM_FORCED_BIT_LIST& cells, ASM_DESCRIPTION_TABLE& descriptions, uint32_t address, uint32_t value,
-              const std::string& desc)
-{
-    const int32_t sequence = asm_next_bit_sequence();
-    cells.push_back(ASM_FORCED_BIT{address, static_cast<uint8_t>(value & 1u), sequence});
-    if (!desc.empty())
-        descriptions[sequence] = desc;
-}
-
 }  // namespace
 
 uint32_t parse_hex_address(const std::string& text)
@@ -168,7 +159,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_1d(const ASM_ELEMENT_LIST& elements
         {
             uint32_t cell_address = 0;
             if (address_in_space(address, tag, cell_address))
-                add_cell(cells, descriptions, cell_address, value >> (address - begin), desc);
+                asm_add_forced_cell(cells, descriptions, cell_address, value >> (address - begin), desc);
         }
     }
 }
@@ -207,7 +198,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_2d(const ASM_ELEMENT_LIST& elements
                 const int64_t address = static_cast<int64_t>(row) * m_num_cram_columns +
                                         static_cast<int64_t>(column) + offset;
                 const uint64_t bit = (row - row_first) * columns + (column - column_first);
-                add_cell(cells, descriptions, cram_address(address), value >> bit, desc);
+                asm_add_forced_cell(cells, descriptions, cram_address(address), value >> bit, desc);
             }
         }
     }

@@ -138,15 +138,6 @@ std::vector<WORK_ENTRY> token_work_list(const DOMElement* element, const ASM_TOK
     return work;
 }
 
-void add_cell(ASM_FORCED_BIT_LIST& cells, ASM_DESCRIPTION_TABLE& descriptions, uint32_t address, uint64_t value,
-              const std::string& desc)
-{
-    const int32_t sequence = asm_next_bit_sequence();
-    cells.push_back(ASM_FORCED_BIT{address, static_cast<uint8_t>(value & 1u), sequence});
-    if (!desc.empty())
-        descriptions[sequence] = desc;
-}
-
 }  // namespace
 
 void read_token_file(const std::string& path, ASM_TOKEN_TABLE& tokens, ASM_TOKEN_ARRAY_TABLE& token_arrays)
@@ -303,7 +294,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_token_1d(const ASM_ELEMENT_LIST& elements, 
                                                   "in the Assembler assignments file",
                                                   address, name.c_str()),
                                      __LINE__);
-                add_cell(cells, descriptions, pattern | tag, entry.value >> ((address - begin) % 64), desc);
+                asm_add_forced_cell(cells, descriptions, pattern | tag, entry.value >> ((address - begin) % 64), desc);
             }
         }
     }
@@ -344,7 +335,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_token_2d(const ASM_ELEMENT_LIST& elements, 
                                                       address),
                                          __LINE__);
                     const int64_t bit = (row - token.row_begin) * width + (column - token.column_begin);
-                    add_cell(cells, descriptions, static_cast<uint32_t>(address), entry.value >> (bit % 64), desc);
+                    asm_add_forced_cell(cells, descriptions, static_cast<uint32_t>(address), entry.value >> (bit % 64), desc);
                 }
             }
         }
