@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_asmre_dumper"
@@ -36,6 +37,8 @@ const int BASIC_STRING_MCFS_TO_MCFD_FILE = 8;
 const int PORT_MAP_TYPE = 1;
 const int MUX_PORT_MAP_TYPE = 0;
 const size_t INDENT_STEP = 4;
+// The text is written to the file in pieces of about this size.
+const size_t TEXT_PIECE = size_t(1) << 16;
 const std::string DIRECTION_INPUT = "INPUT";
 const std::string DIRECTION_OUTPUT = "OUTPUT";
 const std::string DIRECTION_BIDIR = "BIDIR";
@@ -85,6 +88,17 @@ const HDB_INSTANCE_NAME* atom_instance_name(const CDB_ATOM_NODE* atom)
     return oterm != nullptr ? term_instance_name(oterm) : atom->get_instance_name();
 }
 
+// Appends the name's short path (as get_short_hpath gives it) without
+// building it as a string first.
+void append_short_hpath(ASM_ASMRE_TEXT& text, const HDB_INSTANCE_NAME& name)
+{
+    const std::string& hpath = name.get_hpath_to_root();
+    const size_t start = !hpath.empty() && hpath[0] == '|' ? 1 : 0;
+    const size_t bar = hpath.find('|', start);
+    const size_t from = bar == std::string::npos ? start : bar + 1;
+    text.append(hpath.data() + from, hpath.size() - from);
+}
+
 // Splits element text "BASE[INDEX]" at its first "[" and first "]"; text
 // without both brackets is all base, with the index -1.
 void split_element_text(const std::string& text, std::string& base, long& index)
@@ -123,13 +137,13 @@ void ASM_ASMRE_DUMPER::release()
     for (const ZDL::MUX_LOOKUP*& lookup : m_zdl_mux_lookups)
         lookup = nullptr;
     m_zdl_enabled = false;
-    m_crf_roots.clear();
-    m_blc_roots.clear();
-    m_fcd_roots.clear();
+    m_roots = GID_TABLE<ROOT_SET>();
     m_gid_to_pad.clear();
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
+    m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
+    m_text.clear();
 }
 
 void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
@@ -250,6 +264,11 @@ void ASM_ASMRE_DUMPER::set_dump_mode(uint32_t dump_kind, uint32_t format)
 void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
 {
     m_atom_netlist = netlist;
+    m_text.clear();
+    m_fanout_oterm = nullptr;
+    m_fanout_by_gid.clear();
+    m_blocks_of_instance.clear();
+    m_pad_pin_names.clear();
     build_re_gid_tables();
     build_pad_table();
 
@@ -277,6 +296,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     write_header();
     setup_zdl();
     write_atom_netlist_routing();
+    write_text();
 
     m_stream.flush();
     m_stream.close();
@@ -284,6 +304,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_stream.clear();
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
+    m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
 
     if (m_icname_loaded)
@@ -293,6 +314,12 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     }
     if (!written)
         internal_error("Unable to dump out asm routing info", ASM_SOURCE_TAG, __LINE__);
+}
+
+void ASM_ASMRE_DUMPER::write_text()
+{
+    m_stream.write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
+    m_text.clear();
 }
 
 bool ASM_ASMRE_DUMPER::get_bit_value(uint32_t flat_address, int& device_handle)
@@ -322,22 +349,32 @@ uint32_t ASM_ASMRE_DUMPER::node_gid(ZGL::FOREST<int, int>* re_network, int node)
 
 void ASM_ASMRE_DUMPER::build_re_gid_tables()
 {
-    m_crf_roots.clear();
-    m_blc_roots.clear();
-    m_fcd_roots.clear();
-    std::unordered_map<uint32_t, uint32_t>* tables[3] = {&m_crf_roots, &m_blc_roots, &m_fcd_roots};
+    m_roots = GID_TABLE<ROOT_SET>();
     for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
     {
         ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which));
         if (re_network == nullptr)
             continue;
-        // Roots come in ascending node order, as a pre-order walk meets them.
+        // Roots come in ascending node order, as a pre-order walk meets them;
+        // of two roots of one network with the same id the later one holds.
         for (int node = 0; node < static_cast<int>(re_network->size()); ++node)
         {
             const uint32_t dest_gid = node_gid(re_network, node);
             ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
-            if (re_network->is_root(node))
-                (*tables[which])[dest_gid] = static_cast<uint32_t>(node);
+            if (!re_network->is_root(node))
+                continue;
+            ROOT_SET& set = m_roots[dest_gid];
+            int at = 0;
+            while (at < set.count && set.entries[at].network != which)
+                ++at;
+            if (at == set.count)
+                ++set.count;
+            set.entries[at] = ROOT_ENTRY{node, static_cast<ASM_RE_NETWORK>(which)};
+            // The set by node index; an equal index keeps the earlier
+            // network first.
+            std::sort(set.entries, set.entries + set.count, [](const ROOT_ENTRY& a, const ROOT_ENTRY& b) {
+                return a.node != b.node ? a.node < b.node : a.network < b.network;
+            });
         }
     }
 }
@@ -363,26 +400,8 @@ void ASM_ASMRE_DUMPER::build_pad_table()
 
 ASM_ASMRE_DUMPER::ROOT_SET ASM_ASMRE_DUMPER::root_set(uint32_t global_id) const
 {
-    ROOT_SET set;
-    const std::unordered_map<uint32_t, uint32_t>* tables[3] = {&m_crf_roots, &m_blc_roots, &m_fcd_roots};
-    for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
-    {
-        auto found = tables[which]->find(global_id);
-        if (found == tables[which]->end())
-            continue;
-        // Insertion sort by node index; an equal index keeps the earlier
-        // network first.
-        const ROOT_ENTRY entry{static_cast<int>(found->second), static_cast<ASM_RE_NETWORK>(which)};
-        int at = set.count;
-        while (at > 0 && set.entries[at - 1].node > entry.node)
-        {
-            set.entries[at] = set.entries[at - 1];
-            --at;
-        }
-        set.entries[at] = entry;
-        ++set.count;
-    }
-    return set;
+    const ROOT_SET* found = m_roots.find(global_id);
+    return found == nullptr ? ROOT_SET() : *found;
 }
 
 bool ASM_ASMRE_DUMPER::mux_names_off_for_family() const
@@ -428,39 +447,39 @@ void ASM_ASMRE_DUMPER::setup_zdl()
 
 void ASM_ASMRE_DUMPER::write_header()
 {
-    m_stream << "-- Zorvane Assembler Routing Information\n";
+    m_text << "-- Zorvane Assembler Routing Information\n";
     switch (m_mode)
     {
     case 0:
-        m_stream << "-- Based on SOFTWARE Coordinates\n";
+        m_text << "-- Based on SOFTWARE Coordinates\n";
         break;
     case 1:
-        m_stream << "-- Based on IC DESIGN Coordinates\n";
+        m_text << "-- Based on IC DESIGN Coordinates\n";
         break;
     case 2:
-        m_stream << "-- Based on IC DESIGN *Schematic* Coordinates\n";
+        m_text << "-- Based on IC DESIGN *Schematic* Coordinates\n";
         break;
     default:
         internal_error("unknown ASMRE mode", ASM_SOURCE_TAG, __LINE__);
     }
-    m_stream << "-- " << ver_get_full_version(true) << "\n";
-    m_stream << "-- Generated on " << gen_get_current_date_and_time() << "\n";
-    m_stream << "-- Design " << '"' << m_output_path.base() << '"' << "\n";
-    m_stream << "-- Device: " << m_device_name << "\n";
+    m_text << "-- " << ver_get_full_version(true) << "\n";
+    m_text << "-- Generated on " << gen_get_current_date_and_time() << "\n";
+    m_text << "-- Design " << '"' << m_output_path.base() << '"' << "\n";
+    m_text << "-- Device: " << m_device_name << "\n";
     if (m_basic_info->is_valid_string_enum(BASIC_STRING_MCF_FILE))
-        m_stream << "-- MCF File: " << m_basic_info->get_string(BASIC_STRING_MCF_FILE) << "\n";
+        m_text << "-- MCF File: " << m_basic_info->get_string(BASIC_STRING_MCF_FILE) << "\n";
     if (m_basic_info->is_valid_string_enum(BASIC_STRING_RBA_FILE))
-        m_stream << "-- RBA File: " << m_basic_info->get_string(BASIC_STRING_RBA_FILE) << "\n";
+        m_text << "-- RBA File: " << m_basic_info->get_string(BASIC_STRING_RBA_FILE) << "\n";
     if (m_basic_info->is_valid_string_enum(BASIC_STRING_MCFS_TO_MCFD_FILE))
     {
         if (m_mode == 1 || m_mode == 2)
-            m_stream << "-- MCFS_TO_MCFD File: " << m_basic_info->get_string(BASIC_STRING_MCFS_TO_MCFD_FILE) << "\n";
+            m_text << "-- MCFS_TO_MCFD File: " << m_basic_info->get_string(BASIC_STRING_MCFS_TO_MCFD_FILE) << "\n";
         else if (m_mode != 0)
             internal_error("unknown ASMRE mode", ASM_SOURCE_TAG, __LINE__);
     }
     else
     {
-        m_stream << "\n";
+        m_text << "\n";
     }
 }
 
@@ -483,7 +502,7 @@ void ASM_ASMRE_DUMPER::write_atom_netlist_routing()
                 if (write_pin_line(atom))
                 {
                     write_pin_fanout(oterm->get_fanout().front());
-                    m_stream << "\n";
+                    m_text << "\n";
                 }
             }
         }
@@ -492,6 +511,8 @@ void ASM_ASMRE_DUMPER::write_atom_netlist_routing()
             if (location != DEV_ILLEGAL_GLOBAL_ID && !atom->is_blackbox() && !atom->m_skip)
                 write_node_routing(atom);
         }
+        if (m_text.size() >= TEXT_PIECE)
+            write_text();
     }
 }
 
@@ -508,7 +529,7 @@ bool ASM_ASMRE_DUMPER::write_pin_line(CDB_ATOM_NODE* atom)
     ASM_REQUIRE(m_package_info != NULL);
     ASM_REQUIRE(m_package_info->is_valid_pin_string_enum(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME));
     ASM_REQUIRE(dev_pad->is_valid_string_enum(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME));
-    m_stream << dev_pad->get_string(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME) << " : "
+    m_text << dev_pad->get_string(DEV_PAD_STRING_IC_IO_BLOCK_CELL_NAME) << " : "
              << m_package_info->get_pin_string(dev_pin_id, DEV_PIN_STRING_USER_PIN_NAME) << " -->";
     return true;
 }
@@ -518,27 +539,28 @@ void ASM_ASMRE_DUMPER::write_pin_fanout(const CDB_ATOM_ITERM* iterm)
     const CDB_ATOM_NODE* dest_atom = iterm->get_atom();
     const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(dest_atom);
     ASM_REQUIRE(dest_hdb_inst_name != NULL);
-    m_stream << " " << dest_hdb_inst_name->get_short_hpath();
+    m_text << ' ';
+    append_short_hpath(m_text, *dest_hdb_inst_name);
     if (dest_atom->is_generic())
         internal_error("generic atoms are removed", ASM_SOURCE_TAG, __LINE__);
-    m_stream << " : " << port_type_name(iterm->get_port_type());
+    m_text << " : " << port_type_name(iterm->get_port_type());
 }
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)
 {
     const HDB_INSTANCE_NAME* hdb_inst_name = term_instance_name(oterm);
     ASM_REQUIRE(hdb_inst_name != NULL);
-    m_stream << hdb_inst_name->get_short_hpath();
+    append_short_hpath(m_text, *hdb_inst_name);
     if (oterm->get_atom()->is_generic())
         internal_error("generic atoms are removed", ASM_SOURCE_TAG, __LINE__);
-    m_stream << " --> " << port_type_name(oterm->get_any_usage_as());
+    m_text << " --> " << port_type_name(oterm->get_any_usage_as());
 }
 
 bool ASM_ASMRE_DUMPER::is_carry_connection(const CDB_ATOM_OTERM* oterm, const CDB_ATOM_ITERM* iterm) const
 {
-    if (oterm->get_atom()->is_generic() || std::string(port_type_name(oterm->get_any_usage_as())) != "COUT")
+    if (oterm->get_atom()->is_generic() || std::strcmp(port_type_name(oterm->get_any_usage_as()), "COUT") != 0)
         return false;
-    return !iterm->get_atom()->is_generic() && std::string(port_type_name(iterm->get_port_type())) == "CIN";
+    return !iterm->get_atom()->is_generic() && std::strcmp(port_type_name(iterm->get_port_type()), "CIN") == 0;
 }
 
 void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
@@ -551,7 +573,9 @@ void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
 
-        for (uint32_t re_gid : get_atom_re_gids(oterm))
+        std::vector<uint32_t> re_gids;
+        get_atom_re_gids(oterm, re_gids);
+        for (uint32_t re_gid : re_gids)
         {
             if (re_gid == DEV_ILLEGAL_GLOBAL_ID)
             {
@@ -560,21 +584,21 @@ void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
                     continue;
                 write_node_to_node(oterm);
                 write_pin_fanout(first);
-                m_stream << (is_carry_connection(oterm, first) ? "\n" : " NO ROUTING BETWEEN TWO NODES<DEBUG>\n");
+                m_text << (is_carry_connection(oterm, first) ? "\n" : " NO ROUTING BETWEEN TWO NODES<DEBUG>\n");
                 continue;
             }
             const ROOT_SET roots = root_set(re_gid);
             if (roots.count == 0)
                 continue;
             write_node_to_node(oterm);
-            m_stream << " : " << get_node_name(re_gid);
+            m_text << " : " << get_node_name(re_gid);
             for (int i = 0; i < roots.count; ++i)
             {
                 if (i > 0)
-                    m_stream << "\n\t";
+                    m_text << "\n\t";
                 write_route_tree(roots.entries[i], oterm, INDENT_STEP, 1);
             }
-            m_stream << "\n";
+            m_text << "\n";
         }
     }
 }
@@ -631,7 +655,10 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
         }
 
         if (step.new_line)
-            m_stream << "\n" << std::string(step.indent, ' ');
+        {
+            m_text << '\n';
+            m_text.append(step.indent, ' ');
+        }
         const uint32_t dest_gid = node_gid(re_network, step.node);
         ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
         const size_t child_indent = step.indent + INDENT_STEP;
@@ -668,11 +695,13 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
 
 void ASM_ASMRE_DUMPER::write_hop(ZGL::FOREST<int, int>* re_network, int node, uint32_t global_id, int counter)
 {
-    m_stream << " -> " << counter << "," << get_node_name(global_id) << " ";
+    m_text << " -> " << counter << ",";
+    write_node_name(global_id);
+    m_text << ' ';
     const uint32_t parent_gid = node_gid(re_network, re_network->parent(node));
     ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
     const DYGR_GRAPH_TYPE graph = m_dygr_route_info->get_top_level_graph_from_edge(parent_gid, global_id, 0);
-    m_stream << graph_name(graph);
+    m_text << graph_name(graph);
     if (m_zdl_enabled)
         write_mux_text(parent_gid, global_id);
     if (m_with_bits && graph == DYGR_SUBGRAPH_CRF)
@@ -695,7 +724,7 @@ void ASM_ASMRE_DUMPER::write_mux_text(uint32_t parent_gid, uint32_t global_id)
                 mux = lookup->find(from, to);
         if (mux == nullptr)
             return;
-        m_stream << " : " << mux->symbol.get_name();
+        m_text << " : " << mux->symbol.get_name();
         inputs = mux->inputs;
         outputs = mux->outputs;
     }
@@ -705,7 +734,7 @@ void ASM_ASMRE_DUMPER::write_mux_text(uint32_t parent_gid, uint32_t global_id)
         const DYGR_ZDL::EM_GID to = m_zdl_emulator->get_emulator_gid(global_id, true);
         if (!from.is_valid() || !to.is_valid() || !m_zdl_edge_api->update_edge(from, to))
             return;
-        m_stream << " : " << m_zdl_edge_api->get_uid();
+        m_text << " : " << m_zdl_edge_api->get_uid();
         auto port_names = [this](const DYGR_ZDL::EM_GID& node, std::vector<std::string>& names) {
             if (!node.is_valid())
                 return;
@@ -724,9 +753,9 @@ void ASM_ASMRE_DUMPER::write_mux_text(uint32_t parent_gid, uint32_t global_id)
         return;
     }
     if (inputs.size() == 1)
-        m_stream << " : input = " << inputs.front();
+        m_text << " : input = " << inputs.front();
     if (outputs.size() == 1)
-        m_stream << " : output = " << outputs.front();
+        m_text << " : output = " << outputs.front();
 }
 
 void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid)
@@ -738,20 +767,19 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
         m_fanout_by_gid.clear();
         const std::vector<CDB_ATOM_ITERM*>& fanout = oterm->get_fanout();
         for (uint32_t position = 0; position < fanout.size(); ++position)
-            for (uint32_t gid : get_iterm_re_gids(fanout[position]))
-            {
-                std::vector<uint32_t>& positions = m_fanout_by_gid[gid];
-                if (positions.empty() || positions.back() != position)
-                    positions.push_back(position);
-            }
+        {
+            get_iterm_re_gids(fanout[position], m_term_gids);
+            for (uint32_t gid : m_term_gids)
+                m_fanout_by_gid.emplace_back(gid, position);
+        }
+        std::sort(m_fanout_by_gid.begin(), m_fanout_by_gid.end());
+        m_fanout_by_gid.erase(std::unique(m_fanout_by_gid.begin(), m_fanout_by_gid.end()), m_fanout_by_gid.end());
         m_fanout_oterm = oterm;
     }
-    auto found = m_fanout_by_gid.find(leaf_gid);
-    if (found == m_fanout_by_gid.end())
-        return;
-    for (uint32_t position : found->second)
+    auto at = std::lower_bound(m_fanout_by_gid.begin(), m_fanout_by_gid.end(), std::make_pair(leaf_gid, uint32_t(0)));
+    for (; at != m_fanout_by_gid.end() && at->first == leaf_gid; ++at)
     {
-        const CDB_ATOM_ITERM* iterm = oterm->get_fanout()[position];
+        const CDB_ATOM_ITERM* iterm = oterm->get_fanout()[at->second];
         write_pin_fanout(iterm);
         write_pad_pin_names(iterm->get_atom());
     }
@@ -759,11 +787,14 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
 
 void ASM_ASMRE_DUMPER::write_pad_pin_names(const CDB_ATOM_NODE* atom)
 {
+    // Without pads no atom has pin text.
+    if (m_gid_to_pad.empty())
+        return;
     // The text depends on the atom alone: each atom's is found once a dump.
     auto known = m_pad_pin_names.find(atom);
     if (known == m_pad_pin_names.end())
         known = m_pad_pin_names.emplace(atom, find_pad_pin_names(atom)).first;
-    m_stream << known->second;
+    m_text << known->second;
 }
 
 std::string ASM_ASMRE_DUMPER::find_pad_pin_names(const CDB_ATOM_NODE* atom) const
@@ -796,12 +827,12 @@ uint32_t ASM_ASMRE_DUMPER::get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool
 {
     const int bcm_instance_id = port.get_instance();
     ASM_REQUIRE(bcm_instance_id != DBCM_TREE::INVALID);
-    int x = 0;
-    int y = 0;
-    if (!m_dbcm_device->get_instance_xy(bcm_instance_id, x, y))
+    bool found = false;
+    const std::vector<int>& blocks = blocks_of_instance(bcm_instance_id, found);
+    if (!found)
         return DEV_ILLEGAL_GLOBAL_ID;
     uint32_t re_gid = DEV_ILLEGAL_GLOBAL_ID;
-    for (int block : m_place_info->get_blocks_at(x, y))
+    for (int block : blocks)
     {
         const DYGR_PLACE_BLOCK& place_block = m_place_info->block(block);
         uint32_t gid = m_dygr_route_info->get_block_icd_port_gid(place_block, port.get_name(),
@@ -814,7 +845,34 @@ uint32_t ASM_ASMRE_DUMPER::get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool
     return re_gid;
 }
 
-std::vector<uint32_t> ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm)
+const std::vector<int>& ASM_ASMRE_DUMPER::blocks_of_instance(int bcm_instance_id, bool& found)
+{
+    // An instance's position and blocks do not change during a dump: each
+    // instance's are looked up once. Ids far beyond any bundle's size are
+    // not kept.
+    static const std::vector<int> none;
+    const size_t KEPT_INSTANCES = size_t(1) << 24;
+    const size_t slot = static_cast<size_t>(bcm_instance_id);
+    const bool keep = bcm_instance_id >= 0 && slot < KEPT_INSTANCES;
+    if (keep && slot < m_blocks_of_instance.size() && m_blocks_of_instance[slot] != nullptr)
+    {
+        found = m_blocks_of_instance[slot] != &none;
+        return *m_blocks_of_instance[slot];
+    }
+    int x = 0;
+    int y = 0;
+    found = m_dbcm_device->get_instance_xy(bcm_instance_id, x, y);
+    const std::vector<int>& blocks = found ? m_place_info->get_blocks_at(x, y) : none;
+    if (keep)
+    {
+        if (slot >= m_blocks_of_instance.size())
+            m_blocks_of_instance.resize(std::max(slot + 1, 2 * m_blocks_of_instance.size()), nullptr);
+        m_blocks_of_instance[slot] = &blocks;
+    }
+    return blocks;
+}
+
+void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector<uint32_t>& gids)
 {
     const CDB_ATOM_NODE* atom = oterm->get_atom();
     ASM_REQUIRE(atom != NULL);
@@ -823,14 +881,12 @@ std::vector<uint32_t> ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* o
     const uint32_t direct_gid =
         m_place_info->get_atom_port_global_id(atom->get_location_index(), oterm->get_any_usage_as(), oterm->get_index());
 
-    std::vector<uint32_t> gids;
+    gids.clear();
     if (port_vector.size() == 1)
     {
         const uint32_t re_gid = get_icd_port_gid(port_vector.front(), true);
         ASM_REQUIRE(re_gid != DEV_ILLEGAL_GLOBAL_ID);
-        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID &&
-                                    (m_crf_roots.count(direct_gid) != 0 || m_blc_roots.count(direct_gid) != 0 ||
-                                     m_fcd_roots.count(direct_gid) != 0);
+        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID && m_roots.find(direct_gid) != nullptr;
         gids.push_back(mux_names_off_for_family() && direct_is_root ? direct_gid : re_gid);
     }
     else if (!port_vector.empty())
@@ -842,22 +898,24 @@ std::vector<uint32_t> ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* o
     {
         gids.push_back(direct_gid);
     }
-    return gids;
 }
 
-std::vector<uint32_t> ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm)
+void ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vector<uint32_t>& gids)
 {
     const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm), PORT_MAP_TYPE);
     ASM_REQUIRE(port_vector.empty() || std::next(port_vector.begin()) == port_vector.end());
+    gids.clear();
     if (port_vector.empty())
-        return std::vector<uint32_t>(1, DEV_ILLEGAL_GLOBAL_ID);
+    {
+        gids.push_back(DEV_ILLEGAL_GLOBAL_ID);
+        return;
+    }
     const U2B2_PHYSICAL_PORT& mapped = port_vector.front();
-    std::vector<uint32_t> gids(1, get_icd_port_gid(mapped, false));
+    gids.push_back(get_icd_port_gid(mapped, false));
     for (const U2B2_PHYSICAL_PORT& port : m_timing_util->get_iterm_physical_ports(m_port_map_db, iterm))
         if (!(port == mapped))
             gids.push_back(get_icd_port_gid(port, false));
-    return gids;
 }
 
 std::string ASM_ASMRE_DUMPER::get_blc_port_instance_name(uint32_t re_gid)
@@ -873,6 +931,23 @@ std::string ASM_ASMRE_DUMPER::get_blc_port_instance_name(uint32_t re_gid)
     ASM_REQUIRE(block != -1);
     const DYGR_PLACE_BLOCK& outermost = m_place_info->block(m_place_info->get_outermost_block(block));
     return m_dbcm_device->get_instance_name(m_dbcm_device->get_instance_at(outermost.x, outermost.y));
+}
+
+void ASM_ASMRE_DUMPER::write_node_name(uint32_t re_gid)
+{
+    // The common case, a software name without element text, straight from
+    // the die's table.
+    if (m_mode == 0)
+    {
+        DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
+        std::string text;
+        if (!m_dygr_route_info->get_element_info(re_gid, type, text))
+        {
+            m_text << m_die_info->get_element_name(re_gid);
+            return;
+        }
+    }
+    m_text << get_node_name(re_gid);
 }
 
 std::string ASM_ASMRE_DUMPER::get_node_name(uint32_t re_gid)
@@ -937,20 +1012,20 @@ void ASM_ASMRE_DUMPER::write_cram_bits(uint32_t parent_gid, uint32_t global_id)
             continue;
         if (m_dump_kind == 1)
         {
-            m_stream << " (b: " << flat;
+            m_text << " (b: " << flat;
         }
         else
         {
-            m_stream << "(b: ";
+            m_text << "(b: ";
             ZASM_ACCESSOR_PROXY* proxy = set_and_get_asm_zasm_accessor(nullptr, false);
             ASM_REQUIRE(proxy != NULL);
             const uint32_t width = proxy->get_cram_address_width(m_device_handle, 2, 1);
             if (width == 0)
                 internal_error("CRAM bit address width should not be zero.", ASM_SOURCE_TAG, __LINE__);
-            m_stream << "(" << address / width << "," << address % width << ")";
+            m_text << "(" << address / width << "," << address % width << ")";
         }
         const bool value = get_bit_value(address, m_device_handle);
-        m_stream << ":" << (value ? 1 : 0) << ")";
+        m_text << ":" << (value ? 1 : 0) << ")";
     }
 }
 

@@ -9,11 +9,14 @@
 #include "asm_fstream.h"
 
 #include <fio.h>
+#include <gid_table.h>
 
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -55,6 +58,47 @@ class EMULATOR;
 class EDGE_API;
 class NODE_API;
 }  // namespace DYGR_ZDL
+
+// The dump's text, gathered in memory: the dumper writes it to its file in
+// large pieces rather than through a stream insertion per item. Integers
+// come out as a stream writes them by default (decimal, no padding).
+class ASM_ASMRE_TEXT
+{
+public:
+    ASM_ASMRE_TEXT& operator<<(const std::string& text)
+    {
+        m_text.append(text);
+        return *this;
+    }
+    ASM_ASMRE_TEXT& operator<<(const char* text)
+    {
+        m_text.append(text);
+        return *this;
+    }
+    ASM_ASMRE_TEXT& operator<<(char c)
+    {
+        m_text.push_back(c);
+        return *this;
+    }
+    template <typename INT, std::enable_if_t<std::is_integral<INT>::value && !std::is_same<INT, char>::value &&
+                                                 !std::is_same<INT, bool>::value,
+                                             int> = 0>
+    ASM_ASMRE_TEXT& operator<<(INT value)
+    {
+        char digits[24];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+        m_text.append(digits, end.ptr);
+        return *this;
+    }
+    void append(const char* text, size_t size) { m_text.append(text, size); }
+    void append(size_t count, char c) { m_text.append(count, c); }
+    size_t size() const { return m_text.size(); }
+    const char* data() const { return m_text.data(); }
+    void clear() { m_text.clear(); }
+
+private:
+    std::string m_text;
+};
 
 // The dumper as its users see it.
 class ASM_IASMRE_DUMPER
@@ -139,8 +183,12 @@ private:
     std::string find_pad_pin_names(const CDB_ATOM_NODE* atom) const;
     void write_cram_bits(uint32_t parent_gid, uint32_t global_id);
 
-    std::vector<uint32_t> get_atom_re_gids(const CDB_ATOM_OTERM* oterm);
-    std::vector<uint32_t> get_iterm_re_gids(const CDB_ATOM_ITERM* iterm);
+    void get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector<uint32_t>& gids);
+    void get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vector<uint32_t>& gids);
+    const std::vector<int>& blocks_of_instance(int bcm_instance_id, bool& found);
+    void write_node_name(uint32_t global_id);
+    // Writes the text gathered so far to the file.
+    void write_text();
     uint32_t get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool output);
     bool is_carry_connection(const CDB_ATOM_OTERM* oterm, const CDB_ATOM_ITERM* iterm) const;
     std::string get_node_name(uint32_t global_id);
@@ -162,9 +210,8 @@ private:
     ZGL::FOREST<int, int>* m_fcd_network = nullptr;
     ZGL::FOREST<int, int>* m_blc_network = nullptr;
     std::map<uint32_t, uint32_t> m_gid_to_pad;
-    std::unordered_map<uint32_t, uint32_t> m_crf_roots;
-    std::unordered_map<uint32_t, uint32_t> m_blc_roots;
-    std::unordered_map<uint32_t, uint32_t> m_fcd_roots;
+    // The root set of each global id that roots a tree of a network.
+    GID_TABLE<ROOT_SET> m_roots;
     DEV_PAD_INFO* m_pad_info = nullptr;
     std::string m_device_name;
     const U2B2_PORT_MAP_DB* m_port_map_db = nullptr;
@@ -191,10 +238,17 @@ private:
     CDB_CHIP_DB_ENTRY* m_chip = nullptr;
     DEV_DEVICE* m_device = nullptr;
 
-    // The global ids of the input terms of one output term's fanout, by id:
-    // the fanout positions whose ids hold it, in fanout order, each once.
+    // The global ids of the input terms of one output term's fanout: (id,
+    // fanout position) pairs sorted by id, then position, each pair once.
     const CDB_ATOM_OTERM* m_fanout_oterm = nullptr;
-    std::unordered_map<uint32_t, std::vector<uint32_t>> m_fanout_by_gid;
+    std::vector<std::pair<uint32_t, uint32_t>> m_fanout_by_gid;
+    // The ids of one term, reused from term to term.
+    std::vector<uint32_t> m_term_gids;
+    // The blocks at the position of each bundle instance met in the current
+    // dump, by instance id (null: not met yet).
+    std::vector<const std::vector<int>*> m_blocks_of_instance;
+    // The text of the current dump not yet written to the file.
+    ASM_ASMRE_TEXT m_text;
     // The pin text of each destination atom met in the current dump.
     std::unordered_map<const CDB_ATOM_NODE*, std::string> m_pad_pin_names;
 };

@@ -77,6 +77,14 @@ private:
 class U2B2_PORT_MAP_DB
 {
 public:
+    U2B2_PORT_MAP_DB() = default;
+    // Moves keep the map's values in place, which its index points to;
+    // copies would not.
+    U2B2_PORT_MAP_DB(U2B2_PORT_MAP_DB&&) = default;
+    U2B2_PORT_MAP_DB& operator=(U2B2_PORT_MAP_DB&&) = default;
+    U2B2_PORT_MAP_DB(const U2B2_PORT_MAP_DB&) = delete;
+    U2B2_PORT_MAP_DB& operator=(const U2B2_PORT_MAP_DB&) = delete;
+
     // The physical ports of the logical port in the map of the type, in the
     // order they were added; empty when it has none.
     const std::vector<U2B2_PHYSICAL_PORT>& get(const U2B2_LOGICAL_PORT& port, int map_type) const;
@@ -98,6 +106,21 @@ private:
         }
     };
     std::unordered_map<std::pair<U2B2_LOGICAL_PORT, int>, std::vector<U2B2_PHYSICAL_PORT>, KEY_HASH> m_ports;
+    // An open-addressed index over m_ports (whose values do not move): a
+    // lookup reads one slot, most often in one cache line, instead of a
+    // bucket and a chain of nodes. Power-of-two size, linear probing, at
+    // most half full.
+    struct INDEX_SLOT
+    {
+        size_t hash = 0;
+        U2B2_LOGICAL_PORT port{nullptr, 0, 0, false};
+        int map_type = 0;
+        const std::vector<U2B2_PHYSICAL_PORT>* physical = nullptr;
+    };
+    std::vector<INDEX_SLOT> m_index;
+    static size_t index_hash(const std::pair<U2B2_LOGICAL_PORT, int>& key);
+    void index_insert(size_t hash, const std::pair<U2B2_LOGICAL_PORT, int>& key,
+                      const std::vector<U2B2_PHYSICAL_PORT>* physical);
     std::unordered_map<const CDB_ATOM_ITERM*, std::vector<U2B2_PHYSICAL_PORT>> m_timing_ports;
 };
 
