@@ -756,7 +756,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
     std::unique_ptr<DEV_DIE_INFO> die_info = make_design_die_info(design);
     die_info->get_dygr_die_info()->set_hps_io(design.hps_io);
     m_device.set_die_info(std::move(die_info));
-    if (std::unique_ptr<DEV_ASM_INFO> asm_info = make_design_asm_info(design))
+    if (std::unique_ptr<DEV_ASM_INFO> asm_info = make_design_asm_info(design, false))
         m_device.set_asm_info(std::move(asm_info));
     DMGR_UTILITY::set_current_device(&m_device);
 

@@ -68,7 +68,7 @@ std::unique_ptr<DEV_DIE_INFO> make_design_die_info(const DESIGN& design)
     return die_info;
 }
 
-std::unique_ptr<DEV_ASM_INFO> make_design_asm_info(const DESIGN& design)
+std::unique_ptr<DEV_ASM_INFO> make_design_asm_info(const DESIGN& design, bool with_arch_groups)
 {
     if (!design.asm_data)
         return nullptr;
@@ -79,6 +79,17 @@ std::unique_ptr<DEV_ASM_INFO> make_design_asm_info(const DESIGN& design)
     for (const DESIGN_BLOCK_INFO& block : design.asm_data->blocks)
         asmdb_die->set_block_info(block.key, ASMDB_BLOCK_INFO(block.version, block.icd_block_name));
     asmdb_die->set_id_strings(design.asm_data->first_id_string, design.asm_data->second_id_string);
+    if (with_arch_groups)
+        for (const DESIGN_ARCH_GROUP& group : design.bit_settings.arch_groups)
+        {
+            auto made = std::make_unique<ASMDB_TABLE_ARCH_GROUP>(
+                group.index, static_cast<ASMDB_ARCH_GROUP_TYPE>(group.type),
+                static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(group.block_type),
+                static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(group.bcm_block_type), group.size, group.width, group.base);
+            for (const auto& named : group.named_arguments)
+                made->set_named_argument(named.first, named.second);
+            asmdb_die->add_arch_group(std::move(made));
+        }
     asm_info->set_asmdb_die(std::move(asmdb_die));
     return asm_info;
 }
@@ -98,20 +109,8 @@ std::unique_ptr<DEV_DEVICE> make_design_device(const DESIGN& design, int part)
         basic_info->set_int_data(DEV_BASIC_INFO_INT_CRAM_COLS, *design.bit_settings.cram_columns);
     device->set_basic_info(std::move(basic_info));
     device->set_die_info(make_design_die_info(design));
-    if (std::unique_ptr<DEV_ASM_INFO> asm_info = make_design_asm_info(design))
-    {
-        for (const DESIGN_ARCH_GROUP& group : design.bit_settings.arch_groups)
-        {
-            auto made = std::make_unique<ASMDB_TABLE_ARCH_GROUP>(
-                group.index, static_cast<ASMDB_ARCH_GROUP_TYPE>(group.type),
-                static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(group.block_type),
-                static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(group.bcm_block_type), group.size, group.width, group.base);
-            for (const auto& named : group.named_arguments)
-                made->set_named_argument(named.first, named.second);
-            asm_info->get_asmdb_die()->add_arch_group(std::move(made));
-        }
+    if (std::unique_ptr<DEV_ASM_INFO> asm_info = make_design_asm_info(design, true))
         device->set_asm_info(std::move(asm_info));
-    }
     return device;
 }
 
