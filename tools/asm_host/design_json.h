@@ -193,6 +193,15 @@ public:
         return std::move(*value);
     }
 
+    // Refuses, before any value is read, an object that lacks one of the
+    // keys, the first missing one in the list's order.
+    void require(std::initializer_list<const char*> keys) const
+    {
+        for (const char* key : keys)
+            if (m_value.json_value().find(key) == m_value.json_value().end())
+                throw DESIGN_ERROR(m_value.file(), child_path(key), "required key is missing");
+    }
+
     // Refuses every key not in the list before any value is read (finish()
     // refuses them after the reads). The keys are kept like optional()'s.
     void only(std::initializer_list<const char*> keys)

@@ -74,6 +74,7 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
     if (std::optional<VALUE> clock = top.optional("active_serial_clock"))
         block.active_serial_clock = clock->int32();
     top.each_object("atom_parameters", false, [&](OBJECT& entry) {
+        entry.require({"atom", "parameters"});
         entry.only({"atom", "parameters"});
         DESIGN_ATOM_PARAMETERS atom;
         const VALUE atom_value = entry.required("atom");
@@ -91,6 +92,7 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
         block.device_traits = read_int_set(*traits, "trait");
     UNIQUE<uint16_t> enum_values("enumeration value");
     top.each_object("enum_names", false, [&](OBJECT& entry) {
+        entry.require({"name", "value"});
         entry.only({"value", "name", "user_name"});
         DESIGN_ENUM_NAME name;
         name.name = entry.required("name").nonempty_string();
@@ -105,6 +107,7 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
     if (std::optional<VALUE> traits = top.optional("part_traits"))
         block.part_traits = read_int_set(*traits, "trait");
     top.each_object("related_defaults", false, [&](OBJECT& entry) {
+        entry.require({"id", "name", "other_id", "other_value"});
         entry.only({"id", "other_id", "other_value", "name"});
         DESIGN_RELATED_DEFAULT related;
         related.id = entry.required("id").int32();
@@ -175,6 +178,7 @@ std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const json& value, const std
     for (const VALUE& element : VALUE(value, path, file).elements())
     {
         OBJECT entry(element);
+        entry.require({"x0", "x1", "y0", "y1"});
         entry.only({"x0", "y0", "x1", "y1"});
         DESIGN_CLOCK_REGION region;
         region.x0 = entry.required("x0").int32();
@@ -195,6 +199,7 @@ std::vector<DESIGN_PLACE_IDS> read_place_ids(const json& value, const std::strin
     for (const VALUE& element : VALUE(value, path, file).elements())
     {
         OBJECT entry(element);
+        entry.require({"ids", "x", "y"});
         entry.only({"x", "y", "ids"});
         DESIGN_PLACE_IDS place;
         for (const VALUE& id : entry.required("ids").elements())
@@ -221,6 +226,7 @@ std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const json* name, const jso
     block.path = path;
     block.name = VALUE(*name, path + ".name", file).nonempty_string();
     OBJECT place(VALUE(*location, path + ".location", file));
+    place.require({"x", "y"});
     place.only({"x", "y", "z"});
     block.x = place.required("x").int32();
     block.y = place.required("y").int32();

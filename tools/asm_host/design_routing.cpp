@@ -95,7 +95,7 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
         const std::pair<const char*, int> keys[] = {{"mcf_file", 4}, {"rba_file", 6}, {"mcfs_to_mcfd_file", 8}};
         for (const auto& [key, number] : keys)
             if (std::optional<VALUE> text = strings.optional(key))
-                routing->device_strings[number] = text->string();
+                routing->device_strings[number] = text->nonempty_text();
         strings.finish();
     }
 
@@ -108,9 +108,9 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
             gid.fail("a routing node's gid must be unique and not 4294967295");
         node.name = entry.required("name").nonempty_text();
         if (std::optional<VALUE> ic_name = entry.optional("ic_name"))
-            node.ic_name = ic_name->string();
+            node.ic_name = ic_name->nonempty_text();
         if (std::optional<VALUE> sch_name = entry.optional("sch_name"))
-            node.sch_name = sch_name->string();
+            node.sch_name = sch_name->nonempty_text();
         if (std::optional<VALUE> element_value = entry.optional("element"))
         {
             OBJECT element(*element_value);
@@ -209,11 +209,11 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
             pad.gid = gid->uint32();
         pad.pin = entry.required("pin").uint32();
         if (std::optional<VALUE> cell = entry.optional("cell"))
-            pad.cell = cell->string();
+            pad.cell = cell->nonempty_text();
         if (std::optional<VALUE> ic_name = entry.optional("ic_name"))
-            pad.ic_name = ic_name->string();
+            pad.ic_name = ic_name->nonempty_text();
         if (std::optional<VALUE> user_pin_name = entry.optional("user_pin_name"))
-            pad.user_pin_name = user_pin_name->string();
+            pad.user_pin_name = user_pin_name->nonempty_text();
         routing->pads.push_back(pad);
     });
 
@@ -233,7 +233,7 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
         if (!routed_atoms.insert(atom.atom).second)
             name.fail("the atom is given twice");
         if (std::optional<VALUE> instance_name = entry.optional("instance_name"))
-            atom.instance_name = instance_name->string();
+            atom.instance_name = instance_name->nonempty_text();
         if (std::optional<VALUE> location = entry.optional("location"))
             atom.location = location->uint32();
         if (std::optional<VALUE> pin = entry.optional("pin"))
@@ -255,7 +255,7 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
             output.port = term.required("port").nonempty_text();
             output.index = term.required("index").int32();
             if (std::optional<VALUE> instance_name = term.optional("instance_name"))
-                output.instance_name = instance_name->string();
+                output.instance_name = instance_name->nonempty_text();
             output.map = read_ports(term, "map", routing->instances.size());
             term.each_object("fanout", false, [&](OBJECT& ref) {
                 DESIGN_TERM_REF fanout;
@@ -300,9 +300,9 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
             mux.to = entry.required("to").uint32();
             mux.uid = entry.required("uid").nonempty_text();
             if (std::optional<VALUE> input = entry.optional("input"))
-                mux.input = input->string();
+                mux.input = input->nonempty_text();
             if (std::optional<VALUE> output = entry.optional("output"))
-                mux.output = output->string();
+                mux.output = output->nonempty_text();
             routing->muxes.push_back(mux);
         });
         emulator.finish();
