@@ -202,6 +202,22 @@ public:
                 throw DESIGN_ERROR(m_value.file(), child_path(key), "required key is missing");
     }
 
+    // Reads the object's keys in the file's order, each by `read`; a key not
+    // in the list is refused when it is reached.
+    void each_key(std::initializer_list<const char*> keys,
+                  const std::function<void(const std::string&, const VALUE&)>& read)
+    {
+        for (const char* key : keys)
+            optional(key);
+        const json& object = m_value.json_value();
+        for (auto it = object.begin(); it != object.end(); ++it)
+        {
+            if (!known(it.key()))
+                throw DESIGN_ERROR(m_value.file(), child_path(it.key()), "unknown key");
+            read(it.key(), VALUE(it.value(), child_path(it.key()), m_value.file()));
+        }
+    }
+
     // Refuses every key not in the list before any value is read (finish()
     // refuses them after the reads). The keys are kept like optional()'s.
     void only(std::initializer_list<const char*> keys)

@@ -69,69 +69,99 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
 {
     DESIGN_OPTION_BLOCK block;
     OBJECT top(VALUE(value, path, file));
-    top.only({"user_family", "initialization_clock", "active_serial_clock", "sdm_io_count", "part_traits",
-              "device_traits", "revisions", "enum_names", "related_defaults", "atom_parameters"});
-    if (std::optional<VALUE> clock = top.optional("active_serial_clock"))
-        block.active_serial_clock = clock->int32();
-    top.each_object("atom_parameters", false, [&](OBJECT& entry) {
-        entry.require({"atom", "parameters"});
-        entry.only({"atom", "parameters"});
-        DESIGN_ATOM_PARAMETERS atom;
-        const VALUE atom_value = entry.required("atom");
-        atom.atom = atom_value.nonempty_string();
-        if (!design.netlist || !netlist_has_atom(*design.netlist, atom.atom))
-            atom_value.fail("no atom " + atom.atom + " in the netlist");
-        entry.required("parameters").each_entry([&](const std::string& parameter, const VALUE& text) {
-            if (parameter.empty())
-                text.fail("a parameter name cannot be empty");
-            atom.parameters.emplace_back(parameter, text.string());
-        });
-        block.atom_parameters.push_back(atom);
-    });
-    if (std::optional<VALUE> traits = top.optional("device_traits"))
-        block.device_traits = read_int_set(*traits, "trait");
-    UNIQUE<uint16_t> enum_values("enumeration value");
-    top.each_object("enum_names", false, [&](OBJECT& entry) {
-        entry.require({"name", "value"});
-        entry.only({"value", "name", "user_name"});
-        DESIGN_ENUM_NAME name;
-        name.name = entry.required("name").nonempty_string();
-        if (std::optional<VALUE> user_name = entry.optional("user_name"))
-            name.user_name = user_name->nonempty_string();
-        name.value = static_cast<uint16_t>(entry.required("value").integer(0, UINT16_MAX));
-        enum_values.check(name.value, entry.value());
-        block.enum_names.push_back(name);
-    });
-    if (std::optional<VALUE> clock = top.optional("initialization_clock"))
-        block.initialization_clock = clock->int32();
-    if (std::optional<VALUE> traits = top.optional("part_traits"))
-        block.part_traits = read_int_set(*traits, "trait");
-    top.each_object("related_defaults", false, [&](OBJECT& entry) {
-        entry.require({"id", "name", "other_id", "other_value"});
-        entry.only({"id", "other_id", "other_value", "name"});
-        DESIGN_RELATED_DEFAULT related;
-        related.id = entry.required("id").int32();
-        related.name = entry.required("name").nonempty_string();
-        related.other_id = entry.required("other_id").int32();
-        related.other_value = static_cast<uint16_t>(entry.required("other_value").integer(0, UINT16_MAX));
-        block.related_defaults.push_back(related);
-    });
-    if (std::optional<VALUE> revisions = top.optional("revisions"))
-    {
-        block.revisions.emplace();
-        UNIQUE<std::string> seen("revision");
-        for (const VALUE& name : revisions->elements())
-        {
-            block.revisions->push_back(name.nonempty_string());
-            if (block.revisions->back().find('/') != std::string::npos)
-                name.fail("a revision name names files of the project directory and cannot hold \"/\"");
-            seen.check(block.revisions->back(), name);
-        }
-    }
-    if (std::optional<VALUE> count = top.optional("sdm_io_count"))
-        block.sdm_io_count = count->uint32();
-    if (std::optional<VALUE> family = top.optional("user_family"))
-        block.user_family = family->int32();
+    top.each_key({"user_family", "initialization_clock", "active_serial_clock", "sdm_io_count", "part_traits",
+                  "device_traits", "revisions", "enum_names", "related_defaults", "atom_parameters"},
+                 [&](const std::string& key, const VALUE& field) {
+                     if (key == "user_family")
+                         block.user_family = field.int32();
+                     else if (key == "initialization_clock")
+                         block.initialization_clock = field.int32();
+                     else if (key == "active_serial_clock")
+                         block.active_serial_clock = field.int32();
+                     else if (key == "sdm_io_count")
+                         block.sdm_io_count = field.uint32();
+                     else if (key == "part_traits")
+                         block.part_traits = read_int_set(field, "trait");
+                     else if (key == "device_traits")
+                         block.device_traits = read_int_set(field, "trait");
+                     else if (key == "revisions")
+                     {
+                         block.revisions.emplace();
+                         UNIQUE<std::string> seen("revision");
+                         for (const VALUE& name : field.elements())
+                         {
+                             block.revisions->push_back(name.nonempty_string());
+                             if (block.revisions->back().find('/') != std::string::npos)
+                                 name.fail("a revision name names files of the project directory and cannot hold \"/\"");
+                             seen.check(block.revisions->back(), name);
+                         }
+                     }
+                     else if (key == "enum_names")
+                     {
+                         UNIQUE<uint16_t> seen("enumeration value");
+                         for (const VALUE& element : field.elements())
+                         {
+                             OBJECT entry(element);
+                             DESIGN_ENUM_NAME name;
+                             entry.require({"name", "value"});
+                             entry.each_key({"value", "name", "user_name"}, [&](const std::string& k, const VALUE& f) {
+                                 if (k == "value")
+                                     name.value = static_cast<uint16_t>(f.integer(0, UINT16_MAX));
+                                 else if (k == "name")
+                                     name.name = f.nonempty_string();
+                                 else
+                                     name.user_name = f.nonempty_string();
+                             });
+                             seen.check(name.value, element);
+                             block.enum_names.push_back(name);
+                         }
+                     }
+                     else if (key == "related_defaults")
+                     {
+                         for (const VALUE& element : field.elements())
+                         {
+                             OBJECT entry(element);
+                             DESIGN_RELATED_DEFAULT related;
+                             entry.require({"id", "name", "other_id", "other_value"});
+                             entry.each_key({"id", "other_id", "other_value", "name"},
+                                            [&](const std::string& k, const VALUE& f) {
+                                                if (k == "id")
+                                                    related.id = f.int32();
+                                                else if (k == "other_id")
+                                                    related.other_id = f.int32();
+                                                else if (k == "other_value")
+                                                    related.other_value = static_cast<uint16_t>(f.integer(0, UINT16_MAX));
+                                                else
+                                                    related.name = f.nonempty_string();
+                                            });
+                             block.related_defaults.push_back(related);
+                         }
+                     }
+                     else
+                     {
+                         for (const VALUE& element : field.elements())
+                         {
+                             OBJECT entry(element);
+                             DESIGN_ATOM_PARAMETERS atom;
+                             entry.require({"atom", "parameters"});
+                             entry.each_key({"atom", "parameters"}, [&](const std::string& k, const VALUE& f) {
+                                 if (k == "atom")
+                                 {
+                                     atom.atom = f.nonempty_string();
+                                     if (!design.netlist || !netlist_has_atom(*design.netlist, atom.atom))
+                                         f.fail("no atom " + atom.atom + " in the netlist");
+                                     return;
+                                 }
+                                 f.each_entry([&](const std::string& parameter, const VALUE& text) {
+                                     if (parameter.empty())
+                                         text.fail("a parameter name cannot be empty");
+                                     atom.parameters.emplace_back(parameter, text.string());
+                                 });
+                             });
+                             block.atom_parameters.push_back(atom);
+                         }
+                     }
+                 });
     return block;
 }
 
@@ -178,13 +208,19 @@ std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const json& value, const std
     for (const VALUE& element : VALUE(value, path, file).elements())
     {
         OBJECT entry(element);
-        entry.require({"x0", "x1", "y0", "y1"});
-        entry.only({"x0", "y0", "x1", "y1"});
         DESIGN_CLOCK_REGION region;
-        region.x0 = entry.required("x0").int32();
-        region.x1 = entry.required("x1").int32();
-        region.y0 = entry.required("y0").int32();
-        region.y1 = entry.required("y1").int32();
+        entry.require({"x0", "x1", "y0", "y1"});
+        entry.each_key({"x0", "y0", "x1", "y1"}, [&](const std::string& key, const VALUE& field) {
+            const int number = field.int32();
+            if (key == "x0")
+                region.x0 = number;
+            else if (key == "y0")
+                region.y0 = number;
+            else if (key == "x1")
+                region.x1 = number;
+            else
+                region.y1 = number;
+        });
         if (region.x1 < region.x0 || region.y1 < region.y0)
             element.fail("the upper-right corner lies below or left of the lower-left one");
         regions.push_back(region);
@@ -199,13 +235,17 @@ std::vector<DESIGN_PLACE_IDS> read_place_ids(const json& value, const std::strin
     for (const VALUE& element : VALUE(value, path, file).elements())
     {
         OBJECT entry(element);
-        entry.require({"ids", "x", "y"});
-        entry.only({"x", "y", "ids"});
         DESIGN_PLACE_IDS place;
-        for (const VALUE& id : entry.required("ids").elements())
-            place.ids.push_back(id.uint32());
-        place.x = entry.required("x").int32();
-        place.y = entry.required("y").int32();
+        entry.require({"ids", "x", "y"});
+        entry.each_key({"x", "y", "ids"}, [&](const std::string& key, const VALUE& field) {
+            if (key == "x")
+                place.x = field.int32();
+            else if (key == "y")
+                place.y = field.int32();
+            else
+                for (const VALUE& id : field.elements())
+                    place.ids.push_back(id.uint32());
+        });
         if (!seen.insert({place.x, place.y}).second)
             element.fail("location (" + std::to_string(place.x) + ", " + std::to_string(place.y) + ") is given twice");
         places.push_back(place);
@@ -227,11 +267,14 @@ std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const json* name, const jso
     block.name = VALUE(*name, path + ".name", file).nonempty_string();
     OBJECT place(VALUE(*location, path + ".location", file));
     place.require({"x", "y"});
-    place.only({"x", "y", "z"});
-    block.x = place.required("x").int32();
-    block.y = place.required("y").int32();
-    if (std::optional<VALUE> z = place.optional("z"))
-        block.z = z->int32();
+    place.each_key({"x", "y", "z"}, [&](const std::string& key, const VALUE& field) {
+        if (key == "x")
+            block.x = field.int32();
+        else if (key == "y")
+            block.y = field.int32();
+        else
+            block.z = field.int32();
+    });
     if (global_id != nullptr)
         block.global_id = VALUE(*global_id, path + ".global_id", file).uint32();
     return block;
