@@ -1,4 +1,5 @@
 #include "design.h"
+#include "design_json.h"
 #include "design_partitions.h"
 #include "design_sld_read.h"
 #include "design_routing.h"
@@ -41,268 +42,12 @@ DESIGN_ERROR::DESIGN_ERROR(const std::string& file, const std::string& key, cons
 namespace
 {
 
-// How deep netlists (atoms' children) and blocks (blocks' children) may nest.
-// The design's data, the suite populated from it and the module's walks over
-// it go one level at a time; the bound keeps every one of them far from the
-// end of the stack.
-const int MAX_NESTING = 100;
-
-// One JSON value and where it stands in the file.
-class VALUE
-{
-public:
-    VALUE(const json& value, std::string path, const std::string& file)
-        : m_value(value), m_path(std::move(path)), m_file(file)
-    {
-    }
-
-    [[noreturn]] void fail(const std::string& problem) const { throw DESIGN_ERROR(m_file, m_path, problem); }
-
-    const json& json_value() const { return m_value; }
-    const std::string& path() const { return m_path; }
-    const std::string& file() const { return m_file; }
-
-    long long integer(long long min, long long max) const
-    {
-        if (!m_value.is_number_integer())
-            fail("expected an integer");
-        const std::string range = "expected an integer from " + std::to_string(min) + " to " + std::to_string(max);
-        if (m_value.is_number_unsigned())
-        {
-            const uint64_t value = m_value.get<uint64_t>();
-            if (max < 0 || value > static_cast<uint64_t>(max))
-                fail(range);
-            return static_cast<long long>(value);
-        }
-        const int64_t value = m_value.get<int64_t>();
-        if (value < min || value > max)
-            fail(range);
-        return value;
-    }
-    int int32() const { return static_cast<int>(integer(INT_MIN, INT_MAX)); }
-    uint64_t uint64() const
-    {
-        if (!m_value.is_number_integer())
-            fail("expected an integer");
-        if (!m_value.is_number_unsigned() && m_value.get<int64_t>() < 0)
-            fail("expected an integer from 0 to " + std::to_string(UINT64_MAX));
-        return m_value.get<uint64_t>();
-    }
-    uint32_t uint32() const { return static_cast<uint32_t>(integer(0, UINT32_MAX)); }
-
-    bool boolean() const
-    {
-        if (!m_value.is_boolean())
-            fail("expected a boolean (true or false)");
-        return m_value.get<bool>();
-    }
-
-    std::string string() const
-    {
-        if (!m_value.is_string())
-            fail("expected a string");
-        return m_value.get<std::string>();
-    }
-
-    std::string nonempty_string() const
-    {
-        std::string text = string();
-        if (text.empty())
-            fail("expected a non-empty string");
-        return text;
-    }
-
-    // The elements of an array, each with its own path.
-    std::vector<VALUE> elements() const
-    {
-        if (!m_value.is_array())
-            fail("expected an array");
-        std::vector<VALUE> list;
-        list.reserve(m_value.size());
-        for (size_t i = 0; i < m_value.size(); ++i)
-            list.emplace_back(m_value[i], element_path(i), m_file);
-        return list;
-    }
-
-    // The path of the array's element at the index.
-    std::string element_path(size_t index) const
-    {
-        std::string path;
-        path.reserve(m_path.size() + 24);
-        return path.append(m_path).append(1, '[').append(std::to_string(index)).append(1, ']');
-    }
-
-private:
-    const json& m_value;
-    std::string m_path;
-    const std::string& m_file;
-};
-
-// An object whose keys are read one by one; finish() refuses every key that
-// no read asked for.
-class OBJECT
-{
-public:
-    explicit OBJECT(const VALUE& value) : m_value(value)
-    {
-        if (!value.json_value().is_object())
-            value.fail("expected an object");
-    }
-    explicit OBJECT(VALUE&& value) : m_value(std::move(value))
-    {
-        if (!m_value.json_value().is_object())
-            m_value.fail("expected an object");
-    }
-
-    // The key is kept by reference until finish(): pass a string literal.
-    std::optional<VALUE> optional(const char* key)
-    {
-        const std::string_view name(key);
-        if (!known(name))
-        {
-            if (m_known_count < m_first_known.size())
-                m_first_known[m_known_count++] = name;
-            else
-                m_more_known.push_back(name);
-        }
-        auto found = m_value.json_value().find(key);
-        if (found == m_value.json_value().end())
-            return std::nullopt;
-        return VALUE(*found, child_path(key), m_value.file());
-    }
-
-    VALUE required(const char* key)
-    {
-        std::optional<VALUE> value = optional(key);
-        if (!value)
-            throw DESIGN_ERROR(m_value.file(), child_path(key), "required key is missing");
-        return std::move(*value);
-    }
-
-    void finish() const
-    {
-        for (auto it = m_value.json_value().begin(); it != m_value.json_value().end(); ++it)
-            if (!known(it.key()))
-                throw DESIGN_ERROR(m_value.file(), child_path(it.key()), "unknown key");
-    }
-
-    // Reads each element of an array of objects; an absent key is an empty
-    // array unless it is required.
-    void each_object(const char* key, bool is_required, const std::function<void(OBJECT&)>& read)
-    {
-        std::optional<VALUE> list = is_required ? std::optional<VALUE>(required(key)) : optional(key);
-        if (!list)
-            return;
-        // Element by element, each path made once.
-        const json& array = list->json_value();
-        if (!array.is_array())
-            list->fail("expected an array");
-        for (size_t i = 0; i < array.size(); ++i)
-        {
-            OBJECT object(VALUE(array[i], list->element_path(i), list->file()));
-            read(object);
-            object.finish();
-        }
-    }
-
-    const VALUE& value() const { return m_value; }
-
-private:
-    std::string child_path(const std::string& key) const
-    {
-        if (m_value.path().empty())
-            return key;
-        std::string path;
-        path.reserve(m_value.path().size() + 1 + key.size());
-        return path.append(m_value.path()).append(1, '.').append(key);
-    }
-
-    bool known(std::string_view key) const
-    {
-        const auto first_end = m_first_known.begin() + static_cast<std::ptrdiff_t>(m_known_count);
-        return std::find(m_first_known.begin(), first_end, key) != first_end ||
-               std::find(m_more_known.begin(), m_more_known.end(), key) != m_more_known.end();
-    }
-
-    VALUE m_value;
-    // The keys asked for, searched in order: a handful per object, kept in
-    // place without allocating; more go to the list.
-    std::array<std::string_view, 12> m_first_known;
-    size_t m_known_count = 0;
-    std::vector<std::string_view> m_more_known;
-};
-
-// Refuses a second entry of the same identity in one list.
-template <typename KEY>
-class UNIQUE
-{
-public:
-    explicit UNIQUE(const char* what) : m_what(what) {}
-    size_t count(const KEY& key) const { return m_seen.count(key); }
-    void check(const KEY& key, const VALUE& where)
-    {
-        if (!m_seen.insert(key).second)
-        {
-            std::ostringstream text;
-            text << m_what << " " << key << " is given twice";
-            where.fail(text.str());
-        }
-    }
-
-private:
-    const char* m_what;
-    std::set<KEY> m_seen;
-};
-
-std::vector<DESIGN_SETTING> read_settings(const VALUE& list_value)
-{
-    std::vector<DESIGN_SETTING> settings;
-    UNIQUE<int> ids("setting");
-    for (const VALUE& element : list_value.elements())
-    {
-        OBJECT entry(element);
-        DESIGN_SETTING setting;
-        VALUE id = entry.required("id");
-        setting.id = id.int32();
-        ids.check(setting.id, id);
-        VALUE type = entry.required("type");
-        const std::string type_name = type.string();
-        VALUE value = entry.required("value");
-        if (type_name == "boolean")
-        {
-            setting.kind = HDB_OPTION_KIND_BOOLEAN;
-            setting.bool_value = value.boolean();
-        }
-        else if (type_name == "enumeration")
-        {
-            setting.kind = HDB_OPTION_KIND_ENUM;
-            setting.int_value = static_cast<int>(value.integer(0, UINT16_MAX));
-        }
-        else if (type_name == "integer")
-        {
-            setting.kind = HDB_OPTION_KIND_INTEGER;
-            setting.int_value = value.int32();
-        }
-        else if (type_name == "string")
-        {
-            setting.kind = HDB_OPTION_KIND_STRING;
-            setting.string_value = value.string();
-        }
-        else if (type_name == "multi")
-        {
-            setting.multi = true;
-            for (const VALUE& entry_value : value.elements())
-                setting.multi_values.push_back(entry_value.string());
-        }
-        else
-        {
-            type.fail("expected one of \"boolean\", \"enumeration\", \"integer\", \"string\", \"multi\"");
-        }
-        entry.finish();
-        settings.push_back(setting);
-    }
-    return settings;
-}
+using design_json::MAX_NESTING;
+using design_json::OBJECT;
+using design_json::UNIQUE;
+using design_json::VALUE;
+using design_json::read_generated_options;
+using design_json::read_settings;
 
 DESIGN_NETLIST read_netlist(const VALUE& value, int depth = 0)
 {
@@ -338,33 +83,17 @@ DESIGN_BLOCK read_block(OBJECT& object, const char* identity_key, int depth = 0)
     DESIGN_BLOCK block;
     block.type_or_name = object.required(identity_key).nonempty_string();
     if (std::optional<VALUE> settings = object.optional("settings"))
-    {
-        if (!settings->json_value().is_object())
-            settings->fail("expected an object");
-        for (auto it = settings->json_value().begin(); it != settings->json_value().end(); ++it)
-        {
-            const VALUE value(it.value(), settings->path() + "." + it.key(), settings->file());
-            if (it.key().empty())
+        settings->each_entry([&](const std::string& name, const VALUE& value) {
+            if (name.empty())
                 value.fail("a setting name cannot be empty");
-            block.settings.emplace_back(it.key(), value.nonempty_string());
-        }
-    }
+            block.settings.emplace_back(name, value.nonempty_string());
+        });
     UNIQUE<std::string> child_names("child block");
     object.each_object("children", false, [&](OBJECT& entry) {
         block.children.push_back(read_block(entry, "name", depth + 1));
         child_names.check(block.children.back().type_or_name, entry.required("name"));
     });
     return block;
-}
-
-// Generated options: settings of one value each (not "multi").
-std::vector<DESIGN_SETTING> read_generated_options(const VALUE& list_value)
-{
-    std::vector<DESIGN_SETTING> options = read_settings(list_value);
-    for (size_t i = 0; i < options.size(); ++i)
-        if (options[i].multi)
-            list_value.elements()[i].fail("a generated option has one value, not \"multi\"");
-    return options;
 }
 
 // The partition-tree and partial-reconfiguration keys of a partition.
@@ -509,17 +238,11 @@ DESIGN read_design(const VALUE& root)
         if (std::optional<VALUE> pof_id = entry.optional("pof_id"))
             part.pof_id = pof_id->uint32();
         if (std::optional<VALUE> brask_types = entry.optional("brask_types"))
-        {
-            if (!brask_types->json_value().is_object())
-                brask_types->fail("expected an object");
-            for (auto it = brask_types->json_value().begin(); it != brask_types->json_value().end(); ++it)
-            {
-                const VALUE type(it.value(), brask_types->path() + "." + it.key(), brask_types->file());
-                if (it.key().empty())
+            brask_types->each_entry([&](const std::string& slot, const VALUE& type) {
+                if (slot.empty())
                     type.fail("a tile slot cannot be empty");
-                part.brask_types.emplace_back(it.key(), type.string());
-            }
-        }
+                part.brask_types.emplace_back(slot, type.string());
+            });
         design.parts.push_back(part);
     });
 
@@ -1030,24 +753,11 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
     // part: the part's device from the part table.
     const DEV_PART part = static_cast<DEV_PART>(design.part);
     m_device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(part, DEV_PART_MANAGER().get_device_of(part)));
-    auto die_info = std::make_unique<DEV_DIE_INFO>();
-    for (int kind : design.device_data_kinds)
-        die_info->add_device_data(kind);
-    die_info->get_dygr_die_info()->set_cram_bit_count(design.cram_bits);
+    std::unique_ptr<DEV_DIE_INFO> die_info = make_design_die_info(design);
     die_info->get_dygr_die_info()->set_hps_io(design.hps_io);
     m_device.set_die_info(std::move(die_info));
-    if (design.asm_data)
-    {
-        auto asm_info = std::make_unique<DEV_ASM_INFO>();
-        for (int asm_part : design.asm_data->parts)
-            asm_info->add_pdb_part(static_cast<DEV_PART>(asm_part));
-        auto asmdb_die = std::make_unique<ASMDB_DIE>();
-        for (const DESIGN_BLOCK_INFO& block : design.asm_data->blocks)
-            asmdb_die->set_block_info(block.key, ASMDB_BLOCK_INFO(block.version, block.icd_block_name));
-        asmdb_die->set_id_strings(design.asm_data->first_id_string, design.asm_data->second_id_string);
-        asm_info->set_asmdb_die(std::move(asmdb_die));
+    if (std::unique_ptr<DEV_ASM_INFO> asm_info = make_design_asm_info(design, false))
         m_device.set_asm_info(std::move(asm_info));
-    }
     DMGR_UTILITY::set_current_device(&m_device);
 
     if (!design.partitions.empty() || design.design_settings)

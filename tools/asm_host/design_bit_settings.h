@@ -49,7 +49,16 @@ void read_design_arch_group_types(const nlohmann::json& value, const std::string
                                   DESIGN_BIT_SETTINGS& bit_settings);
 
 struct DESIGN;
+class DEV_ASM_INFO;
 class DEV_DEVICE;
+class DEV_DIE_INFO;
+
+// The die information of the design's device (its device data kinds and
+// CRAM bit count) and its assembler data (the asm_data parts, blocks and id
+// strings, and the archgroups when asked; null without die.asm_data), as the
+// host's current device and the device manager's devices both carry them.
+std::unique_ptr<DEV_DIE_INFO> make_design_die_info(const DESIGN& design);
+std::unique_ptr<DEV_ASM_INFO> make_design_asm_info(const DESIGN& design, bool with_arch_groups);
 
 // The device of a part of the design, as the device manager opens it: its
 // basic information (with the CRAM column count), die information and

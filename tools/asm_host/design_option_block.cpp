@@ -1,6 +1,7 @@
 #include "design_option_block.h"
 
 #include "design.h"
+#include "design_json.h"
 
 #include <acf.h>
 #include <cdb.h>
@@ -20,94 +21,22 @@ using nlohmann::json;
 namespace
 {
 
-// A JSON value with its key path, read with the checks of design.json.
-class FIELD
+using design_json::OBJECT;
+using design_json::UNIQUE;
+using design_json::VALUE;
+
+// A list of integers, each once.
+std::set<int> read_int_set(const VALUE& value, const char* what)
 {
-public:
-    FIELD(const json& value, std::string path, const std::string& file) : m_value(value), m_path(std::move(path)), m_file(file)
+    std::set<int> values;
+    UNIQUE<int> seen(what);
+    for (const VALUE& element : value.elements())
     {
+        seen.check(element.int32(), element);
+        values.insert(element.int32());
     }
-
-    [[noreturn]] void fail(const std::string& problem) const { throw DESIGN_ERROR(m_file, m_path, problem); }
-
-    long long integer(long long min, long long max) const
-    {
-        if (!m_value.is_number_integer())
-            fail("expected an integer");
-        const bool in_range = m_value.is_number_unsigned() ? m_value.get<uint64_t>() <= static_cast<uint64_t>(max)
-                                                           : m_value.get<int64_t>() >= min && m_value.get<int64_t>() <= max;
-        if (!in_range)
-            fail("expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
-        return m_value.is_number_unsigned() ? static_cast<long long>(m_value.get<uint64_t>()) : m_value.get<int64_t>();
-    }
-    int int32() const { return static_cast<int>(integer(INT_MIN, INT_MAX)); }
-    uint16_t enum_value() const { return static_cast<uint16_t>(integer(0, UINT16_MAX)); }
-
-    std::string string(bool nonempty) const
-    {
-        if (!m_value.is_string())
-            fail("expected a string");
-        if (nonempty && m_value.get<std::string>().empty())
-            fail("expected a non-empty string");
-        return m_value.get<std::string>();
-    }
-
-    std::vector<FIELD> elements() const
-    {
-        if (!m_value.is_array())
-            fail("expected an array");
-        std::vector<FIELD> list;
-        for (size_t i = 0; i < m_value.size(); ++i)
-            list.emplace_back(m_value[i], m_path + "[" + std::to_string(i) + "]", m_file);
-        return list;
-    }
-
-    // The object's keys, each read by `read`; a key that `known` does not
-    // list is refused.
-    void each_key(const std::set<std::string>& known, const std::function<void(const std::string&, const FIELD&)>& read) const
-    {
-        if (!m_value.is_object())
-            fail("expected an object");
-        for (auto it = m_value.begin(); it != m_value.end(); ++it)
-        {
-            const FIELD field(it.value(), m_path + "." + it.key(), m_file);
-            if (known.count(it.key()) == 0)
-                field.fail("unknown key");
-            read(it.key(), field);
-        }
-    }
-
-    // Every key of the object, whatever its name.
-    void each_entry(const std::function<void(const std::string&, const FIELD&)>& read) const
-    {
-        if (!m_value.is_object())
-            fail("expected an object");
-        for (auto it = m_value.begin(); it != m_value.end(); ++it)
-            read(it.key(), FIELD(it.value(), m_path + "." + it.key(), m_file));
-    }
-
-    // An object with required keys: each listed key must be present.
-    void require(const std::set<std::string>& keys) const
-    {
-        for (const std::string& key : keys)
-            if (m_value.is_object() && m_value.find(key) == m_value.end())
-                throw DESIGN_ERROR(m_file, m_path + "." + key, "required key is missing");
-    }
-
-    std::set<int> int_set(const char* what) const
-    {
-        std::set<int> values;
-        for (const FIELD& element : elements())
-            if (!values.insert(element.int32()).second)
-                element.fail(std::string(what) + " " + std::to_string(element.int32()) + " is given twice");
-        return values;
-    }
-
-private:
-    const json& m_value;
-    std::string m_path;
-    const std::string& m_file;
-};
+    return values;
+}
 
 bool netlist_has_atom(const DESIGN_NETLIST& netlist, const std::string& name)
 {
@@ -139,10 +68,10 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
                                       const DESIGN& design)
 {
     DESIGN_OPTION_BLOCK block;
-    const FIELD top(value, path, file);
+    OBJECT top(VALUE(value, path, file));
     top.each_key({"user_family", "initialization_clock", "active_serial_clock", "sdm_io_count", "part_traits",
                   "device_traits", "revisions", "enum_names", "related_defaults", "atom_parameters"},
-                 [&](const std::string& key, const FIELD& field) {
+                 [&](const std::string& key, const VALUE& field) {
                      if (key == "user_family")
                          block.user_family = field.int32();
                      else if (key == "initialization_clock")
@@ -150,82 +79,83 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
                      else if (key == "active_serial_clock")
                          block.active_serial_clock = field.int32();
                      else if (key == "sdm_io_count")
-                         block.sdm_io_count = static_cast<uint32_t>(field.integer(0, UINT32_MAX));
+                         block.sdm_io_count = field.uint32();
                      else if (key == "part_traits")
-                         block.part_traits = field.int_set("trait");
+                         block.part_traits = read_int_set(field, "trait");
                      else if (key == "device_traits")
-                         block.device_traits = field.int_set("trait");
+                         block.device_traits = read_int_set(field, "trait");
                      else if (key == "revisions")
                      {
                          block.revisions.emplace();
-                         std::set<std::string> seen;
-                         for (const FIELD& name : field.elements())
+                         UNIQUE<std::string> seen("revision");
+                         for (const VALUE& name : field.elements())
                          {
-                             block.revisions->push_back(name.string(true));
+                             block.revisions->push_back(name.nonempty_string());
                              if (block.revisions->back().find('/') != std::string::npos)
                                  name.fail("a revision name names files of the project directory and cannot hold \"/\"");
-                             if (!seen.insert(block.revisions->back()).second)
-                                 name.fail("revision " + block.revisions->back() + " is given twice");
+                             seen.check(block.revisions->back(), name);
                          }
                      }
                      else if (key == "enum_names")
                      {
-                         std::set<uint16_t> seen;
-                         for (const FIELD& entry : field.elements())
+                         UNIQUE<uint16_t> seen("enumeration value");
+                         for (const VALUE& element : field.elements())
                          {
+                             OBJECT entry(element);
                              DESIGN_ENUM_NAME name;
-                             entry.require({"value", "name"});
-                             entry.each_key({"value", "name", "user_name"}, [&](const std::string& k, const FIELD& f) {
+                             entry.require({"name", "value"});
+                             entry.each_key({"value", "name", "user_name"}, [&](const std::string& k, const VALUE& f) {
                                  if (k == "value")
-                                     name.value = f.enum_value();
+                                     name.value = static_cast<uint16_t>(f.integer(0, UINT16_MAX));
                                  else if (k == "name")
-                                     name.name = f.string(true);
+                                     name.name = f.nonempty_string();
                                  else
-                                     name.user_name = f.string(true);
+                                     name.user_name = f.nonempty_string();
                              });
-                             if (!seen.insert(name.value).second)
-                                 entry.fail("enumeration value " + std::to_string(name.value) + " is given twice");
+                             seen.check(name.value, element);
                              block.enum_names.push_back(name);
                          }
                      }
                      else if (key == "related_defaults")
                      {
-                         for (const FIELD& entry : field.elements())
+                         for (const VALUE& element : field.elements())
                          {
+                             OBJECT entry(element);
                              DESIGN_RELATED_DEFAULT related;
-                             entry.require({"id", "other_id", "other_value", "name"});
+                             entry.require({"id", "name", "other_id", "other_value"});
                              entry.each_key({"id", "other_id", "other_value", "name"},
-                                            [&](const std::string& k, const FIELD& f) {
+                                            [&](const std::string& k, const VALUE& f) {
                                                 if (k == "id")
                                                     related.id = f.int32();
                                                 else if (k == "other_id")
                                                     related.other_id = f.int32();
                                                 else if (k == "other_value")
-                                                    related.other_value = f.enum_value();
+                                                    related.other_value = static_cast<uint16_t>(f.integer(0, UINT16_MAX));
                                                 else
-                                                    related.name = f.string(true);
+                                                    related.name = f.nonempty_string();
                                             });
                              block.related_defaults.push_back(related);
                          }
                      }
                      else
                      {
-                         for (const FIELD& entry : field.elements())
+                         for (const VALUE& element : field.elements())
                          {
+                             OBJECT entry(element);
                              DESIGN_ATOM_PARAMETERS atom;
                              entry.require({"atom", "parameters"});
-                             entry.each_key({"atom", "parameters"}, [&](const std::string& k, const FIELD& f) {
+                             entry.each_key({"atom", "parameters"}, [&](const std::string& k, const VALUE& f) {
                                  if (k == "atom")
                                  {
-                                     atom.atom = f.string(true);
+                                     atom.atom = f.nonempty_string();
                                      if (!design.netlist || !netlist_has_atom(*design.netlist, atom.atom))
                                          f.fail("no atom " + atom.atom + " in the netlist");
                                      return;
                                  }
-                                 f.each_entry([&](const std::string& parameter, const FIELD& text) {
+                                 f.each_entry([&](const std::string& parameter, const VALUE& text) {
                                      if (parameter.empty())
                                          text.fail("a parameter name cannot be empty");
-                                     atom.parameters.emplace_back(parameter, text.string(false));
+                                     atom.parameters.emplace_back(parameter, text.string());
                                  });
                              });
                              block.atom_parameters.push_back(atom);
@@ -275,11 +205,12 @@ void set_option_block_project_directory(const std::string& directory)
 std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const json& value, const std::string& path, const std::string& file)
 {
     std::vector<DESIGN_CLOCK_REGION> regions;
-    for (const FIELD& entry : FIELD(value, path, file).elements())
+    for (const VALUE& element : VALUE(value, path, file).elements())
     {
+        OBJECT entry(element);
         DESIGN_CLOCK_REGION region;
-        entry.require({"x0", "y0", "x1", "y1"});
-        entry.each_key({"x0", "y0", "x1", "y1"}, [&](const std::string& key, const FIELD& field) {
+        entry.require({"x0", "x1", "y0", "y1"});
+        entry.each_key({"x0", "y0", "x1", "y1"}, [&](const std::string& key, const VALUE& field) {
             const int number = field.int32();
             if (key == "x0")
                 region.x0 = number;
@@ -291,7 +222,7 @@ std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const json& value, const std
                 region.y1 = number;
         });
         if (region.x1 < region.x0 || region.y1 < region.y0)
-            entry.fail("the upper-right corner lies below or left of the lower-left one");
+            element.fail("the upper-right corner lies below or left of the lower-left one");
         regions.push_back(region);
     }
     return regions;
@@ -301,21 +232,22 @@ std::vector<DESIGN_PLACE_IDS> read_place_ids(const json& value, const std::strin
 {
     std::vector<DESIGN_PLACE_IDS> places;
     std::set<std::pair<int, int>> seen;
-    for (const FIELD& entry : FIELD(value, path, file).elements())
+    for (const VALUE& element : VALUE(value, path, file).elements())
     {
+        OBJECT entry(element);
         DESIGN_PLACE_IDS place;
-        entry.require({"x", "y", "ids"});
-        entry.each_key({"x", "y", "ids"}, [&](const std::string& key, const FIELD& field) {
+        entry.require({"ids", "x", "y"});
+        entry.each_key({"x", "y", "ids"}, [&](const std::string& key, const VALUE& field) {
             if (key == "x")
                 place.x = field.int32();
             else if (key == "y")
                 place.y = field.int32();
             else
-                for (const FIELD& id : field.elements())
-                    place.ids.push_back(static_cast<uint32_t>(id.integer(0, UINT32_MAX)));
+                for (const VALUE& id : field.elements())
+                    place.ids.push_back(id.uint32());
         });
         if (!seen.insert({place.x, place.y}).second)
-            entry.fail("location (" + std::to_string(place.x) + ", " + std::to_string(place.y) + ") is given twice");
+            element.fail("location (" + std::to_string(place.x) + ", " + std::to_string(place.y) + ") is given twice");
         places.push_back(place);
     }
     return places;
@@ -332,10 +264,10 @@ std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const json* name, const jso
         throw DESIGN_ERROR(file, path + ".location", "required key is missing");
     DESIGN_PLACED_BLOCK block;
     block.path = path;
-    block.name = FIELD(*name, path + ".name", file).string(true);
-    const FIELD place(*location, path + ".location", file);
+    block.name = VALUE(*name, path + ".name", file).nonempty_string();
+    OBJECT place(VALUE(*location, path + ".location", file));
     place.require({"x", "y"});
-    place.each_key({"x", "y", "z"}, [&](const std::string& key, const FIELD& field) {
+    place.each_key({"x", "y", "z"}, [&](const std::string& key, const VALUE& field) {
         if (key == "x")
             block.x = field.int32();
         else if (key == "y")
@@ -344,7 +276,7 @@ std::optional<DESIGN_PLACED_BLOCK> read_placed_block(const json* name, const jso
             block.z = field.int32();
     });
     if (global_id != nullptr)
-        block.global_id = static_cast<uint32_t>(FIELD(*global_id, path + ".global_id", file).integer(0, UINT32_MAX));
+        block.global_id = VALUE(*global_id, path + ".global_id", file).uint32();
     return block;
 }
 

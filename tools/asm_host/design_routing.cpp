@@ -1,6 +1,7 @@
 #include "design_routing.h"
 
 #include "design.h"
+#include "design_json.h"
 
 #include <cdb.h>
 #include <cdb_atom.h>
@@ -25,110 +26,14 @@ using nlohmann::json;
 namespace
 {
 
-// A JSON value of the "routing" key and its key path; the reads refuse
-// wrong types, numbers out of range and, in objects, keys no read asked for.
-class NODE
-{
-public:
-    NODE(const json& value, std::string path, const std::string& file)
-        : m_value(value), m_path(std::move(path)), m_file(file)
-    {
-    }
-
-    [[noreturn]] void fail(const std::string& problem) const { throw DESIGN_ERROR(m_file, m_path, problem); }
-
-    long long integer(long long min, long long max) const
-    {
-        const std::string range = "expected an integer from " + std::to_string(min) + " to " + std::to_string(max);
-        if (!m_value.is_number_integer())
-            fail("expected an integer");
-        if (m_value.is_number_unsigned())
-        {
-            const uint64_t value = m_value.get<uint64_t>();
-            if (max < 0 || value > static_cast<uint64_t>(max))
-                fail(range);
-            return static_cast<long long>(value);
-        }
-        const int64_t value = m_value.get<int64_t>();
-        if (value < min || value > max)
-            fail(range);
-        return value;
-    }
-    int int32() const { return static_cast<int>(integer(INT_MIN, INT_MAX)); }
-    uint32_t uint32() const { return static_cast<uint32_t>(integer(0, UINT32_MAX)); }
-    bool boolean() const
-    {
-        if (!m_value.is_boolean())
-            fail("expected a boolean (true or false)");
-        return m_value.get<bool>();
-    }
-    std::string string() const
-    {
-        if (!m_value.is_string() || m_value.get<std::string>().empty())
-            fail("expected a non-empty string");
-        return m_value.get<std::string>();
-    }
-    std::vector<NODE> elements() const
-    {
-        if (!m_value.is_array())
-            fail("expected an array");
-        std::vector<NODE> list;
-        for (size_t i = 0; i < m_value.size(); ++i)
-            list.emplace_back(m_value[i], m_path + "[" + std::to_string(i) + "]", m_file);
-        return list;
-    }
-
-    // Object access: each key read is remembered for finish().
-    std::optional<NODE> optional(const char* key)
-    {
-        if (!m_value.is_object())
-            fail("expected an object");
-        m_known.insert(key);
-        auto found = m_value.find(key);
-        if (found == m_value.end())
-            return std::nullopt;
-        return NODE(*found, m_path + "." + key, m_file);
-    }
-    NODE required(const char* key)
-    {
-        std::optional<NODE> value = optional(key);
-        if (!value)
-            throw DESIGN_ERROR(m_file, m_path + "." + key, "required key is missing");
-        return *value;
-    }
-    void finish() const
-    {
-        if (!m_value.is_object())
-            fail("expected an object");
-        for (auto it = m_value.begin(); it != m_value.end(); ++it)
-            if (m_known.count(it.key()) == 0)
-                throw DESIGN_ERROR(m_file, m_path + "." + it.key(), "unknown key");
-    }
-    // Each element of an optional array of objects, finished after the read.
-    void each(const char* key, const std::function<void(NODE&)>& read)
-    {
-        std::optional<NODE> list = optional(key);
-        if (!list)
-            return;
-        for (NODE& element : list->elements())
-        {
-            read(element);
-            element.finish();
-        }
-    }
-
-private:
-    const json& m_value;
-    std::string m_path;
-    const std::string& m_file;
-    std::set<std::string> m_known;
-};
+using design_json::OBJECT;
+using design_json::VALUE;
 
 const char* const NETWORK_KEYS[3] = {"crf", "blc", "fcd"};
 
-int graph_of(const NODE& value)
+int graph_of(const VALUE& value)
 {
-    const std::string name = value.string();
+    const std::string name = value.nonempty_text();
     if (name == "full")
         return DYGR_FULL_GRAPH;
     if (name == "blc")
@@ -140,27 +45,27 @@ int graph_of(const NODE& value)
     value.fail("expected one of \"full\", \"blc\", \"crf\", \"fcd\"");
 }
 
-DESIGN_ROUTING_TREE read_tree(NODE& node, const std::set<uint32_t>& gids)
+DESIGN_ROUTING_TREE read_tree(OBJECT& node, const std::set<uint32_t>& gids)
 {
     DESIGN_ROUTING_TREE tree;
-    NODE gid = node.required("gid");
+    VALUE gid = node.required("gid");
     tree.gid = gid.uint32();
     if (gids.count(tree.gid) == 0)
         gid.fail("no routing node has this gid");
-    node.each("children", [&](NODE& child) { tree.children.push_back(read_tree(child, gids)); });
+    node.each_object("children", false, [&](OBJECT& child) { tree.children.push_back(read_tree(child, gids)); });
     return tree;
 }
 
-std::vector<DESIGN_PHYSICAL_PORT> read_ports(NODE& term, const char* key, size_t instance_count)
+std::vector<DESIGN_PHYSICAL_PORT> read_ports(OBJECT& term, const char* key, size_t instance_count)
 {
     std::vector<DESIGN_PHYSICAL_PORT> ports;
-    term.each(key, [&](NODE& entry) {
+    term.each_object(key, false, [&](OBJECT& entry) {
         DESIGN_PHYSICAL_PORT port;
-        NODE instance = entry.required("instance");
+        VALUE instance = entry.required("instance");
         port.instance = instance.int32();
         if (port.instance < 0 || static_cast<size_t>(port.instance) >= instance_count)
             instance.fail("no chip bundle instance has this index");
-        port.port = entry.required("port").string();
+        port.port = entry.required("port").nonempty_text();
         ports.push_back(port);
     });
     return ports;
@@ -182,111 +87,115 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
                                                           const std::string& file, const DESIGN_NETLIST* netlist)
 {
     auto routing = std::make_shared<DESIGN_ROUTING>();
-    NODE top(value, path, file);
+    OBJECT top(VALUE(value, path, file));
 
-    if (std::optional<NODE> strings = top.optional("device_strings"))
+    if (std::optional<VALUE> strings_value = top.optional("device_strings"))
     {
+        OBJECT strings(*strings_value);
         const std::pair<const char*, int> keys[] = {{"mcf_file", 4}, {"rba_file", 6}, {"mcfs_to_mcfd_file", 8}};
         for (const auto& [key, number] : keys)
-            if (std::optional<NODE> text = strings->optional(key))
-                routing->device_strings[number] = text->string();
-        strings->finish();
+            if (std::optional<VALUE> text = strings.optional(key))
+                routing->device_strings[number] = text->nonempty_text();
+        strings.finish();
     }
 
     std::set<uint32_t> gids;
-    top.each("nodes", [&](NODE& entry) {
+    top.each_object("nodes", false, [&](OBJECT& entry) {
         DESIGN_ROUTING_NODE node;
-        NODE gid = entry.required("gid");
+        VALUE gid = entry.required("gid");
         node.gid = gid.uint32();
         if (node.gid == 0xFFFFFFFFu || !gids.insert(node.gid).second)
             gid.fail("a routing node's gid must be unique and not 4294967295");
-        node.name = entry.required("name").string();
-        if (std::optional<NODE> ic_name = entry.optional("ic_name"))
-            node.ic_name = ic_name->string();
-        if (std::optional<NODE> sch_name = entry.optional("sch_name"))
-            node.sch_name = sch_name->string();
-        if (std::optional<NODE> element = entry.optional("element"))
+        node.name = entry.required("name").nonempty_text();
+        if (std::optional<VALUE> ic_name = entry.optional("ic_name"))
+            node.ic_name = ic_name->nonempty_text();
+        if (std::optional<VALUE> sch_name = entry.optional("sch_name"))
+            node.sch_name = sch_name->nonempty_text();
+        if (std::optional<VALUE> element_value = entry.optional("element"))
         {
-            node.element_type = element->required("type").string();
-            node.element_text = element->required("text").string();
-            element->finish();
+            OBJECT element(*element_value);
+            node.element_type = element.required("type").nonempty_text();
+            node.element_text = element.required("text").nonempty_text();
+            element.finish();
         }
-        if (std::optional<NODE> block = entry.optional("blc_block"))
+        if (std::optional<VALUE> block = entry.optional("blc_block"))
             node.blc_block = block->uint32();
         routing->nodes.push_back(node);
     });
 
-    if (std::optional<NODE> networks = top.optional("networks"))
+    if (std::optional<VALUE> networks_value = top.optional("networks"))
     {
+        OBJECT networks(*networks_value);
         for (int which = 0; which < 3; ++which)
-            if (std::optional<NODE> trees = networks->optional(NETWORK_KEYS[which]))
+            if (std::optional<VALUE> trees = networks.optional(NETWORK_KEYS[which]))
             {
                 routing->networks[which].emplace();
-                for (NODE& tree : trees->elements())
+                for (const VALUE& element : trees->elements())
                 {
+                    OBJECT tree(element);
                     routing->networks[which]->push_back(read_tree(tree, gids));
                     tree.finish();
                 }
             }
-        networks->finish();
+        networks.finish();
     }
 
-    top.each("edges", [&](NODE& entry) {
+    top.each_object("edges", false, [&](OBJECT& entry) {
         DESIGN_ROUTING_EDGE edge;
         edge.from = entry.required("from").uint32();
         edge.to = entry.required("to").uint32();
-        if (std::optional<NODE> graph = entry.optional("graph"))
+        if (std::optional<VALUE> graph = entry.optional("graph"))
             edge.graph = graph_of(*graph);
-        if (std::optional<NODE> bits = entry.optional("bits"))
+        if (std::optional<VALUE> bits = entry.optional("bits"))
         {
             edge.bits.emplace();
-            for (const NODE& bit : bits->elements())
+            for (const VALUE& bit : bits->elements())
                 edge.bits->push_back(bit.int32());
         }
         routing->edges.push_back(edge);
     });
 
-    top.each("instances", [&](NODE& entry) {
+    top.each_object("instances", false, [&](OBJECT& entry) {
         DESIGN_BUNDLE_INSTANCE instance;
         instance.x = entry.required("x").int32();
         instance.y = entry.required("y").int32();
-        instance.name = entry.required("name").string();
+        instance.name = entry.required("name").nonempty_text();
         routing->instances.push_back(instance);
     });
 
-    top.each("blocks", [&](NODE& entry) {
+    top.each_object("blocks", false, [&](OBJECT& entry) {
         DESIGN_PLACE_BLOCK_DATA block;
         block.x = entry.required("x").int32();
         block.y = entry.required("y").int32();
-        if (std::optional<NODE> z = entry.optional("z"))
+        if (std::optional<VALUE> z = entry.optional("z"))
             block.z = z->int32();
-        if (std::optional<NODE> parent = entry.optional("parent"))
+        if (std::optional<VALUE> parent = entry.optional("parent"))
         {
             block.parent = parent->int32();
             if (block.parent < 0 || static_cast<size_t>(block.parent) >= routing->blocks.size())
                 parent->fail("expected the index of an earlier block");
         }
-        if (std::optional<NODE> gid = entry.optional("gid"))
+        if (std::optional<VALUE> gid = entry.optional("gid"))
             block.gid = gid->uint32();
-        if (std::optional<NODE> location = entry.optional("location"))
+        if (std::optional<VALUE> location = entry.optional("location"))
             block.location = location->uint32();
-        if (std::optional<NODE> hipi = entry.optional("hipi"))
+        if (std::optional<VALUE> hipi = entry.optional("hipi"))
             block.hipi = hipi->boolean();
-        if (std::optional<NODE> lab_hipi = entry.optional("lab_hipi"))
+        if (std::optional<VALUE> lab_hipi = entry.optional("lab_hipi"))
             block.lab_hipi = lab_hipi->boolean();
-        entry.each("ports", [&](NODE& port_entry) {
+        entry.each_object("ports", false, [&](OBJECT& port_entry) {
             DESIGN_PLACE_PORT port;
-            port.name = port_entry.required("name").string();
-            NODE direction = port_entry.required("direction");
-            port.direction = direction.string();
+            port.name = port_entry.required("name").nonempty_text();
+            VALUE direction = port_entry.required("direction");
+            port.direction = direction.nonempty_text();
             if (port.direction != "INPUT" && port.direction != "OUTPUT" && port.direction != "BIDIR")
                 direction.fail("expected one of \"INPUT\", \"OUTPUT\", \"BIDIR\"");
             port.gid = port_entry.required("gid").uint32();
             block.ports.push_back(port);
         });
-        entry.each("atom_ports", [&](NODE& port_entry) {
+        entry.each_object("atom_ports", false, [&](OBJECT& port_entry) {
             DESIGN_ATOM_PORT port;
-            port.port = port_entry.required("port").string();
+            port.port = port_entry.required("port").nonempty_text();
             port.index = port_entry.required("index").int32();
             port.gid = port_entry.required("gid").uint32();
             block.atom_ports.push_back(port);
@@ -294,17 +203,17 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
         routing->blocks.push_back(block);
     });
 
-    top.each("pads", [&](NODE& entry) {
+    top.each_object("pads", false, [&](OBJECT& entry) {
         DESIGN_PAD pad;
-        if (std::optional<NODE> gid = entry.optional("gid"))
+        if (std::optional<VALUE> gid = entry.optional("gid"))
             pad.gid = gid->uint32();
         pad.pin = entry.required("pin").uint32();
-        if (std::optional<NODE> cell = entry.optional("cell"))
-            pad.cell = cell->string();
-        if (std::optional<NODE> ic_name = entry.optional("ic_name"))
-            pad.ic_name = ic_name->string();
-        if (std::optional<NODE> user_pin_name = entry.optional("user_pin_name"))
-            pad.user_pin_name = user_pin_name->string();
+        if (std::optional<VALUE> cell = entry.optional("cell"))
+            pad.cell = cell->nonempty_text();
+        if (std::optional<VALUE> ic_name = entry.optional("ic_name"))
+            pad.ic_name = ic_name->nonempty_text();
+        if (std::optional<VALUE> user_pin_name = entry.optional("user_pin_name"))
+            pad.user_pin_name = user_pin_name->nonempty_text();
         routing->pads.push_back(pad);
     });
 
@@ -312,10 +221,10 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
     if (netlist != nullptr)
         collect_atom_names(*netlist, netlist_atoms);
     std::set<std::string> routed_atoms;
-    top.each("atoms", [&](NODE& entry) {
+    top.each_object("atoms", false, [&](OBJECT& entry) {
         DESIGN_ROUTED_ATOM atom;
-        NODE name = entry.required("atom");
-        atom.atom = name.string();
+        VALUE name = entry.required("atom");
+        atom.atom = name.nonempty_text();
         auto found = netlist_atoms.find(atom.atom);
         if (found == netlist_atoms.end())
             name.fail("no atom of the netlist has this name");
@@ -323,35 +232,35 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
             name.fail("more than one atom of the netlist has this name");
         if (!routed_atoms.insert(atom.atom).second)
             name.fail("the atom is given twice");
-        if (std::optional<NODE> instance_name = entry.optional("instance_name"))
-            atom.instance_name = instance_name->string();
-        if (std::optional<NODE> location = entry.optional("location"))
+        if (std::optional<VALUE> instance_name = entry.optional("instance_name"))
+            atom.instance_name = instance_name->nonempty_text();
+        if (std::optional<VALUE> location = entry.optional("location"))
             atom.location = location->uint32();
-        if (std::optional<NODE> pin = entry.optional("pin"))
+        if (std::optional<VALUE> pin = entry.optional("pin"))
             atom.pin = pin->boolean();
-        if (std::optional<NODE> generic = entry.optional("generic"))
+        if (std::optional<VALUE> generic = entry.optional("generic"))
             atom.generic = generic->boolean();
-        if (std::optional<NODE> named_terms = entry.optional("named_terms"))
+        if (std::optional<VALUE> named_terms = entry.optional("named_terms"))
             atom.named_terms = named_terms->boolean();
-        entry.each("inputs", [&](NODE& term) {
+        entry.each_object("inputs", false, [&](OBJECT& term) {
             DESIGN_ROUTED_INPUT input;
-            input.port = term.required("port").string();
+            input.port = term.required("port").nonempty_text();
             input.index = term.required("index").int32();
             input.map = read_ports(term, "map", routing->instances.size());
             input.timing = read_ports(term, "timing", routing->instances.size());
             atom.inputs.push_back(input);
         });
-        entry.each("outputs", [&](NODE& term) {
+        entry.each_object("outputs", false, [&](OBJECT& term) {
             DESIGN_ROUTED_OUTPUT output;
-            output.port = term.required("port").string();
+            output.port = term.required("port").nonempty_text();
             output.index = term.required("index").int32();
-            if (std::optional<NODE> instance_name = term.optional("instance_name"))
-                output.instance_name = instance_name->string();
+            if (std::optional<VALUE> instance_name = term.optional("instance_name"))
+                output.instance_name = instance_name->nonempty_text();
             output.map = read_ports(term, "map", routing->instances.size());
-            term.each("fanout", [&](NODE& ref) {
+            term.each_object("fanout", false, [&](OBJECT& ref) {
                 DESIGN_TERM_REF fanout;
-                fanout.atom = ref.required("atom").string();
-                fanout.port = ref.required("port").string();
+                fanout.atom = ref.required("atom").nonempty_text();
+                fanout.port = ref.required("port").nonempty_text();
                 fanout.index = ref.required("index").int32();
                 output.fanout.push_back(fanout);
             });
@@ -381,21 +290,22 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
                 }
     }
 
-    if (std::optional<NODE> emulator = top.optional("emulator"))
+    if (std::optional<VALUE> emulator_value = top.optional("emulator"))
     {
-        routing->emulator_mode = static_cast<int>(emulator->required("mode").integer(0, INT_MAX));
-        emulator->each("muxes", [&](NODE& entry) {
+        OBJECT emulator(*emulator_value);
+        routing->emulator_mode = static_cast<int>(emulator.required("mode").integer(0, INT_MAX));
+        emulator.each_object("muxes", false, [&](OBJECT& entry) {
             DESIGN_MUX_EDGE mux;
             mux.from = entry.required("from").uint32();
             mux.to = entry.required("to").uint32();
-            mux.uid = entry.required("uid").string();
-            if (std::optional<NODE> input = entry.optional("input"))
-                mux.input = input->string();
-            if (std::optional<NODE> output = entry.optional("output"))
-                mux.output = output->string();
+            mux.uid = entry.required("uid").nonempty_text();
+            if (std::optional<VALUE> input = entry.optional("input"))
+                mux.input = input->nonempty_text();
+            if (std::optional<VALUE> output = entry.optional("output"))
+                mux.output = output->nonempty_text();
             routing->muxes.push_back(mux);
         });
-        emulator->finish();
+        emulator.finish();
     }
 
     top.finish();

@@ -1,11 +1,17 @@
 #include "design_sld.h"
+#include "design_sld_read.h"
+
+#include "design_json.h"
 
 #include <fio.h>
 #include <sci.h>
 #include <zdb.h>
 #include <zhd.h>
 
+#include <filesystem>
 #include <memory>
+#include <set>
+#include <string>
 
 void apply_design_sld(const DESIGN_SLD& sld, HDB_NAMESPACE* cap_inst, DEV_PART part)
 {
@@ -36,3 +42,76 @@ void apply_design_sld(const DESIGN_SLD& sld, HDB_NAMESPACE* cap_inst, DEV_PART p
 }
 
 void reset_design_sld() { SCI_INSTANCE_BUILDER::reset(); }
+
+void read_design_sld(design_json::OBJECT& top, DESIGN& design)
+{
+    DESIGN_SLD& sld = design.sld;
+    if (auto name = top.optional("compile_instance"))
+    {
+        sld.compile_instance = name->nonempty_string();
+        if (sld.compile_instance.find('/') != std::string::npos)
+            name->fail("a compile instance name names a file of the project directory and cannot hold \"/\"");
+    }
+    else
+    {
+        sld.compile_instance = design.revision;
+    }
+
+    auto debug_value = top.optional("debug");
+    if (!debug_value)
+        return;
+    design_json::OBJECT debug(*debug_value);
+
+    design_json::UNIQUE<std::string> instance_names("debug instance");
+    debug.each_object("instances", false, [&](design_json::OBJECT& entry) {
+        DESIGN_SLD_INSTANCE instance;
+        auto name = entry.required("name");
+        instance.name = name.nonempty_string();
+        instance_names.check(instance.name, name);
+        instance.type = entry.required("type").nonempty_string();
+        instance.node_id = entry.required("node_id").uint32();
+        if (auto version = entry.optional("version"))
+            instance.version = version->uint32();
+        sld.instances.push_back(instance);
+    });
+
+    if (auto files = debug.optional("debug_files"))
+    {
+        design_json::UNIQUE<std::string> seen("debug file");
+        for (const auto& file : files->elements())
+        {
+            const std::string name = file.nonempty_string();
+            seen.check(name, file);
+            sld.debug_files.push_back(name);
+        }
+    }
+
+    if (auto ids = debug.optional("jtag_ids"))
+        for (const auto& id : ids->elements())
+            sld.jtag_ids.push_back(id.nonempty_string());
+
+    const std::filesystem::path design_file(top.value().file());
+    std::error_code ec;
+    const bool check_directories = std::filesystem::is_regular_file(design_file, ec);
+    design_json::UNIQUE<std::string> partitions_with_directory("partition");
+    debug.each_object("sysconfiles", false, [&](design_json::OBJECT& entry) {
+        DESIGN_SLD_SYSCONFILES sysconfiles;
+        auto partition = entry.required("partition");
+        sysconfiles.partition = partition.nonempty_string();
+        bool known = false;
+        for (const DESIGN_PARTITION& listed : design.partitions)
+            known = known || listed.name == sysconfiles.partition;
+        if (!known)
+            partition.fail("no partition " + sysconfiles.partition + " in partitions");
+        partitions_with_directory.check(sysconfiles.partition, partition);
+        auto directory = entry.required("directory");
+        sysconfiles.directory = directory.nonempty_string();
+        if (std::filesystem::path(sysconfiles.directory).is_absolute())
+            directory.fail("expected a directory relative to the design directory");
+        if (check_directories &&
+            !std::filesystem::is_directory(design_file.parent_path() / sysconfiles.directory, ec))
+            directory.fail("not a directory of the design directory");
+        sld.sysconfiles.push_back(sysconfiles);
+    });
+    debug.finish();
+}

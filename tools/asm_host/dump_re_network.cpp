@@ -7,19 +7,17 @@
 
 #include "accessor_proxy.h"
 #include "design.h"
+#include "host_command.h"
 #include "project.h"
 
-#include <cfg.h>
 #include <dbcm.h>
 #include <gen.h>
 #include <hdb.h>
 #include <msg.h>
 #include <zcu.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -61,35 +59,11 @@ struct DUMP_ARGUMENTS
 
 bool parse(int argc, char** argv, DUMP_ARGUMENTS& arguments, std::string& problem)
 {
+    // A negative HANDLE is a word of the command, not an option.
     std::vector<std::string> positional;
-    for (int i = 2; i < argc; ++i)
-    {
-        const std::string word = argv[i];
-        fs::path* value = word == "--out" ? &arguments.out : word == "--module" ? &arguments.module : nullptr;
-        if (value != nullptr)
-        {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0')
-            {
-                problem = word + " needs a value";
-                return false;
-            }
-            if (!value->empty())
-            {
-                problem = word + " is given twice";
-                return false;
-            }
-            *value = argv[++i];
-        }
-        else if (word.size() > 1 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1])))
-        {
-            problem = "unknown option \"" + word + "\"";
-            return false;
-        }
-        else
-        {
-            positional.push_back(word);
-        }
-    }
+    if (!host_command::parse_options(argc, argv, {{"--out", &arguments.out}, {"--module", &arguments.module}},
+                                     positional, problem, true))
+        return false;
     if (positional.size() < 3 || positional.size() > 4)
     {
         problem = "expected DESIGN_DIR, KIND, FORMAT and an optional HANDLE";
@@ -100,18 +74,10 @@ bool parse(int argc, char** argv, DUMP_ARGUMENTS& arguments, std::string& proble
     return true;
 }
 
-fs::path own_directory()
-{
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : exe.parent_path();
-}
-
-int fail_input(const std::string& problem)
-{
-    std::cerr << "asm_host: " << problem << std::endl;
-    return 2;
-}
+using host_command::EXIT_BAD_INPUT;
+using host_command::EXIT_DONE;
+using host_command::EXIT_INTERNAL_ERROR;
+using host_command::fail_input;
 
 }  // namespace
 
@@ -120,81 +86,45 @@ int dump_re_network_main(int argc, char** argv)
     if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
     {
         std::cout << USAGE;
-        return 0;
+        return EXIT_DONE;
     }
     DUMP_ARGUMENTS arguments;
     std::string problem;
     if (!parse(argc, argv, arguments, problem))
     {
         std::cerr << "asm_host: " << problem << "\n" << USAGE;
-        return 2;
+        return EXIT_BAD_INPUT;
     }
 
     std::error_code ec;
     if (!fs::is_directory(arguments.design, ec))
         return fail_input(arguments.design.string() + ": not a directory");
     DESIGN design;
-    try
-    {
-        design = load_design((arguments.design / "design.json").string());
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return fail_input(error.what());
-    }
-    const fs::path ini = arguments.design / "zorvane.ini";
-    if (fs::exists(ini, ec) && !cfg_load_ini_file(ini.string(), &problem))
+    if (!host_command::load_design_directory(arguments.design, design, problem))
         return fail_input(problem);
 
-    const fs::path module_path =
-        arguments.module.empty() ? own_directory() / "libasm.so" : fs::absolute(arguments.module, ec);
-    void* handle = dlopen(module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr)
-    {
-        const char* reason = dlerror();
-        std::cerr << "asm_host: cannot load " << module_path.string() << ": " << (reason ? reason : "unknown reason")
-                  << std::endl;
-        return 3;
-    }
-    auto dump_entry = reinterpret_cast<DUMP_RE_NETWORK_ENTRY>(dlsym(handle, "asm_dump_re_network"));
-    auto set_accessor = reinterpret_cast<SET_AND_GET_ACCESSOR_ENTRY>(dlsym(handle, "set_and_get_asm_zasm_accessor"));
-    if (dump_entry == nullptr || set_accessor == nullptr)
-    {
-        std::cerr << "asm_host: " << module_path.string()
-                  << " does not export asm_dump_re_network and set_and_get_asm_zasm_accessor" << std::endl;
-        dlclose(handle);
-        return 3;
-    }
+    const fs::path module_path = host_command::module_path(arguments.module);
+    host_command::MODULE module;
+    if (!host_command::open_module(module, module_path, {"asm_dump_re_network", "set_and_get_asm_zasm_accessor"}))
+        return EXIT_INTERNAL_ERROR;
+    const auto dump_entry = module.entry<DUMP_RE_NETWORK_ENTRY>("asm_dump_re_network");
+    const auto set_accessor = module.entry<SET_AND_GET_ACCESSOR_ENTRY>("set_and_get_asm_zasm_accessor");
 
     fs::path project;
     DIRECTORY_SNAPSHOT copied;
     try
     {
-        project = create_project_directory(arguments.out, "asm_out", arguments.design);
+        project = host_command::set_up_project(arguments.out, arguments.design, copied);
     }
     catch (const PROJECT_ERROR& error)
     {
-        dlclose(handle);
         return fail_input(error.what());
     }
-    try
-    {
-        copy_design_directory(arguments.design, project);
-        copied = snapshot_directory(project);
-    }
-    catch (const PROJECT_ERROR& error)
-    {
-        fs::remove_all(project, ec);
-        dlclose(handle);
-        return fail_input(error.what());
-    }
-    std::string project_text = fs::absolute(project, ec).lexically_normal().string();
-    if (project_text.size() > 1 && project_text.back() == '/')
-        project_text.pop_back();
+    const std::string project_text = host_command::project_text(project);
     std::cout << "asm_host: dumping the routed network of " << arguments.design.string() << " in "
               << project.string() << std::endl;
 
-    int status = 0;
+    int status = EXIT_DONE;
     {
         // The suite as the Tcl layer finds it: the design's compile instance
         // current in the hierarchy, its facade current in the flow.
@@ -202,10 +132,7 @@ int dump_re_network_main(int argc, char** argv)
         suite.set_project_directory(project_text);
         gen_set_module_path(module_path.parent_path().string());
         if (::chdir(project_text.c_str()) != 0)
-        {
-            dlclose(handle);
             return fail_input(project_text + ": cannot enter the project directory");
-        }
         HDB_NAME_MGR name_mgr;
         name_mgr.set_current_cap_inst(suite.facade()->get_cap_inst());
         hdb_set_current_name_mgr(&name_mgr);
@@ -216,22 +143,7 @@ int dump_re_network_main(int argc, char** argv)
         std::list<const char*> words;
         for (const std::string& word : arguments.words)
             words.push_back(word.c_str());
-        std::optional<std::string> internal_error;
-        try
-        {
-            dump_entry(&words);
-        }
-        catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
-        {
-            std::ostringstream text;
-            text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
-                 << error.line() << ")";
-            internal_error = text.str();
-        }
-        catch (const std::exception& error)
-        {
-            internal_error = std::string("exception: ") + error.what();
-        }
+        const std::optional<std::string> internal_error = host_command::call_guarded([&] { dump_entry(&words); });
         std::cout.flush();
         set_accessor(nullptr, true);
         ZCU_FACADE_UTIL::get_instance()->set_facade(nullptr);
@@ -251,11 +163,11 @@ int dump_re_network_main(int argc, char** argv)
         {
             std::cout << "asm_host: " << error.what() << "\n";
         }
-        status = internal_error ? 3 : 0;
+        status = internal_error ? EXIT_INTERNAL_ERROR : EXIT_DONE;
     }
     std::cout << "Project directory: " << project.string() << "\n";
     std::cout << "Exit status: " << status << std::endl;
-    // libasm.so stays mapped once loaded; the handle is let go all the same.
-    dlclose(handle);
+    // libasm.so stays mapped once loaded; the module lets go of its handle
+    // all the same.
     return status;
 }

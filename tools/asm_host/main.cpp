@@ -6,16 +6,15 @@
 #include "design.h"
 #include "process_sof.h"
 #include "dump_re_network.h"
+#include "host_command.h"
 #include "project.h"
 
 #include <asm_model.h>
-#include <cfg.h>
 #include <dbcm.h>
 #include <fio.h>
 #include <gen.h>
 #include <msg.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -36,13 +35,11 @@ namespace
 typedef int (*ASM_ASSEMBLE_ENTRY)(CMP_FACADE*, uint32_t, bool&, const FIO_PATH&);
 typedef ZASM_ACCESSOR_PROXY* (*SET_AND_GET_ACCESSOR_ENTRY)(ZASM_ACCESSOR_PROXY*, bool);
 
-enum EXIT_STATUS
-{
-    EXIT_DONE = 0,
-    EXIT_RUN_FAILED = 1,
-    EXIT_BAD_INPUT = 2,
-    EXIT_INTERNAL_ERROR = 3,
-};
+using host_command::EXIT_BAD_INPUT;
+using host_command::EXIT_DONE;
+using host_command::EXIT_INTERNAL_ERROR;
+using host_command::EXIT_RUN_FAILED;
+using host_command::fail_input;
 
 const char USAGE[] =
     "usage: asm_host assemble DESIGN_DIR [--out DIR] [--debug-log FILE] [--module PATH]\n"
@@ -80,162 +77,24 @@ bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& p
         problem = argc < 2 ? "no command given" : std::string("unknown command \"") + argv[1] + "\"";
         return false;
     }
-    bool have_design = false;
-    for (int i = 2; i < argc; ++i)
+    std::vector<std::string> positional;
+    if (!host_command::parse_options(argc, argv,
+                                     {{"--out", &arguments.out}, {"--debug-log", &arguments.debug_log},
+                                      {"--module", &arguments.module}},
+                                     positional, problem))
+        return false;
+    if (positional.size() > 1)
     {
-        const std::string word = argv[i];
-        fs::path* value = nullptr;
-        if (word == "--out")
-            value = &arguments.out;
-        else if (word == "--debug-log")
-            value = &arguments.debug_log;
-        else if (word == "--module")
-            value = &arguments.module;
-        if (value != nullptr)
-        {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0')
-            {
-                problem = word + " needs a value";
-                return false;
-            }
-            if (!value->empty())
-            {
-                problem = word + " is given twice";
-                return false;
-            }
-            *value = argv[++i];
-        }
-        else if (word.size() > 1 && word[0] == '-')
-        {
-            problem = "unknown option \"" + word + "\"";
-            return false;
-        }
-        else if (have_design)
-        {
-            problem = "more than one design directory given";
-            return false;
-        }
-        else
-        {
-            arguments.design = word;
-            have_design = true;
-        }
+        problem = "more than one design directory given";
+        return false;
     }
-    if (!have_design || arguments.design.empty())
+    if (positional.empty() || positional[0].empty())
     {
         problem = "no design directory given";
         return false;
     }
+    arguments.design = positional[0];
     return true;
-}
-
-fs::path own_directory()
-{
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : exe.parent_path();
-}
-
-// The loaded module and its two entries.
-class MODULE
-{
-public:
-    ~MODULE()
-    {
-        if (m_handle != nullptr)
-            dlclose(m_handle);
-    }
-
-    // False with the reason when the module or an entry cannot be found.
-    bool load(const fs::path& path, std::string& problem)
-    {
-        m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (m_handle == nullptr)
-        {
-            const char* reason = dlerror();
-            problem = "cannot load " + path.string() + ": " + (reason ? reason : "unknown reason");
-            return false;
-        }
-        assemble = reinterpret_cast<ASM_ASSEMBLE_ENTRY>(dlsym(m_handle, "asm_assemble"));
-        set_and_get_accessor =
-            reinterpret_cast<SET_AND_GET_ACCESSOR_ENTRY>(dlsym(m_handle, "set_and_get_asm_zasm_accessor"));
-        if (assemble == nullptr || set_and_get_accessor == nullptr)
-        {
-            problem = path.string() + " does not export asm_assemble and set_and_get_asm_zasm_accessor";
-            return false;
-        }
-        return true;
-    }
-
-    ASM_ASSEMBLE_ENTRY assemble = nullptr;
-    SET_AND_GET_ACCESSOR_ENTRY set_and_get_accessor = nullptr;
-
-private:
-    void* m_handle = nullptr;
-};
-
-// How the call ended.
-struct RUN_OUTCOME
-{
-    int result = 0;
-    // Set when the run raised an internal error (or any other exception).
-    std::optional<std::string> internal_error;
-};
-
-RUN_OUTCOME call_entry(MODULE& module, CMP_FACADE* cmp, const FIO_PATH& project_path)
-{
-    RUN_OUTCOME outcome;
-    bool out_flag = false;
-    try
-    {
-        outcome.result = module.assemble(cmp, 0, out_flag, project_path);
-    }
-    catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
-    {
-        std::ostringstream text;
-        text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
-             << error.line() << ")";
-        outcome.internal_error = text.str();
-    }
-    catch (const std::exception& error)
-    {
-        outcome.internal_error = std::string("exception: ") + error.what();
-    }
-    catch (...)
-    {
-        outcome.internal_error = "unknown exception";
-    }
-    return outcome;
-}
-
-struct MESSAGE_COUNTS
-{
-    size_t errors = 0;
-    size_t warnings = 0;
-    size_t infos = 0;
-};
-
-MESSAGE_COUNTS count_messages()
-{
-    MESSAGE_COUNTS counts;
-    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
-    {
-        if (record.silent)
-            continue;
-        if (record.kind == MSG_POST_TYPE_ERROR)
-            ++counts.errors;
-        else if (record.kind == MSG_POST_TYPE_WARNING)
-            ++counts.warnings;
-        else
-            ++counts.infos;
-    }
-    return counts;
-}
-
-int fail_input(const std::string& problem)
-{
-    std::cerr << "asm_host: " << problem << std::endl;
-    return EXIT_BAD_INPUT;
 }
 
 // Takes back what a start that failed made: the project directory, or the
@@ -266,41 +125,16 @@ int assemble(const ARGUMENTS& arguments)
         return fail_input(design_json.string() + ": not a regular file");
 
     DESIGN design;
-    try
-    {
-        design = load_design(design_json.string());
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return fail_input(error.what());
-    }
-
-    const fs::path ini = arguments.design / "zorvane.ini";
-    if (fs::exists(ini, ec))
-    {
-        std::string problem;
-        if (!fs::is_regular_file(ini, ec))
-            return fail_input(ini.string() + ": not a regular file");
-        if (!cfg_load_ini_file(ini.string(), &problem))
-            return fail_input(problem);
-    }
-
-    // A path with a directory, so that dlopen takes this file and does not
-    // search the library path.
-    const fs::path module_path =
-        arguments.module.empty() ? own_directory() / "libasm.so" : fs::absolute(arguments.module, ec);
-    MODULE module;
     std::string problem;
-    if (!module_path.has_parent_path())
-    {
-        std::cerr << "asm_host: cannot find the module; give --module" << std::endl;
+    if (!host_command::load_design_directory(arguments.design, design, problem))
+        return fail_input(problem);
+
+    const fs::path module_path = host_command::module_path(arguments.module);
+    host_command::MODULE module;
+    if (!host_command::open_module(module, module_path, {"asm_assemble", "set_and_get_asm_zasm_accessor"}))
         return EXIT_INTERNAL_ERROR;
-    }
-    if (!module.load(module_path, problem))
-    {
-        std::cerr << "asm_host: " << problem << std::endl;
-        return EXIT_INTERNAL_ERROR;
-    }
+    const auto assemble_entry = module.entry<ASM_ASSEMBLE_ENTRY>("asm_assemble");
+    const auto set_and_get_accessor = module.entry<SET_AND_GET_ACCESSOR_ENTRY>("set_and_get_asm_zasm_accessor");
 
     // Every problem of the arguments is found before the project directory
     // is made.
@@ -323,21 +157,11 @@ int assemble(const ARGUMENTS& arguments)
     DIRECTORY_SNAPSHOT copied;
     try
     {
-        project = create_project_directory(arguments.out, default_parent, arguments.design, &made);
+        project = host_command::set_up_project(arguments.out, arguments.design, copied, &made);
     }
     catch (const PROJECT_ERROR& error)
     {
-        return fail_start(made, error.what());
-    }
-    try
-    {
-        copy_design_directory(arguments.design, project);
-        copied = snapshot_directory(project);
-    }
-    catch (const PROJECT_ERROR& error)
-    {
-        // The directory is this run's own: no half copy is left behind.
-        return fail_start(made, error.what());
+        return fail_input(error.what());
     }
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
     if (!arguments.debug_log.empty())
@@ -355,9 +179,7 @@ int assemble(const ARGUMENTS& arguments)
     // the project directory as project path, output directory and working
     // directory, and the module's directory for the module's data files.
     HOST_SUITE suite(design);
-    std::string project_text = project_absolute.string();
-    if (project_text.size() > 1 && project_text.back() == '/')
-        project_text.pop_back();
+    const std::string project_text = host_command::project_text(project);
     suite.set_project_directory(project_text);
     gen_set_module_path(module_path.parent_path().string());
     if (::chdir(project_text.c_str()) != 0)
@@ -367,20 +189,24 @@ int assemble(const ARGUMENTS& arguments)
     }
 
     std::vector<DEVICE_SELECTION> selections;
-    module.set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);
-    const RUN_OUTCOME outcome = call_entry(module, suite.facade(), FIO_PATH(project_text, "", ""));
+    set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);
+    int result = 0;
+    const std::optional<std::string> internal_error = host_command::call_guarded([&] {
+        bool out_flag = false;
+        result = assemble_entry(suite.facade(), 0, out_flag, FIO_PATH(project_text, "", ""));
+    });
     // The module deletes the proxy it holds; the registry lets go of the
     // run's objects while the module that made them is still loaded.
-    module.set_and_get_accessor(nullptr, true);
+    set_and_get_accessor(nullptr, true);
     ASM_MODEL::reset();
     msg_set_debug_echo_file("");
 
-    const MESSAGE_COUNTS counts = count_messages();
+    const host_command::MESSAGE_COUNTS counts = host_command::count_messages();
     std::cout << "\n--- asm_host summary ---\n";
-    if (outcome.internal_error)
-        std::cout << "Result: internal error " << *outcome.internal_error << "\n";
+    if (internal_error)
+        std::cout << "Result: internal error " << *internal_error << "\n";
     else
-        std::cout << "Result: " << outcome.result << "\n";
+        std::cout << "Result: " << result << "\n";
     std::cout << "Messages: " << counts.errors << " errors, " << counts.warnings << " warnings, " << counts.infos
               << " infos\n";
     std::cout << "Device selections:";
@@ -418,7 +244,7 @@ int assemble(const ARGUMENTS& arguments)
     std::cout << "Project directory: " << project.string() << "\n";
 
     std::string reason;
-    if (outcome.internal_error)
+    if (internal_error)
     {
         status = EXIT_INTERNAL_ERROR;
         reason = "internal error";
@@ -428,10 +254,10 @@ int assemble(const ARGUMENTS& arguments)
         status = EXIT_RUN_FAILED;
         reason = "the run posted an error";
     }
-    else if (outcome.result < 0)
+    else if (result < 0)
     {
         status = EXIT_RUN_FAILED;
-        reason = "the run returned " + std::to_string(outcome.result);
+        reason = "the run returned " + std::to_string(result);
     }
     else if (status == EXIT_RUN_FAILED)
     {

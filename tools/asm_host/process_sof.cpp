@@ -4,17 +4,16 @@
 #include "process_sof.h"
 
 #include "design.h"
+#include "host_command.h"
 #include "project.h"
 
 #include <asm_model.h>
-#include <cfg.h>
 #include <dmgr.h>
 #include <fio.h>
 #include <gen.h>
 #include <msg.h>
 #include <pgmio_sof.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -34,13 +33,10 @@ namespace
 
 typedef void (*ASM_PROCESS_SOF_ENTRY)(const FIO_PATH&, const FIO_PATH&, bool);
 
-enum EXIT_STATUS
-{
-    EXIT_DONE = 0,
-    EXIT_RUN_FAILED = 1,
-    EXIT_BAD_INPUT = 2,
-    EXIT_INTERNAL_ERROR = 3,
-};
+using host_command::EXIT_DONE;
+using host_command::EXIT_INTERNAL_ERROR;
+using host_command::EXIT_RUN_FAILED;
+using host_command::fail_input;
 
 // Changed bits listed per image before the rest is only counted.
 const size_t MAX_LISTED_BITS = 64;
@@ -60,53 +56,15 @@ struct ARGUMENTS
 
 bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& problem)
 {
-    std::vector<fs::path> positional;
-    for (int i = 2; i < argc; ++i)
-    {
-        const std::string word = argv[i];
-        fs::path* value = nullptr;
-        if (word == "--write")
-        {
-            if (arguments.write)
-            {
-                problem = "--write is given twice";
-                return false;
-            }
-            arguments.write = true;
-            continue;
-        }
-        if (word == "--out")
-            value = &arguments.out;
-        else if (word == "--design")
-            value = &arguments.design;
-        else if (word == "--debug-log")
-            value = &arguments.debug_log;
-        else if (word == "--module")
-            value = &arguments.module;
-        if (value != nullptr)
-        {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0')
-            {
-                problem = word + " needs a value";
-                return false;
-            }
-            if (!value->empty())
-            {
-                problem = word + " is given twice";
-                return false;
-            }
-            *value = argv[++i];
-        }
-        else if (word.size() > 1 && word[0] == '-')
-        {
-            problem = "unknown option \"" + word + "\"";
-            return false;
-        }
-        else
-        {
-            positional.push_back(word);
-        }
-    }
+    std::vector<std::string> positional;
+    if (!host_command::parse_options(argc, argv,
+                                     {{"--write", nullptr, &arguments.write},
+                                      {"--out", &arguments.out},
+                                      {"--design", &arguments.design},
+                                      {"--debug-log", &arguments.debug_log},
+                                      {"--module", &arguments.module}},
+                                     positional, problem))
+        return false;
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
     {
         problem = "process-sof takes an SRAM object file and an assignments file";
@@ -115,58 +73,6 @@ bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& p
     arguments.sof = positional[0];
     arguments.assignments = positional[1];
     return true;
-}
-
-int fail_input(const std::string& problem)
-{
-    std::cerr << "asm_host: " << problem << std::endl;
-    return EXIT_BAD_INPUT;
-}
-
-fs::path own_directory()
-{
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : exe.parent_path();
-}
-
-struct OUTCOME
-{
-    std::optional<std::string> internal_error;
-};
-
-OUTCOME call_entry(ASM_PROCESS_SOF_ENTRY entry, const FIO_PATH& sof, const FIO_PATH& assignments, bool write)
-{
-    OUTCOME outcome;
-    try
-    {
-        entry(sof, assignments, write);
-    }
-    catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
-    {
-        std::ostringstream text;
-        text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
-             << error.line() << ")";
-        outcome.internal_error = text.str();
-    }
-    catch (const std::exception& error)
-    {
-        outcome.internal_error = std::string("exception: ") + error.what();
-    }
-    catch (...)
-    {
-        outcome.internal_error = "unknown exception";
-    }
-    return outcome;
-}
-
-size_t count_errors()
-{
-    size_t errors = 0;
-    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
-        if (!record.silent && record.kind == MSG_POST_TYPE_ERROR)
-            ++errors;
-    return errors;
 }
 
 // Lists the bits of an image that differ between two reads of the file.
@@ -272,38 +178,14 @@ int process_sof_command(int argc, char** argv)
         arguments.design.empty() ? sof_absolute.parent_path() : fs::absolute(arguments.design, ec);
 
     DESIGN design;
-    try
-    {
-        design = load_design((design_directory / "design.json").string());
-    }
-    catch (const DESIGN_ERROR& error)
-    {
-        return fail_input(error.what());
-    }
-    const fs::path ini = design_directory / "zorvane.ini";
-    if (fs::exists(ini, ec))
-    {
-        if (!cfg_load_ini_file(ini.string(), &problem))
-            return fail_input(problem);
-    }
+    if (!host_command::load_design_directory(design_directory, design, problem))
+        return fail_input(problem);
 
-    const fs::path module_path =
-        arguments.module.empty() ? own_directory() / "libasm.so" : fs::absolute(arguments.module, ec);
-    void* handle = dlopen(module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr)
-    {
-        const char* reason = dlerror();
-        std::cerr << "asm_host: cannot load " << module_path.string() << ": " << (reason ? reason : "unknown reason")
-                  << std::endl;
+    const fs::path module_path = host_command::module_path(arguments.module);
+    host_command::MODULE module;
+    if (!host_command::open_module(module, module_path, {"asm_process_sof"}))
         return EXIT_INTERNAL_ERROR;
-    }
-    auto entry = reinterpret_cast<ASM_PROCESS_SOF_ENTRY>(dlsym(handle, "asm_process_sof"));
-    if (entry == nullptr)
-    {
-        std::cerr << "asm_host: " << module_path.string() << " does not export asm_process_sof" << std::endl;
-        dlclose(handle);
-        return EXIT_INTERNAL_ERROR;
-    }
+    const auto entry = module.entry<ASM_PROCESS_SOF_ENTRY>("asm_process_sof");
 
     // The working directory: a copy of the assignments file's directory
     // (its token files and includes) and of the SRAM object file.
@@ -312,20 +194,19 @@ int process_sof_command(int argc, char** argv)
     const fs::path sof_name = sof_absolute.filename();
     try
     {
-        project = create_project_directory(arguments.out, "asm_out", assignments_directory);
-        copy_design_directory(assignments_directory, project);
-        if (fs::exists(project / sof_name, ec))
-            throw PROJECT_ERROR(sof_name.string() + ": the assignments file's directory holds a file of that name");
-        if (!fs::copy_file(sof_absolute, project / sof_name, ec))
-            throw PROJECT_ERROR(sof_absolute.string() + ": cannot copy: " + ec.message());
-        copied = snapshot_directory(project);
+        project = host_command::set_up_project(arguments.out, assignments_directory, copied, nullptr,
+                                               [&](const fs::path& directory) {
+                                                   if (fs::exists(directory / sof_name, ec))
+                                                       throw PROJECT_ERROR(sof_name.string() +
+                                                                           ": the assignments file's directory "
+                                                                           "holds a file of that name");
+                                                   if (!fs::copy_file(sof_absolute, directory / sof_name, ec))
+                                                       throw PROJECT_ERROR(sof_absolute.string() +
+                                                                           ": cannot copy: " + ec.message());
+                                               });
     }
     catch (const PROJECT_ERROR& error)
     {
-        // A directory this run made is its own: no half copy is left behind.
-        if (!project.empty())
-            fs::remove_all(project, ec);
-        dlclose(handle);
         return fail_input(error.what());
     }
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
@@ -334,10 +215,7 @@ int process_sof_command(int argc, char** argv)
         const fs::path debug_log = fs::absolute(arguments.debug_log, ec);
         std::ofstream truncate(debug_log, std::ios::trunc);
         if (!truncate)
-        {
-            dlclose(handle);
             return fail_input(arguments.debug_log.string() + ": cannot write the debug log");
-        }
         msg_set_debug_echo_file(debug_log.string());
     }
 
@@ -347,7 +225,7 @@ int process_sof_command(int argc, char** argv)
     std::cout << "asm_host: applying " << arguments.assignments.string() << " to " << arguments.sof.string()
               << " in " << project.string() << (arguments.write ? " (rewriting the file)" : "") << std::endl;
 
-    OUTCOME outcome;
+    std::optional<std::string> internal_error;
     {
         // The suite holds the design's part table and names; the device
         // manager opens the file's device from the design.
@@ -357,23 +235,22 @@ int process_sof_command(int argc, char** argv)
         register_design_arch_group_types(design);
         dmgr_set_device_builder([&design](DEV_PART part) { return make_design_device(design, part); });
         if (::chdir(project_absolute.c_str()) != 0)
-        {
-            dlclose(handle);
             return fail_input(project_absolute.string() + ": cannot enter the directory");
-        }
-        outcome = call_entry(entry, FIO_PATH((project_absolute / sof_name).string()),
-                             FIO_PATH((project_absolute / arguments.assignments.filename()).string()), arguments.write);
+        internal_error = host_command::call_guarded([&] {
+            entry(FIO_PATH((project_absolute / sof_name).string()),
+                  FIO_PATH((project_absolute / arguments.assignments.filename()).string()), arguments.write);
+        });
         dmgr_reset();
         ASM_MODEL::reset();
     }
     msg_set_debug_echo_file("");
 
     std::cout << "\n--- asm_host summary ---\n";
-    if (outcome.internal_error)
-        std::cout << "Result: internal error " << *outcome.internal_error << "\n";
+    if (internal_error)
+        std::cout << "Result: internal error " << *internal_error << "\n";
     else
         std::cout << "Result: done\n";
-    const size_t errors = count_errors();
+    const size_t errors = host_command::count_messages().errors;
     std::cout << "Messages: " << errors << " errors\n";
 
     SOF_CONTENTS after;
@@ -392,7 +269,7 @@ int process_sof_command(int argc, char** argv)
 
     int status = EXIT_DONE;
     std::string reason;
-    if (outcome.internal_error)
+    if (internal_error)
     {
         status = EXIT_INTERNAL_ERROR;
         reason = "internal error";
@@ -403,6 +280,5 @@ int process_sof_command(int argc, char** argv)
         reason = "the run posted an error";
     }
     std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
-    dlclose(handle);
     return status;
 }

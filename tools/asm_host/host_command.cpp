@@ -1,0 +1,226 @@
+#include "host_command.h"
+
+#include <cfg.h>
+#include <msg.h>
+
+#include <dlfcn.h>
+
+#include <cctype>
+#include <exception>
+#include <iostream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace host_command
+{
+
+int fail_input(const std::string& problem)
+{
+    std::cerr << "asm_host: " << problem << std::endl;
+    return EXIT_BAD_INPUT;
+}
+
+bool parse_options(int argc, char** argv, std::initializer_list<OPTION> options, std::vector<std::string>& positional,
+                   std::string& problem, bool negative_numbers)
+{
+    for (int i = 2; i < argc; ++i)
+    {
+        const std::string word = argv[i];
+        const OPTION* option = nullptr;
+        for (const OPTION& listed : options)
+            if (word == listed.name)
+                option = &listed;
+        if (option != nullptr && option->flag != nullptr)
+        {
+            if (*option->flag)
+            {
+                problem = word + " is given twice";
+                return false;
+            }
+            *option->flag = true;
+        }
+        else if (option != nullptr)
+        {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            {
+                problem = word + " needs a value";
+                return false;
+            }
+            if (!option->value->empty())
+            {
+                problem = word + " is given twice";
+                return false;
+            }
+            *option->value = argv[++i];
+        }
+        else if (word.size() > 1 && word[0] == '-' &&
+                 !(negative_numbers && std::isdigit(static_cast<unsigned char>(word[1]))))
+        {
+            problem = "unknown option \"" + word + "\"";
+            return false;
+        }
+        else
+        {
+            positional.push_back(word);
+        }
+    }
+    return true;
+}
+
+fs::path module_path(const fs::path& given)
+{
+    std::error_code ec;
+    if (!given.empty())
+        return fs::absolute(given, ec);
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return (ec ? fs::path() : exe.parent_path()) / "libasm.so";
+}
+
+MODULE::~MODULE()
+{
+    if (m_handle != nullptr)
+        dlclose(m_handle);
+}
+
+bool MODULE::load(const fs::path& path, std::initializer_list<const char*> entries, std::string& problem)
+{
+    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (m_handle == nullptr)
+    {
+        const char* reason = dlerror();
+        problem = "cannot load " + path.string() + ": " + (reason ? reason : "unknown reason");
+        return false;
+    }
+    std::string names;
+    bool found = true;
+    for (const char* name : entries)
+    {
+        names += (names.empty() ? "" : " and ") + std::string(name);
+        found = found && find(name) != nullptr;
+    }
+    if (!found)
+    {
+        problem = path.string() + " does not export " + names;
+        return false;
+    }
+    return true;
+}
+
+void* MODULE::find(const char* name) const { return m_handle != nullptr ? dlsym(m_handle, name) : nullptr; }
+
+bool open_module(MODULE& module, const fs::path& path, std::initializer_list<const char*> entries)
+{
+    if (!path.has_parent_path())
+    {
+        std::cerr << "asm_host: cannot find the module; give --module" << std::endl;
+        return false;
+    }
+    std::string problem;
+    if (!module.load(path, entries, problem))
+    {
+        std::cerr << "asm_host: " << problem << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool load_design_directory(const fs::path& directory, DESIGN& design, std::string& problem)
+{
+    try
+    {
+        design = load_design((directory / "design.json").string());
+    }
+    catch (const DESIGN_ERROR& error)
+    {
+        problem = error.what();
+        return false;
+    }
+    std::error_code ec;
+    const fs::path ini = directory / "zorvane.ini";
+    if (!fs::exists(ini, ec))
+        return true;
+    if (!fs::is_regular_file(ini, ec))
+    {
+        problem = ini.string() + ": not a regular file";
+        return false;
+    }
+    return cfg_load_ini_file(ini.string(), &problem);
+}
+
+fs::path set_up_project(const fs::path& requested, const fs::path& source, DIRECTORY_SNAPSHOT& copied, fs::path* made,
+                        const std::function<void(const fs::path&)>& also_copy)
+{
+    fs::path first_created;
+    try
+    {
+        const fs::path project = create_project_directory(requested, "asm_out", source, &first_created);
+        copy_design_directory(source, project);
+        if (also_copy)
+            also_copy(project);
+        copied = snapshot_directory(project);
+        if (made != nullptr)
+            *made = first_created;
+        return project;
+    }
+    catch (const PROJECT_ERROR&)
+    {
+        // The directory is this run's own: no half copy is left behind.
+        std::error_code ec;
+        if (!first_created.empty())
+            fs::remove_all(first_created, ec);
+        throw;
+    }
+}
+
+std::optional<std::string> call_guarded(const std::function<void()>& call)
+{
+    try
+    {
+        call();
+    }
+    catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
+    {
+        std::ostringstream text;
+        text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
+             << error.line() << ")";
+        return text.str();
+    }
+    catch (const std::exception& error)
+    {
+        return std::string("exception: ") + error.what();
+    }
+    catch (...)
+    {
+        return std::string("unknown exception");
+    }
+    return std::nullopt;
+}
+
+MESSAGE_COUNTS count_messages()
+{
+    MESSAGE_COUNTS counts;
+    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+    {
+        if (record.silent)
+            continue;
+        if (record.kind == MSG_POST_TYPE_ERROR)
+            ++counts.errors;
+        else if (record.kind == MSG_POST_TYPE_WARNING)
+            ++counts.warnings;
+        else
+            ++counts.infos;
+    }
+    return counts;
+}
+
+std::string project_text(const fs::path& project)
+{
+    std::error_code ec;
+    std::string text = fs::absolute(project, ec).lexically_normal().string();
+    if (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+}  // namespace host_command

@@ -1,0 +1,114 @@
+// What the host's subcommands (assemble, process-sof, dump-re-network) share:
+// the exit statuses, the reading of the command line's options, the loading
+// of the module and its entries, the reading of a design directory's
+// design.json and zorvane.ini, and the guarded call into the module.
+#pragma once
+
+#include "design.h"
+#include "project.h"
+
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host_command
+{
+
+enum EXIT_STATUS
+{
+    EXIT_DONE = 0,
+    EXIT_RUN_FAILED = 1,
+    EXIT_BAD_INPUT = 2,
+    EXIT_INTERNAL_ERROR = 3,
+};
+
+// Prints "asm_host: PROBLEM" on the error stream; returns EXIT_BAD_INPUT.
+int fail_input(const std::string& problem);
+
+// An option of a subcommand: "--name VALUE" into value, or the flag "--name"
+// into flag.
+struct OPTION
+{
+    const char* name;
+    std::filesystem::path* value = nullptr;
+    bool* flag = nullptr;
+};
+
+// Reads the words from argv[2] on: each option once, with a non-empty value
+// where it takes one; every other word is positional. A word starting with
+// "-" that no option names is refused, unless negative_numbers lets "-1"
+// and the like through as positional words. False with the problem when the
+// line is not a valid one.
+bool parse_options(int argc, char** argv, std::initializer_list<OPTION> options, std::vector<std::string>& positional,
+                   std::string& problem, bool negative_numbers = false);
+
+// The module to load: the given path made absolute, or libasm.so beside the
+// host's own executable. A path with a directory, so that dlopen takes this
+// file and does not search the library path.
+std::filesystem::path module_path(const std::filesystem::path& given);
+
+// The loaded module, let go when this goes.
+class MODULE
+{
+public:
+    MODULE() = default;
+    MODULE(const MODULE&) = delete;
+    MODULE& operator=(const MODULE&) = delete;
+    ~MODULE();
+
+    // Loads the module and looks its entries up; false with the problem
+    // ("cannot load PATH: REASON" or "PATH does not export A and B") when
+    // the module or an entry cannot be found.
+    bool load(const std::filesystem::path& path, std::initializer_list<const char*> entries, std::string& problem);
+
+    // An entry that load() looked up.
+    template <typename ENTRY>
+    ENTRY entry(const char* name) const
+    {
+        return reinterpret_cast<ENTRY>(find(name));
+    }
+
+private:
+    void* find(const char* name) const;
+
+    void* m_handle = nullptr;
+};
+
+// Loads the module at the path (module_path()) with its entries; prints the
+// problem and returns false when it cannot.
+bool open_module(MODULE& module, const std::filesystem::path& path, std::initializer_list<const char*> entries);
+
+// Reads design.json of the design directory and its zorvane.ini when there
+// is one; false with the problem when either is refused.
+bool load_design_directory(const std::filesystem::path& directory, DESIGN& design, std::string& problem);
+
+// Makes the project directory (create_project_directory with the default
+// parent "asm_out"), copies the source directory into it and, when given,
+// runs also_copy on it; then takes the snapshot of what it holds. A failure
+// takes back the outermost directory that the call made and throws the
+// PROJECT_ERROR. The made directory goes to *made.
+std::filesystem::path set_up_project(const std::filesystem::path& requested, const std::filesystem::path& source,
+                                     DIRECTORY_SNAPSHOT& copied, std::filesystem::path* made = nullptr,
+                                     const std::function<void(const std::filesystem::path&)>& also_copy = {});
+
+// Runs the call into the module; the internal error (or any other
+// exception) it raised, as the summary prints it.
+std::optional<std::string> call_guarded(const std::function<void()>& call);
+
+// The messages the run posted and did not silence.
+struct MESSAGE_COUNTS
+{
+    size_t errors = 0;
+    size_t warnings = 0;
+    size_t infos = 0;
+};
+MESSAGE_COUNTS count_messages();
+
+// The project directory as the suite is given it: absolute, normal, with no
+// trailing "/".
+std::string project_text(const std::filesystem::path& project);
+
+}  // namespace host_command
