@@ -62,6 +62,18 @@ TEST(DesignRouting, RefusesWhatTheNetlistAndTermsDoNotHold)
     bad_instance["routing"]["atoms"][2]["inputs"][0]["map"][0]["instance"] = 4;
     EXPECT_EQ(design_problem(bad_instance),
               "routing.atoms[2].inputs[0].map[0].instance: no chip bundle instance has this index");
+
+    // A tree nested deeper than the reader takes is refused, not read on the
+    // machine stack.
+    json deep = design;
+    const json root_gid = design["routing"]["networks"]["blc"][0]["gid"];
+    json tree = {{"gid", root_gid}};
+    for (int level = 0; level < 150; ++level)
+        tree = json{{"gid", root_gid}, {"children", json::array({tree})}};
+    deep["routing"]["networks"]["blc"][0] = tree;
+    const std::string problem = design_problem(deep);
+    EXPECT_NE(problem.find("routing trees nest more than 100 levels deep"), std::string::npos) << problem;
+    EXPECT_EQ(problem.rfind("routing.networks.blc[0]", 0), 0u) << problem;
 }
 
 class HostDumpReNetwork : public HOST_RUN_TEST

@@ -26,6 +26,7 @@ using nlohmann::json;
 namespace
 {
 
+using design_json::MAX_NESTING;
 using design_json::OBJECT;
 using design_json::VALUE;
 
@@ -45,14 +46,19 @@ int graph_of(const VALUE& value)
     value.fail("expected one of \"full\", \"blc\", \"crf\", \"fcd\"");
 }
 
-DESIGN_ROUTING_TREE read_tree(OBJECT& node, const std::set<uint32_t>& gids)
+// Trees nest at most MAX_NESTING levels: deeper input is refused rather than
+// read on the machine stack.
+DESIGN_ROUTING_TREE read_tree(OBJECT& node, const std::set<uint32_t>& gids, int depth = 0)
 {
+    if (depth >= MAX_NESTING)
+        node.value().fail("routing trees nest more than " + std::to_string(MAX_NESTING) + " levels deep");
     DESIGN_ROUTING_TREE tree;
     VALUE gid = node.required("gid");
     tree.gid = gid.uint32();
     if (gids.count(tree.gid) == 0)
         gid.fail("no routing node has this gid");
-    node.each_object("children", false, [&](OBJECT& child) { tree.children.push_back(read_tree(child, gids)); });
+    node.each_object("children", false,
+                     [&](OBJECT& child) { tree.children.push_back(read_tree(child, gids, depth + 1)); });
     return tree;
 }
 
