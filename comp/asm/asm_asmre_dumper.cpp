@@ -546,14 +546,15 @@ bool ASM_ASMRE_DUMPER::write_pin_line(CDB_ATOM_NODE* atom)
 void ASM_ASMRE_DUMPER::write_pin_fanout(const CDB_ATOM_ITERM* iterm)
 {
     const CDB_ATOM_NODE* dest_atom = iterm->get_atom();
+    const std::string_view dest_name = destination_name(dest_atom);
     m_text << ' ';
-    write_destination_name(dest_atom);
+    m_text.append(dest_name.data(), dest_name.size());
     if (dest_atom->is_generic())
         internal_error("generic atoms are removed", ASM_SOURCE_TAG, __LINE__);
     m_text << " : " << port_type_name(iterm->get_port_type());
 }
 
-void ASM_ASMRE_DUMPER::write_destination_name(const CDB_ATOM_NODE* atom)
+std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
 {
     // Most atoms are met as the destination of several nets: each atom's
     // name is found once a dump and kept by the atom's netlist index. An
@@ -565,8 +566,7 @@ void ASM_ASMRE_DUMPER::write_destination_name(const CDB_ATOM_NODE* atom)
     {
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
-        append_short_hpath(m_text, *dest_hdb_inst_name);
-        return;
+        return short_hpath(*dest_hdb_inst_name);
     }
     if (slot >= m_atom_names.size())
         m_atom_names.resize(std::max(slot + 1, 2 * m_atom_names.size()));
@@ -578,7 +578,7 @@ void ASM_ASMRE_DUMPER::write_destination_name(const CDB_ATOM_NODE* atom)
         name.atom = atom;
         name.text = short_hpath(*dest_hdb_inst_name);
     }
-    m_text.append(name.text.data(), name.text.size());
+    return name.text;
 }
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)

@@ -176,7 +176,8 @@ private:
     void write_pin_fanout(const CDB_ATOM_ITERM* iterm);
     void write_node_routing(CDB_ATOM_NODE* atom);
     void write_node_to_node(const CDB_ATOM_OTERM* oterm);
-    void write_destination_name(const CDB_ATOM_NODE* atom);
+    // The short name of a destination atom (valid for the current dump).
+    std::string_view destination_name(const CDB_ATOM_NODE* atom);
     void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
     void write_hop(ZGL::FOREST<int, int>* network, int node, uint32_t global_id, int counter);
     void write_mux_text(uint32_t parent_gid, uint32_t global_id);
