@@ -120,7 +120,7 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
         CDB_ATOM_OTERM* oterm = atoms[i]->add_oterm(combout, 0);
         port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(oterm), 1, U2B2_PHYSICAL_PORT(static_cast<int>(i), "O"));
         const auto root = new_node(-1);
-        place->block(blocks[i]).icd_ports["OUTPUT"]["O"] = root.second;
+        place->block(blocks[i]).set_icd_port("OUTPUT", "O", root.second);
 
         // The trunk, then one branch per sink off a node that is no sink.
         std::vector<int> attachable{root.first};
@@ -153,7 +153,7 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
             const std::string port = "I" + std::to_string(index);
             port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(iterm), 1,
                           U2B2_PHYSICAL_PORT(static_cast<int>(target), port));
-            place->block(blocks[target]).icd_ports["INPUT"][port] = leaf.second;
+            place->block(blocks[target]).set_icd_port("INPUT", port, leaf.second);
             ++m_sinks;
         }
     }

@@ -90,13 +90,19 @@ const HDB_INSTANCE_NAME* atom_instance_name(const CDB_ATOM_NODE* atom)
 
 // Appends the name's short path (as get_short_hpath gives it) without
 // building it as a string first.
-void append_short_hpath(ASM_ASMRE_TEXT& text, const HDB_INSTANCE_NAME& name)
+std::string_view short_hpath(const HDB_INSTANCE_NAME& name)
 {
     const std::string& hpath = name.get_hpath_to_root();
     const size_t start = !hpath.empty() && hpath[0] == '|' ? 1 : 0;
     const size_t bar = hpath.find('|', start);
     const size_t from = bar == std::string::npos ? start : bar + 1;
-    text.append(hpath.data() + from, hpath.size() - from);
+    return std::string_view(hpath.data() + from, hpath.size() - from);
+}
+
+void append_short_hpath(ASM_ASMRE_TEXT& text, const HDB_INSTANCE_NAME& name)
+{
+    const std::string_view path = short_hpath(name);
+    text.append(path.data(), path.size());
 }
 
 // Splits element text "BASE[INDEX]" at its first "[" and first "]"; text
@@ -143,6 +149,7 @@ void ASM_ASMRE_DUMPER::release()
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
+    m_atom_names.clear();
     m_text.clear();
 }
 
@@ -269,6 +276,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
+    m_atom_names.clear();
     build_re_gid_tables();
     build_pad_table();
 
@@ -306,6 +314,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
+    m_atom_names.clear();
 
     if (m_icname_loaded)
     {
@@ -537,13 +546,39 @@ bool ASM_ASMRE_DUMPER::write_pin_line(CDB_ATOM_NODE* atom)
 void ASM_ASMRE_DUMPER::write_pin_fanout(const CDB_ATOM_ITERM* iterm)
 {
     const CDB_ATOM_NODE* dest_atom = iterm->get_atom();
-    const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(dest_atom);
-    ASM_REQUIRE(dest_hdb_inst_name != NULL);
+    const std::string_view dest_name = destination_name(dest_atom);
     m_text << ' ';
-    append_short_hpath(m_text, *dest_hdb_inst_name);
+    m_text.append(dest_name.data(), dest_name.size());
     if (dest_atom->is_generic())
         internal_error("generic atoms are removed", ASM_SOURCE_TAG, __LINE__);
     m_text << " : " << port_type_name(iterm->get_port_type());
+}
+
+std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
+{
+    // Most atoms are met as the destination of several nets: each atom's
+    // name is found once a dump and kept by the atom's netlist index. An
+    // entry holds for the atom it was found for alone, so atoms of
+    // different netlists that share an index are each named right.
+    const size_t KEPT_ATOMS = size_t(1) << 24;
+    const size_t slot = atom->get_netlist_index();
+    if (slot >= KEPT_ATOMS)
+    {
+        const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
+        ASM_REQUIRE(dest_hdb_inst_name != NULL);
+        return short_hpath(*dest_hdb_inst_name);
+    }
+    if (slot >= m_atom_names.size())
+        m_atom_names.resize(std::max(slot + 1, 2 * m_atom_names.size()));
+    ATOM_NAME& name = m_atom_names[slot];
+    if (name.atom != atom)
+    {
+        const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
+        ASM_REQUIRE(dest_hdb_inst_name != NULL);
+        name.atom = atom;
+        name.text = short_hpath(*dest_hdb_inst_name);
+    }
+    return name.text;
 }
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)

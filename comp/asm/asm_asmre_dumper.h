@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
@@ -175,6 +176,8 @@ private:
     void write_pin_fanout(const CDB_ATOM_ITERM* iterm);
     void write_node_routing(CDB_ATOM_NODE* atom);
     void write_node_to_node(const CDB_ATOM_OTERM* oterm);
+    // The short name of a destination atom (valid for the current dump).
+    std::string_view destination_name(const CDB_ATOM_NODE* atom);
     void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
     void write_hop(ZGL::FOREST<int, int>* network, int node, uint32_t global_id, int counter);
     void write_mux_text(uint32_t parent_gid, uint32_t global_id);
@@ -251,6 +254,14 @@ private:
     ASM_ASMRE_TEXT m_text;
     // The pin text of each destination atom met in the current dump.
     std::unordered_map<const CDB_ATOM_NODE*, std::string> m_pad_pin_names;
+    // The short name of each destination atom met in the current dump, by
+    // the atom's netlist index (null atom: none found there yet).
+    struct ATOM_NAME
+    {
+        const CDB_ATOM_NODE* atom = nullptr;
+        std::string_view text;
+    };
+    std::vector<ATOM_NAME> m_atom_names;
 };
 
 extern "C" {

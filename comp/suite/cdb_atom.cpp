@@ -9,7 +9,10 @@ CDB_ATOM_NODE* CDB_ATOM_NETLIST::add_atom(std::unique_ptr<CDB_ATOM_NODE> atom)
 {
     CDB_ATOM_NODE* raw = atom.get();
     if (raw)
+    {
+        raw->m_netlist_index = static_cast<uint32_t>(m_nodes.size());
         m_owned.push_back(std::move(atom));
+    }
     m_nodes.push_back(raw);
     if (raw && raw->is_blackbox())
         m_blackboxes.push_back(raw);

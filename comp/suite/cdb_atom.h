@@ -72,7 +72,14 @@ public:
     // The atom's primary output: its first output term; null without one.
     CDB_ATOM_OTERM* get_primary_oterm() const { return m_oterms.empty() ? nullptr : m_oterms.front().get(); }
 
+    // The atom's compact number: its position in the raw node list of the
+    // netlist it was added to (all ones before it is added). Atoms of
+    // different netlists may share a number.
+    uint32_t get_netlist_index() const { return m_netlist_index; }
+
 private:
+    friend class CDB_ATOM_NETLIST;
+    uint32_t m_netlist_index = 0xFFFFFFFFu;
     std::string m_name;
     std::string m_type;
     bool m_port = false;

@@ -1,5 +1,8 @@
 #include "dygr_route.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace
 {
 
@@ -111,14 +114,54 @@ void DYGR_ROUTE_INFO::add_top_level_blc_port(uint32_t global_id, uint32_t block_
     m_blc_ports.emplace(global_id, DYGR_ROUTE_ELEMENT(block_global_id));
 }
 
+namespace
+{
+// The rank of an ICD port direction; -1 for no known direction.
+int icd_direction_rank(std::string_view direction)
+{
+    if (direction == "INPUT")
+        return 0;
+    if (direction == "OUTPUT")
+        return 1;
+    if (direction == "BIDIR")
+        return 2;
+    return -1;
+}
+}  // namespace
+
+void DYGR_PLACE_BLOCK::set_icd_port(std::string_view direction, std::string_view name, uint32_t global_id)
+{
+    const int rank = icd_direction_rank(direction);
+    if (rank < 0)
+        throw std::invalid_argument("unknown ICD port direction \"" + std::string(direction) + "\"");
+    auto at = std::lower_bound(m_icd_ports.begin(), m_icd_ports.end(), std::make_pair(rank, name),
+                               [](const ICD_PORT& port, const std::pair<int, std::string_view>& key) {
+                                   return port.direction != key.first ? port.direction < key.first
+                                                                      : std::string_view(port.name) < key.second;
+                               });
+    if (at != m_icd_ports.end() && at->direction == rank && at->name == name)
+        at->global_id = global_id;
+    else
+        m_icd_ports.insert(at, ICD_PORT{global_id, static_cast<uint8_t>(rank), std::string(name)});
+}
+
+uint32_t DYGR_PLACE_BLOCK::get_icd_port(std::string_view direction, std::string_view name) const
+{
+    const int rank = icd_direction_rank(direction);
+    if (rank < 0)
+        return 0xFFFFFFFFu;
+    auto at = std::lower_bound(m_icd_ports.begin(), m_icd_ports.end(), std::make_pair(rank, name),
+                               [](const ICD_PORT& port, const std::pair<int, std::string_view>& key) {
+                                   return port.direction != key.first ? port.direction < key.first
+                                                                      : std::string_view(port.name) < key.second;
+                               });
+    return at != m_icd_ports.end() && at->direction == rank && at->name == name ? at->global_id : 0xFFFFFFFFu;
+}
+
 uint32_t DYGR_ROUTE_INFO::get_block_icd_port_gid(const DYGR_PLACE_BLOCK& block, const std::string& port_name,
                                                  const std::string& direction) const
 {
-    auto ports = block.icd_ports.find(direction);
-    if (ports == block.icd_ports.end())
-        return 0xFFFFFFFFu;
-    auto found = ports->second.find(port_name);
-    return found == ports->second.end() ? 0xFFFFFFFFu : found->second;
+    return block.get_icd_port(direction, port_name);
 }
 
 bool DYGR_ROUTE_ASM_INFO::load_data(const std::string&)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -44,9 +45,27 @@ struct DYGR_PLACE_BLOCK
     bool lab_hipi = false;
     // Port global ids by (port type, index), as an atom's term reaches them.
     std::map<std::pair<DBS_PORT_TYPE, int>, uint32_t> atom_ports;
-    // ICD port global ids by direction ("INPUT", "OUTPUT" or "BIDIR") and
-    // port name.
-    std::map<std::string, std::map<std::string, uint32_t, std::less<>>, std::less<>> icd_ports;
+    // Population: sets the global id of the block's ICD port by direction
+    // ("INPUT", "OUTPUT" or "BIDIR"; any other is refused with
+    // std::invalid_argument) and port name. A later id for the same port
+    // replaces the earlier one.
+    void set_icd_port(std::string_view direction, std::string_view name, uint32_t global_id);
+    // The global id of the ICD port by direction and name; all ones when the
+    // block has no such port.
+    uint32_t get_icd_port(std::string_view direction, std::string_view name) const;
+    size_t icd_port_count() const { return m_icd_ports.size(); }
+
+private:
+    // The ICD ports in one flat array ordered by direction, then name, so
+    // that a lookup reads the block and one run of memory (short names stay
+    // inside their entries) rather than a chain of tree nodes.
+    struct ICD_PORT
+    {
+        uint32_t global_id;
+        uint8_t direction;
+        std::string name;
+    };
+    std::vector<ICD_PORT> m_icd_ports;
 };
 
 class DYGR_PLACE_INFO

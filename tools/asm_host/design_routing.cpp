@@ -438,7 +438,7 @@ HOST_ROUTING::HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, CDB_AT
         block.hipi = data.hipi;
         block.lab_hipi = data.lab_hipi;
         for (const DESIGN_PLACE_PORT& port : data.ports)
-            block.icd_ports[port.direction][port.name] = port.gid;
+            block.set_icd_port(port.direction, port.name, port.gid);
         for (const DESIGN_ATOM_PORT& port : data.atom_ports)
             block.atom_ports[std::make_pair(dbs_add_port_type(port.port), port.index)] = port.gid;
         place->add_block(block);
