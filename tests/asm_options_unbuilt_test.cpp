@@ -125,6 +125,14 @@ TEST_F(UnbuiltBlocks, TheDebugCopyKeepsTheTextAroundBlocksThatDoNotMatch)
         "\n"
         "</assembler_options>\n";
     EXPECT_EQ(copy.str(), expected);
+
+    // The white space before and after each dropped block stays in two text
+    // nodes, as it was when the block was built and removed.
+    size_t root_children = 0;
+    for (const xercesc::DOMNode* node = options.m_dom_document->getDocumentElement()->getFirstChild(); node != nullptr;
+         node = node->getNextSibling())
+        ++root_children;
+    EXPECT_EQ(root_children, 15u);
 }
 
 TEST_F(UnbuiltBlocks, DeviceChecksRunInOrderAlsoForABlockTheParseBrokeOffIn)
