@@ -200,10 +200,39 @@ public:
         m_target = NULL;
     }
 
+    // Readies the block records for the next parse.
+    void start_file()
+    {
+        m_seen_blocks.clear();
+        m_depth = 0;
+        m_skip_depth = 0;
+    }
+
     void startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const XMLCh* const elemPrefix,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
                       const bool isEmpty, const bool isRoot) override
     {
+        if (m_skip_depth > 0)
+        {
+            if (!isEmpty)
+                ++m_skip_depth;
+            return;
+        }
+        const bool block = m_depth == 1 && (elemPrefix == NULL || *elemPrefix == 0) &&
+                           XMLString::equals(elemDecl.getBaseName(), m_block_tag.get());
+        if (block && !block_matches(attrList, attrCount))
+        {
+            // Not built: recorded with its device_check in its place. The
+            // text that follows starts a node of its own, as it would next
+            // to the block.
+            m_seen_blocks.push_back(
+                ASM_SEEN_BLOCK{NULL, to_text(attribute_value(attrList, attrCount, m_device_check_attribute))});
+            fCurrentNode = fCurrentParent;
+            if (!isEmpty)
+                m_skip_depth = 1;
+            return;
+        }
+        ++m_depth;
         if (m_holder != NULL && m_own_document == NULL && fCurrentParent == fDocument)
         {
             m_own_document = fDocument;
@@ -212,11 +241,21 @@ public:
             fCurrentNode = m_holder;
         }
         xercesc::XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty, isRoot);
+        // The new element is the current node, also when it was empty and
+        // has ended already.
+        if (block)
+            m_seen_blocks.push_back(ASM_SEEN_BLOCK{static_cast<DOMElement*>(fCurrentNode), std::string()});
     }
 
     void endElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const bool isRoot,
                     const XMLCh* const elemPrefix) override
     {
+        if (m_skip_depth > 0)
+        {
+            --m_skip_depth;
+            return;
+        }
+        --m_depth;
         xercesc::XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
         if (m_own_document != NULL && fCurrentParent == m_holder)
         {
@@ -231,6 +270,51 @@ public:
         }
     }
 
+    // Nothing inside a block that is not built reaches the document.
+    void docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override
+    {
+        if (m_skip_depth == 0)
+            xercesc::XercesDOMParser::docCharacters(chars, length, cdataSection);
+    }
+    void ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override
+    {
+        if (m_skip_depth == 0)
+            xercesc::XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
+    }
+    void docComment(const XMLCh* const comment) override
+    {
+        if (m_skip_depth == 0)
+            xercesc::XercesDOMParser::docComment(comment);
+    }
+    void docPI(const XMLCh* const target, const XMLCh* const data) override
+    {
+        if (m_skip_depth == 0)
+            xercesc::XercesDOMParser::docPI(target, data);
+    }
+    void startEntityReference(const xercesc::XMLEntityDecl& entDecl) override
+    {
+        if (m_skip_depth == 0)
+            xercesc::XercesDOMParser::startEntityReference(entDecl);
+    }
+    void endEntityReference(const xercesc::XMLEntityDecl& entDecl) override
+    {
+        if (m_skip_depth == 0)
+            xercesc::XercesDOMParser::endEntityReference(entDecl);
+    }
+
+    // The three texts that a root-level asm_assignments block is matched
+    // against as it starts.
+    void set_block_filter(const std::string& cmp_name, const std::string& device_name, const std::string& keyword)
+    {
+        m_cmp_name = cmp_name;
+        m_device_name = device_name;
+        m_keyword = keyword;
+    }
+
+    // The root-level asm_assignments blocks of the parse, in document order,
+    // each recorded as it starts (see ASM_SEEN_BLOCK).
+    std::vector<ASM_SEEN_BLOCK> m_seen_blocks;
+
     void doctypeDecl(const xercesc::DTDElementDecl&, const XMLCh* const, const XMLCh* const, const bool,
                      const bool) override
     {
@@ -244,6 +328,49 @@ public:
     }
 
 private:
+    // A root-level asm_assignments block that does not match the three texts
+    // (cmp, device and keyword, each its own text or "any" by the schema's
+    // default) is not built: it would only be dropped again. The scanner
+    // still reads and validates all of it. The values are the attributes'
+    // as the element would carry them, defaults included.
+    bool block_matches(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount) const
+    {
+        return attribute_matches(attrList, attrCount, m_cmp_attribute, m_cmp_name) &&
+               attribute_matches(attrList, attrCount, m_device_attribute, m_device_name) &&
+               attribute_matches(attrList, attrCount, m_keyword_attribute, m_keyword);
+    }
+
+    static const XMLCh* attribute_value(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList,
+                                        const XMLSize_t attrCount, const XML_TEXT& name)
+    {
+        for (XMLSize_t index = 0; index < attrCount; ++index)
+        {
+            const xercesc::XMLAttr* attribute = attrList.elementAt(index);
+            if (XMLString::equals(attribute->getQName(), name.get()))
+                return attribute->getValue();
+        }
+        return NULL;
+    }
+
+    static bool attribute_matches(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
+                                  const XML_TEXT& name, const std::string& text)
+    {
+        const std::string value = to_text(attribute_value(attrList, attrCount, name));
+        return value == text || value == "any";
+    }
+
+    const XML_TEXT m_block_tag{"asm_assignments"};
+    const XML_TEXT m_cmp_attribute{"cmp"};
+    const XML_TEXT m_device_attribute{"device"};
+    const XML_TEXT m_keyword_attribute{"keyword"};
+    const XML_TEXT m_device_check_attribute{"device_check"};
+    std::string m_cmp_name;
+    std::string m_device_name;
+    std::string m_keyword;
+    // Depth of the element being built (1 inside the root element).
+    int m_depth = 0;
+    // Depth inside a block that is not built; 0 outside one.
+    int m_skip_depth = 0;
     DOMNode* m_holder = NULL;
     xercesc::DOMDocumentImpl* m_target = NULL;
     // The parser's document while it builds into the target.
@@ -584,6 +711,7 @@ void ASM_OPTIONS::parse_file()
             state->entity_resolver.reset(new ASM_XML_ENTITY_RESOLVER(schema_path));
             made->setXMLEntityResolver(state->entity_resolver.get());
             made->setSecurityManager(&state->security_manager);
+            made->set_block_filter(m_cmp_name, m_device_name, m_keyword);
             m_parse_state = std::move(state);
         }
         parser = m_parse_state->parser.get();
@@ -605,6 +733,7 @@ void ASM_OPTIONS::parse_file()
             parser->set_target(holder);
         }
 
+        parser->start_file();
         XML_TEXT file_name(full_path);
         if (FIO_FILE_SYSTEM::is_directory(file))
         {
@@ -640,7 +769,9 @@ void ASM_OPTIONS::parse_file()
             ASM_REQUIRE(dom_document != NULL);
             ASM_REQUIRE(root_element != NULL);
             check_dom_attributes(holder != NULL ? static_cast<DOMNode*>(holder) : dom_document);
-            select_blocks(root_element, holder != NULL ? m_dom_document : dom_document, holder != NULL);
+            std::vector<ASM_SEEN_BLOCK> seen_blocks;
+            seen_blocks.swap(parser->m_seen_blocks);
+            select_blocks(root_element, holder != NULL ? m_dom_document : dom_document, holder != NULL, &seen_blocks);
             process_includes(root_element);
         }
     }
@@ -732,86 +863,108 @@ void ASM_OPTIONS::select_asm_assignments(DOMDocument* dom_document)
     select_blocks(root_element, dom_document, false);
 }
 
-void ASM_OPTIONS::select_blocks(DOMElement* root_element, DOMDocument* dom_document, bool built_into_collecting)
+void ASM_OPTIONS::select_blocks(DOMElement* root_element, DOMDocument* dom_document, bool built_into_collecting,
+                                const std::vector<ASM_SEEN_BLOCK>* seen_blocks)
 {
     std::vector<DOMElement*> elements;
     get_child_elements(elements, root_element, "asm_assignments");
-    for (DOMElement* temp_element : elements)
+    // The blocks that the parser recorded, in document order: one that it
+    // did not build only has its device checked, in its place. A block in
+    // the tree that it did not record is judged after them.
+    size_t next = 0;
+    if (seen_blocks != NULL)
     {
-        ASM_REQUIRE(temp_element != NULL);
-        const std::string cmp = get_attribute_string("cmp", temp_element);
-        const std::string device = get_attribute_string("device", temp_element);
-        const std::string keyword = get_attribute_string("keyword", temp_element);
-        const std::string device_check = get_attribute_string("device_check", temp_element);
-        const bool matches = (cmp == m_cmp_name || cmp == "any") && (device == m_device_name || device == "any") &&
-                             (keyword == m_keyword || keyword == "any");
-
-        check_device(device_check);
-
-        if (!matches)
+        for (const ASM_SEEN_BLOCK& seen : *seen_blocks)
         {
-            remove_from_root(root_element, temp_element);
-            temp_element->release();
-            continue;
+            if (seen.element == NULL)
+            {
+                check_device(seen.device_check);
+                continue;
+            }
+            ASM_REQUIRE(next < elements.size() && elements[next] == seen.element);
+            select_block(root_element, dom_document, built_into_collecting, elements[next++]);
         }
-
-        if (m_dom_element == NULL)
-        {
-            m_dom_element = temp_element;
-            m_dom_document = dom_document;
-            m_dom_element->setAttribute(XML_TEXT("cmp").get(), XML_TEXT(m_cmp_name).get());
-            m_dom_element->setAttribute(XML_TEXT("device").get(), XML_TEXT(m_device_name).get());
-            m_dom_element->setAttribute(XML_TEXT("keyword").get(), XML_TEXT(m_keyword).get());
-            continue;
-        }
-
-        // A later match is merged: its children move to the end of the
-        // collecting element, in their order, and the emptied block goes.
-        if (built_into_collecting)
-        {
-            // A later file's block, built into the collecting element's
-            // document: its children move over as they are.
-            remove_from_root(root_element, temp_element);
-        }
-        else if (!dom_document->isSameNode(m_dom_document))
-        {
-            DOMNode* node = m_dom_document->importNode(temp_element, true);
-            ASM_REQUIRE(node != NULL);
-            DOMNode::NodeType temp_node_type = node->getNodeType();
-            ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
-            DOMElement* delete_node = temp_element;
-            temp_element = static_cast<DOMElement*>(node);
-            remove_from_root(root_element, delete_node);
-            delete_node->release();
-        }
-        else if (has_more_children(temp_element, m_dom_element))
-        {
-            // The same merge, with the shorter child list moved: the
-            // collecting element's children go to the front of the later
-            // block, which takes the collecting element's attributes and
-            // place and becomes the collecting element. A large block after
-            // a small one is then merged at the cost of the small one.
-            take_collecting_role(root_element, temp_element);
-            continue;
-        }
-        else
-        {
-            remove_from_root(root_element, temp_element);
-        }
-
-        while (DOMNode* temp_node = temp_element->getFirstChild())
-        {
-            DOMNode* parent_node = temp_node->getParentNode();
-            ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(temp_element));
-            parent_node->removeChild(temp_node);
-            ASM_REQUIRE(temp_node->getParentNode() == NULL);
-            m_dom_element->appendChild(temp_node);
-            parent_node = temp_node->getParentNode();
-            ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(this->m_dom_element));
-        }
-        ASM_REQUIRE(temp_element->getParentNode() == NULL);
-        temp_element->release();
     }
+    for (; next < elements.size(); ++next)
+        select_block(root_element, dom_document, built_into_collecting, elements[next]);
+}
+
+void ASM_OPTIONS::select_block(DOMElement* root_element, DOMDocument* dom_document, bool built_into_collecting,
+                               DOMElement* temp_element)
+{
+    ASM_REQUIRE(temp_element != NULL);
+    const std::string cmp = get_attribute_string("cmp", temp_element);
+    const std::string device = get_attribute_string("device", temp_element);
+    const std::string keyword = get_attribute_string("keyword", temp_element);
+    const std::string device_check = get_attribute_string("device_check", temp_element);
+    const bool matches = (cmp == m_cmp_name || cmp == "any") && (device == m_device_name || device == "any") &&
+                         (keyword == m_keyword || keyword == "any");
+
+    check_device(device_check);
+
+    if (!matches)
+    {
+        remove_from_root(root_element, temp_element);
+        temp_element->release();
+        return;
+    }
+
+    if (m_dom_element == NULL)
+    {
+        m_dom_element = temp_element;
+        m_dom_document = dom_document;
+        m_dom_element->setAttribute(XML_TEXT("cmp").get(), XML_TEXT(m_cmp_name).get());
+        m_dom_element->setAttribute(XML_TEXT("device").get(), XML_TEXT(m_device_name).get());
+        m_dom_element->setAttribute(XML_TEXT("keyword").get(), XML_TEXT(m_keyword).get());
+        return;
+    }
+
+    // A later match is merged: its children move to the end of the
+    // collecting element, in their order, and the emptied block goes.
+    if (built_into_collecting)
+    {
+        // A later file's block, built into the collecting element's
+        // document: its children move over as they are.
+        remove_from_root(root_element, temp_element);
+    }
+    else if (!dom_document->isSameNode(m_dom_document))
+    {
+        DOMNode* node = m_dom_document->importNode(temp_element, true);
+        ASM_REQUIRE(node != NULL);
+        DOMNode::NodeType temp_node_type = node->getNodeType();
+        ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
+        DOMElement* delete_node = temp_element;
+        temp_element = static_cast<DOMElement*>(node);
+        remove_from_root(root_element, delete_node);
+        delete_node->release();
+    }
+    else if (has_more_children(temp_element, m_dom_element))
+    {
+        // The same merge, with the shorter child list moved: the
+        // collecting element's children go to the front of the later
+        // block, which takes the collecting element's attributes and
+        // place and becomes the collecting element. A large block after
+        // a small one is then merged at the cost of the small one.
+        take_collecting_role(root_element, temp_element);
+        return;
+    }
+    else
+    {
+        remove_from_root(root_element, temp_element);
+    }
+
+    while (DOMNode* temp_node = temp_element->getFirstChild())
+    {
+        DOMNode* parent_node = temp_node->getParentNode();
+        ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(temp_element));
+        parent_node->removeChild(temp_node);
+        ASM_REQUIRE(temp_node->getParentNode() == NULL);
+        m_dom_element->appendChild(temp_node);
+        parent_node = temp_node->getParentNode();
+        ASM_REQUIRE((parent_node != NULL) && parent_node->isSameNode(this->m_dom_element));
+    }
+    ASM_REQUIRE(temp_element->getParentNode() == NULL);
+    temp_element->release();
 }
 
 void ASM_OPTIONS::take_collecting_role(DOMElement* root_element, DOMElement* temp_element)

@@ -47,6 +47,15 @@ struct ASM_XML_PARSE_STATE_DELETER
     void operator()(ASM_XML_PARSE_STATE* state) const;
 };
 
+// A root-level asm_assignments block as the parser met it, matched as it
+// started: the block when it matches and was built; null, with the block's
+// device_check, when it does not match and was not built.
+struct ASM_SEEN_BLOCK
+{
+    xercesc::DOMElement* element;
+    std::string device_check;
+};
+
 class ASM_OPTIONS
 {
 public:
@@ -84,8 +93,14 @@ public:
     // The same for the root element of a file in dom_document. A file built
     // into the collecting element's document (built_into_collecting) has its
     // later matching blocks merged as those of another file: their children
-    // go to the end of the collecting element.
-    void select_blocks(xercesc::DOMElement* root_element, xercesc::DOMDocument* dom_document, bool built_into_collecting);
+    // go to the end of the collecting element. seen_blocks, when given, are
+    // the blocks the parser judged as it met them, in document order, before
+    // any block in the tree that it did not judge.
+    void select_blocks(xercesc::DOMElement* root_element, xercesc::DOMDocument* dom_document, bool built_into_collecting,
+                       const std::vector<ASM_SEEN_BLOCK>* seen_blocks = NULL);
+    // Keeps, merges or drops one block of the root (see select_blocks).
+    void select_block(xercesc::DOMElement* root_element, xercesc::DOMDocument* dom_document, bool built_into_collecting,
+                      xercesc::DOMElement* temp_element);
     // Merges a later matching block of m_dom_document that has more children
     // than the collecting element by making it the collecting element (see
     // select_asm_assignments).
