@@ -110,7 +110,11 @@ std::vector<std::string> token_files(const xercesc::DOMElement* element)
     get_child_elements(children, element, "token_file");
     std::vector<std::string> names;
     for (const xercesc::DOMElement* child : children)
+    {
+        // Merged children belong to the collecting element's document.
+        EXPECT_EQ(child->getOwnerDocument(), element->getOwnerDocument());
         names.push_back(get_attribute_string("filename", child));
+    }
     return names;
 }
 
@@ -1139,6 +1143,176 @@ TEST(ModulePath, SchemaIsInstalledBesideTheModule)
     EXPECT_EQ(gen_get_module_path(), "/opt/suite/bin/");
     gen_set_module_path("");
     EXPECT_EQ(gen_get_module_path(), directory);
+}
+
+// ---------------------------------------------------------------------------
+// Included files are read straight into the document of the collecting
+// element: what surrounds an included file's root stays out of the merged
+// document, and a file that breaks off inside its root keeps what was read.
+
+TEST_F(OptionsFile, IncludedFileOnlyTheMatchingBlocksOfTheRootJoinTheMergedDocument)
+{
+    cfg_set_value("asm_dump_options", "on");
+    const std::string top = write("top.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+                                             "  <asm_assignments><token_file filename=\"a.tok\"/></asm_assignments>\n"
+                                             "  <include path=\"inc.xml\"/>\n</assembler_options>\n");
+    write("inc.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!-- before the root -->\n"
+                     "<assembler_options>\n"
+                     "  <asm_assignments><!-- inside --><token_file filename=\"b.tok\"/></asm_assignments>\n"
+                     "  <asm_assignments cmp=\"other\"><token_file filename=\"x.tok\"/></asm_assignments>\n"
+                     "  <asm_assignments><token_file filename=\"c.tok\"/></asm_assignments>\n"
+                     "</assembler_options>\n<!-- after the root -->\n<?later processing?>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(top), "top", "DEV", "");
+    ASSERT_TRUE(options.m_initialized);
+    EXPECT_EQ(options.m_error_count, 0);
+    EXPECT_EQ(token_files(options.m_dom_element), (std::vector<std::string>{"a.tok", "b.tok", "c.tok"}));
+    EXPECT_EQ(options.m_dom_element->getOwnerDocument(), options.m_dom_document);
+
+    std::ifstream in(m_dir + "/top_debug.xml", std::ios::binary);
+    std::stringstream copy;
+    copy << in.rdbuf();
+    const std::string text = copy.str();
+    EXPECT_NE(text.find("<!-- inside -->"), std::string::npos) << text;
+    for (const char* absent : {"before the root", "after the root", "later processing", "x.tok", "ISO-8859-1", "include"})
+        EXPECT_EQ(text.find(absent), std::string::npos) << absent << "\n" << text;
+}
+
+TEST_F(OptionsFile, IncludedFileAFileBrokenOffInsideItsRootKeepsWhatWasReadAndTheNextFileLoads)
+{
+    // The last include is read first: the broken file, then the good one,
+    // by the same parser.
+    const std::string top = write("top.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+                                             "  <asm_assignments><token_file filename=\"a.tok\"/></asm_assignments>\n"
+                                             "  <include path=\"good.xml\"/>\n  <include path=\"bad.xml\"/>\n"
+                                             "</assembler_options>\n");
+    write("bad.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+                     "  <asm_assignments><token_file filename=\"b.tok\"/></asm_assignments>\n"
+                     "  <asm_assignments><token_file filename=\"c.tok\"/>\n");
+    write("good.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+                      "  <asm_assignments><token_file filename=\"g.tok\"/></asm_assignments>\n</assembler_options>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(top), "top", "DEV", "");
+    EXPECT_FALSE(options.m_initialized);
+    EXPECT_GT(options.m_error_count, 0);
+    ASSERT_NE(options.m_dom_element, nullptr);
+    const std::vector<std::string> names = token_files(options.m_dom_element);
+    ASSERT_GE(names.size(), 3u);
+    EXPECT_EQ(names.front(), "a.tok");
+    EXPECT_EQ(names[1], "b.tok");
+    EXPECT_EQ(names.back(), "g.tok");
+    ASSERT_FALSE(MSG_REPORT::active().messages().empty());
+    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+        EXPECT_NE(record.text.find("bad.xml"), std::string::npos) << record.text;
+}
+
+// ---------------------------------------------------------------------------
+// Root-level blocks that do not match are never built: the merged document,
+// its debug copy, the device checks and a parse broken off inside such a
+// block come out as if every block had been built and the others dropped.
+
+size_t device_check_lines()
+{
+    size_t count = 0;
+    for (const MSG_DEBUG_LINE& line : msg_debug_lines())
+        count += line.text == "Device check is NOT working !!!";
+    return count;
+}
+
+TEST_F(OptionsFile, UnbuiltBlocksTheDebugCopyKeepsTheTextAroundBlocksThatDoNotMatch)
+{
+    // Comments, processing instructions and white space around and inside
+    // blocks that do not match (by cmp, device or keyword, empty or not),
+    // in the top file and in an included one.
+    cfg_set_value("asm_dump_options", "on");
+    const std::string top = write(
+        "top.xml",
+        "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+        "  <!-- c0 -->\n  <asm_assignments cmp=\"other\"><!-- in --><token_file filename=\"x.tok\"/></asm_assignments>"
+        "<!-- after -->\n"
+        "  <asm_assignments/>\n  <asm_assignments cmp=\"nope\"/>\n"
+        "  <asm_assignments keyword=\"k\"><token_file filename=\"k.tok\"/></asm_assignments>\n"
+        "  <asm_assignments device=\"DEV\" keyword=\"\"><token_file filename=\"d.tok\"/>\n\n  </asm_assignments>   \n"
+        "  <?pi data?>\n  <asm_assignments device=\"OTHER\">\n    <token_file filename=\"o.tok\"/>\n  </asm_assignments>\n"
+        "  <asm_assignments cmp=\"top\"><token_file filename=\"t.tok\"/><token_file filename=\"t2.tok\"/>"
+        "</asm_assignments>\n"
+        "  <include path=\"inc.xml\"/>\n</assembler_options>\n");
+    write("inc.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+                     "  <asm_assignments cmp=\"zz\"><token_file filename=\"iz.tok\"/></asm_assignments>\n"
+                     "  <!-- ic -->\n  <asm_assignments><token_file filename=\"i1.tok\"/></asm_assignments>\n"
+                     "  <asm_assignments cmp=\"zz\"/>\n  <asm_assignments><token_file filename=\"i2.tok\"/>"
+                     "<token_file filename=\"i3.tok\"/></asm_assignments>\n</assembler_options>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(top), "top", "DEV", "");
+    ASSERT_TRUE(options.m_initialized);
+
+    std::ifstream in(m_dir + "/top_debug.xml", std::ios::binary);
+    std::stringstream copy;
+    copy << in.rdbuf();
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+        "<assembler_options>\n"
+        "  \n"
+        "\n"
+        "<!-- c0 -->\n"
+        "  \n"
+        "\n"
+        "<!-- after -->\n"
+        "  <asm_assignments cmp=\"top\" device=\"DEV\" device_check=\"any\" keyword=\"\">\n"
+        "    <token_file filename=\"d.tok\"/>\n"
+        "\n"
+        "    <token_file filename=\"t.tok\"/>\n"
+        "    <token_file filename=\"t2.tok\"/>\n"
+        "    <token_file filename=\"i1.tok\"/>\n"
+        "    <token_file filename=\"i2.tok\"/>\n"
+        "    <token_file filename=\"i3.tok\"/>\n"
+        "  </asm_assignments>\n"
+        "  \n"
+        "  \n"
+        "     \n"
+        "  \n"
+        "\n"
+        "<?pi data?>\n"
+        "  \n"
+        "  \n"
+        "  \n"
+        "\n"
+        "</assembler_options>\n";
+    EXPECT_EQ(copy.str(), expected);
+
+    // The white space before and after each dropped block stays in two text
+    // nodes, as it was when the block was built and removed.
+    size_t root_children = 0;
+    for (const xercesc::DOMNode* node = options.m_dom_document->getDocumentElement()->getFirstChild(); node != nullptr;
+         node = node->getNextSibling())
+        ++root_children;
+    EXPECT_EQ(root_children, 15u);
+}
+
+TEST_F(OptionsFile, UnbuiltBlocksDeviceChecksRunInOrderAlsoForABlockTheParseBrokeOffIn)
+{
+    // Without a current device every device_check other than "any" logs
+    // that the check does not work: once per block, built or not, also for
+    // the block that the file breaks off in.
+    const std::string top = write("top.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n"
+                                             "  <asm_assignments cmp=\"no\" device_check=\"X1\"><token_file "
+                                             "filename=\"n.tok\"/></asm_assignments>\n"
+                                             "  <asm_assignments><token_file filename=\"a.tok\"/></asm_assignments>\n"
+                                             "  <asm_assignments cmp=\"no\" device_check=\"X2\">\n"
+                                             "    <token_file filename=\"b.tok\"/>\n    <broken </asm_assignments>\n");
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(top), "top", "DEV", "");
+    EXPECT_FALSE(options.m_initialized);
+    EXPECT_EQ(options.m_error_count, 1);
+    EXPECT_EQ(device_check_lines(), 2u);
+    ASSERT_NE(options.m_dom_element, nullptr);
+    std::vector<xercesc::DOMElement*> blocks;
+    get_child_elements(blocks, options.m_dom_document->getDocumentElement(), "asm_assignments");
+    ASSERT_EQ(blocks.size(), 1u);
+    std::vector<xercesc::DOMElement*> tokens;
+    get_child_elements(tokens, blocks[0], "token_file");
+    ASSERT_EQ(tokens.size(), 1u);
+    EXPECT_EQ(get_attribute_string("filename", tokens[0]), "a.tok");
 }
 
 }  // namespace
