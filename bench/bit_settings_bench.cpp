@@ -5,6 +5,7 @@
 // both; the counter ratio_to_floor is forced time / floor time (target: at
 // most 2), and ns_per_bit shows whether the cost grows linearly with N.
 #include "asm_root.h"
+#include "../tests/sof_device_builder.h"
 
 #include <asm_model.h>
 #include <cfg.h>
@@ -50,20 +51,7 @@ struct FIXTURE
             throw std::runtime_error("cannot write the benchmark's .sof");
 
         dev_add_part(static_cast<DEV_PART>(9001), "ZXBENCH", static_cast<DEV_DEVICE_ENUM>(900));
-        dmgr_set_device_builder([](DEV_PART part) {
-            auto device = std::make_unique<DEV_DEVICE>();
-            auto basic_info = std::make_unique<DEV_BASIC_INFO>(part, static_cast<DEV_DEVICE_ENUM>(900));
-            basic_info->set_int_data(DEV_BASIC_INFO_INT_CRAM_COLS, COLUMNS);
-            device->set_basic_info(std::move(basic_info));
-            auto die_info = std::make_unique<DEV_DIE_INFO>();
-            die_info->add_device_data(4);
-            device->set_die_info(std::move(die_info));
-            auto asm_info = std::make_unique<DEV_ASM_INFO>();
-            asm_info->add_pdb_part(part);
-            asm_info->set_asmdb_die(std::make_unique<ASMDB_DIE>());
-            device->set_asm_info(std::move(asm_info));
-            return device;
-        });
+        set_sof_device_builder(static_cast<DEV_DEVICE_ENUM>(900), COLUMNS);
     }
 
     ~FIXTURE()

@@ -5,6 +5,7 @@
 #include "asm_bit_settings.h"
 #include "asm_options.h"
 #include "asm_root.h"
+#include "sof_device_builder.h"
 
 #include <asm_bitfield.h>
 #include <asmdb.h>
@@ -476,20 +477,7 @@ protected:
         dev_add_part(static_cast<DEV_PART>(1501), "ZX15F256C8", static_cast<DEV_DEVICE_ENUM>(150));
         dev_add_device(static_cast<DEV_DEVICE_ENUM>(150), static_cast<DEV_DEVICE_ENUM>(150), "zx15f256");
         dstr_set_debug_string(static_cast<DEV_DEVICE_ENUM>(150), "ZX15F256");
-        dmgr_set_device_builder([](DEV_PART part) {
-            auto device = std::make_unique<DEV_DEVICE>();
-            auto basic_info = std::make_unique<DEV_BASIC_INFO>(part, static_cast<DEV_DEVICE_ENUM>(150));
-            basic_info->set_int_data(DEV_BASIC_INFO_INT_CRAM_COLS, COLUMNS);
-            device->set_basic_info(std::move(basic_info));
-            auto die_info = std::make_unique<DEV_DIE_INFO>();
-            die_info->add_device_data(4);
-            device->set_die_info(std::move(die_info));
-            auto asm_info = std::make_unique<DEV_ASM_INFO>();
-            asm_info->add_pdb_part(part);
-            asm_info->set_asmdb_die(std::make_unique<ASMDB_DIE>());
-            device->set_asm_info(std::move(asm_info));
-            return device;
-        });
+        set_sof_device_builder(static_cast<DEV_DEVICE_ENUM>(150), COLUMNS);
         std::string error;
         ASSERT_TRUE(sof_write_file(m_dir + "/design.sof", sample_contents(), nullptr, &error)) << error;
         m_original = read_text(m_dir + "/design.sof");
