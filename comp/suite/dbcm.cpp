@@ -267,7 +267,15 @@ int DBCM_DEVICE::add_block_instance(const std::string& name, int x, int y, int z
     m_block_instances.push_back(BLOCK_INSTANCE{name, x, y, z, global_id});
     const int instance = static_cast<int>(m_block_instances.size() - 1);
     m_instance_at.emplace(std::make_tuple(x, y, z), instance);
+    m_instance_at_xy.emplace(std::make_pair(x, y), instance);
+    m_instance_of_global_id.emplace(global_id, instance);
     return instance;
+}
+
+int DBCM_DEVICE::get_instance_at(int x, int y) const
+{
+    auto it = m_instance_at_xy.find(std::make_pair(x, y));
+    return it == m_instance_at_xy.end() ? -1 : it->second;
 }
 
 int DBCM_DEVICE::find_instance(int x, int y, int z) const
@@ -278,13 +286,11 @@ int DBCM_DEVICE::find_instance(int x, int y, int z) const
 
 int DBCM_DEVICE::find_instance_of_global_id(uint32_t global_id) const
 {
-    for (size_t i = 0; i < m_block_instances.size(); ++i)
-        if (m_block_instances[i].global_id == global_id)
-            return static_cast<int>(i);
-    return -1;
+    auto it = m_instance_of_global_id.find(global_id);
+    return it == m_instance_of_global_id.end() ? -1 : it->second;
 }
 
-std::string DBCM_DEVICE::get_block_instance_name(int instance) const
+std::string DBCM_DEVICE::get_instance_name(int instance) const
 {
     if (instance < 0 || static_cast<size_t>(instance) >= m_block_instances.size())
         return std::string();

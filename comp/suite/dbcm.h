@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 // The regions of one kind of a chip (0 partial reconfiguration, 1 error
@@ -220,14 +221,13 @@ public:
     // The instance of the global id; -1 when there is none.
     int find_instance_of_global_id(uint32_t global_id) const;
     // "" for an unknown instance.
-    std::string get_block_instance_name(int instance) const;
+    std::string get_instance_name(int instance) const;
 
     // Sectors, each holding block instances by name; an instance lies in
     // at most one (the first that adds it).
     // The sector that holds the block instance of the id; null when none
     // does.
     const DBCM_SECTOR* get_sector_of_instance(int instance) const;
-    const std::vector<std::unique_ptr<DBCM_SECTOR>>& get_sectors() const { return m_sectors; }
     // The device's sectors, by index from 0 in the order added.
     uint32_t get_sector_count() const { return static_cast<uint32_t>(m_sectors.size()); }
     // Null for an index beyond the last sector.
@@ -250,14 +250,7 @@ public:
         y = m_block_instances[static_cast<size_t>(instance)].y;
         return true;
     }
-    int get_instance_at(int x, int y) const
-    {
-        for (size_t i = 0; i < m_block_instances.size(); ++i)
-            if (m_block_instances[i].x == x && m_block_instances[i].y == y)
-                return static_cast<int>(i);
-        return -1;
-    }
-    std::string get_instance_name(int instance) const { return get_block_instance_name(instance); }
+    int get_instance_at(int x, int y) const;
 
 private:
     struct BLOCK_INSTANCE
@@ -270,9 +263,11 @@ private:
     };
     std::string m_name;
     std::vector<BLOCK_INSTANCE> m_block_instances;
-    // The first instance at each location, and the sector of each block
-    // instance name.
+    // The first instance at each location, at each position whatever its z
+    // and of each global id, and the sector of each block instance name.
     std::map<std::tuple<int, int, int>, int> m_instance_at;
+    std::map<std::pair<int, int>, int> m_instance_at_xy;
+    std::unordered_map<uint32_t, int> m_instance_of_global_id;
     std::map<std::string, const DBCM_SECTOR*> m_sector_of;
     std::vector<std::unique_ptr<DBCM_SECTOR>> m_sectors;
 

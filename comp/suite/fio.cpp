@@ -173,7 +173,7 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
 
 void FIO_PATH::extension(int kind, int version)
 {
-    m_extension = fio_get_extension_text(static_cast<FIO_EXTENSION_TYPE>(kind));
+    m_extension = fio_get_extension(static_cast<FIO_EXTENSION_TYPE>(kind));
     if (!m_extension.empty() && version >= 0)
         m_extension += std::to_string(version);
 }
@@ -287,7 +287,7 @@ int FIO_FILE_SYSTEM::findclose(intptr_t handle)
     return table.listings.erase(handle) == 1 ? 0 : -1;
 }
 
-std::string fio_get_extension_text(FIO_EXTENSION_TYPE type)
+std::string fio_get_extension(FIO_EXTENSION_TYPE type)
 {
     switch (type)
     {

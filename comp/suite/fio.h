@@ -20,8 +20,7 @@ enum FIO_EXTENSION_TYPE : int
 // The extension of a type, without the dot ("tcl" for FIO_EXTENSION_TCL,
 // "zsf" for FIO_EXTENSION_SETTINGS, "sld" for FIO_EXTENSION_KIND_SLD); "" for FIO_EXTENSION_NONE and every type
 // the stand-in does not know.
-std::string fio_get_extension_text(FIO_EXTENSION_TYPE type);
-inline std::string fio_get_extension(FIO_EXTENSION_TYPE type) { return fio_get_extension_text(type); }
+std::string fio_get_extension(FIO_EXTENSION_TYPE type);
 
 class FIO_PATH
 {
