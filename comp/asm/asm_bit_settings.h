@@ -18,6 +18,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,6 +32,7 @@ XERCES_CPP_NAMESPACE_END
 class DEV_DEVICE;
 class CDB_CHIP_DB_ENTRY;
 class FIO_PATH;
+class ASM_CELL_RECORDS;
 
 // The source tag of every internal error of the options file.
 #define ASM_OPTIONS_SOURCE_TAG "comp/asm/asm_options"
@@ -81,6 +83,38 @@ typedef std::vector<xercesc::DOMElement*> ASM_ELEMENT_LIST;
 void collect_child_elements(const xercesc::DOMElement* element, const std::vector<const char*>& names,
                             const std::vector<ASM_ELEMENT_LIST*>& lists);
 
+// A cell element (address_1d, address_2d, token_1d, token_2d): a DOM element
+// or the record the loader kept in its place (asm_options.h).
+class ASM_CELL_ELEMENT
+{
+public:
+    explicit ASM_CELL_ELEMENT(const xercesc::DOMElement* element) : m_element(element), m_records(NULL), m_record(0)
+    {
+    }
+    ASM_CELL_ELEMENT(const ASM_CELL_RECORDS* records, size_t record)
+        : m_element(NULL), m_records(records), m_record(record)
+    {
+    }
+
+    // The value of an attribute: its schema default or "" when the element
+    // does not carry it (as get_attribute_string).
+    std::string attribute(const char* name) const;
+
+private:
+    const xercesc::DOMElement* m_element;
+    const ASM_CELL_RECORDS* m_records;
+    size_t m_record;
+};
+typedef std::vector<ASM_CELL_ELEMENT> ASM_CELL_LIST;
+
+// Sorts the cell elements below an element (cram, cff,
+// expanded_option_register, base_address_1d, base_address_2d or
+// address_package) by name into the lists, as collect_child_elements does:
+// list i receives, in document order, the cells named names[i], whether built
+// as DOM children or kept as records.
+void collect_cell_elements(const xercesc::DOMElement* element, const std::vector<const char*>& names,
+                           const std::vector<ASM_CELL_LIST*>& lists);
+
 // The next number of the process-wide sequence counter (0 when the module is
 // loaded, never reset); the counter goes up by one.
 int32_t asm_next_bit_sequence();
@@ -96,6 +130,15 @@ inline void asm_add_forced_cell(ASM_FORCED_BIT_LIST& cells, ASM_DESCRIPTION_TABL
     cells.push_back(ASM_FORCED_BIT{address, static_cast<uint8_t>(value & 1u), sequence});
     if (!desc.empty())
         descriptions[sequence] = desc;
+}
+
+// Makes room for at least the given number of further cells, growing the
+// list at least twofold when it grows.
+inline void asm_reserve_cells(ASM_FORCED_BIT_LIST& cells, size_t more)
+{
+    const size_t wanted = cells.size() + more;
+    if (wanted > cells.capacity())
+        cells.reserve(std::max(wanted, 2 * cells.capacity()));
 }
 
 // Reports an options-file fault; does not return.
@@ -135,9 +178,9 @@ public:
     void process_bit_settings(std::vector<DB_BIT_SETTING>& settings, xercesc::DOMElement* main_element);
 
     // Address forms.
-    void parse_address_1d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+    void parse_address_1d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                           ASM_FORCED_BIT_LIST& cells, uint32_t tag, int32_t base);
-    void parse_address_2d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+    void parse_address_2d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                           ASM_FORCED_BIT_LIST& cells, int64_t offset);
     void parse_base_address_1d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                                const ASM_TOKEN_TABLE& tokens, const ASM_TOKEN_ARRAY_TABLE& token_arrays,
@@ -147,10 +190,10 @@ public:
                                ASM_FORCED_BIT_LIST& cells, const ASM_PACKAGE_TABLE& packages);
 
     // Token elements.
-    void parse_token_1d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+    void parse_token_1d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                         const ASM_TOKEN_TABLE& tokens, const ASM_TOKEN_ARRAY_TABLE& token_arrays,
                         ASM_FORCED_BIT_LIST& cells, uint32_t tag, int32_t base);
-    void parse_token_2d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+    void parse_token_2d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                         const ASM_TOKEN_TABLE& tokens, const ASM_TOKEN_ARRAY_TABLE& token_arrays,
                         ASM_FORCED_BIT_LIST& cells, int64_t base);
 

@@ -30,6 +30,7 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -160,6 +161,33 @@ private:
     std::string m_file;
 };
 
+// The key under which an element holds its cell records (user data of the
+// DOM node). A copy of the element, made by cloning or importing it, holds
+// the same records.
+const XMLCh* cell_records_key()
+{
+    static const XML_TEXT key("asm_cell_records");
+    return key.get();
+}
+
+class ASM_CELL_RECORDS_HANDLER : public xercesc::DOMUserDataHandler
+{
+public:
+    void handle(DOMOperationType operation, const XMLCh* const key, void* data, const DOMNode*, DOMNode* dst) override
+    {
+        if ((operation == NODE_CLONED || operation == NODE_IMPORTED) && dst != NULL)
+            dst->setUserData(key, data, this);
+    }
+};
+
+// Never destroyed: the DOM calls it for every element that holds records
+// when the element is released, however late in the process.
+ASM_CELL_RECORDS_HANDLER* cell_records_handler()
+{
+    static ASM_CELL_RECORDS_HANDLER* handler = new ASM_CELL_RECORDS_HANDLER();
+    return handler;
+}
+
 // The parser of options files. A document type declaration is refused as a
 // fatal error as soon as it is seen, before its internal subset is read, so
 // no DTD is loaded and no entity is declared or expanded.
@@ -170,6 +198,13 @@ private:
 // collecting element's document already and move into it without a copy.
 // Everything outside the root element (the XML declaration, comments before
 // and after the root) still goes to the file's own document.
+//
+// Unless told to build them, the parser keeps the cell elements of the
+// bit settings as records beside their parent element instead of building
+// them (see ASM_CELL_RECORDS): they are most of a large file, and building
+// DOM nodes costs far more than reading the file. The scanner still reads
+// and validates them. The text around such an element joins the text before
+// it.
 class ASM_XML_DOM_PARSER : public xercesc::XercesDOMParser
 {
 public:
@@ -206,7 +241,13 @@ public:
         m_seen_blocks.clear();
         m_depth = 0;
         m_skip_depth = 0;
+        m_cell_parent = NULL;
+        m_cell_parent_records = NULL;
     }
+
+    // Whether cell elements are built as DOM elements (else kept as
+    // records).
+    void set_build_cells(bool build_cells) { m_build_cells = build_cells; }
 
     void startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const XMLCh* const elemPrefix,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
@@ -218,8 +259,15 @@ public:
                 ++m_skip_depth;
             return;
         }
-        const bool block = m_depth == 1 && (elemPrefix == NULL || *elemPrefix == 0) &&
-                           XMLString::equals(elemDecl.getBaseName(), m_block_tag.get());
+        const bool unprefixed = elemPrefix == NULL || *elemPrefix == 0;
+        if (!m_build_cells && unprefixed && keep_cell_record(elemDecl, attrList, attrCount))
+        {
+            if (!isEmpty)
+                m_skip_depth = 1;
+            return;
+        }
+        const bool block =
+            m_depth == 1 && unprefixed && XMLString::equals(elemDecl.getBaseName(), m_block_tag.get());
         if (block && !block_matches(attrList, attrCount))
         {
             // Not built: recorded with its device_check in its place. The
@@ -328,6 +376,47 @@ public:
     }
 
 private:
+    // Keeps a cell element below a parent that holds cells as a record of
+    // the parent; false for any other element.
+    bool keep_cell_record(const xercesc::XMLElementDecl& elemDecl,
+                          const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount)
+    {
+        const XMLCh* name = elemDecl.getBaseName();
+        bool cell = false;
+        for (const XML_TEXT& cell_tag : m_cell_tags)
+            cell = cell || XMLString::equals(name, cell_tag.get());
+        if (!cell || fCurrentParent == NULL)
+            return false;
+        if (fCurrentParent != m_cell_parent)
+        {
+            if (fCurrentParent->getNodeType() != DOMNode::ELEMENT_NODE)
+                return false;
+            const XMLCh* parent_name = fCurrentParent->getNodeName();
+            bool holder = false;
+            for (const XML_TEXT& holder_tag : m_cell_holder_tags)
+                holder = holder || XMLString::equals(parent_name, holder_tag.get());
+            if (!holder)
+                return false;
+            ASM_CELL_RECORDS* records =
+                static_cast<ASM_CELL_RECORDS*>(fCurrentParent->getUserData(cell_records_key()));
+            if (records == NULL)
+            {
+                m_cell_records.emplace_back();
+                records = &m_cell_records.back();
+                fCurrentParent->setUserData(cell_records_key(), records, cell_records_handler());
+            }
+            m_cell_parent = fCurrentParent;
+            m_cell_parent_records = records;
+        }
+        m_cell_parent_records->add_record(name);
+        for (XMLSize_t index = 0; index < attrCount; ++index)
+        {
+            const xercesc::XMLAttr* attribute = attrList.elementAt(index);
+            m_cell_parent_records->add_attribute(attribute->getQName(), attribute->getValue());
+        }
+        return true;
+    }
+
     // A root-level asm_assignments block that does not match the three texts
     // (cmp, device and keyword, each its own text or "any" by the schema's
     // default) is not built: it would only be dropped again. The scanner
@@ -364,6 +453,18 @@ private:
     const XML_TEXT m_device_attribute{"device"};
     const XML_TEXT m_keyword_attribute{"keyword"};
     const XML_TEXT m_device_check_attribute{"device_check"};
+    const XML_TEXT m_cell_tags[4] = {XML_TEXT("address_1d"), XML_TEXT("address_2d"), XML_TEXT("token_1d"),
+                                     XML_TEXT("token_2d")};
+    const XML_TEXT m_cell_holder_tags[6] = {XML_TEXT("cram"),           XML_TEXT("cff"),
+                                            XML_TEXT("expanded_option_register"), XML_TEXT("base_address_1d"),
+                                            XML_TEXT("base_address_2d"), XML_TEXT("address_package")};
+    bool m_build_cells = true;
+    // The cell records of every document the parser built; they live as
+    // long as the parser.
+    std::deque<ASM_CELL_RECORDS> m_cell_records;
+    // The last parent that took a cell in this parse, and its records.
+    DOMNode* m_cell_parent = NULL;
+    ASM_CELL_RECORDS* m_cell_parent_records = NULL;
     std::string m_cmp_name;
     std::string m_device_name;
     std::string m_keyword;
@@ -552,7 +653,8 @@ ASM_OPTIONS::ASM_OPTIONS()
       m_initialized(false),
       m_error_count(0),
       m_xml_platform_initialized(false),
-      m_grammar_pool(NULL)
+      m_grammar_pool(NULL),
+      m_build_cells(true)
 {
 }
 
@@ -560,13 +662,14 @@ ASM_OPTIONS::~ASM_OPTIONS()
 {
     m_parsed_files.clear();
     m_unparsed_files.clear();
-    m_parse_state.reset();
     // A failed load may hold a document too; it goes with the object, before
-    // the XML platform that it lives in.
+    // the XML platform that it lives in, and before the parser that holds
+    // the cell records its elements point to.
     if (m_dom_document != NULL)
         m_dom_document->release();
     m_dom_document = NULL;
     m_dom_element = NULL;
+    m_parse_state.reset();
     // The compiled schema goes after the last document made with it.
     delete m_grammar_pool;
     m_grammar_pool = NULL;
@@ -583,6 +686,10 @@ void ASM_OPTIONS::initialize(const FIO_PATH& file, const std::string& cmp_name, 
     m_cmp_name = cmp_name;
     m_device_name = device_name;
     m_keyword = keyword;
+    // The debug copy is written from the document, which then holds every
+    // element.
+    const bool dump_options = cfg_is_on("asm_dump_options");
+    m_build_cells = dump_options;
 
     if (!m_xml_platform_initialized)
     {
@@ -615,7 +722,7 @@ void ASM_OPTIONS::initialize(const FIO_PATH& file, const std::string& cmp_name, 
     }
     m_initialized = true;
 
-    if (cfg_is_on("asm_dump_options"))
+    if (dump_options)
     {
         FIO_PATH debug_path = input;
         debug_path.extension("xml", "");
@@ -715,6 +822,7 @@ void ASM_OPTIONS::parse_file()
             m_parse_state = std::move(state);
         }
         parser = m_parse_state->parser.get();
+        parser->set_build_cells(m_build_cells);
 
         handler.reset(new ASM_XML_ERROR_HANDLER(full_path));
         parser->setErrorHandler(handler.get());
@@ -1081,6 +1189,90 @@ void ASM_OPTIONS::write_dom_to_file(DOMNode* node, const std::string& path)
     {
         fail(xml_exception_text(exception), __LINE__);
     }
+}
+
+void ASM_CELL_RECORDS::add_record(const XMLCh* name)
+{
+    ASM_REQUIRE(m_attributes.size() < UINT32_MAX);
+    // Records of one name, the common case, share its text.
+    if (!m_records.empty())
+    {
+        const TEXT& last = m_records.back().name;
+        const size_t size = XMLString::stringLen(name);
+        bool same = size == last.size;
+        for (size_t i = 0; same && i < size; ++i)
+            same = name[i] < 0x80 && static_cast<char>(name[i]) == m_text[last.offset + i];
+        if (same)
+        {
+            m_records.push_back(RECORD{last, static_cast<uint32_t>(m_attributes.size()), 0});
+            return;
+        }
+    }
+    m_records.push_back(RECORD{add_text(name), static_cast<uint32_t>(m_attributes.size()), 0});
+}
+
+void ASM_CELL_RECORDS::add_attribute(const XMLCh* name, const XMLCh* value)
+{
+    ASM_REQUIRE(!m_records.empty());
+    ASM_REQUIRE(m_attributes.size() < UINT32_MAX);
+    const TEXT name_text = add_text(name);
+    m_attributes.push_back(ATTRIBUTE{name_text, add_text(value)});
+    ++m_records.back().attribute_count;
+}
+
+std::string ASM_CELL_RECORDS::name(size_t record) const
+{
+    ASM_REQUIRE(record < m_records.size());
+    const TEXT& text = m_records[record].name;
+    return m_text.substr(text.offset, text.size);
+}
+
+std::string ASM_CELL_RECORDS::attribute(size_t record, const char* name) const
+{
+    ASM_REQUIRE(record < m_records.size() && name != NULL);
+    const RECORD& entry = m_records[record];
+    for (size_t index = entry.first_attribute; index < entry.first_attribute + entry.attribute_count; ++index)
+    {
+        const ATTRIBUTE& attribute = m_attributes[index];
+        if (text_equals(attribute.name, name))
+            return m_text.substr(attribute.value.offset, attribute.value.size);
+    }
+    return std::string();
+}
+
+ASM_CELL_RECORDS::TEXT ASM_CELL_RECORDS::add_text(const XMLCh* text)
+{
+    const size_t offset = m_text.size();
+    // ASCII text as it stands, other text through the transcoder.
+    size_t size = 0;
+    bool ascii = true;
+    for (; text != NULL && text[size] != 0; ++size)
+        ascii = ascii && text[size] < 0x80;
+    if (ascii)
+    {
+        m_text.resize(offset + size);
+        for (size_t i = 0; i < size; ++i)
+            m_text[offset + i] = static_cast<char>(text[i]);
+    }
+    else
+    {
+        m_text += to_text(text);
+    }
+    // 32-bit offsets: the cells of one parent element would take a file of
+    // several GiB to pass them, which is refused rather than misread.
+    ASM_REQUIRE(m_text.size() <= UINT32_MAX);
+    return TEXT{static_cast<uint32_t>(offset), static_cast<uint32_t>(m_text.size() - offset)};
+}
+
+bool ASM_CELL_RECORDS::text_equals(const TEXT& text, const char* other) const
+{
+    return m_text.compare(text.offset, text.size, other) == 0;
+}
+
+const ASM_CELL_RECORDS* asm_cell_records(const DOMElement* element)
+{
+    ASM_REQUIRE(element != NULL);
+    return static_cast<const ASM_CELL_RECORDS*>(element->getUserData(cell_records_key()));
 }
 
 std::string get_attribute_string(const char* attr_name, const DOMElement* element)

@@ -56,6 +56,57 @@ struct ASM_SEEN_BLOCK
     std::string device_check;
 };
 
+// The cell elements of a bit-settings file (address_1d, address_2d, token_1d
+// and token_2d in a cram, cff or expanded_option_register section, a base
+// address or an address package) are the bulk of a large file. The loader
+// does not build them as DOM elements but keeps them as records beside their
+// parent element (asm_cell_records): names and attributes, as the DOM
+// elements would carry them, in document order. A load that writes the debug
+// copy of the file builds them as DOM elements, as every other element.
+class ASM_CELL_RECORDS
+{
+public:
+    // Starts the next record, of an element with the name.
+    void add_record(const XMLCh* name);
+    // Adds an attribute (qualified name and value) to the last record.
+    void add_attribute(const XMLCh* name, const XMLCh* value);
+
+    size_t size() const { return m_records.size(); }
+    std::string name(size_t record) const;
+    // The value of the record's attribute; "" when the record does not carry
+    // it.
+    std::string attribute(size_t record, const char* name) const;
+
+private:
+    // A text of m_text; 32-bit offsets keep the records small.
+    struct TEXT
+    {
+        uint32_t offset;
+        uint32_t size;
+    };
+    struct RECORD
+    {
+        TEXT name;
+        uint32_t first_attribute;
+        uint32_t attribute_count;
+    };
+    struct ATTRIBUTE
+    {
+        TEXT name;
+        TEXT value;
+    };
+    TEXT add_text(const XMLCh* text);
+    bool text_equals(const TEXT& text, const char* other) const;
+
+    std::vector<RECORD> m_records;
+    std::vector<ATTRIBUTE> m_attributes;
+    // The names and values (UTF-8), one after the other.
+    std::string m_text;
+};
+
+// The cell records kept beside an element; null when it has none.
+const ASM_CELL_RECORDS* asm_cell_records(const xercesc::DOMElement* element);
+
 class ASM_OPTIONS
 {
 public:
@@ -145,8 +196,11 @@ public:
     // later one; owned.
     xercesc::XMLGrammarPool* m_grammar_pool;
     // The parser, made by the first parse of the load; ends before the
-    // compiled schema.
+    // compiled schema. It holds the cell records of the load's documents.
     std::unique_ptr<ASM_XML_PARSE_STATE, ASM_XML_PARSE_STATE_DELETER> m_parse_state;
+    // Whether the load builds every element as a DOM element (for the debug
+    // copy) or keeps the cell elements as records; set by initialize.
+    bool m_build_cells;
     // Null until the bit settings are applied; holds no DOM object, so it
     // may end after the XML platform.
     std::unique_ptr<ASM_BIT_SETTINGS_CONTEXT, ASM_BIT_SETTINGS_CONTEXT_DELETER> m_bit_settings_context;

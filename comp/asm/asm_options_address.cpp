@@ -90,6 +90,31 @@ void parse_range(const std::string& text, int32_t& first, int32_t& second)
 
 uint32_t parse_hex_address(const std::string& text)
 {
+    // One to eight hexadecimal digits, the common case, are taken as they
+    // stand; any other text goes the checked way below, which reports it.
+    if (!text.empty() && text.size() <= 8)
+    {
+        uint32_t value = 0;
+        bool digits = true;
+        for (char c : text)
+        {
+            uint32_t digit = 0;
+            if (c >= '0' && c <= '9')
+                digit = static_cast<uint32_t>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                digit = static_cast<uint32_t>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                digit = static_cast<uint32_t>(c - 'A' + 10);
+            else
+            {
+                digits = false;
+                break;
+            }
+            value = (value << 4) | digit;
+        }
+        if (digits)
+            return value;
+    }
     std::string copy = text;
     gen_toupper(copy);
     if (!big_string_is_legal(copy.c_str(), BIG_RADIX_HEXADECIMAL))
@@ -136,25 +161,36 @@ void parse_option_register(uint32_t* option_register, uint32_t* option_set_regis
     *option_set_register |= bit;
 }
 
-void ASM_BIT_SETTINGS_CONTEXT::parse_address_1d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+void ASM_BIT_SETTINGS_CONTEXT::parse_address_1d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                                                 ASM_FORCED_BIT_LIST& cells, uint32_t tag, int32_t base)
 {
-    for (DOMElement* element : elements)
+    // The ranges first, so that the list grows once for all the cells the
+    // elements can make: at most 32 each, as a longer range fails for want
+    // of bits in its value of at most eight digits.
+    std::vector<std::pair<int32_t, int32_t>> ranges(elements.size());
+    size_t most_cells = 0;
+    for (size_t i = 0; i < elements.size(); ++i)
     {
-        ASM_REQUIRE(element != NULL);
-        int32_t first = 0;
-        int32_t second = 0;
-        parse_range(get_attribute_string("addr", element), first, second);
+        parse_range(elements[i].attribute("addr"), ranges[i].first, ranges[i].second);
+        const int64_t length = std::abs(static_cast<int64_t>(ranges[i].second) - ranges[i].first) + 1;
+        most_cells += static_cast<size_t>(std::min<int64_t>(length, 32));
+    }
+    asm_reserve_cells(cells, most_cells);
+    for (size_t i = 0; i < elements.size(); ++i)
+    {
+        const ASM_CELL_ELEMENT& element = elements[i];
+        const int32_t first = ranges[i].first;
+        const int32_t second = ranges[i].second;
         const int64_t begin = static_cast<int64_t>(std::min(first, second)) + base;
         const int64_t end = static_cast<int64_t>(std::max(first, second)) + base;
-        const std::string value_text = get_attribute_string("value", element);
+        const std::string value_text = element.attribute("value");
         const uint32_t value = parse_hex_address(value_text);
         if (4 * static_cast<int64_t>(value_text.size()) < end - begin + 1)
             asm_options_fail(safe_sprintf("Missing bit settings \"%s\" for address range %" PRId64 ":%" PRId64
                                           " in the Assembler assignments file",
                                           value_text.c_str(), begin, end),
                              __LINE__);
-        const std::string desc = get_attribute_string("desc", element);
+        const std::string desc = element.attribute("desc");
         for (int64_t address = begin; address <= end; ++address)
         {
             uint32_t cell_address = 0;
@@ -164,21 +200,20 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_1d(const ASM_ELEMENT_LIST& elements
     }
 }
 
-void ASM_BIT_SETTINGS_CONTEXT::parse_address_2d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+void ASM_BIT_SETTINGS_CONTEXT::parse_address_2d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                                                 ASM_FORCED_BIT_LIST& cells, int64_t offset)
 {
-    for (DOMElement* element : elements)
+    for (const ASM_CELL_ELEMENT& element : elements)
     {
-        ASM_REQUIRE(element != NULL);
         int32_t a = 0;
         int32_t b = 0;
-        parse_range(get_attribute_string("row", element), a, b);
+        parse_range(element.attribute("row"), a, b);
         const uint32_t row_first = std::min(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
         const uint32_t row_last = std::max(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
-        parse_range(get_attribute_string("column", element), a, b);
+        parse_range(element.attribute("column"), a, b);
         const uint32_t column_first = std::min(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
         const uint32_t column_last = std::max(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
-        const std::string value_text = get_attribute_string("value", element);
+        const std::string value_text = element.attribute("value");
         const uint32_t value = parse_hex_address(value_text);
         const uint64_t rows = static_cast<uint64_t>(row_last) - row_first + 1;
         const uint64_t columns = static_cast<uint64_t>(column_last) - column_first + 1;
@@ -188,7 +223,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_2d(const ASM_ELEMENT_LIST& elements
                                           "Assembler assignments file",
                                           value_text.c_str(), row_first, row_last, column_first, column_last),
                              __LINE__);
-        const std::string desc = get_attribute_string("desc", element);
+        const std::string desc = element.attribute("desc");
         for (uint64_t row = row_first; row <= row_last; ++row)
         {
             for (uint64_t column = column_first; column <= column_last; ++column)
@@ -214,9 +249,10 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_base_address_1d(const ASM_ELEMENT_LIST& ele
     {
         ASM_REQUIRE(element != NULL);
         const int32_t base = gen_atoi(get_attribute_string("addr", element).c_str());
-        ASM_ELEMENT_LIST addresses, token_elements, references;
-        collect_child_elements(element, {"address_1d", "token_1d", "address_reference"},
-                               {&addresses, &token_elements, &references});
+        ASM_CELL_LIST addresses, token_elements;
+        ASM_ELEMENT_LIST references;
+        collect_cell_elements(element, {"address_1d", "token_1d"}, {&addresses, &token_elements});
+        collect_child_elements(element, {"address_reference"}, {&references});
         parse_address_1d(addresses, descriptions, cells, tag, base);
         parse_token_1d(token_elements, descriptions, tokens, token_arrays, cells, tag, base);
         resolve_address_reference(references, cells, tag, packages, base);
@@ -234,9 +270,10 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_base_address_2d(const ASM_ELEMENT_LIST& ele
         const int32_t row = gen_atoi(get_attribute_string("row", element).c_str());
         const int32_t column = gen_atoi(get_attribute_string("column", element).c_str());
         const int64_t base = static_cast<int64_t>(row) * m_num_cram_columns + column;
-        ASM_ELEMENT_LIST addresses, token_elements, references;
-        collect_child_elements(element, {"address_2d", "token_2d", "address_reference"},
-                               {&addresses, &token_elements, &references});
+        ASM_CELL_LIST addresses, token_elements;
+        ASM_ELEMENT_LIST references;
+        collect_cell_elements(element, {"address_2d", "token_2d"}, {&addresses, &token_elements});
+        collect_child_elements(element, {"address_reference"}, {&references});
         parse_address_2d(addresses, descriptions, cells, base);
         parse_token_2d(token_elements, descriptions, tokens, token_arrays, cells, base);
         // 2-d addresses are CRAM addresses: the references are checked as
@@ -270,9 +307,9 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_package(const ASM_ELEMENT_LIST& ele
         else
             asm_options_fail("Address package name \"" + name + "\" contains unsupported bit_type \"" + type + "\".",
                              __LINE__);
-        ASM_ELEMENT_LIST addresses_1d, addresses_2d, tokens_1d, tokens_2d;
-        collect_child_elements(element, {"address_1d", "address_2d", "token_1d", "token_2d"},
-                               {&addresses_1d, &addresses_2d, &tokens_1d, &tokens_2d});
+        ASM_CELL_LIST addresses_1d, addresses_2d, tokens_1d, tokens_2d;
+        collect_cell_elements(element, {"address_1d", "address_2d", "token_1d", "token_2d"},
+                              {&addresses_1d, &addresses_2d, &tokens_1d, &tokens_2d});
         if (tag != ASM_CRAM_TAG && (!addresses_2d.empty() || !tokens_2d.empty()))
             asm_options_fail("Address package name \"" + name +
                                  "\" contains \"cff\" attribute but also contains 2-d style addresses in the "
@@ -358,12 +395,12 @@ void ASM_BIT_SETTINGS_CONTEXT::process_bit_section(ASM_FORCED_BIT_LIST& cells, A
     ASM_REQUIRE(element != NULL);
     // block_range, block_location and block_name carry nothing the
     // assembler applies.
-    ASM_ELEMENT_LIST addresses_1d, addresses_2d, tokens_1d, tokens_2d, bases_1d, bases_2d, package_elements;
-    collect_child_elements(section,
-                           {"address_1d", "address_2d", "token_1d", "token_2d", "base_address_1d", "base_address_2d",
-                            "address_package"},
-                           {&addresses_1d, &addresses_2d, &tokens_1d, &tokens_2d, &bases_1d, &bases_2d,
-                            &package_elements});
+    ASM_CELL_LIST addresses_1d, addresses_2d, tokens_1d, tokens_2d;
+    ASM_ELEMENT_LIST bases_1d, bases_2d, package_elements;
+    collect_cell_elements(section, {"address_1d", "address_2d", "token_1d", "token_2d"},
+                          {&addresses_1d, &addresses_2d, &tokens_1d, &tokens_2d});
+    collect_child_elements(section, {"base_address_1d", "base_address_2d", "address_package"},
+                           {&bases_1d, &bases_2d, &package_elements});
 
     ASM_PACKAGE_TABLE section_packages;
     merge_address_packages(section_packages, packages, descriptions, ASM_DESCRIPTION_TABLE());

@@ -168,6 +168,49 @@ void collect_child_elements(const DOMElement* element, const std::vector<const c
     }
 }
 
+std::string ASM_CELL_ELEMENT::attribute(const char* name) const
+{
+    if (m_element != NULL)
+        return get_attribute_string(name, m_element);
+    ASM_REQUIRE(m_records != NULL);
+    return m_records->attribute(m_record, name);
+}
+
+void collect_cell_elements(const DOMElement* element, const std::vector<const char*>& names,
+                           const std::vector<ASM_CELL_LIST*>& lists)
+{
+    ASM_REQUIRE(element != NULL);
+    ASM_REQUIRE(names.size() == lists.size());
+    std::vector<ASM_ELEMENT_LIST> built(names.size());
+    std::vector<ASM_ELEMENT_LIST*> built_lists;
+    for (ASM_ELEMENT_LIST& list : built)
+        built_lists.push_back(&list);
+    collect_child_elements(element, names, built_lists);
+    const ASM_CELL_RECORDS* records = asm_cell_records(element);
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        // One load either builds an element's cells or keeps them all as
+        // records, so document order is the order of either.
+        ASM_REQUIRE(records == NULL || built[i].empty());
+        for (const DOMElement* child : built[i])
+            lists[i]->push_back(ASM_CELL_ELEMENT(child));
+    }
+    if (records == NULL)
+        return;
+    for (size_t record = 0; record < records->size(); ++record)
+    {
+        const std::string name = records->name(record);
+        for (size_t i = 0; i < names.size(); ++i)
+        {
+            if (name == names[i])
+            {
+                lists[i]->push_back(ASM_CELL_ELEMENT(records, record));
+                break;
+            }
+        }
+    }
+}
+
 int32_t asm_next_bit_sequence() { return bit_sequence_counter++; }
 
 int32_t asm_peek_bit_sequence() { return bit_sequence_counter; }

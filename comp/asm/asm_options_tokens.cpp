@@ -19,8 +19,6 @@
 
 #define ASM_SOURCE_TAG ASM_OPTIONS_SOURCE_TAG
 
-using xercesc::DOMElement;
-
 namespace
 {
 
@@ -95,12 +93,12 @@ struct WORK_ENTRY
 
 // Steps shared by the 1-d and 2-d token elements: the value, the lookup
 // and the work list.
-std::vector<WORK_ENTRY> token_work_list(const DOMElement* element, const ASM_TOKEN_TABLE& tokens,
+std::vector<WORK_ENTRY> token_work_list(const ASM_CELL_ELEMENT& element, const ASM_TOKEN_TABLE& tokens,
                                         const ASM_TOKEN_ARRAY_TABLE& token_arrays, bool two_d, std::string& name,
                                         std::string& value_text)
 {
-    name = get_attribute_string("name", element);
-    value_text = get_attribute_string("value", element);
+    name = element.attribute("name");
+    value_text = element.attribute("value");
     const uint64_t value = parse_token_value(value_text);
     auto titer = tokens.find(name);
     auto tviter = token_arrays.find(name);
@@ -257,13 +255,12 @@ void merge_token_tables(ASM_TOKEN_TABLE& destination_tokens, const ASM_TOKEN_TAB
     }
 }
 
-void ASM_BIT_SETTINGS_CONTEXT::parse_token_1d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+void ASM_BIT_SETTINGS_CONTEXT::parse_token_1d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                                               const ASM_TOKEN_TABLE& tokens, const ASM_TOKEN_ARRAY_TABLE& token_arrays,
                                               ASM_FORCED_BIT_LIST& cells, uint32_t tag, int32_t base)
 {
-    for (DOMElement* element : elements)
+    for (const ASM_CELL_ELEMENT& element : elements)
     {
-        ASM_REQUIRE((element != NULL));
         std::string name;
         std::string value_text;
         const std::vector<WORK_ENTRY> work = token_work_list(element, tokens, token_arrays, false, name, value_text);
@@ -278,7 +275,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_token_1d(const ASM_ELEMENT_LIST& elements, 
                                               " in the Assembler assignments file",
                                               value_text.c_str(), begin, end),
                                  __LINE__);
-            const std::string desc = get_attribute_string("desc", element);
+            const std::string desc = element.attribute("desc");
             for (int64_t address = begin; address <= end; ++address)
             {
                 if (address < INT32_MIN || address > static_cast<int64_t>(UINT32_MAX))
@@ -300,13 +297,12 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_token_1d(const ASM_ELEMENT_LIST& elements, 
     }
 }
 
-void ASM_BIT_SETTINGS_CONTEXT::parse_token_2d(const ASM_ELEMENT_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
+void ASM_BIT_SETTINGS_CONTEXT::parse_token_2d(const ASM_CELL_LIST& elements, ASM_DESCRIPTION_TABLE& descriptions,
                                               const ASM_TOKEN_TABLE& tokens, const ASM_TOKEN_ARRAY_TABLE& token_arrays,
                                               ASM_FORCED_BIT_LIST& cells, int64_t base)
 {
-    for (DOMElement* element : elements)
+    for (const ASM_CELL_ELEMENT& element : elements)
     {
-        ASM_REQUIRE((element != NULL));
         std::string name;
         std::string value_text;
         const std::vector<WORK_ENTRY> work = token_work_list(element, tokens, token_arrays, true, name, value_text);
@@ -323,7 +319,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_token_2d(const ASM_ELEMENT_LIST& elements, 
                                               value_text.c_str(), token.row_begin, token.row_end, token.column_begin,
                                               token.column_end),
                                  __LINE__);
-            const std::string desc = get_attribute_string("desc", element);
+            const std::string desc = element.attribute("desc");
             for (int64_t row = token.row_begin; row <= token.row_end; ++row)
             {
                 for (int64_t column = token.column_begin; column <= token.column_end; ++column)
