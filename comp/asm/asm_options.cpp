@@ -1251,8 +1251,9 @@ ASM_CELL_RECORDS::TEXT ASM_CELL_RECORDS::add_text(const XMLCh* text)
     if (ascii)
     {
         m_text.resize(offset + size);
+        char* out = &m_text[offset];
         for (size_t i = 0; i < size; ++i)
-            m_text[offset + i] = static_cast<char>(text[i]);
+            out[i] = static_cast<char>(text[i]);
     }
     else
     {
