@@ -2,7 +2,8 @@
 // token_2d), which the loader keeps as records beside their parent element,
 // against the same files loaded for the debug copy, which builds every
 // element: the same forced cells, the same listings and the same file errors
-// either way.
+// either way. The forced cells go straight to the caller's settings, which a
+// fault leaves as they were.
 #include "asm_options.h"
 
 #include <asm_bitfield.h>
@@ -186,6 +187,53 @@ TEST_F(BitSettingsCells, RecordsAndBuiltElementsForceTheSameCells)
     // The debug copy holds the cells as the file gave them.
     EXPECT_NE(read_text(m_dir + "/main_debug.xml").find("<address_1d addr=\"40:47\" value=\"c3\"/>"),
               std::string::npos);
+}
+
+TEST_F(BitSettingsCells, ForcedCellsFollowTheCallersSettingsAndAFaultLeavesThemAsTheyWere)
+{
+    // The second bit_settings forces a bit past the image after the first
+    // forced its cells.
+    const std::string file = write(
+        "fault.xml", "<?xml version=\"1.0\"?>\n<assembler_options><asm_assignments>"
+                     "<bit_settings action='override'><cram><address_1d addr='1:2' value='3'/></cram></bit_settings>"
+                     "<bit_settings action='override'><cram><address_1d addr='1000' value='1'/></cram></bit_settings>"
+                     "</asm_assignments></assembler_options>\n");
+    const std::string good = write(
+        "good.xml", "<?xml version=\"1.0\"?>\n<assembler_options><asm_assignments>"
+                    "<bit_settings action='override'><cram><address_1d addr='1:2' value='2'/></cram></bit_settings>"
+                    "</asm_assignments></assembler_options>\n");
+    SOF_CONTENTS contents;
+    contents.part_name = "zx15f256c8";
+    contents.cram = SOF_IMAGE::zeros(1000);
+    ASM_BITFIELD bitfield(new PGMIO_BITFIELD(contents, 0));
+    const std::vector<DB_BIT_SETTING> before = {DB_BIT_SETTING{7, 1}};
+
+    ASM_OPTIONS faulty;
+    faulty.initialize(FIO_PATH(file), "", "", "");
+    ASSERT_TRUE(faulty.m_initialized);
+    std::vector<DB_BIT_SETTING> settings = before;
+    bool faulted = false;
+    try
+    {
+        faulty.apply_bit_settings(settings, &bitfield, &m_device, &m_die, nullptr, nullptr);
+    }
+    catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
+    {
+        faulted = true;
+        EXPECT_NE(error.condition().find("Forced bit index 1000"), std::string::npos) << error.condition();
+    }
+    EXPECT_TRUE(faulted);
+    ASSERT_EQ(settings.size(), 1u);
+    EXPECT_EQ(settings[0].address, 7u);
+
+    ASM_OPTIONS options;
+    options.initialize(FIO_PATH(good), "", "", "");
+    ASSERT_TRUE(options.m_initialized);
+    options.apply_bit_settings(settings, &bitfield, &m_device, &m_die, nullptr, nullptr);
+    CELLS cells;
+    for (const DB_BIT_SETTING& setting : settings)
+        cells.emplace_back(setting.address, setting.value);
+    EXPECT_EQ(cells, (CELLS{{7, 1}, {1, 0}, {2, 1}}));
 }
 
 TEST_F(BitSettingsCells, ACellThatBreaksTheSchemaFailsTheLoadEitherWay)

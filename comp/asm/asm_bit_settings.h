@@ -55,7 +55,86 @@ struct ASM_FORCED_BIT
     uint8_t value;
     int32_t sequence;
 };
-typedef std::vector<ASM_FORCED_BIT> ASM_FORCED_BIT_LIST;
+
+// A list of cells, each kept as its bit setting (address and value, the form
+// the bitstream wrapper takes) with its sequence number beside it. A list
+// may keep its settings at the end of a settings vector of the caller's: the
+// forced cells of a walk then need no copy.
+class ASM_FORCED_BIT_LIST
+{
+public:
+    ASM_FORCED_BIT_LIST() : m_settings(&m_own_settings), m_first(0) {}
+    // Keeps its settings after those the vector holds now; nothing else may
+    // change the vector while the list lives.
+    explicit ASM_FORCED_BIT_LIST(std::vector<DB_BIT_SETTING>& settings)
+        : m_settings(&settings), m_first(settings.size())
+    {
+    }
+    // A copy, or a list moved, keeps its settings itself.
+    ASM_FORCED_BIT_LIST(const ASM_FORCED_BIT_LIST& other);
+    ASM_FORCED_BIT_LIST(ASM_FORCED_BIT_LIST&& other);
+    ASM_FORCED_BIT_LIST& operator=(const ASM_FORCED_BIT_LIST& other);
+    ASM_FORCED_BIT_LIST& operator=(ASM_FORCED_BIT_LIST&& other);
+
+    size_t size() const { return m_sequences.size(); }
+    bool empty() const { return m_sequences.empty(); }
+    ASM_FORCED_BIT operator[](size_t index) const
+    {
+        const DB_BIT_SETTING& setting = (*m_settings)[m_first + index];
+        return ASM_FORCED_BIT{setting.address, setting.value, m_sequences[index]};
+    }
+    void set_value(size_t index, uint8_t value) { (*m_settings)[m_first + index].value = value; }
+    void push_back(const ASM_FORCED_BIT& cell)
+    {
+        m_settings->push_back(DB_BIT_SETTING{cell.address, cell.value});
+        m_sequences.push_back(cell.sequence);
+    }
+    // Makes room for at least the given number of further cells, growing
+    // the storage at least twofold when it grows.
+    void reserve_more(size_t more)
+    {
+        grow(*m_settings, m_settings->size() + more);
+        grow(m_sequences, m_sequences.size() + more);
+    }
+    void clear()
+    {
+        m_settings->resize(m_first);
+        m_sequences.clear();
+    }
+
+    class const_iterator
+    {
+    public:
+        const_iterator(const ASM_FORCED_BIT_LIST* list, size_t index) : m_list(list), m_index(index) {}
+        ASM_FORCED_BIT operator*() const { return (*m_list)[m_index]; }
+        const_iterator& operator++()
+        {
+            ++m_index;
+            return *this;
+        }
+        bool operator!=(const const_iterator& other) const { return m_index != other.m_index; }
+
+    private:
+        const ASM_FORCED_BIT_LIST* m_list;
+        size_t m_index;
+    };
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, size()); }
+
+private:
+    template <typename T>
+    static void grow(std::vector<T>& list, size_t wanted)
+    {
+        if (wanted > list.capacity())
+            list.reserve(std::max(wanted, 2 * list.capacity()));
+    }
+    void take_copy(const ASM_FORCED_BIT_LIST& other);
+
+    std::vector<DB_BIT_SETTING> m_own_settings;
+    std::vector<DB_BIT_SETTING>* m_settings;
+    size_t m_first;
+    std::vector<int32_t> m_sequences;
+};
 
 // Sequence number -> description of the cell that took it.
 typedef std::map<int32_t, std::string> ASM_DESCRIPTION_TABLE;
@@ -130,15 +209,6 @@ inline void asm_add_forced_cell(ASM_FORCED_BIT_LIST& cells, ASM_DESCRIPTION_TABL
     cells.push_back(ASM_FORCED_BIT{address, static_cast<uint8_t>(value & 1u), sequence});
     if (!desc.empty())
         descriptions[sequence] = desc;
-}
-
-// Makes room for at least the given number of further cells, growing the
-// list at least twofold when it grows.
-inline void asm_reserve_cells(ASM_FORCED_BIT_LIST& cells, size_t more)
-{
-    const size_t wanted = cells.size() + more;
-    if (wanted > cells.capacity())
-        cells.reserve(std::max(wanted, 2 * cells.capacity()));
 }
 
 // Reports an options-file fault; does not return.

@@ -175,7 +175,7 @@ void ASM_BIT_SETTINGS_CONTEXT::parse_address_1d(const ASM_CELL_LIST& elements, A
         const int64_t length = std::abs(static_cast<int64_t>(ranges[i].second) - ranges[i].first) + 1;
         most_cells += static_cast<size_t>(std::min<int64_t>(length, 32));
     }
-    asm_reserve_cells(cells, most_cells);
+    cells.reserve_more(most_cells);
     for (size_t i = 0; i < elements.size(); ++i)
     {
         const ASM_CELL_ELEMENT& element = elements[i];
@@ -354,7 +354,7 @@ void ASM_BIT_SETTINGS_CONTEXT::resolve_address_reference(const ASM_ELEMENT_LIST&
         const std::string illegal = "Address reference name \"" + name +
                                     "\" refers to illegal address space in " + space_name(tag) +
                                     " bit settings section in the Assembler assignments file";
-        for (const ASM_FORCED_BIT& cell : package->second)
+        for (const ASM_FORCED_BIT cell : package->second)
         {
             // The cell keeps its own space: a CRAM cell stays below bit 31, a
             // tagged cell keeps its tag and an index below 2^27.
