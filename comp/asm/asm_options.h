@@ -130,6 +130,7 @@ public:
     // JTAG user code when the file forces them. Nothing at all for an object
     // that is not initialised. The first call makes the bit-settings context
     // from the arguments (the chip may be null); later calls use it as made.
+    // A fault of the file leaves the settings as they were.
     void apply_bit_settings(std::vector<DB_BIT_SETTING>& settings, ASM_BITFIELD* bitfield, DEV_DEVICE* device,
                             ASMDB_DIE* asmdb_die, ASMDB_DIRT* asmdb_dirt, CDB_CHIP_DB_ENTRY* chip);
 
