@@ -43,7 +43,7 @@ const std::string DIRECTION_INPUT = "INPUT";
 const std::string DIRECTION_OUTPUT = "OUTPUT";
 const std::string DIRECTION_BIDIR = "BIDIR";
 
-const char* graph_name(DYGR_GRAPH_TYPE graph)
+std::string_view graph_name(DYGR_GRAPH_TYPE graph)
 {
     switch (graph)
     {
@@ -144,12 +144,16 @@ void ASM_ASMRE_DUMPER::release()
         lookup = nullptr;
     m_zdl_enabled = false;
     m_roots = GID_TABLE<ROOT_SET>();
+    m_root_slots.clear();
+    m_root_sets.clear();
     m_gid_to_pad.clear();
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
     m_atom_names.clear();
+    m_iterm_ids_of_atom.clear();
+    m_iterm_ids.clear();
     m_text.clear();
 }
 
@@ -277,6 +281,8 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
     m_atom_names.clear();
+    m_iterm_ids_of_atom.clear();
+    m_iterm_ids.clear();
     build_re_gid_tables();
     build_pad_table();
 
@@ -315,6 +321,8 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
     m_atom_names.clear();
+    m_iterm_ids_of_atom.clear();
+    m_iterm_ids.clear();
 
     if (m_icname_loaded)
     {
@@ -359,6 +367,15 @@ uint32_t ASM_ASMRE_DUMPER::node_gid(ZGL::FOREST<int, int>* re_network, int node)
 void ASM_ASMRE_DUMPER::build_re_gid_tables()
 {
     m_roots = GID_TABLE<ROOT_SET>();
+    m_root_slots.clear();
+    m_root_sets.clear();
+    // The roots' ids are about as many as the networks' nodes: those that
+    // stay below a few times the node count are kept in an array by id.
+    size_t node_count = 0;
+    for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
+        if (ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which)))
+            node_count += re_network->size();
+    const uint64_t dense_limit = 4 * static_cast<uint64_t>(node_count) + 4096;
     for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
     {
         ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which));
@@ -372,7 +389,25 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
             ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
             if (!re_network->is_root(node))
                 continue;
-            ROOT_SET& set = m_roots[dest_gid];
+            ROOT_SET* found = nullptr;
+            if (dest_gid < dense_limit)
+            {
+                if (dest_gid >= m_root_slots.size())
+                    m_root_slots.resize(static_cast<size_t>(std::min<uint64_t>(
+                                            dense_limit, std::max<uint64_t>(uint64_t(dest_gid) + 1, 2 * m_root_slots.size()))),
+                                        NO_ROOT_SET);
+                if (m_root_slots[dest_gid] == NO_ROOT_SET)
+                {
+                    m_root_slots[dest_gid] = static_cast<uint32_t>(m_root_sets.size());
+                    m_root_sets.emplace_back();
+                }
+                found = &m_root_sets[m_root_slots[dest_gid]];
+            }
+            else
+            {
+                found = &m_roots[dest_gid];
+            }
+            ROOT_SET& set = *found;
             int at = 0;
             while (at < set.count && set.entries[at].network != which)
                 ++at;
@@ -386,6 +421,13 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
             });
         }
     }
+}
+
+const ASM_ASMRE_DUMPER::ROOT_SET* ASM_ASMRE_DUMPER::find_root_set(uint32_t global_id) const
+{
+    if (global_id < m_root_slots.size())
+        return m_root_slots[global_id] == NO_ROOT_SET ? nullptr : &m_root_sets[m_root_slots[global_id]];
+    return m_roots.find(global_id);
 }
 
 const DEV_PAD* ASM_ASMRE_DUMPER::pad_of(uint32_t pad_index) const
@@ -409,7 +451,7 @@ void ASM_ASMRE_DUMPER::build_pad_table()
 
 ASM_ASMRE_DUMPER::ROOT_SET ASM_ASMRE_DUMPER::root_set(uint32_t global_id) const
 {
-    const ROOT_SET* found = m_roots.find(global_id);
+    const ROOT_SET* found = find_root_set(global_id);
     return found == nullptr ? ROOT_SET() : *found;
 }
 
@@ -645,35 +687,22 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
     // trees (a leaf continuing into the trees rooted at its id) cannot
     // exhaust the thread's stack. A tree already entered on the current
     // chain is not entered again: that would never end.
-    enum STEP_KIND
-    {
-        ENTER_TREE,
-        LEAVE_TREE,
-        VISIT,
-    };
-    struct STEP
-    {
-        STEP_KIND kind;
-        ASM_RE_NETWORK network;
-        int node;
-        size_t indent;
-        int counter;
-        bool new_line;
-    };
-    std::vector<STEP> steps;
-    std::vector<std::pair<int, ASM_RE_NETWORK>> open_trees;
-    steps.push_back(STEP{ENTER_TREE, root.network, root.node, indent, counter, false});
+    std::vector<WALK_STEP>& steps = m_walk_steps;
+    std::vector<std::pair<int, ASM_RE_NETWORK>>& open_trees = m_open_trees;
+    steps.clear();
+    open_trees.clear();
+    steps.push_back(WALK_STEP{WALK_ENTER_TREE, root.network, root.node, indent, counter, false});
     while (!steps.empty())
     {
-        const STEP step = steps.back();
+        const WALK_STEP step = steps.back();
         steps.pop_back();
-        if (step.kind == LEAVE_TREE)
+        if (step.kind == WALK_LEAVE_TREE)
         {
             open_trees.pop_back();
             continue;
         }
         ZGL::FOREST<int, int>* re_network = network(step.network);
-        if (step.kind == ENTER_TREE)
+        if (step.kind == WALK_ENTER_TREE)
         {
             bool open = false;
             for (const auto& tree : open_trees)
@@ -684,8 +713,8 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
                 continue;
             }
             open_trees.emplace_back(step.node, step.network);
-            steps.push_back(STEP{LEAVE_TREE, step.network, step.node, 0, 0, false});
-            steps.push_back(STEP{VISIT, step.network, step.node, step.indent, step.counter, false});
+            steps.push_back(WALK_STEP{WALK_LEAVE_TREE, step.network, step.node, 0, 0, false});
+            steps.push_back(WALK_STEP{WALK_VISIT, step.network, step.node, step.indent, step.counter, false});
             continue;
         }
 
@@ -699,7 +728,7 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
         const size_t child_indent = step.indent + INDENT_STEP;
         int n = step.counter;
         if (!re_network->is_root(step.node))
-            write_hop(re_network, step.node, dest_gid, n++);
+            write_hop(step.parent_gid, dest_gid, n++);
 
         const int first_child = re_network->first_child(step.node);
         if (first_child >= 0)
@@ -709,9 +738,9 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
             const size_t mark = steps.size();
             for (int child = re_network->next_sibling(first_child); child >= 0;
                  child = re_network->next_sibling(child))
-                steps.push_back(STEP{VISIT, step.network, child, child_indent, n, true});
+                steps.push_back(WALK_STEP{WALK_VISIT, step.network, child, child_indent, n, true, dest_gid});
             std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(mark), steps.end());
-            steps.push_back(STEP{VISIT, step.network, first_child, child_indent, n, false});
+            steps.push_back(WALK_STEP{WALK_VISIT, step.network, first_child, child_indent, n, false, dest_gid});
             continue;
         }
 
@@ -724,16 +753,16 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
             continue;
         }
         for (int i = roots.count - 1; i >= 0; --i)
-            steps.push_back(STEP{ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n, false});
+            steps.push_back(
+                WALK_STEP{WALK_ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n, false});
     }
 }
 
-void ASM_ASMRE_DUMPER::write_hop(ZGL::FOREST<int, int>* re_network, int node, uint32_t global_id, int counter)
+void ASM_ASMRE_DUMPER::write_hop(uint32_t parent_gid, uint32_t global_id, int counter)
 {
-    m_text << " -> " << counter << ",";
+    m_text << " -> " << counter << ',';
     write_node_name(global_id);
     m_text << ' ';
-    const uint32_t parent_gid = node_gid(re_network, re_network->parent(node));
     ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
     const DYGR_GRAPH_TYPE graph = m_dygr_route_info->get_top_level_graph_from_edge(parent_gid, global_id, 0);
     m_text << graph_name(graph);
@@ -801,8 +830,24 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
     {
         m_fanout_by_gid.clear();
         const std::vector<CDB_ATOM_ITERM*>& fanout = oterm->get_fanout();
+        // The terms and their atoms lie apart in memory: each is asked for
+        // a few terms ahead, so that their loads overlap.
+        const uint32_t TERMS_AHEAD = 8;
+        const uint32_t ATOMS_AHEAD = 4;
+        for (uint32_t position = 0; position < std::min<size_t>(TERMS_AHEAD, fanout.size()); ++position)
+            __builtin_prefetch(fanout[position]);
         for (uint32_t position = 0; position < fanout.size(); ++position)
         {
+            if (position + TERMS_AHEAD < fanout.size())
+                __builtin_prefetch(fanout[position + TERMS_AHEAD]);
+            if (position + ATOMS_AHEAD < fanout.size())
+                __builtin_prefetch(fanout[position + ATOMS_AHEAD]->get_atom());
+            uint32_t gid = DEV_ILLEGAL_GLOBAL_ID;
+            if (find_single_iterm_re_gid(fanout[position], gid))
+            {
+                m_fanout_by_gid.emplace_back(gid, position);
+                continue;
+            }
             get_iterm_re_gids(fanout[position], m_term_gids);
             for (uint32_t gid : m_term_gids)
                 m_fanout_by_gid.emplace_back(gid, position);
@@ -911,7 +956,7 @@ void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector
 {
     const CDB_ATOM_NODE* atom = oterm->get_atom();
     ASM_REQUIRE(atom != NULL);
-    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
+    const U2B2_PHYSICAL_PORT_RANGE port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(oterm), PORT_MAP_TYPE);
     const uint32_t direct_gid =
         m_place_info->get_atom_port_global_id(atom->get_location_index(), oterm->get_any_usage_as(), oterm->get_index());
@@ -921,7 +966,7 @@ void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector
     {
         const uint32_t re_gid = get_icd_port_gid(port_vector.front(), true);
         ASM_REQUIRE(re_gid != DEV_ILLEGAL_GLOBAL_ID);
-        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID && m_roots.find(direct_gid) != nullptr;
+        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID && find_root_set(direct_gid) != nullptr;
         gids.push_back(mux_names_off_for_family() && direct_is_root ? direct_gid : re_gid);
     }
     else if (!port_vector.empty())
@@ -937,7 +982,7 @@ void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector
 
 void ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vector<uint32_t>& gids)
 {
-    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
+    const U2B2_PHYSICAL_PORT_RANGE port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm), PORT_MAP_TYPE);
     ASM_REQUIRE(port_vector.empty() || std::next(port_vector.begin()) == port_vector.end());
     gids.clear();
@@ -951,6 +996,63 @@ void ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vecto
     for (const U2B2_PHYSICAL_PORT& port : m_timing_util->get_iterm_physical_ports(m_port_map_db, iterm))
         if (!(port == mapped))
             gids.push_back(get_icd_port_gid(port, false));
+}
+
+bool ASM_ASMRE_DUMPER::find_single_iterm_re_gid(const CDB_ATOM_ITERM* iterm, uint32_t& gid)
+{
+    const CDB_ATOM_NODE* atom = iterm->get_atom();
+    const size_t KEPT_ATOMS = size_t(1) << 24;
+    if (atom == nullptr || atom->get_netlist_index() >= KEPT_ATOMS)
+        return false;
+    const size_t slot = atom->get_netlist_index();
+    if (slot >= m_iterm_ids_of_atom.size())
+        m_iterm_ids_of_atom.resize(std::max(slot + 1, 2 * m_iterm_ids_of_atom.size()));
+    ITERM_IDS_OF_ATOM& ids = m_iterm_ids_of_atom[slot];
+    if (ids.atom != atom)
+    {
+        // The slot of another netlist's atom of the same number: this
+        // atom's terms go the general way.
+        if (ids.atom != nullptr)
+            return false;
+        resolve_iterm_re_gids(atom, ids);
+    }
+    const uint32_t position = iterm->get_position();
+    if (position >= ids.count)
+        return false;
+    const ITERM_ID& id = m_iterm_ids[ids.first + position];
+    gid = id.gid;
+    return id.single;
+}
+
+void ASM_ASMRE_DUMPER::resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, ITERM_IDS_OF_ATOM& ids)
+{
+    // All input terms of the atom at once: they share the atom's stretch of
+    // the port map and, most often, its block and its ports.
+    ids.atom = atom;
+    ids.first = m_iterm_ids.size();
+    ids.count = static_cast<uint32_t>(atom->get_iterms().size());
+    // The terms were made at different times and lie apart: their loads
+    // are started together.
+    for (const auto& iterm : atom->get_iterms())
+        __builtin_prefetch(iterm.get());
+    for (const auto& iterm : atom->get_iterms())
+    {
+        // The general way (get_iterm_re_gids) stays with the terms that do
+        // not map to one physical port of a valid instance, or that have
+        // further timing ports: it checks them as it meets them.
+        ITERM_ID id{DEV_ILLEGAL_GLOBAL_ID, false};
+        const U2B2_PHYSICAL_PORT_RANGE port_vector =
+            m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm.get()), PORT_MAP_TYPE);
+        if (port_vector.empty())
+            id.single = true;
+        else if (port_vector.size() == 1 && port_vector.front().get_instance() != DBCM_TREE::INVALID &&
+                 m_timing_util->get_iterm_physical_ports(m_port_map_db, iterm.get()).empty())
+        {
+            id.gid = get_icd_port_gid(port_vector.front(), false);
+            id.single = true;
+        }
+        m_iterm_ids.push_back(id);
+    }
 }
 
 std::string ASM_ASMRE_DUMPER::get_blc_port_instance_name(uint32_t re_gid)

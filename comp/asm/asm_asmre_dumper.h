@@ -11,7 +11,9 @@
 #include <fio.h>
 #include <gid_table.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -62,23 +64,31 @@ class NODE_API;
 
 // The dump's text, gathered in memory: the dumper writes it to its file in
 // large pieces rather than through a stream insertion per item. Integers
-// come out as a stream writes them by default (decimal, no padding).
+// come out as a stream writes them by default (decimal, no padding). An
+// append is a copy into the buffer; the buffer grows only when it is full.
 class ASM_ASMRE_TEXT
 {
 public:
     ASM_ASMRE_TEXT& operator<<(const std::string& text)
     {
-        m_text.append(text);
+        append(text.data(), text.size());
+        return *this;
+    }
+    ASM_ASMRE_TEXT& operator<<(std::string_view text)
+    {
+        append(text.data(), text.size());
         return *this;
     }
     ASM_ASMRE_TEXT& operator<<(const char* text)
     {
-        m_text.append(text);
+        append(text, std::strlen(text));
         return *this;
     }
     ASM_ASMRE_TEXT& operator<<(char c)
     {
-        m_text.push_back(c);
+        if (m_end == m_limit)
+            grow(1);
+        *m_end++ = c;
         return *this;
     }
     template <typename INT, std::enable_if_t<std::is_integral<INT>::value && !std::is_same<INT, char>::value &&
@@ -86,19 +96,50 @@ public:
                                              int> = 0>
     ASM_ASMRE_TEXT& operator<<(INT value)
     {
-        char digits[24];
-        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-        m_text.append(digits, end.ptr);
+        const size_t DIGITS = 24;
+        if (static_cast<size_t>(m_limit - m_end) < DIGITS)
+            grow(DIGITS);
+        m_end = std::to_chars(m_end, m_end + DIGITS, value).ptr;
         return *this;
     }
-    void append(const char* text, size_t size) { m_text.append(text, size); }
-    void append(size_t count, char c) { m_text.append(count, c); }
-    size_t size() const { return m_text.size(); }
-    const char* data() const { return m_text.data(); }
-    void clear() { m_text.clear(); }
+    void append(const char* text, size_t size)
+    {
+        if (static_cast<size_t>(m_limit - m_end) < size)
+            grow(size);
+        if (size != 0)
+            std::memcpy(m_end, text, size);
+        m_end += size;
+    }
+    void append(size_t count, char c)
+    {
+        if (static_cast<size_t>(m_limit - m_end) < count)
+            grow(count);
+        if (count != 0)
+            std::memset(m_end, c, count);
+        m_end += count;
+    }
+    size_t size() const { return static_cast<size_t>(m_end - m_buffer.get()); }
+    const char* data() const { return m_buffer.get(); }
+    void clear() { m_end = m_buffer.get(); }
 
 private:
-    std::string m_text;
+    // Makes room for at least the given number of further bytes.
+    void grow(size_t more)
+    {
+        const size_t used = size();
+        const size_t capacity = static_cast<size_t>(m_limit - m_buffer.get());
+        const size_t wanted = std::max(std::max(used + more, 2 * capacity), size_t(4096));
+        std::unique_ptr<char[]> buffer(new char[wanted]);
+        if (used != 0)
+            std::memcpy(buffer.get(), m_buffer.get(), used);
+        m_buffer = std::move(buffer);
+        m_end = m_buffer.get() + used;
+        m_limit = m_buffer.get() + wanted;
+    }
+
+    std::unique_ptr<char[]> m_buffer;
+    char* m_end = nullptr;
+    char* m_limit = nullptr;
 };
 
 // The dumper as its users see it.
@@ -179,7 +220,8 @@ private:
     // The short name of a destination atom (valid for the current dump).
     std::string_view destination_name(const CDB_ATOM_NODE* atom);
     void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
-    void write_hop(ZGL::FOREST<int, int>* network, int node, uint32_t global_id, int counter);
+    // A hop into the node of the id from its parent's.
+    void write_hop(uint32_t parent_gid, uint32_t global_id, int counter);
     void write_mux_text(uint32_t parent_gid, uint32_t global_id);
     void write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid);
     void write_pad_pin_names(const CDB_ATOM_NODE* atom);
@@ -188,6 +230,25 @@ private:
 
     void get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector<uint32_t>& gids);
     void get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vector<uint32_t>& gids);
+    // The ids of the input terms of each destination atom met in the
+    // current dump, found for all of the atom's terms at once, in a run by
+    // the terms' positions (ids of a term that maps to one physical port or
+    // none: the single id get_iterm_re_gids would give).
+    struct ITERM_ID
+    {
+        uint32_t gid;
+        bool single;
+    };
+    struct ITERM_IDS_OF_ATOM
+    {
+        const CDB_ATOM_NODE* atom = nullptr;
+        size_t first = 0;
+        uint32_t count = 0;
+    };
+    // The term's single id; false when it has none of its own here (the
+    // term goes through get_iterm_re_gids).
+    bool find_single_iterm_re_gid(const CDB_ATOM_ITERM* iterm, uint32_t& gid);
+    void resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, ITERM_IDS_OF_ATOM& ids);
     const std::vector<int>& blocks_of_instance(int bcm_instance_id, bool& found);
     void write_node_name(uint32_t global_id);
     // Writes the text gathered so far to the file.
@@ -198,6 +259,8 @@ private:
     std::string get_blc_port_instance_name(uint32_t global_id);
     const DEV_PAD* pad_of(uint32_t pad_index) const;
     ROOT_SET root_set(uint32_t global_id) const;
+    // Null when the id roots no tree.
+    const ROOT_SET* find_root_set(uint32_t global_id) const;
     uint32_t node_gid(ZGL::FOREST<int, int>* network, int node) const;
     ZGL::FOREST<int, int>* network(ASM_RE_NETWORK which) const;
     bool mux_names_off_for_family() const;
@@ -213,7 +276,12 @@ private:
     ZGL::FOREST<int, int>* m_fcd_network = nullptr;
     ZGL::FOREST<int, int>* m_blc_network = nullptr;
     std::map<uint32_t, uint32_t> m_gid_to_pad;
-    // The root set of each global id that roots a tree of a network.
+    // The root set of each global id that roots a tree of a network: ids
+    // below the size of m_root_slots by their slot there (NO_ROOT_SET: the
+    // id roots no tree), in m_root_sets; further ids in m_roots.
+    static constexpr uint32_t NO_ROOT_SET = 0xFFFFFFFFu;
+    std::vector<uint32_t> m_root_slots;
+    std::vector<ROOT_SET> m_root_sets;
     GID_TABLE<ROOT_SET> m_roots;
     DEV_PAD_INFO* m_pad_info = nullptr;
     std::string m_device_name;
@@ -245,6 +313,31 @@ private:
     // fanout position) pairs sorted by id, then position, each pair once.
     const CDB_ATOM_OTERM* m_fanout_oterm = nullptr;
     std::vector<std::pair<uint32_t, uint32_t>> m_fanout_by_gid;
+    // One step of the walk over the routing trees of an output term.
+    enum WALK_STEP_KIND
+    {
+        WALK_ENTER_TREE,
+        WALK_LEAVE_TREE,
+        WALK_VISIT,
+    };
+    struct WALK_STEP
+    {
+        WALK_STEP_KIND kind;
+        ASM_RE_NETWORK network;
+        int node;
+        size_t indent;
+        int counter;
+        bool new_line;
+        // The id of the node's parent (a visit below a tree's root).
+        uint32_t parent_gid = 0xFFFFFFFFu;
+    };
+    // The walk's stack and its open trees, reused from walk to walk.
+    std::vector<WALK_STEP> m_walk_steps;
+    std::vector<std::pair<int, ASM_RE_NETWORK>> m_open_trees;
+    // By the destination atom's netlist index (null atom: none met there
+    // yet), and the runs of ids they point into.
+    std::vector<ITERM_IDS_OF_ATOM> m_iterm_ids_of_atom;
+    std::vector<ITERM_ID> m_iterm_ids;
     // The ids of one term, reused from term to term.
     std::vector<uint32_t> m_term_gids;
     // The blocks at the position of each bundle instance met in the current
