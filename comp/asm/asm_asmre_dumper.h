@@ -220,8 +220,12 @@ private:
     // The short name of a destination atom (valid for the current dump).
     std::string_view destination_name(const CDB_ATOM_NODE* atom);
     void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
-    // A hop into the node of the id from its parent's.
-    void write_hop(uint32_t parent_gid, uint32_t global_id, int counter);
+    // A hop into the node of the id from its parent's, over an edge of the
+    // graph.
+    void write_hop(uint32_t parent_gid, uint32_t global_id, int graph, int counter);
+    // Starts the loads of the nodes where the tree of the root most often
+    // lies, ahead of the walk.
+    void prefetch_tree(ASM_RE_NETWORK network, int root) const;
     void write_mux_text(uint32_t parent_gid, uint32_t global_id);
     void write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid);
     void write_pad_pin_names(const CDB_ATOM_NODE* atom);
@@ -276,6 +280,16 @@ private:
     ZGL::FOREST<int, int>* m_fcd_network = nullptr;
     ZGL::FOREST<int, int>* m_blc_network = nullptr;
     std::map<uint32_t, uint32_t> m_gid_to_pad;
+    // Each node of each network, found in one pass in node order when a
+    // dump starts: its global id and, for a node below a root, the graph of
+    // the edge into it from its parent; for a root, the number of nodes up
+    // to the network's next root (where its tree most often lies).
+    struct NODE_HOP
+    {
+        uint32_t gid;
+        int graph_or_extent;
+    };
+    std::vector<NODE_HOP> m_node_hops[3];
     // The root set of each global id that roots a tree of a network: ids
     // below the size of m_root_slots by their slot there (NO_ROOT_SET: the
     // id roots no tree), in m_root_sets; further ids in m_roots.
