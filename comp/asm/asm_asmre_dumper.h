@@ -118,6 +118,15 @@ public:
             std::memset(m_end, c, count);
         m_end += count;
     }
+    // Room for at least the size's bytes at the end of the text: the caller
+    // writes there and passes the end of what it wrote to commit.
+    char* room(size_t size)
+    {
+        if (static_cast<size_t>(m_limit - m_end) < size)
+            grow(size);
+        return m_end;
+    }
+    void commit(char* end) { m_end = end; }
     size_t size() const { return static_cast<size_t>(m_end - m_buffer.get()); }
     const char* data() const { return m_buffer.get(); }
     void clear() { m_end = m_buffer.get(); }
@@ -204,6 +213,18 @@ private:
         int count = 0;
     };
 
+    // Each node of each network, found in one pass in node order when a
+    // dump starts: its global id and, for a node below a root, the graph of
+    // the edge into it from its parent; for a root, the number of nodes up
+    // to the network's next root (where its tree most often lies). In
+    // software coordinates, the node's name when it has no element text
+    // (else null).
+    struct NODE_HOP
+    {
+        uint32_t gid;
+        int graph_or_extent;
+        const std::string* plain_name;
+    };
     void bind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
     void release();
 
@@ -222,7 +243,7 @@ private:
     void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
     // A hop into the node of the id from its parent's, over an edge of the
     // graph.
-    void write_hop(uint32_t parent_gid, uint32_t global_id, int graph, int counter);
+    void write_hop(uint32_t parent_gid, const NODE_HOP& hop, int counter);
     // Starts the loads of the nodes where the tree of the root most often
     // lies, ahead of the walk.
     void prefetch_tree(ASM_RE_NETWORK network, int root) const;
@@ -280,15 +301,6 @@ private:
     ZGL::FOREST<int, int>* m_fcd_network = nullptr;
     ZGL::FOREST<int, int>* m_blc_network = nullptr;
     std::map<uint32_t, uint32_t> m_gid_to_pad;
-    // Each node of each network, found in one pass in node order when a
-    // dump starts: its global id and, for a node below a root, the graph of
-    // the edge into it from its parent; for a root, the number of nodes up
-    // to the network's next root (where its tree most often lies).
-    struct NODE_HOP
-    {
-        uint32_t gid;
-        int graph_or_extent;
-    };
     std::vector<NODE_HOP> m_node_hops[3];
     // The root set of each global id that roots a tree of a network: ids
     // below the size of m_root_slots by their slot there (NO_ROOT_SET: the

@@ -174,6 +174,11 @@ int DYGR_ROUTE_ASM_INFO::get_destination_bit_group(uint32_t source, uint32_t des
 {
     if (!m_loaded)
         return -1;
+    const EDGE_GROUP* first = m_first_edge_groups.find(destination);
+    if (first == nullptr)
+        return -1;
+    if (first->source == source)
+        return first->group;
     auto found = m_groups.find(edge_key(source, destination));
     return found == m_groups.end() ? -1 : found->second;
 }
@@ -182,13 +187,22 @@ const DYGR_ROUTE_ASM_NODE* DYGR_ROUTE_ASM_INFO::get_asm_node(uint32_t source) co
 {
     if (!m_loaded)
         return nullptr;
-    auto found = m_nodes.find(source);
-    return found == m_nodes.end() ? nullptr : &found->second;
+    return m_nodes.find(source);
 }
 
 void DYGR_ROUTE_ASM_INFO::set_edge_bits(uint32_t source, uint32_t destination, const std::vector<int>& flat_addresses)
 {
-    m_groups[edge_key(source, destination)] = m_nodes[source].add_group(flat_addresses);
+    const int group = m_nodes[source].add_group(flat_addresses);
+    EDGE_GROUP& first = m_first_edge_groups[destination];
+    if (first.source == 0xFFFFFFFFu || first.source == source)
+    {
+        first.source = source;
+        first.group = group;
+    }
+    else
+    {
+        m_groups[edge_key(source, destination)] = group;
+    }
 }
 
 bool HIPI::UTIL::is_hipi(uint32_t location, const DYGR_ROUTE_INFO*, const DYGR_PLACE_INFO* place_info)
