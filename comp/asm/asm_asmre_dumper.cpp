@@ -153,8 +153,7 @@ void ASM_ASMRE_DUMPER::release()
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
-    m_atom_names.clear();
-    m_iterm_ids_of_atom.clear();
+    m_destination_atoms.clear();
     m_iterm_ids.clear();
     m_text.clear();
 }
@@ -282,8 +281,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
-    m_atom_names.clear();
-    m_iterm_ids_of_atom.clear();
+    m_destination_atoms.clear();
     m_iterm_ids.clear();
     build_re_gid_tables();
     build_pad_table();
@@ -322,8 +320,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
-    m_atom_names.clear();
-    m_iterm_ids_of_atom.clear();
+    m_destination_atoms.clear();
     m_iterm_ids.clear();
 
     if (m_icname_loaded)
@@ -621,31 +618,36 @@ void ASM_ASMRE_DUMPER::write_pin_fanout(const CDB_ATOM_ITERM* iterm)
     m_text << " : " << port_type_name(iterm->get_port_type());
 }
 
-std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
+ASM_ASMRE_DUMPER::DESTINATION_ATOM* ASM_ASMRE_DUMPER::destination_atom(const CDB_ATOM_NODE* atom)
 {
-    // Most atoms are met as the destination of several nets: each atom's
-    // name is found once a dump and kept by the atom's netlist index. An
-    // entry holds for the atom it was found for alone, so atoms of
-    // different netlists that share an index are each named right.
     const size_t KEPT_ATOMS = size_t(1) << 24;
     const size_t slot = atom->get_netlist_index();
     if (slot >= KEPT_ATOMS)
+        return nullptr;
+    if (slot >= m_destination_atoms.size())
+        m_destination_atoms.resize(std::max(slot + 1, 2 * m_destination_atoms.size()));
+    return &m_destination_atoms[slot];
+}
+
+std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
+{
+    // Most atoms are met as the destination of several nets: each atom's
+    // name is found once a dump and kept by the atom's netlist index.
+    DESTINATION_ATOM* destination = destination_atom(atom);
+    if (destination == nullptr)
     {
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
         return short_hpath(*dest_hdb_inst_name);
     }
-    if (slot >= m_atom_names.size())
-        m_atom_names.resize(std::max(slot + 1, 2 * m_atom_names.size()));
-    ATOM_NAME& name = m_atom_names[slot];
-    if (name.atom != atom)
+    if (destination->named != atom)
     {
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
-        name.atom = atom;
-        name.text = short_hpath(*dest_hdb_inst_name);
+        destination->named = atom;
+        destination->name = short_hpath(*dest_hdb_inst_name);
     }
-    return name.text;
+    return destination->name;
 }
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)
@@ -906,18 +908,23 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
     {
         m_fanout_by_gid.clear();
         const std::vector<CDB_ATOM_ITERM*>& fanout = oterm->get_fanout();
-        // The terms and their atoms lie apart in memory: each is asked for
-        // a few terms ahead, so that their loads overlap.
-        const uint32_t TERMS_AHEAD = 8;
+        // The terms, their atoms and the atoms' entries lie apart in memory:
+        // each is asked for a few terms ahead, so that their loads overlap.
+        const uint32_t TERMS_AHEAD = 6;
         const uint32_t ATOMS_AHEAD = 4;
+        const uint32_t ENTRIES_AHEAD = 2;
         for (uint32_t position = 0; position < std::min<size_t>(TERMS_AHEAD, fanout.size()); ++position)
             __builtin_prefetch(fanout[position]);
         for (uint32_t position = 0; position < fanout.size(); ++position)
         {
             if (position + TERMS_AHEAD < fanout.size())
                 __builtin_prefetch(fanout[position + TERMS_AHEAD]);
-            if (position + ATOMS_AHEAD < fanout.size())
+            if (position + ATOMS_AHEAD < fanout.size() && fanout[position + ATOMS_AHEAD]->get_atom() != nullptr)
                 __builtin_prefetch(fanout[position + ATOMS_AHEAD]->get_atom());
+            if (position + ENTRIES_AHEAD < fanout.size())
+                if (const CDB_ATOM_NODE* atom = fanout[position + ENTRIES_AHEAD]->get_atom())
+                    if (atom->get_netlist_index() < m_destination_atoms.size())
+                        __builtin_prefetch(&m_destination_atoms[atom->get_netlist_index()]);
             uint32_t gid = DEV_ILLEGAL_GLOBAL_ID;
             if (find_single_iterm_re_gid(fanout[position], gid))
             {
@@ -1077,35 +1084,33 @@ void ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vecto
 bool ASM_ASMRE_DUMPER::find_single_iterm_re_gid(const CDB_ATOM_ITERM* iterm, uint32_t& gid)
 {
     const CDB_ATOM_NODE* atom = iterm->get_atom();
-    const size_t KEPT_ATOMS = size_t(1) << 24;
-    if (atom == nullptr || atom->get_netlist_index() >= KEPT_ATOMS)
+    DESTINATION_ATOM* destination = atom != nullptr ? destination_atom(atom) : nullptr;
+    if (destination == nullptr)
         return false;
-    const size_t slot = atom->get_netlist_index();
-    if (slot >= m_iterm_ids_of_atom.size())
-        m_iterm_ids_of_atom.resize(std::max(slot + 1, 2 * m_iterm_ids_of_atom.size()));
-    ITERM_IDS_OF_ATOM& ids = m_iterm_ids_of_atom[slot];
-    if (ids.atom != atom)
+    if (destination->resolved != atom)
     {
-        // The slot of another netlist's atom of the same number: this
+        // The entry of another netlist's atom of the same number: this
         // atom's terms go the general way.
-        if (ids.atom != nullptr)
+        if (destination->resolved != nullptr)
             return false;
-        resolve_iterm_re_gids(atom, ids);
+        if (m_iterm_ids.size() + atom->get_iterms().size() > UINT32_MAX)
+            return false;
+        resolve_iterm_re_gids(atom, *destination);
     }
     const uint32_t position = iterm->get_position();
-    if (position >= ids.count)
+    if (position >= destination->count)
         return false;
-    const ITERM_ID& id = m_iterm_ids[ids.first + position];
+    const ITERM_ID& id = m_iterm_ids[destination->first + position];
     gid = id.gid;
     return id.single;
 }
 
-void ASM_ASMRE_DUMPER::resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, ITERM_IDS_OF_ATOM& ids)
+void ASM_ASMRE_DUMPER::resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, DESTINATION_ATOM& ids)
 {
     // All input terms of the atom at once: they share the atom's stretch of
     // the port map and, most often, its block and its ports.
-    ids.atom = atom;
-    ids.first = m_iterm_ids.size();
+    ids.resolved = atom;
+    ids.first = static_cast<uint32_t>(m_iterm_ids.size());
     ids.count = static_cast<uint32_t>(atom->get_iterms().size());
     // The terms were made at different times and lie apart: their loads
     // are started together.

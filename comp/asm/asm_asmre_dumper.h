@@ -264,16 +264,26 @@ private:
         uint32_t gid;
         bool single;
     };
-    struct ITERM_IDS_OF_ATOM
-    {
-        const CDB_ATOM_NODE* atom = nullptr;
-        size_t first = 0;
-        uint32_t count = 0;
-    };
     // The term's single id; false when it has none of its own here (the
     // term goes through get_iterm_re_gids).
     bool find_single_iterm_re_gid(const CDB_ATOM_ITERM* iterm, uint32_t& gid);
-    void resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, ITERM_IDS_OF_ATOM& ids);
+    // Each destination atom met in the current dump, by its netlist index:
+    // its short name, and the ids of its input terms, found for all of them
+    // at once, in a run by the terms' positions. Each part holds for the
+    // atom it was found for alone (null: none found yet), so that atoms of
+    // different netlists that share an index are each named right; the
+    // ids of a second such atom go the general way.
+    struct DESTINATION_ATOM
+    {
+        const CDB_ATOM_NODE* named = nullptr;
+        std::string_view name;
+        const CDB_ATOM_NODE* resolved = nullptr;
+        uint32_t first = 0;
+        uint32_t count = 0;
+    };
+    // The atom's entry; null for an index beyond those kept.
+    DESTINATION_ATOM* destination_atom(const CDB_ATOM_NODE* atom);
+    void resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, DESTINATION_ATOM& destination);
     const std::vector<int>& blocks_of_instance(int bcm_instance_id, bool& found);
     void write_node_name(uint32_t global_id);
     // Writes the text gathered so far to the file.
@@ -360,9 +370,7 @@ private:
     // The walk's stack and its open trees, reused from walk to walk.
     std::vector<WALK_STEP> m_walk_steps;
     std::vector<std::pair<int, ASM_RE_NETWORK>> m_open_trees;
-    // By the destination atom's netlist index (null atom: none met there
-    // yet), and the runs of ids they point into.
-    std::vector<ITERM_IDS_OF_ATOM> m_iterm_ids_of_atom;
+    std::vector<DESTINATION_ATOM> m_destination_atoms;
     std::vector<ITERM_ID> m_iterm_ids;
     // The ids of one term, reused from term to term.
     std::vector<uint32_t> m_term_gids;
@@ -373,14 +381,6 @@ private:
     ASM_ASMRE_TEXT m_text;
     // The pin text of each destination atom met in the current dump.
     std::unordered_map<const CDB_ATOM_NODE*, std::string> m_pad_pin_names;
-    // The short name of each destination atom met in the current dump, by
-    // the atom's netlist index (null atom: none found there yet).
-    struct ATOM_NAME
-    {
-        const CDB_ATOM_NODE* atom = nullptr;
-        std::string_view text;
-    };
-    std::vector<ATOM_NAME> m_atom_names;
 };
 
 extern "C" {
