@@ -309,6 +309,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
 
     write_header();
     setup_zdl();
+    resolve_destination_atoms();
     write_atom_netlist_routing();
     write_text();
 
@@ -586,6 +587,34 @@ void ASM_ASMRE_DUMPER::write_atom_netlist_routing()
         }
         if (m_text.size() >= TEXT_PIECE)
             write_text();
+    }
+}
+
+void ASM_ASMRE_DUMPER::resolve_destination_atoms()
+{
+    // The names and input-term ids of the atoms that the routing reaches,
+    // found in one pass in netlist order, where each atom's data lies next
+    // to its neighbours', rather than in the order the nets reach them. An
+    // atom whose name or ids this cannot find, or meets later, is left to
+    // the lookups on the way.
+    if (m_atom_netlist == nullptr)
+        return;
+    for (CDB_ATOM_ITERATOR it = m_atom_netlist->begin_node_list(1, false, true); !it.at_end(); ++it)
+    {
+        const CDB_ATOM_NODE* atom = *it;
+        if (atom->get_iterms().empty())
+            continue;
+        DESTINATION_ATOM* destination = destination_atom(atom);
+        if (destination == nullptr || destination->resolved != nullptr || destination->named != nullptr)
+            continue;
+        if (m_iterm_ids.size() + atom->get_iterms().size() > UINT32_MAX)
+            return;
+        resolve_iterm_re_gids(atom, *destination);
+        if (const HDB_INSTANCE_NAME* name = atom_instance_name(atom))
+        {
+            destination->named = atom;
+            destination->name = short_hpath(*name);
+        }
     }
 }
 

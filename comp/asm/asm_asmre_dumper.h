@@ -233,6 +233,7 @@ private:
     void build_pad_table();
     void setup_zdl();
     void write_header();
+    void resolve_destination_atoms();
     void write_atom_netlist_routing();
     bool write_pin_line(CDB_ATOM_NODE* atom);
     void write_pin_fanout(const CDB_ATOM_ITERM* iterm);
