@@ -599,21 +599,33 @@ void ASM_ASMRE_DUMPER::resolve_destination_atoms()
     // the lookups on the way.
     if (m_atom_netlist == nullptr)
         return;
-    for (CDB_ATOM_ITERATOR it = m_atom_netlist->begin_node_list(1, false, true); !it.at_end(); ++it)
+    // In batches: the batch's terms, which were made at different times and
+    // lie apart, are asked for together before the batch is resolved.
+    const size_t BATCH = 16;
+    std::vector<const CDB_ATOM_NODE*> batch;
+    CDB_ATOM_ITERATOR it = m_atom_netlist->begin_node_list(1, false, true);
+    while (!it.at_end())
     {
-        const CDB_ATOM_NODE* atom = *it;
-        if (atom->get_iterms().empty())
-            continue;
-        DESTINATION_ATOM* destination = destination_atom(atom);
-        if (destination == nullptr || destination->resolved != nullptr || destination->named != nullptr)
-            continue;
-        if (m_iterm_ids.size() + atom->get_iterms().size() > UINT32_MAX)
-            return;
-        resolve_iterm_re_gids(atom, *destination);
-        if (const HDB_INSTANCE_NAME* name = atom_instance_name(atom))
+        batch.clear();
+        for (; !it.at_end() && batch.size() < BATCH; ++it)
+            if (!(*it)->get_iterms().empty())
+                batch.push_back(*it);
+        for (const CDB_ATOM_NODE* atom : batch)
+            for (const auto& iterm : atom->get_iterms())
+                __builtin_prefetch(iterm.get());
+        for (const CDB_ATOM_NODE* atom : batch)
         {
-            destination->named = atom;
-            destination->name = short_hpath(*name);
+            DESTINATION_ATOM* destination = destination_atom(atom);
+            if (destination == nullptr || destination->resolved != nullptr || destination->named != nullptr)
+                continue;
+            if (m_iterm_ids.size() + atom->get_iterms().size() > UINT32_MAX)
+                return;
+            resolve_iterm_re_gids(atom, *destination);
+            if (const HDB_INSTANCE_NAME* name = atom_instance_name(atom))
+            {
+                destination->named = atom;
+                destination->name = short_hpath(*name);
+            }
         }
     }
 }

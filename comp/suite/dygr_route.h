@@ -57,7 +57,8 @@ struct DYGR_PLACE_BLOCK
     size_t icd_port_count() const { return m_icd_ports.size(); }
 
 private:
-    // The ICD ports in one flat array ordered by direction, then name, so
+    // The ICD ports in one flat array ordered by direction, then name (its
+    // length first), so
     // that a lookup reads the block and one run of memory (short names stay
     // inside their entries) rather than a chain of tree nodes.
     struct ICD_PORT
