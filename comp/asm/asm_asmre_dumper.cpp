@@ -797,18 +797,20 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
         const size_t child_indent = step.indent + INDENT_STEP;
         int n = step.counter;
         if (!re_network->is_root(step.node))
+        {
             write_hop(step.parent_gid, hop, n++);
+            // The node's next sibling follows the node's subtree, on a new
+            // line, with the same counter and indent (a root's siblings are
+            // other roots: not part of its tree).
+            const int sibling = re_network->next_sibling(step.node);
+            if (sibling >= 0)
+                steps.push_back(
+                    WALK_STEP{WALK_VISIT, step.network, sibling, step.indent, step.counter, true, step.parent_gid});
+        }
 
         const int first_child = re_network->first_child(step.node);
         if (first_child >= 0)
         {
-            // Siblings after the first start new lines; all take the same
-            // counter. Pushed last to first, so the first runs first.
-            const size_t mark = steps.size();
-            for (int child = re_network->next_sibling(first_child); child >= 0;
-                 child = re_network->next_sibling(child))
-                steps.push_back(WALK_STEP{WALK_VISIT, step.network, child, child_indent, n, true, dest_gid});
-            std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(mark), steps.end());
             steps.push_back(WALK_STEP{WALK_VISIT, step.network, first_child, child_indent, n, false, dest_gid});
             continue;
         }
