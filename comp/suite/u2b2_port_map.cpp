@@ -189,7 +189,13 @@ void U2B2_PORT_MAP_DB::add_timing_port(const CDB_ATOM_ITERM* iterm, const U2B2_P
 
 U2B2_PORT_MAP_DB* U2B2_PORT_MAP_DB::read_from_pdb() { return pdb_port_map().get(); }
 
-void u2b2_set_pdb_port_map(std::unique_ptr<U2B2_PORT_MAP_DB> port_map) { pdb_port_map() = std::move(port_map); }
+void u2b2_set_pdb_port_map(std::unique_ptr<U2B2_PORT_MAP_DB> port_map)
+{
+    // The installed map is complete: it is laid out for lookups once, here.
+    if (port_map != nullptr)
+        port_map->order_for_lookups();
+    pdb_port_map() = std::move(port_map);
+}
 
 U2B2_TIMING_UTIL* U2B2_TIMING_UTIL::create_util(CDB_CHIP_DB_ENTRY* chip) { return new U2B2_TIMING_UTIL(chip); }
 

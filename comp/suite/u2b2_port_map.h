@@ -112,6 +112,14 @@ public:
     U2B2_PHYSICAL_PORT_RANGE get(const U2B2_LOGICAL_PORT& port, int map_type) const;
     void add(const U2B2_LOGICAL_PORT& port, int map_type, const U2B2_PHYSICAL_PORT& physical);
 
+    // Lays the map out for lookups now rather than at the next lookup (done
+    // when the map is installed as the device database's).
+    void order_for_lookups() const
+    {
+        if (!m_ordered)
+            restore_order();
+    }
+
     // Further physical ports that timing analysis sees for an input term.
     const std::vector<U2B2_PHYSICAL_PORT>& get_timing_ports(const CDB_ATOM_ITERM* iterm) const;
     void add_timing_port(const CDB_ATOM_ITERM* iterm, const U2B2_PHYSICAL_PORT& physical);
