@@ -759,10 +759,12 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
     std::vector<std::pair<int, ASM_RE_NETWORK>>& open_trees = m_open_trees;
     steps.clear();
     open_trees.clear();
-    steps.push_back(WALK_STEP{WALK_ENTER_TREE, root.network, root.node, indent, counter, false});
+    steps.emplace_back(WALK_ENTER_TREE, root.network, root.node, indent, counter, false);
     while (!steps.empty())
     {
-        const WALK_STEP step = steps.back();
+        // Field by field, as the step was written.
+        const WALK_STEP& top = steps.back();
+        WALK_STEP step(top.kind, top.network, top.node, top.indent, top.counter, top.new_line, top.parent_gid);
         steps.pop_back();
         if (step.kind == WALK_LEAVE_TREE)
         {
@@ -770,6 +772,7 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
             continue;
         }
         ZGL::FOREST<int, int>* re_network = network(step.network);
+        const std::vector<NODE_HOP>& hops = m_node_hops[step.network];
         if (step.kind == WALK_ENTER_TREE)
         {
             bool open = false;
@@ -782,50 +785,61 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
             }
             prefetch_tree(step.network, step.node);
             open_trees.emplace_back(step.node, step.network);
-            steps.push_back(WALK_STEP{WALK_LEAVE_TREE, step.network, step.node, 0, 0, false});
-            steps.push_back(WALK_STEP{WALK_VISIT, step.network, step.node, step.indent, step.counter, false});
-            continue;
+            steps.emplace_back(WALK_LEAVE_TREE, step.network, step.node, 0, 0, false);
+            // The tree's root is visited next.
+            step.kind = WALK_VISIT;
+            step.new_line = false;
         }
 
-        if (step.new_line)
+        // Down the tree from the step's node, first children first; each
+        // node's next sibling waits on the stack for the node's subtree.
+        for (;;)
         {
-            m_text << '\n';
-            m_text.append(step.indent, ' ');
-        }
-        const NODE_HOP& hop = m_node_hops[step.network][static_cast<size_t>(step.node)];
-        const uint32_t dest_gid = hop.gid;
-        const size_t child_indent = step.indent + INDENT_STEP;
-        int n = step.counter;
-        if (!re_network->is_root(step.node))
-        {
-            write_hop(step.parent_gid, hop, n++);
-            // The node's next sibling follows the node's subtree, on a new
-            // line, with the same counter and indent (a root's siblings are
-            // other roots: not part of its tree).
-            const int sibling = re_network->next_sibling(step.node);
-            if (sibling >= 0)
-                steps.push_back(
-                    WALK_STEP{WALK_VISIT, step.network, sibling, step.indent, step.counter, true, step.parent_gid});
-        }
+            if (step.new_line)
+            {
+                m_text << '\n';
+                m_text.append(step.indent, ' ');
+            }
+            const NODE_HOP& hop = hops[static_cast<size_t>(step.node)];
+            const uint32_t dest_gid = hop.gid;
+            const size_t child_indent = step.indent + INDENT_STEP;
+            int n = step.counter;
+            if (!re_network->is_root(step.node))
+            {
+                write_hop(step.parent_gid, hop, n++);
+                // The node's next sibling follows the node's subtree, on a
+                // new line, with the same counter and indent (a root's
+                // siblings are other roots: not part of its tree).
+                const int sibling = re_network->next_sibling(step.node);
+                if (sibling >= 0)
+                    steps.emplace_back(WALK_VISIT, step.network, sibling, step.indent, step.counter, true,
+                                       step.parent_gid);
+            }
 
-        const int first_child = re_network->first_child(step.node);
-        if (first_child >= 0)
-        {
-            steps.push_back(WALK_STEP{WALK_VISIT, step.network, first_child, child_indent, n, false, dest_gid});
-            continue;
-        }
+            const int first_child = re_network->first_child(step.node);
+            if (first_child >= 0)
+            {
+                step.node = first_child;
+                step.indent = child_indent;
+                step.counter = n;
+                step.new_line = false;
+                step.parent_gid = dest_gid;
+                continue;
+            }
 
-        // A leaf.
-        ASM_REQUIRE(re_network->is_leaf(step.node));
-        const ROOT_SET roots = root_set(dest_gid);
-        if (roots.count == 0)
-        {
-            write_destination_fanout(oterm, dest_gid);
-            continue;
+            // A leaf.
+            ASM_REQUIRE(re_network->is_leaf(step.node));
+            const ROOT_SET roots = root_set(dest_gid);
+            if (roots.count == 0)
+            {
+                write_destination_fanout(oterm, dest_gid);
+                break;
+            }
+            for (int i = roots.count - 1; i >= 0; --i)
+                steps.emplace_back(WALK_ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n,
+                                   false);
+            break;
         }
-        for (int i = roots.count - 1; i >= 0; --i)
-            steps.push_back(
-                WALK_STEP{WALK_ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n, false});
     }
 }
 

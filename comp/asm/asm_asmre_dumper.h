@@ -359,14 +359,28 @@ private:
     };
     struct WALK_STEP
     {
+        // Built in place on the walk's stack (a step copied in from a
+        // temporary is written and read back in pieces of different sizes,
+        // which the processor cannot forward).
+        WALK_STEP(WALK_STEP_KIND step_kind, ASM_RE_NETWORK step_network, int step_node, size_t step_indent,
+                  int step_counter, bool step_new_line, uint32_t step_parent_gid = 0xFFFFFFFFu)
+            : kind(step_kind),
+              network(step_network),
+              node(step_node),
+              counter(step_counter),
+              indent(step_indent),
+              parent_gid(step_parent_gid),
+              new_line(step_new_line)
+        {
+        }
         WALK_STEP_KIND kind;
         ASM_RE_NETWORK network;
         int node;
-        size_t indent;
         int counter;
-        bool new_line;
+        size_t indent;
         // The id of the node's parent (a visit below a tree's root).
-        uint32_t parent_gid = 0xFFFFFFFFu;
+        uint32_t parent_gid;
+        bool new_line;
     };
     // The walk's stack and its open trees, reused from walk to walk.
     std::vector<WALK_STEP> m_walk_steps;
