@@ -378,12 +378,17 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
     const uint64_t dense_limit = 4 * static_cast<uint64_t>(node_count) + 4096;
     for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
     {
-        m_node_hops[which].clear();
         ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which));
-        if (re_network == nullptr)
-            continue;
         std::vector<NODE_HOP>& hops = m_node_hops[which];
-        hops.resize(re_network->size());
+        if (re_network == nullptr)
+        {
+            hops.clear();
+            continue;
+        }
+        // Every node's entry is written below: a table of the right size
+        // from the last dump is reused as it is.
+        if (hops.size() != re_network->size())
+            hops.resize(re_network->size());
         int last_root = -1;
         // Roots come in ascending node order, as a pre-order walk meets them;
         // of two roots of one network with the same id the later one holds.
@@ -736,7 +741,8 @@ void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
             if (roots.count == 0)
                 continue;
             write_node_to_node(oterm);
-            m_text << " : " << get_node_name(re_gid);
+            m_text << " : ";
+            write_node_name(re_gid);
             for (int i = 0; i < roots.count; ++i)
             {
                 if (i > 0)
