@@ -138,6 +138,18 @@ TEST(PortMapByAtomNumber, TermsAreFoundWhateverTheOrderTheyWereAddedIn)
               (std::vector<std::string>{"0:O", "0:O2", "0:O3"}));
     EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(twin_in)), std::vector<std::string>{"5:T"});
 
+    // An atom added to a netlist after its ports were mapped is found at
+    // its new number.
+    auto late_owned = std::make_unique<CDB_ATOM_NODE>("late", "LCELL");
+    CDB_ATOM_ITERM* late_in = late_owned->add_iterm(2, 0);
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(late_in), 1, U2B2_PHYSICAL_PORT(3, "LATE"));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(late_in)), std::vector<std::string>{"3:LATE"});
+    top.add_atom(std::move(late_owned));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(late_in)), std::vector<std::string>{"3:LATE"});
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(late_in), 1, U2B2_PHYSICAL_PORT(3, "LATE2"));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(late_in)),
+              (std::vector<std::string>{"3:LATE", "3:LATE2"}));
+
     // Installed as the device database's map, it answers the same.
     auto installed = std::make_unique<U2B2_PORT_MAP_DB>(std::move(map));
     installed->add(U2B2_LOGICAL_PORT_FACTORY::create(y_in0), 1, U2B2_PHYSICAL_PORT(1, "I0B"));

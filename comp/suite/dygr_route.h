@@ -58,9 +58,9 @@ struct DYGR_PLACE_BLOCK
 
 private:
     // The ICD ports in one flat array ordered by direction, then name (its
-    // length first), so
-    // that a lookup reads the block and one run of memory (short names stay
-    // inside their entries) rather than a chain of tree nodes.
+    // length first), so that a lookup reads the block and one run of memory
+    // (short names stay inside their entries) rather than a chain of tree
+    // nodes.
     struct ICD_PORT
     {
         uint32_t global_id;

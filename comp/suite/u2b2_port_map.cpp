@@ -52,10 +52,15 @@ void U2B2_PORT_MAP_DB::restore_order() const
     // sort by number), then each range, a few ports of a few atoms, is put
     // in order in place. Stable throughout: each logical port's physical
     // ports keep the order they were added in.
+    // An atom numbered since its ports were added goes to its number.
     uint32_t numbers = 0;
-    for (const KEY& key : m_keys)
+    for (KEY& key : m_keys)
+    {
+        if (key.number == NO_NUMBER && key.atom != nullptr && key.atom->get_netlist_index() < NUMBERED_ATOMS)
+            key.number = key.atom->get_netlist_index();
         if (key.number != NO_NUMBER)
             numbers = std::max(numbers, key.number + 1);
+    }
     m_first_of_number.assign(static_cast<size_t>(numbers) + 1, 0);
     for (const KEY& key : m_keys)
         if (key.number != NO_NUMBER)
@@ -125,35 +130,42 @@ void U2B2_PORT_MAP_DB::restore_order() const
     m_ordered = true;
 }
 
-U2B2_PHYSICAL_PORT_RANGE U2B2_PORT_MAP_DB::get(const U2B2_LOGICAL_PORT& port, int map_type) const
+U2B2_PHYSICAL_PORT_RANGE U2B2_PORT_MAP_DB::find(const KEY& key) const
 {
-    if (!m_ordered)
-        restore_order();
-    const KEY key = make_key(port, map_type);
-    size_t at = 0;
+    size_t begin = 0;
     size_t end = 0;
     if (key.number == NO_NUMBER)
     {
-        at = m_first_of_number.empty() ? 0 : m_first_of_number.back();
-        at = static_cast<size_t>(std::lower_bound(m_keys.begin() + static_cast<std::ptrdiff_t>(at), m_keys.end(), key) -
-                                 m_keys.begin());
+        begin = m_first_of_number.empty() ? 0 : m_first_of_number.back();
         end = m_keys.size();
     }
     else if (static_cast<size_t>(key.number) + 1 < m_first_of_number.size())
     {
-        at = m_first_of_number[key.number];
+        begin = m_first_of_number[key.number];
         end = m_first_of_number[key.number + 1];
     }
-    for (; at < end; ++at)
-    {
-        if (!m_keys[at].same_port(key))
-            continue;
-        size_t run = 1;
-        while (at + run < end && m_keys[at + run].same_port(key))
-            ++run;
-        return U2B2_PHYSICAL_PORT_RANGE(m_ports.data() + at, run);
-    }
-    return U2B2_PHYSICAL_PORT_RANGE();
+    const auto range_end = m_keys.begin() + static_cast<std::ptrdiff_t>(end);
+    const auto first = std::lower_bound(m_keys.begin() + static_cast<std::ptrdiff_t>(begin), range_end, key);
+    if (first == range_end || !first->same_port(key))
+        return U2B2_PHYSICAL_PORT_RANGE();
+    auto last = first + 1;
+    while (last != range_end && last->same_port(key))
+        ++last;
+    return U2B2_PHYSICAL_PORT_RANGE(m_ports.data() + (first - m_keys.begin()), static_cast<size_t>(last - first));
+}
+
+U2B2_PHYSICAL_PORT_RANGE U2B2_PORT_MAP_DB::get(const U2B2_LOGICAL_PORT& port, int map_type) const
+{
+    if (!m_ordered)
+        restore_order();
+    KEY key = make_key(port, map_type);
+    const U2B2_PHYSICAL_PORT_RANGE found = find(key);
+    if (!found.empty() || key.number == NO_NUMBER || m_first_of_number.empty() ||
+        m_first_of_number.back() == m_keys.size())
+        return found;
+    // Ports added while the atom was in no netlist yet.
+    key.number = NO_NUMBER;
+    return find(key);
 }
 
 void U2B2_PORT_MAP_DB::add(const U2B2_LOGICAL_PORT& port, int map_type, const U2B2_PHYSICAL_PORT& physical)

@@ -148,6 +148,8 @@ private:
         bool same_port(const KEY& other) const;
     };
     static KEY make_key(const U2B2_LOGICAL_PORT& port, int map_type);
+    // The key's run of physical ports in its number's range.
+    U2B2_PHYSICAL_PORT_RANGE find(const KEY& key) const;
     void restore_order() const;
     mutable std::vector<KEY> m_keys;
     mutable std::vector<U2B2_PHYSICAL_PORT> m_ports;
