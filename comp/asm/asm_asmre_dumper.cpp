@@ -397,14 +397,6 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
             const uint32_t dest_gid = node_gid(re_network, node);
             ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
             hops[static_cast<size_t>(node)].gid = dest_gid;
-            hops[static_cast<size_t>(node)].plain_name = nullptr;
-            if (m_mode == 0)
-            {
-                DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
-                std::string text;
-                if (!m_dygr_route_info->get_element_info(dest_gid, type, text))
-                    hops[static_cast<size_t>(node)].plain_name = &m_die_info->get_element_name(dest_gid);
-            }
             if (!re_network->is_root(node))
             {
                 // A parent comes before its children.
@@ -852,9 +844,9 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
 void ASM_ASMRE_DUMPER::prefetch_tree(ASM_RE_NETWORK which, int root) const
 {
     // A tree is walked by its links, one node after the other. Its nodes,
-    // most often those up to the next root, are asked for all at once, the
-    // names of those found already too; and so are the nodes of the tree
-    // that follows in the network, which most often is walked next.
+    // most often those up to the next root, are asked for all at once; and
+    // so are the nodes of the tree that follows in the network, which most
+    // often is walked next.
     const size_t MOST_NODES = 256;
     const ZGL::FOREST<int, int>* re_network = network(which);
     const std::vector<NODE_HOP>& hops = m_node_hops[which];
@@ -870,9 +862,6 @@ void ASM_ASMRE_DUMPER::prefetch_tree(ASM_RE_NETWORK which, int root) const
     const size_t extent = static_cast<size_t>(hops[first].graph_or_extent);
     const size_t count = std::min(MOST_NODES, extent);
     prefetch_nodes(first, count);
-    for (size_t node = first; node < first + count; ++node)
-        if (hops[node].plain_name != nullptr)
-            __builtin_prefetch(hops[node].plain_name->data());
     const size_t next = first + extent;
     if (next < hops.size() && re_network->is_root(static_cast<int>(next)))
         prefetch_nodes(next, std::min(MOST_NODES, static_cast<size_t>(hops[next].graph_or_extent)));
@@ -882,10 +871,13 @@ void ASM_ASMRE_DUMPER::write_hop(uint32_t parent_gid, const NODE_HOP& hop, int c
 {
     const uint32_t global_id = hop.gid;
     const DYGR_GRAPH_TYPE graph = static_cast<DYGR_GRAPH_TYPE>(hop.graph_or_extent);
-    if (hop.plain_name != nullptr)
+    DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
+    std::string text;
+    if (m_mode == 0 && !m_dygr_route_info->get_element_info(global_id, type, text))
     {
-        // " -> counter,name graph" in one piece.
-        const std::string& name = *hop.plain_name;
+        // A software name without element text: " -> counter,name graph"
+        // in one piece.
+        const std::string& name = m_die_info->get_element_name(global_id);
         const std::string_view graph_text = graph_name(graph);
         const size_t COUNTER_DIGITS = 12;
         char* out = m_text.room(4 + COUNTER_DIGITS + 1 + name.size() + 1 + graph_text.size());

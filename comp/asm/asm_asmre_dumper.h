@@ -216,14 +216,11 @@ private:
     // Each node of each network, found in one pass in node order when a
     // dump starts: its global id and, for a node below a root, the graph of
     // the edge into it from its parent; for a root, the number of nodes up
-    // to the network's next root (where its tree most often lies). In
-    // software coordinates, the node's name when it has no element text
-    // (else null).
+    // to the network's next root (where its tree most often lies).
     struct NODE_HOP
     {
         uint32_t gid;
         int graph_or_extent;
-        const std::string* plain_name;
     };
     void bind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
     void release();
