@@ -374,6 +374,43 @@ TEST_F(AsmreDumper, SoftwareCoordinatesGiveEveryLineForm)
                   UNROUTED_LINES);
 }
 
+TEST_F(AsmreDumper, TermsWithTimingPortsOrAnotherNetlistsNumberAreWrittenLikeTheRest)
+{
+    // lab_c's input also reaches out_d's block through a timing port; an
+    // atom of a child netlist, numbered like lab_b in the top netlist, is a
+    // further destination of lab_b's output at lab_c's port.
+    CDB_ATOM_NODE* lab_b = first->netlist.nodes()[1];
+    const CDB_ATOM_ITERM* c_in = first->netlist.nodes()[2]->get_iterms()[0].get();
+    CDB_ATOM_NETLIST* child = first->netlist.add_blackbox("bx", "BOX")->get_child_netlist();
+    child->add_atom(std::make_unique<CDB_ATOM_NODE>("filler", "atom"));
+    CDB_ATOM_NODE* deep = child->add_atom(std::make_unique<CDB_ATOM_NODE>("deep", "atom"));
+    ASSERT_EQ(deep->get_netlist_index(), lab_b->get_netlist_index());
+    deep->set_instance_name("top|bx|deep");
+    CDB_ATOM_ITERM* deep_in = deep->add_iterm(dbs_add_port_type("DATAA"), 0);
+    lab_b->get_oterms()[0]->add_fanout(deep_in);
+
+    auto port_map = std::make_unique<U2B2_PORT_MAP_DB>();
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(lab_b->get_oterms()[0].get()), 1, U2B2_PHYSICAL_PORT(0, "COMBOUT"));
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(c_in), 1, U2B2_PHYSICAL_PORT(1, "DATAA"));
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(first->netlist.nodes()[3]->get_iterms()[0].get()), 1,
+                  U2B2_PHYSICAL_PORT(2, "DATAA"));
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(deep_in), 1, U2B2_PHYSICAL_PORT(1, "DATAA"));
+    port_map->add_timing_port(c_in, U2B2_PHYSICAL_PORT(2, "DATAA"));
+    u2b2_set_pdb_port_map(std::move(port_map));
+
+    // A new handle: the dumper is rebuilt with the new port map.
+    EXPECT_EQ(dump({"pre_asm", "mcfs", "9"}), "");
+    EXPECT_EQ(dumped("first.asmre"),
+              header("SOFTWARE", false) + PIN_LINE +
+                  "lab_b --> COMBOUT : N1000 -> 1,N1001 (LAB_LINE:LL[3]) DYGR_SUBGRAPH_CRF : MUX_A : input = in0 : "
+                  "output = out0 -> 2,N1002 ( DEV_ELEMENT_GENERIC :IN) DYGR_SUBGRAPH_CRF lab_c : DATAA bx|deep : "
+                  "DATAA\n"
+                  "             -> 2,N1003 (BLC_PORT:blc_top:P[0]) DYGR_SUBGRAPH_FCD -> 3,N1004 DYGR_SUBGRAPH_BLC "
+                  "lab_c : DATAA out_d : DATAA --> IOB_2 : PIN_B2\n"
+                  "\t -> 1,N1002 ( DEV_ELEMENT_GENERIC :IN) DYGR_FULL_GRAPH lab_c : DATAA bx|deep : DATAA\n" +
+                  UNROUTED_LINES);
+}
+
 TEST_F(AsmreDumper, BitsFollowCrfHopsInFlatAndPairForm)
 {
     set_and_get_asm_zasm_accessor(new TEST_PROXY({10}, 1024), true);

@@ -1,12 +1,16 @@
-// The compact forms the routing dump reads: a place block's ICD ports and
-// the atoms' netlist numbering.
+// The compact forms the routing dump reads: a place block's ICD ports, the
+// atoms' and input terms' numbering, the port map laid out by atom number
+// and the CRAM bits of routing nodes.
 #include <cdb_atom.h>
 #include <dygr_route.h>
+#include <u2b2_port_map.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -72,6 +76,128 @@ TEST(AtomNetlistIndex, EachAtomIsNumberedByItsPlaceInItsOwnNetlist)
     EXPECT_EQ(inner->get_netlist_index(), 0u);
     // The number is the atom's place in the raw node list.
     EXPECT_EQ(netlist.nodes()[last->get_netlist_index()], last);
+
+    // An input term is numbered by its place among its atom's.
+    const CDB_ATOM_ITERM* a = last->add_iterm(1, 0);
+    const CDB_ATOM_ITERM* b = last->add_iterm(1, 1);
+    EXPECT_EQ(a->get_position(), 0u);
+    EXPECT_EQ(b->get_position(), 1u);
+    EXPECT_EQ(last->get_iterms()[b->get_position()].get(), b);
+    EXPECT_EQ(CDB_ATOM_ITERM(last, 1, 2).get_position(), 0xFFFFFFFFu);
+}
+
+// The names of a term's physical ports, in the order the map gives them.
+std::vector<std::string> port_names(const U2B2_PORT_MAP_DB& map, const U2B2_LOGICAL_PORT& port, int map_type = 1)
+{
+    std::vector<std::string> names;
+    for (const U2B2_PHYSICAL_PORT& physical : map.get(port, map_type))
+        names.push_back(std::to_string(physical.get_instance()) + ":" + physical.get_name());
+    return names;
+}
+
+TEST(PortMapByAtomNumber, TermsAreFoundWhateverTheOrderTheyWereAddedIn)
+{
+    CDB_ATOM_NETLIST top;
+    CDB_ATOM_NODE* x = top.add_atom(std::make_unique<CDB_ATOM_NODE>("x", "LCELL"));
+    CDB_ATOM_NODE* y = top.add_atom(std::make_unique<CDB_ATOM_NODE>("y", "LCELL"));
+    // An atom of another netlist with x's number, and one of no netlist.
+    CDB_ATOM_NETLIST other;
+    CDB_ATOM_NODE* twin = other.add_atom(std::make_unique<CDB_ATOM_NODE>("twin", "LCELL"));
+    CDB_ATOM_NODE loose("loose", "LCELL");
+    CDB_ATOM_OTERM* x_out = x->add_oterm(1, 0);
+    CDB_ATOM_ITERM* y_in0 = y->add_iterm(2, 0);
+    CDB_ATOM_ITERM* y_in1 = y->add_iterm(2, 1);
+    CDB_ATOM_ITERM* twin_in = twin->add_iterm(2, 0);
+    CDB_ATOM_ITERM* x_in = x->add_iterm(2, 0);
+    CDB_ATOM_ITERM* loose_in = loose.add_iterm(2, 0);
+
+    U2B2_PORT_MAP_DB map;
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(y_in1), 1, U2B2_PHYSICAL_PORT(1, "I1"));
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(x_out), 1, U2B2_PHYSICAL_PORT(0, "O"));
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(loose_in), 1, U2B2_PHYSICAL_PORT(9, "L"));
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(y_in0), 1, U2B2_PHYSICAL_PORT(1, "I0"));
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(twin_in), 1, U2B2_PHYSICAL_PORT(5, "T"));
+    // A second port of x's output, after other terms; one of another map type.
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(x_out), 1, U2B2_PHYSICAL_PORT(0, "O2"));
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(x_out), 0, U2B2_PHYSICAL_PORT(0, "MUX"));
+
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(x_out)), (std::vector<std::string>{"0:O", "0:O2"}));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(x_out), 0), std::vector<std::string>{"0:MUX"});
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(y_in0)), std::vector<std::string>{"1:I0"});
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(y_in1)), std::vector<std::string>{"1:I1"});
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(twin_in)), std::vector<std::string>{"5:T"});
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(loose_in)), std::vector<std::string>{"9:L"});
+    // x shares its number with twin but has no input port of its own.
+    EXPECT_TRUE(map.get(U2B2_LOGICAL_PORT_FACTORY::create(x_in), 1).empty());
+
+    // Adds after lookups are found by the next lookup, in their order.
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(x_in), 1, U2B2_PHYSICAL_PORT(0, "I0"));
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(x_out), 1, U2B2_PHYSICAL_PORT(0, "O3"));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(x_in)), std::vector<std::string>{"0:I0"});
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(x_out)),
+              (std::vector<std::string>{"0:O", "0:O2", "0:O3"}));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(twin_in)), std::vector<std::string>{"5:T"});
+
+    // An atom added to a netlist after its ports were mapped is found at
+    // its new number.
+    auto late_owned = std::make_unique<CDB_ATOM_NODE>("late", "LCELL");
+    CDB_ATOM_ITERM* late_in = late_owned->add_iterm(2, 0);
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(late_in), 1, U2B2_PHYSICAL_PORT(3, "LATE"));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(late_in)), std::vector<std::string>{"3:LATE"});
+    top.add_atom(std::move(late_owned));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(late_in)), std::vector<std::string>{"3:LATE"});
+    map.add(U2B2_LOGICAL_PORT_FACTORY::create(late_in), 1, U2B2_PHYSICAL_PORT(3, "LATE2"));
+    EXPECT_EQ(port_names(map, U2B2_LOGICAL_PORT_FACTORY::create(late_in)),
+              (std::vector<std::string>{"3:LATE", "3:LATE2"}));
+
+    // Installed as the device database's map, it answers the same.
+    auto installed = std::make_unique<U2B2_PORT_MAP_DB>(std::move(map));
+    installed->add(U2B2_LOGICAL_PORT_FACTORY::create(y_in0), 1, U2B2_PHYSICAL_PORT(1, "I0B"));
+    u2b2_set_pdb_port_map(std::move(installed));
+    EXPECT_EQ(port_names(*U2B2_PORT_MAP_DB::read_from_pdb(), U2B2_LOGICAL_PORT_FACTORY::create(y_in0)),
+              (std::vector<std::string>{"1:I0", "1:I0B"}));
+    u2b2_set_pdb_port_map(nullptr);
+    EXPECT_EQ(U2B2_PORT_MAP_DB::read_from_pdb(), nullptr);
+}
+
+TEST(RouteAsmBits, EachEdgeKeepsItsOwnGroupOfTheSourcesBits)
+{
+    DYGR_ROUTE_ASM_INFO bits;
+    bits.set_edge_bits(10, 11, {1, 2});
+    bits.set_edge_bits(10, 12, {3});
+    // A second source into 12, and an edge set again.
+    bits.set_edge_bits(20, 12, {4, 5, 6});
+    bits.set_edge_bits(10, 11, {7});
+    // Nothing is answered before the data is loaded.
+    EXPECT_EQ(bits.get_destination_bit_group(10, 11), -1);
+    EXPECT_EQ(bits.get_asm_node(10), nullptr);
+    EXPECT_FALSE(bits.load_data(""));
+    bits.set_available(true);
+    ASSERT_TRUE(bits.load_data(""));
+
+    auto bits_of = [&](uint32_t source, uint32_t destination) {
+        std::vector<int> addresses;
+        const int group = bits.get_destination_bit_group(source, destination);
+        const DYGR_ROUTE_ASM_NODE* node = bits.get_asm_node(source);
+        if (group < 0 || node == nullptr)
+            return addresses;
+        for (int i = 0; i < node->get_num_bits_in_group(group); ++i)
+            addresses.push_back(node->get_single_bit(group, i).get_flat_address());
+        return addresses;
+    };
+    EXPECT_EQ(bits_of(10, 11), std::vector<int>{7});
+    EXPECT_EQ(bits_of(10, 12), std::vector<int>{3});
+    EXPECT_EQ(bits_of(20, 12), (std::vector<int>{4, 5, 6}));
+    EXPECT_EQ(bits.get_destination_bit_group(20, 11), -1);
+    EXPECT_EQ(bits.get_destination_bit_group(11, 12), -1);
+    EXPECT_EQ(bits.get_asm_node(12), nullptr);
+
+    const DYGR_ROUTE_ASM_NODE* node = bits.get_asm_node(10);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->get_num_bits_in_group(3), 0);
+    EXPECT_EQ(node->get_num_bits_in_group(-1), 0);
+    EXPECT_THROW(node->get_single_bit(1, 1), std::out_of_range);
+    EXPECT_THROW(node->get_single_bit(3, 0), std::out_of_range);
 }
 
 }  // namespace

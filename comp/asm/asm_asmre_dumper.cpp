@@ -43,7 +43,7 @@ const std::string DIRECTION_INPUT = "INPUT";
 const std::string DIRECTION_OUTPUT = "OUTPUT";
 const std::string DIRECTION_BIDIR = "BIDIR";
 
-const char* graph_name(DYGR_GRAPH_TYPE graph)
+std::string_view graph_name(DYGR_GRAPH_TYPE graph)
 {
     switch (graph)
     {
@@ -144,12 +144,17 @@ void ASM_ASMRE_DUMPER::release()
         lookup = nullptr;
     m_zdl_enabled = false;
     m_roots = GID_TABLE<ROOT_SET>();
+    m_root_slots.clear();
+    m_root_sets.clear();
+    for (std::vector<NODE_HOP>& hops : m_node_hops)
+        hops.clear();
     m_gid_to_pad.clear();
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
-    m_atom_names.clear();
+    m_destination_atoms.clear();
+    m_iterm_ids.clear();
     m_text.clear();
 }
 
@@ -276,7 +281,8 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
-    m_atom_names.clear();
+    m_destination_atoms.clear();
+    m_iterm_ids.clear();
     build_re_gid_tables();
     build_pad_table();
 
@@ -303,6 +309,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
 
     write_header();
     setup_zdl();
+    resolve_destination_atoms();
     write_atom_netlist_routing();
     write_text();
 
@@ -314,7 +321,8 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
-    m_atom_names.clear();
+    m_destination_atoms.clear();
+    m_iterm_ids.clear();
 
     if (m_icname_loaded)
     {
@@ -359,20 +367,67 @@ uint32_t ASM_ASMRE_DUMPER::node_gid(ZGL::FOREST<int, int>* re_network, int node)
 void ASM_ASMRE_DUMPER::build_re_gid_tables()
 {
     m_roots = GID_TABLE<ROOT_SET>();
+    m_root_slots.clear();
+    m_root_sets.clear();
+    // The roots' ids are about as many as the networks' nodes: those that
+    // stay below a few times the node count are kept in an array by id.
+    size_t node_count = 0;
+    for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
+        if (ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which)))
+            node_count += re_network->size();
+    const uint64_t dense_limit = 4 * static_cast<uint64_t>(node_count) + 4096;
     for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
     {
         ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which));
+        std::vector<NODE_HOP>& hops = m_node_hops[which];
         if (re_network == nullptr)
+        {
+            hops.clear();
             continue;
+        }
+        // Every node's entry is written below: a table of the right size
+        // from the last dump is reused as it is.
+        if (hops.size() != re_network->size())
+            hops.resize(re_network->size());
+        int last_root = -1;
         // Roots come in ascending node order, as a pre-order walk meets them;
         // of two roots of one network with the same id the later one holds.
         for (int node = 0; node < static_cast<int>(re_network->size()); ++node)
         {
             const uint32_t dest_gid = node_gid(re_network, node);
             ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
+            hops[static_cast<size_t>(node)].gid = dest_gid;
             if (!re_network->is_root(node))
+            {
+                // A parent comes before its children.
+                const uint32_t parent_gid = hops[static_cast<size_t>(re_network->parent(node))].gid;
+                hops[static_cast<size_t>(node)].graph_or_extent =
+                    m_dygr_route_info->get_top_level_graph_from_edge(parent_gid, dest_gid, 0);
                 continue;
-            ROOT_SET& set = m_roots[dest_gid];
+            }
+            if (last_root >= 0)
+                hops[static_cast<size_t>(last_root)].graph_or_extent = node - last_root;
+            hops[static_cast<size_t>(node)].graph_or_extent = static_cast<int>(re_network->size()) - node;
+            last_root = node;
+            ROOT_SET* found = nullptr;
+            if (dest_gid < dense_limit)
+            {
+                if (dest_gid >= m_root_slots.size())
+                    m_root_slots.resize(static_cast<size_t>(std::min<uint64_t>(
+                                            dense_limit, std::max<uint64_t>(uint64_t(dest_gid) + 1, 2 * m_root_slots.size()))),
+                                        NO_ROOT_SET);
+                if (m_root_slots[dest_gid] == NO_ROOT_SET)
+                {
+                    m_root_slots[dest_gid] = static_cast<uint32_t>(m_root_sets.size());
+                    m_root_sets.emplace_back();
+                }
+                found = &m_root_sets[m_root_slots[dest_gid]];
+            }
+            else
+            {
+                found = &m_roots[dest_gid];
+            }
+            ROOT_SET& set = *found;
             int at = 0;
             while (at < set.count && set.entries[at].network != which)
                 ++at;
@@ -386,6 +441,13 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
             });
         }
     }
+}
+
+const ASM_ASMRE_DUMPER::ROOT_SET* ASM_ASMRE_DUMPER::find_root_set(uint32_t global_id) const
+{
+    if (global_id < m_root_slots.size())
+        return m_root_slots[global_id] == NO_ROOT_SET ? nullptr : &m_root_sets[m_root_slots[global_id]];
+    return m_roots.find(global_id);
 }
 
 const DEV_PAD* ASM_ASMRE_DUMPER::pad_of(uint32_t pad_index) const
@@ -409,7 +471,7 @@ void ASM_ASMRE_DUMPER::build_pad_table()
 
 ASM_ASMRE_DUMPER::ROOT_SET ASM_ASMRE_DUMPER::root_set(uint32_t global_id) const
 {
-    const ROOT_SET* found = m_roots.find(global_id);
+    const ROOT_SET* found = find_root_set(global_id);
     return found == nullptr ? ROOT_SET() : *found;
 }
 
@@ -525,6 +587,46 @@ void ASM_ASMRE_DUMPER::write_atom_netlist_routing()
     }
 }
 
+void ASM_ASMRE_DUMPER::resolve_destination_atoms()
+{
+    // The names and input-term ids of the atoms that the routing reaches,
+    // found in one pass in netlist order, where each atom's data lies next
+    // to its neighbours', rather than in the order the nets reach them. An
+    // atom whose name or ids this cannot find, or meets later, is left to
+    // the lookups on the way.
+    if (m_atom_netlist == nullptr)
+        return;
+    // In batches: the batch's terms, which were made at different times and
+    // lie apart, are asked for together before the batch is resolved.
+    const size_t BATCH = 16;
+    std::vector<const CDB_ATOM_NODE*> batch;
+    CDB_ATOM_ITERATOR it = m_atom_netlist->begin_node_list(1, false, true);
+    while (!it.at_end())
+    {
+        batch.clear();
+        for (; !it.at_end() && batch.size() < BATCH; ++it)
+            if (!(*it)->get_iterms().empty())
+                batch.push_back(*it);
+        for (const CDB_ATOM_NODE* atom : batch)
+            for (const auto& iterm : atom->get_iterms())
+                __builtin_prefetch(iterm.get());
+        for (const CDB_ATOM_NODE* atom : batch)
+        {
+            DESTINATION_ATOM* destination = destination_atom(atom);
+            if (destination == nullptr || destination->resolved != nullptr || destination->named != nullptr)
+                continue;
+            if (m_iterm_ids.size() + atom->get_iterms().size() > UINT32_MAX)
+                return;
+            resolve_iterm_re_gids(atom, *destination);
+            if (const HDB_INSTANCE_NAME* name = atom_instance_name(atom))
+            {
+                destination->named = atom;
+                destination->name = short_hpath(*name);
+            }
+        }
+    }
+}
+
 bool ASM_ASMRE_DUMPER::write_pin_line(CDB_ATOM_NODE* atom)
 {
     ASM_REQUIRE(atom->is_pin());
@@ -554,31 +656,36 @@ void ASM_ASMRE_DUMPER::write_pin_fanout(const CDB_ATOM_ITERM* iterm)
     m_text << " : " << port_type_name(iterm->get_port_type());
 }
 
-std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
+ASM_ASMRE_DUMPER::DESTINATION_ATOM* ASM_ASMRE_DUMPER::destination_atom(const CDB_ATOM_NODE* atom)
 {
-    // Most atoms are met as the destination of several nets: each atom's
-    // name is found once a dump and kept by the atom's netlist index. An
-    // entry holds for the atom it was found for alone, so atoms of
-    // different netlists that share an index are each named right.
     const size_t KEPT_ATOMS = size_t(1) << 24;
     const size_t slot = atom->get_netlist_index();
     if (slot >= KEPT_ATOMS)
+        return nullptr;
+    if (slot >= m_destination_atoms.size())
+        m_destination_atoms.resize(std::max(slot + 1, 2 * m_destination_atoms.size()));
+    return &m_destination_atoms[slot];
+}
+
+std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
+{
+    // Most atoms are met as the destination of several nets: each atom's
+    // name is found once a dump and kept by the atom's netlist index.
+    DESTINATION_ATOM* destination = destination_atom(atom);
+    if (destination == nullptr)
     {
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
         return short_hpath(*dest_hdb_inst_name);
     }
-    if (slot >= m_atom_names.size())
-        m_atom_names.resize(std::max(slot + 1, 2 * m_atom_names.size()));
-    ATOM_NAME& name = m_atom_names[slot];
-    if (name.atom != atom)
+    if (destination->named != atom)
     {
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
-        name.atom = atom;
-        name.text = short_hpath(*dest_hdb_inst_name);
+        destination->named = atom;
+        destination->name = short_hpath(*dest_hdb_inst_name);
     }
-    return name.text;
+    return destination->name;
 }
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)
@@ -626,7 +733,8 @@ void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
             if (roots.count == 0)
                 continue;
             write_node_to_node(oterm);
-            m_text << " : " << get_node_name(re_gid);
+            m_text << " : ";
+            write_node_name(re_gid);
             for (int i = 0; i < roots.count; ++i)
             {
                 if (i > 0)
@@ -645,35 +753,25 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
     // trees (a leaf continuing into the trees rooted at its id) cannot
     // exhaust the thread's stack. A tree already entered on the current
     // chain is not entered again: that would never end.
-    enum STEP_KIND
-    {
-        ENTER_TREE,
-        LEAVE_TREE,
-        VISIT,
-    };
-    struct STEP
-    {
-        STEP_KIND kind;
-        ASM_RE_NETWORK network;
-        int node;
-        size_t indent;
-        int counter;
-        bool new_line;
-    };
-    std::vector<STEP> steps;
-    std::vector<std::pair<int, ASM_RE_NETWORK>> open_trees;
-    steps.push_back(STEP{ENTER_TREE, root.network, root.node, indent, counter, false});
+    std::vector<WALK_STEP>& steps = m_walk_steps;
+    std::vector<std::pair<int, ASM_RE_NETWORK>>& open_trees = m_open_trees;
+    steps.clear();
+    open_trees.clear();
+    steps.emplace_back(WALK_ENTER_TREE, root.network, root.node, indent, counter, false);
     while (!steps.empty())
     {
-        const STEP step = steps.back();
+        // Field by field, as the step was written.
+        const WALK_STEP& top = steps.back();
+        WALK_STEP step(top.kind, top.network, top.node, top.indent, top.counter, top.new_line, top.parent_gid);
         steps.pop_back();
-        if (step.kind == LEAVE_TREE)
+        if (step.kind == WALK_LEAVE_TREE)
         {
             open_trees.pop_back();
             continue;
         }
         ZGL::FOREST<int, int>* re_network = network(step.network);
-        if (step.kind == ENTER_TREE)
+        const std::vector<NODE_HOP>& hops = m_node_hops[step.network];
+        if (step.kind == WALK_ENTER_TREE)
         {
             bool open = false;
             for (const auto& tree : open_trees)
@@ -683,60 +781,124 @@ void ASM_ASMRE_DUMPER::write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_O
                 asm_debug_log(2, "ASMRE: routing tree cycle at gid %u", node_gid(re_network, step.node));
                 continue;
             }
+            prefetch_tree(step.network, step.node);
             open_trees.emplace_back(step.node, step.network);
-            steps.push_back(STEP{LEAVE_TREE, step.network, step.node, 0, 0, false});
-            steps.push_back(STEP{VISIT, step.network, step.node, step.indent, step.counter, false});
-            continue;
+            steps.emplace_back(WALK_LEAVE_TREE, step.network, step.node, 0, 0, false);
+            // The tree's root is visited next.
+            step.kind = WALK_VISIT;
+            step.new_line = false;
         }
 
-        if (step.new_line)
+        // Down the tree from the step's node, first children first; each
+        // node's next sibling waits on the stack for the node's subtree.
+        for (;;)
         {
-            m_text << '\n';
-            m_text.append(step.indent, ' ');
-        }
-        const uint32_t dest_gid = node_gid(re_network, step.node);
-        ASM_REQUIRE(dest_gid != DEV_ILLEGAL_GLOBAL_ID);
-        const size_t child_indent = step.indent + INDENT_STEP;
-        int n = step.counter;
-        if (!re_network->is_root(step.node))
-            write_hop(re_network, step.node, dest_gid, n++);
+            if (step.new_line)
+            {
+                m_text << '\n';
+                m_text.append(step.indent, ' ');
+            }
+            const NODE_HOP& hop = hops[static_cast<size_t>(step.node)];
+            const uint32_t dest_gid = hop.gid;
+            const size_t child_indent = step.indent + INDENT_STEP;
+            int n = step.counter;
+            if (!re_network->is_root(step.node))
+            {
+                write_hop(step.parent_gid, hop, n++);
+                // The node's next sibling follows the node's subtree, on a
+                // new line, with the same counter and indent (a root's
+                // siblings are other roots: not part of its tree).
+                const int sibling = re_network->next_sibling(step.node);
+                if (sibling >= 0)
+                    steps.emplace_back(WALK_VISIT, step.network, sibling, step.indent, step.counter, true,
+                                       step.parent_gid);
+            }
 
-        const int first_child = re_network->first_child(step.node);
-        if (first_child >= 0)
-        {
-            // Siblings after the first start new lines; all take the same
-            // counter. Pushed last to first, so the first runs first.
-            const size_t mark = steps.size();
-            for (int child = re_network->next_sibling(first_child); child >= 0;
-                 child = re_network->next_sibling(child))
-                steps.push_back(STEP{VISIT, step.network, child, child_indent, n, true});
-            std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(mark), steps.end());
-            steps.push_back(STEP{VISIT, step.network, first_child, child_indent, n, false});
-            continue;
-        }
+            const int first_child = re_network->first_child(step.node);
+            if (first_child >= 0)
+            {
+                step.node = first_child;
+                step.indent = child_indent;
+                step.counter = n;
+                step.new_line = false;
+                step.parent_gid = dest_gid;
+                continue;
+            }
 
-        // A leaf.
-        ASM_REQUIRE(re_network->is_leaf(step.node));
-        const ROOT_SET roots = root_set(dest_gid);
-        if (roots.count == 0)
-        {
-            write_destination_fanout(oterm, dest_gid);
-            continue;
+            // A leaf.
+            ASM_REQUIRE(re_network->is_leaf(step.node));
+            const ROOT_SET roots = root_set(dest_gid);
+            if (roots.count == 0)
+            {
+                write_destination_fanout(oterm, dest_gid);
+                break;
+            }
+            for (int i = roots.count - 1; i >= 0; --i)
+                steps.emplace_back(WALK_ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n,
+                                   false);
+            break;
         }
-        for (int i = roots.count - 1; i >= 0; --i)
-            steps.push_back(STEP{ENTER_TREE, roots.entries[i].network, roots.entries[i].node, child_indent, n, false});
     }
 }
 
-void ASM_ASMRE_DUMPER::write_hop(ZGL::FOREST<int, int>* re_network, int node, uint32_t global_id, int counter)
+void ASM_ASMRE_DUMPER::prefetch_tree(ASM_RE_NETWORK which, int root) const
 {
-    m_text << " -> " << counter << ",";
-    write_node_name(global_id);
-    m_text << ' ';
-    const uint32_t parent_gid = node_gid(re_network, re_network->parent(node));
-    ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
-    const DYGR_GRAPH_TYPE graph = m_dygr_route_info->get_top_level_graph_from_edge(parent_gid, global_id, 0);
-    m_text << graph_name(graph);
+    // A tree is walked by its links, one node after the other. Its nodes,
+    // most often those up to the next root, are asked for all at once; and
+    // so are the nodes of the tree that follows in the network, which most
+    // often is walked next.
+    const size_t MOST_NODES = 256;
+    const ZGL::FOREST<int, int>* re_network = network(which);
+    const std::vector<NODE_HOP>& hops = m_node_hops[which];
+    auto prefetch_nodes = [&](size_t first, size_t count) {
+        for (size_t node = first; node < first + count; node += 64 / sizeof(NODE_HOP))
+            __builtin_prefetch(&hops[node]);
+        // Two nodes apart reaches every cache line of nodes of up to 32
+        // bytes.
+        for (size_t node = first; node < first + count; node += 2)
+            __builtin_prefetch(&re_network->value(static_cast<int>(node)));
+    };
+    const size_t first = static_cast<size_t>(root);
+    const size_t extent = static_cast<size_t>(hops[first].graph_or_extent);
+    const size_t count = std::min(MOST_NODES, extent);
+    prefetch_nodes(first, count);
+    const size_t next = first + extent;
+    if (next < hops.size() && re_network->is_root(static_cast<int>(next)))
+        prefetch_nodes(next, std::min(MOST_NODES, static_cast<size_t>(hops[next].graph_or_extent)));
+}
+
+void ASM_ASMRE_DUMPER::write_hop(uint32_t parent_gid, const NODE_HOP& hop, int counter)
+{
+    const uint32_t global_id = hop.gid;
+    const DYGR_GRAPH_TYPE graph = static_cast<DYGR_GRAPH_TYPE>(hop.graph_or_extent);
+    DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
+    std::string text;
+    if (m_mode == 0 && !m_dygr_route_info->get_element_info(global_id, type, text))
+    {
+        // A software name without element text: " -> counter,name graph"
+        // in one piece.
+        const std::string& name = m_die_info->get_element_name(global_id);
+        const std::string_view graph_text = graph_name(graph);
+        const size_t COUNTER_DIGITS = 12;
+        char* out = m_text.room(4 + COUNTER_DIGITS + 1 + name.size() + 1 + graph_text.size());
+        std::memcpy(out, " -> ", 4);
+        out = std::to_chars(out + 4, out + 4 + COUNTER_DIGITS, counter).ptr;
+        *out++ = ',';
+        std::memcpy(out, name.data(), name.size());
+        out += name.size();
+        *out++ = ' ';
+        std::memcpy(out, graph_text.data(), graph_text.size());
+        m_text.commit(out + graph_text.size());
+        ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
+    }
+    else
+    {
+        m_text << " -> " << counter << ',';
+        write_node_name(global_id);
+        m_text << ' ';
+        ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
+        m_text << graph_name(graph);
+    }
     if (m_zdl_enabled)
         write_mux_text(parent_gid, global_id);
     if (m_with_bits && graph == DYGR_SUBGRAPH_CRF)
@@ -801,8 +963,29 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
     {
         m_fanout_by_gid.clear();
         const std::vector<CDB_ATOM_ITERM*>& fanout = oterm->get_fanout();
+        // The terms, their atoms and the atoms' entries lie apart in memory:
+        // each is asked for a few terms ahead, so that their loads overlap.
+        const uint32_t TERMS_AHEAD = 6;
+        const uint32_t ATOMS_AHEAD = 4;
+        const uint32_t ENTRIES_AHEAD = 2;
+        for (uint32_t position = 0; position < std::min<size_t>(TERMS_AHEAD, fanout.size()); ++position)
+            __builtin_prefetch(fanout[position]);
         for (uint32_t position = 0; position < fanout.size(); ++position)
         {
+            if (position + TERMS_AHEAD < fanout.size())
+                __builtin_prefetch(fanout[position + TERMS_AHEAD]);
+            if (position + ATOMS_AHEAD < fanout.size() && fanout[position + ATOMS_AHEAD]->get_atom() != nullptr)
+                __builtin_prefetch(fanout[position + ATOMS_AHEAD]->get_atom());
+            if (position + ENTRIES_AHEAD < fanout.size())
+                if (const CDB_ATOM_NODE* atom = fanout[position + ENTRIES_AHEAD]->get_atom())
+                    if (atom->get_netlist_index() < m_destination_atoms.size())
+                        __builtin_prefetch(&m_destination_atoms[atom->get_netlist_index()]);
+            uint32_t gid = DEV_ILLEGAL_GLOBAL_ID;
+            if (find_single_iterm_re_gid(fanout[position], gid))
+            {
+                m_fanout_by_gid.emplace_back(gid, position);
+                continue;
+            }
             get_iterm_re_gids(fanout[position], m_term_gids);
             for (uint32_t gid : m_term_gids)
                 m_fanout_by_gid.emplace_back(gid, position);
@@ -911,7 +1094,7 @@ void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector
 {
     const CDB_ATOM_NODE* atom = oterm->get_atom();
     ASM_REQUIRE(atom != NULL);
-    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
+    const U2B2_PHYSICAL_PORT_RANGE port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(oterm), PORT_MAP_TYPE);
     const uint32_t direct_gid =
         m_place_info->get_atom_port_global_id(atom->get_location_index(), oterm->get_any_usage_as(), oterm->get_index());
@@ -921,7 +1104,7 @@ void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector
     {
         const uint32_t re_gid = get_icd_port_gid(port_vector.front(), true);
         ASM_REQUIRE(re_gid != DEV_ILLEGAL_GLOBAL_ID);
-        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID && m_roots.find(direct_gid) != nullptr;
+        const bool direct_is_root = direct_gid != DEV_ILLEGAL_GLOBAL_ID && find_root_set(direct_gid) != nullptr;
         gids.push_back(mux_names_off_for_family() && direct_is_root ? direct_gid : re_gid);
     }
     else if (!port_vector.empty())
@@ -937,7 +1120,7 @@ void ASM_ASMRE_DUMPER::get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector
 
 void ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vector<uint32_t>& gids)
 {
-    const std::vector<U2B2_PHYSICAL_PORT>& port_vector =
+    const U2B2_PHYSICAL_PORT_RANGE port_vector =
         m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm), PORT_MAP_TYPE);
     ASM_REQUIRE(port_vector.empty() || std::next(port_vector.begin()) == port_vector.end());
     gids.clear();
@@ -951,6 +1134,61 @@ void ASM_ASMRE_DUMPER::get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vecto
     for (const U2B2_PHYSICAL_PORT& port : m_timing_util->get_iterm_physical_ports(m_port_map_db, iterm))
         if (!(port == mapped))
             gids.push_back(get_icd_port_gid(port, false));
+}
+
+bool ASM_ASMRE_DUMPER::find_single_iterm_re_gid(const CDB_ATOM_ITERM* iterm, uint32_t& gid)
+{
+    const CDB_ATOM_NODE* atom = iterm->get_atom();
+    DESTINATION_ATOM* destination = atom != nullptr ? destination_atom(atom) : nullptr;
+    if (destination == nullptr)
+        return false;
+    if (destination->resolved != atom)
+    {
+        // The entry of another netlist's atom of the same number: this
+        // atom's terms go the general way.
+        if (destination->resolved != nullptr)
+            return false;
+        if (m_iterm_ids.size() + atom->get_iterms().size() > UINT32_MAX)
+            return false;
+        resolve_iterm_re_gids(atom, *destination);
+    }
+    const uint32_t position = iterm->get_position();
+    if (position >= destination->count)
+        return false;
+    const ITERM_ID& id = m_iterm_ids[destination->first + position];
+    gid = id.gid;
+    return id.single;
+}
+
+void ASM_ASMRE_DUMPER::resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, DESTINATION_ATOM& ids)
+{
+    // All input terms of the atom at once: they share the atom's stretch of
+    // the port map and, most often, its block and its ports.
+    ids.resolved = atom;
+    ids.first = static_cast<uint32_t>(m_iterm_ids.size());
+    ids.count = static_cast<uint32_t>(atom->get_iterms().size());
+    // The terms were made at different times and lie apart: their loads
+    // are started together.
+    for (const auto& iterm : atom->get_iterms())
+        __builtin_prefetch(iterm.get());
+    for (const auto& iterm : atom->get_iterms())
+    {
+        // The general way (get_iterm_re_gids) stays with the terms that do
+        // not map to one physical port of a valid instance, or that have
+        // further timing ports: it checks them as it meets them.
+        ITERM_ID id{DEV_ILLEGAL_GLOBAL_ID, false};
+        const U2B2_PHYSICAL_PORT_RANGE port_vector =
+            m_port_map_db->get(U2B2_LOGICAL_PORT_FACTORY::create(iterm.get()), PORT_MAP_TYPE);
+        if (port_vector.empty())
+            id.single = true;
+        else if (port_vector.size() == 1 && port_vector.front().get_instance() != DBCM_TREE::INVALID &&
+                 m_timing_util->get_iterm_physical_ports(m_port_map_db, iterm.get()).empty())
+        {
+            id.gid = get_icd_port_gid(port_vector.front(), false);
+            id.single = true;
+        }
+        m_iterm_ids.push_back(id);
+    }
 }
 
 std::string ASM_ASMRE_DUMPER::get_blc_port_instance_name(uint32_t re_gid)

@@ -11,7 +11,9 @@
 #include <fio.h>
 #include <gid_table.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -62,23 +64,31 @@ class NODE_API;
 
 // The dump's text, gathered in memory: the dumper writes it to its file in
 // large pieces rather than through a stream insertion per item. Integers
-// come out as a stream writes them by default (decimal, no padding).
+// come out as a stream writes them by default (decimal, no padding). An
+// append is a copy into the buffer; the buffer grows only when it is full.
 class ASM_ASMRE_TEXT
 {
 public:
     ASM_ASMRE_TEXT& operator<<(const std::string& text)
     {
-        m_text.append(text);
+        append(text.data(), text.size());
+        return *this;
+    }
+    ASM_ASMRE_TEXT& operator<<(std::string_view text)
+    {
+        append(text.data(), text.size());
         return *this;
     }
     ASM_ASMRE_TEXT& operator<<(const char* text)
     {
-        m_text.append(text);
+        append(text, std::strlen(text));
         return *this;
     }
     ASM_ASMRE_TEXT& operator<<(char c)
     {
-        m_text.push_back(c);
+        if (m_end == m_limit)
+            grow(1);
+        *m_end++ = c;
         return *this;
     }
     template <typename INT, std::enable_if_t<std::is_integral<INT>::value && !std::is_same<INT, char>::value &&
@@ -86,19 +96,59 @@ public:
                                              int> = 0>
     ASM_ASMRE_TEXT& operator<<(INT value)
     {
-        char digits[24];
-        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-        m_text.append(digits, end.ptr);
+        const size_t DIGITS = 24;
+        if (static_cast<size_t>(m_limit - m_end) < DIGITS)
+            grow(DIGITS);
+        m_end = std::to_chars(m_end, m_end + DIGITS, value).ptr;
         return *this;
     }
-    void append(const char* text, size_t size) { m_text.append(text, size); }
-    void append(size_t count, char c) { m_text.append(count, c); }
-    size_t size() const { return m_text.size(); }
-    const char* data() const { return m_text.data(); }
-    void clear() { m_text.clear(); }
+    void append(const char* text, size_t size)
+    {
+        if (static_cast<size_t>(m_limit - m_end) < size)
+            grow(size);
+        if (size != 0)
+            std::memcpy(m_end, text, size);
+        m_end += size;
+    }
+    void append(size_t count, char c)
+    {
+        if (static_cast<size_t>(m_limit - m_end) < count)
+            grow(count);
+        if (count != 0)
+            std::memset(m_end, c, count);
+        m_end += count;
+    }
+    // Room for at least the size's bytes at the end of the text: the caller
+    // writes there and passes the end of what it wrote to commit.
+    char* room(size_t size)
+    {
+        if (static_cast<size_t>(m_limit - m_end) < size)
+            grow(size);
+        return m_end;
+    }
+    void commit(char* end) { m_end = end; }
+    size_t size() const { return static_cast<size_t>(m_end - m_buffer.get()); }
+    const char* data() const { return m_buffer.get(); }
+    void clear() { m_end = m_buffer.get(); }
 
 private:
-    std::string m_text;
+    // Makes room for at least the given number of further bytes.
+    void grow(size_t more)
+    {
+        const size_t used = size();
+        const size_t capacity = static_cast<size_t>(m_limit - m_buffer.get());
+        const size_t wanted = std::max(std::max(used + more, 2 * capacity), size_t(4096));
+        std::unique_ptr<char[]> buffer(new char[wanted]);
+        if (used != 0)
+            std::memcpy(buffer.get(), m_buffer.get(), used);
+        m_buffer = std::move(buffer);
+        m_end = m_buffer.get() + used;
+        m_limit = m_buffer.get() + wanted;
+    }
+
+    std::unique_ptr<char[]> m_buffer;
+    char* m_end = nullptr;
+    char* m_limit = nullptr;
 };
 
 // The dumper as its users see it.
@@ -163,6 +213,15 @@ private:
         int count = 0;
     };
 
+    // Each node of each network, found in one pass in node order when a
+    // dump starts: its global id and, for a node below a root, the graph of
+    // the edge into it from its parent; for a root, the number of nodes up
+    // to the network's next root (where its tree most often lies).
+    struct NODE_HOP
+    {
+        uint32_t gid;
+        int graph_or_extent;
+    };
     void bind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
     void release();
 
@@ -171,6 +230,7 @@ private:
     void build_pad_table();
     void setup_zdl();
     void write_header();
+    void resolve_destination_atoms();
     void write_atom_netlist_routing();
     bool write_pin_line(CDB_ATOM_NODE* atom);
     void write_pin_fanout(const CDB_ATOM_ITERM* iterm);
@@ -179,7 +239,12 @@ private:
     // The short name of a destination atom (valid for the current dump).
     std::string_view destination_name(const CDB_ATOM_NODE* atom);
     void write_route_tree(const ROOT_ENTRY& root, const CDB_ATOM_OTERM* oterm, size_t indent, int counter);
-    void write_hop(ZGL::FOREST<int, int>* network, int node, uint32_t global_id, int counter);
+    // A hop into the node of the id from its parent's, over an edge of the
+    // graph.
+    void write_hop(uint32_t parent_gid, const NODE_HOP& hop, int counter);
+    // Starts the loads of the nodes where the tree of the root most often
+    // lies, ahead of the walk.
+    void prefetch_tree(ASM_RE_NETWORK network, int root) const;
     void write_mux_text(uint32_t parent_gid, uint32_t global_id);
     void write_destination_fanout(const CDB_ATOM_OTERM* oterm, uint32_t leaf_gid);
     void write_pad_pin_names(const CDB_ATOM_NODE* atom);
@@ -188,6 +253,35 @@ private:
 
     void get_atom_re_gids(const CDB_ATOM_OTERM* oterm, std::vector<uint32_t>& gids);
     void get_iterm_re_gids(const CDB_ATOM_ITERM* iterm, std::vector<uint32_t>& gids);
+    // The ids of the input terms of each destination atom met in the
+    // current dump, found for all of the atom's terms at once, in a run by
+    // the terms' positions (ids of a term that maps to one physical port or
+    // none: the single id get_iterm_re_gids would give).
+    struct ITERM_ID
+    {
+        uint32_t gid;
+        bool single;
+    };
+    // The term's single id; false when it has none of its own here (the
+    // term goes through get_iterm_re_gids).
+    bool find_single_iterm_re_gid(const CDB_ATOM_ITERM* iterm, uint32_t& gid);
+    // Each destination atom met in the current dump, by its netlist index:
+    // its short name, and the ids of its input terms, found for all of them
+    // at once, in a run by the terms' positions. Each part holds for the
+    // atom it was found for alone (null: none found yet), so that atoms of
+    // different netlists that share an index are each named right; the
+    // ids of a second such atom go the general way.
+    struct DESTINATION_ATOM
+    {
+        const CDB_ATOM_NODE* named = nullptr;
+        std::string_view name;
+        const CDB_ATOM_NODE* resolved = nullptr;
+        uint32_t first = 0;
+        uint32_t count = 0;
+    };
+    // The atom's entry; null for an index beyond those kept.
+    DESTINATION_ATOM* destination_atom(const CDB_ATOM_NODE* atom);
+    void resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, DESTINATION_ATOM& destination);
     const std::vector<int>& blocks_of_instance(int bcm_instance_id, bool& found);
     void write_node_name(uint32_t global_id);
     // Writes the text gathered so far to the file.
@@ -198,6 +292,8 @@ private:
     std::string get_blc_port_instance_name(uint32_t global_id);
     const DEV_PAD* pad_of(uint32_t pad_index) const;
     ROOT_SET root_set(uint32_t global_id) const;
+    // Null when the id roots no tree.
+    const ROOT_SET* find_root_set(uint32_t global_id) const;
     uint32_t node_gid(ZGL::FOREST<int, int>* network, int node) const;
     ZGL::FOREST<int, int>* network(ASM_RE_NETWORK which) const;
     bool mux_names_off_for_family() const;
@@ -213,7 +309,13 @@ private:
     ZGL::FOREST<int, int>* m_fcd_network = nullptr;
     ZGL::FOREST<int, int>* m_blc_network = nullptr;
     std::map<uint32_t, uint32_t> m_gid_to_pad;
-    // The root set of each global id that roots a tree of a network.
+    std::vector<NODE_HOP> m_node_hops[3];
+    // The root set of each global id that roots a tree of a network: ids
+    // below the size of m_root_slots by their slot there (NO_ROOT_SET: the
+    // id roots no tree), in m_root_sets; further ids in m_roots.
+    static constexpr uint32_t NO_ROOT_SET = 0xFFFFFFFFu;
+    std::vector<uint32_t> m_root_slots;
+    std::vector<ROOT_SET> m_root_sets;
     GID_TABLE<ROOT_SET> m_roots;
     DEV_PAD_INFO* m_pad_info = nullptr;
     std::string m_device_name;
@@ -245,6 +347,43 @@ private:
     // fanout position) pairs sorted by id, then position, each pair once.
     const CDB_ATOM_OTERM* m_fanout_oterm = nullptr;
     std::vector<std::pair<uint32_t, uint32_t>> m_fanout_by_gid;
+    // One step of the walk over the routing trees of an output term.
+    enum WALK_STEP_KIND
+    {
+        WALK_ENTER_TREE,
+        WALK_LEAVE_TREE,
+        WALK_VISIT,
+    };
+    struct WALK_STEP
+    {
+        // Built in place on the walk's stack (a step copied in from a
+        // temporary is written and read back in pieces of different sizes,
+        // which the processor cannot forward).
+        WALK_STEP(WALK_STEP_KIND step_kind, ASM_RE_NETWORK step_network, int step_node, size_t step_indent,
+                  int step_counter, bool step_new_line, uint32_t step_parent_gid = 0xFFFFFFFFu)
+            : kind(step_kind),
+              network(step_network),
+              node(step_node),
+              counter(step_counter),
+              indent(step_indent),
+              parent_gid(step_parent_gid),
+              new_line(step_new_line)
+        {
+        }
+        WALK_STEP_KIND kind;
+        ASM_RE_NETWORK network;
+        int node;
+        int counter;
+        size_t indent;
+        // The id of the node's parent (a visit below a tree's root).
+        uint32_t parent_gid;
+        bool new_line;
+    };
+    // The walk's stack and its open trees, reused from walk to walk.
+    std::vector<WALK_STEP> m_walk_steps;
+    std::vector<std::pair<int, ASM_RE_NETWORK>> m_open_trees;
+    std::vector<DESTINATION_ATOM> m_destination_atoms;
+    std::vector<ITERM_ID> m_iterm_ids;
     // The ids of one term, reused from term to term.
     std::vector<uint32_t> m_term_gids;
     // The blocks at the position of each bundle instance met in the current
@@ -254,14 +393,6 @@ private:
     ASM_ASMRE_TEXT m_text;
     // The pin text of each destination atom met in the current dump.
     std::unordered_map<const CDB_ATOM_NODE*, std::string> m_pad_pin_names;
-    // The short name of each destination atom met in the current dump, by
-    // the atom's netlist index (null atom: none found there yet).
-    struct ATOM_NAME
-    {
-        const CDB_ATOM_NODE* atom = nullptr;
-        std::string_view text;
-    };
-    std::vector<ATOM_NAME> m_atom_names;
 };
 
 extern "C" {

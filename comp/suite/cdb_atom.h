@@ -67,6 +67,7 @@ public:
     CDB_ATOM_ITERM* add_iterm(DBS_PORT_TYPE type, int index)
     {
         m_iterms.push_back(std::make_unique<CDB_ATOM_ITERM>(this, type, index));
+        m_iterms.back()->m_position = static_cast<uint32_t>(m_iterms.size() - 1);
         return m_iterms.back().get();
     }
     // The atom's primary output: its first output term; null without one.

@@ -6,6 +6,7 @@
 #include "dbs.h"
 #include "hdb.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -23,12 +24,17 @@ public:
     // The output term that drives this one; null when unconnected.
     CDB_ATOM_OTERM* get_source() const { return m_source; }
     bool is_connected() const { return m_source != nullptr; }
+    // The term's compact number: its position among its atom's input terms
+    // (all ones for a term not added through its atom).
+    uint32_t get_position() const { return m_position; }
 
 private:
     friend class CDB_ATOM_OTERM;
+    friend class CDB_ATOM_NODE;
     CDB_ATOM_NODE* m_atom;
     DBS_PORT_TYPE m_type;
     int m_index;
+    uint32_t m_position = 0xFFFFFFFFu;
     CDB_ATOM_OTERM* m_source = nullptr;
 };
 

@@ -129,6 +129,21 @@ int icd_direction_rank(std::string_view direction)
 }
 }  // namespace
 
+namespace
+{
+// The order of a block's ICD ports: by direction, then by name length, then
+// by name, so that most comparisons end at a length.
+int compare_icd_name(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+    return 0;
+}
+}  // namespace
+
 void DYGR_PLACE_BLOCK::set_icd_port(std::string_view direction, std::string_view name, uint32_t global_id)
 {
     const int rank = icd_direction_rank(direction);
@@ -137,9 +152,9 @@ void DYGR_PLACE_BLOCK::set_icd_port(std::string_view direction, std::string_view
     auto at = std::lower_bound(m_icd_ports.begin(), m_icd_ports.end(), std::make_pair(rank, name),
                                [](const ICD_PORT& port, const std::pair<int, std::string_view>& key) {
                                    return port.direction != key.first ? port.direction < key.first
-                                                                      : std::string_view(port.name) < key.second;
+                                                                      : compare_icd_name(port.name, key.second) < 0;
                                });
-    if (at != m_icd_ports.end() && at->direction == rank && at->name == name)
+    if (at != m_icd_ports.end() && at->direction == rank && compare_icd_name(at->name, name) == 0)
         at->global_id = global_id;
     else
         m_icd_ports.insert(at, ICD_PORT{global_id, static_cast<uint8_t>(rank), std::string(name)});
@@ -153,9 +168,10 @@ uint32_t DYGR_PLACE_BLOCK::get_icd_port(std::string_view direction, std::string_
     auto at = std::lower_bound(m_icd_ports.begin(), m_icd_ports.end(), std::make_pair(rank, name),
                                [](const ICD_PORT& port, const std::pair<int, std::string_view>& key) {
                                    return port.direction != key.first ? port.direction < key.first
-                                                                      : std::string_view(port.name) < key.second;
+                                                                      : compare_icd_name(port.name, key.second) < 0;
                                });
-    return at != m_icd_ports.end() && at->direction == rank && at->name == name ? at->global_id : 0xFFFFFFFFu;
+    return at != m_icd_ports.end() && at->direction == rank && compare_icd_name(at->name, name) == 0 ? at->global_id
+                                                                                                    : 0xFFFFFFFFu;
 }
 
 uint32_t DYGR_ROUTE_INFO::get_block_icd_port_gid(const DYGR_PLACE_BLOCK& block, const std::string& port_name,
@@ -174,6 +190,11 @@ int DYGR_ROUTE_ASM_INFO::get_destination_bit_group(uint32_t source, uint32_t des
 {
     if (!m_loaded)
         return -1;
+    const EDGE_GROUP* first = m_first_edge_groups.find(destination);
+    if (first == nullptr)
+        return -1;
+    if (first->source == source)
+        return first->group;
     auto found = m_groups.find(edge_key(source, destination));
     return found == m_groups.end() ? -1 : found->second;
 }
@@ -182,13 +203,22 @@ const DYGR_ROUTE_ASM_NODE* DYGR_ROUTE_ASM_INFO::get_asm_node(uint32_t source) co
 {
     if (!m_loaded)
         return nullptr;
-    auto found = m_nodes.find(source);
-    return found == m_nodes.end() ? nullptr : &found->second;
+    return m_nodes.find(source);
 }
 
 void DYGR_ROUTE_ASM_INFO::set_edge_bits(uint32_t source, uint32_t destination, const std::vector<int>& flat_addresses)
 {
-    m_groups[edge_key(source, destination)] = m_nodes[source].add_group(flat_addresses);
+    const int group = m_nodes[source].add_group(flat_addresses);
+    EDGE_GROUP& first = m_first_edge_groups[destination];
+    if (first.source == 0xFFFFFFFFu || first.source == source)
+    {
+        first.source = source;
+        first.group = group;
+    }
+    else
+    {
+        m_groups[edge_key(source, destination)] = group;
+    }
 }
 
 bool HIPI::UTIL::is_hipi(uint32_t location, const DYGR_ROUTE_INFO*, const DYGR_PLACE_INFO* place_info)

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,9 +57,10 @@ struct DYGR_PLACE_BLOCK
     size_t icd_port_count() const { return m_icd_ports.size(); }
 
 private:
-    // The ICD ports in one flat array ordered by direction, then name, so
-    // that a lookup reads the block and one run of memory (short names stay
-    // inside their entries) rather than a chain of tree nodes.
+    // The ICD ports in one flat array ordered by direction, then name (its
+    // length first), so that a lookup reads the block and one run of memory
+    // (short names stay inside their entries) rather than a chain of tree
+    // nodes.
     struct ICD_PORT
     {
         uint32_t global_id;
@@ -196,31 +198,37 @@ private:
 };
 
 // The CRAM bits of one routing node, in groups; each group selects one
-// destination of the node.
+// destination of the node. The groups' bits lie in one array, in the order
+// the groups were added.
 class DYGR_ROUTE_ASM_NODE
 {
 public:
     int get_num_bits_in_group(int group) const
     {
-        return group < 0 || static_cast<size_t>(group) >= m_groups.size()
+        return group < 0 || static_cast<size_t>(group) >= m_group_ends.size()
                    ? 0
-                   : static_cast<int>(m_groups[static_cast<size_t>(group)].size());
+                   : static_cast<int>(m_group_ends[static_cast<size_t>(group)] - group_start(group));
     }
+    // Throws std::out_of_range for a group or bit the node does not have.
     DYGR_ROUTE_ASM_BIT get_single_bit(int group, int index) const
     {
-        return m_groups.at(static_cast<size_t>(group)).at(static_cast<size_t>(index));
+        if (index < 0 || index >= get_num_bits_in_group(group))
+            throw std::out_of_range("DYGR_ROUTE_ASM_NODE::get_single_bit");
+        return m_bits[group_start(group) + static_cast<size_t>(index)];
     }
     // Population: adds a group of bits and returns its index.
     int add_group(const std::vector<int>& flat_addresses)
     {
-        m_groups.emplace_back();
         for (int address : flat_addresses)
-            m_groups.back().emplace_back(address);
-        return static_cast<int>(m_groups.size() - 1);
+            m_bits.emplace_back(address);
+        m_group_ends.push_back(static_cast<uint32_t>(m_bits.size()));
+        return static_cast<int>(m_group_ends.size() - 1);
     }
 
 private:
-    std::vector<std::vector<DYGR_ROUTE_ASM_BIT>> m_groups;
+    size_t group_start(int group) const { return group == 0 ? 0 : m_group_ends[static_cast<size_t>(group) - 1]; }
+    std::vector<DYGR_ROUTE_ASM_BIT> m_bits;
+    std::vector<uint32_t> m_group_ends;
 };
 
 class DYGR_ROUTE_ASM_INFO
@@ -247,7 +255,17 @@ public:
 private:
     bool m_available = false;
     bool m_loaded = false;
-    std::unordered_map<uint32_t, DYGR_ROUTE_ASM_NODE> m_nodes;
+    // Nodes by source id.
+    GID_TABLE<DYGR_ROUTE_ASM_NODE> m_nodes;
+    // The group of the first edge set into each destination (most
+    // destinations have one source), by destination id; further edges into
+    // the same destination by their key.
+    struct EDGE_GROUP
+    {
+        uint32_t source = 0xFFFFFFFFu;
+        int group = -1;
+    };
+    GID_TABLE<EDGE_GROUP> m_first_edge_groups;
     std::unordered_map<uint64_t, int, DYGR_EDGE_KEY_HASH> m_groups;
 };
 

@@ -5,6 +5,8 @@
 
 #include "cdb_term.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +25,9 @@ public:
     {
     }
     const CDB_ATOM_NODE* get_atom() const { return m_atom; }
+    DBS_PORT_TYPE get_type() const { return m_type; }
+    int get_index() const { return m_index; }
+    bool is_output() const { return m_output; }
     bool operator==(const U2B2_LOGICAL_PORT& other) const
     {
         return std::tie(m_atom, m_type, m_index, m_output) ==
@@ -74,12 +79,29 @@ private:
     std::string m_name;
 };
 
+// The physical ports of one logical port: a view into the port map, valid
+// until the map's next change.
+class U2B2_PHYSICAL_PORT_RANGE
+{
+public:
+    U2B2_PHYSICAL_PORT_RANGE() = default;
+    U2B2_PHYSICAL_PORT_RANGE(const U2B2_PHYSICAL_PORT* begin, size_t size) : m_begin(begin), m_size(size) {}
+    const U2B2_PHYSICAL_PORT* begin() const { return m_begin; }
+    const U2B2_PHYSICAL_PORT* end() const { return m_begin + m_size; }
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    const U2B2_PHYSICAL_PORT& front() const { return *m_begin; }
+    const U2B2_PHYSICAL_PORT& operator[](size_t at) const { return m_begin[at]; }
+
+private:
+    const U2B2_PHYSICAL_PORT* m_begin = nullptr;
+    size_t m_size = 0;
+};
+
 class U2B2_PORT_MAP_DB
 {
 public:
     U2B2_PORT_MAP_DB() = default;
-    // Moves keep the map's values in place, which its index points to;
-    // copies would not.
     U2B2_PORT_MAP_DB(U2B2_PORT_MAP_DB&&) = default;
     U2B2_PORT_MAP_DB& operator=(U2B2_PORT_MAP_DB&&) = default;
     U2B2_PORT_MAP_DB(const U2B2_PORT_MAP_DB&) = delete;
@@ -87,8 +109,16 @@ public:
 
     // The physical ports of the logical port in the map of the type, in the
     // order they were added; empty when it has none.
-    const std::vector<U2B2_PHYSICAL_PORT>& get(const U2B2_LOGICAL_PORT& port, int map_type) const;
+    U2B2_PHYSICAL_PORT_RANGE get(const U2B2_LOGICAL_PORT& port, int map_type) const;
     void add(const U2B2_LOGICAL_PORT& port, int map_type, const U2B2_PHYSICAL_PORT& physical);
+
+    // Lays the map out for lookups now rather than at the next lookup (done
+    // when the map is installed as the device database's).
+    void order_for_lookups() const
+    {
+        if (!m_ordered)
+            restore_order();
+    }
 
     // Further physical ports that timing analysis sees for an input term.
     const std::vector<U2B2_PHYSICAL_PORT>& get_timing_ports(const CDB_ATOM_ITERM* iterm) const;
@@ -98,29 +128,35 @@ public:
     static U2B2_PORT_MAP_DB* read_from_pdb();
 
 private:
-    struct KEY_HASH
+    // The map is laid out for lookups: the logical ports of all atoms in one
+    // array ordered by the atom's compact number (its position in its
+    // netlist), each followed by the runs of its physical ports in a
+    // parallel array, so that a lookup reads the number's range of both and
+    // neighbouring atoms' ports lie next to each other. Adds go to the end
+    // and leave the order to be restored by the next lookup.
+    struct KEY
     {
-        size_t operator()(const std::pair<U2B2_LOGICAL_PORT, int>& key) const
-        {
-            return key.first.hash() * 31u + static_cast<size_t>(key.second);
-        }
+        // The atom's compact number; all ones for an atom without one (not
+        // in a netlist, or beyond the numbers kept), whose ports sort last.
+        uint32_t number;
+        DBS_PORT_TYPE type;
+        int index;
+        int map_type;
+        const CDB_ATOM_NODE* atom;
+        bool output;
+        bool operator<(const KEY& other) const;
+        bool same_port(const KEY& other) const;
     };
-    std::unordered_map<std::pair<U2B2_LOGICAL_PORT, int>, std::vector<U2B2_PHYSICAL_PORT>, KEY_HASH> m_ports;
-    // An open-addressed index over m_ports (whose values do not move): a
-    // lookup reads one slot, most often in one cache line, instead of a
-    // bucket and a chain of nodes. Power-of-two size, linear probing, at
-    // most half full.
-    struct INDEX_SLOT
-    {
-        size_t hash = 0;
-        U2B2_LOGICAL_PORT port{nullptr, 0, 0, false};
-        int map_type = 0;
-        const std::vector<U2B2_PHYSICAL_PORT>* physical = nullptr;
-    };
-    std::vector<INDEX_SLOT> m_index;
-    static size_t index_hash(const std::pair<U2B2_LOGICAL_PORT, int>& key);
-    void index_insert(size_t hash, const std::pair<U2B2_LOGICAL_PORT, int>& key,
-                      const std::vector<U2B2_PHYSICAL_PORT>* physical);
+    static KEY make_key(const U2B2_LOGICAL_PORT& port, int map_type);
+    // The key's run of physical ports in its number's range.
+    U2B2_PHYSICAL_PORT_RANGE find(const KEY& key) const;
+    void restore_order() const;
+    mutable std::vector<KEY> m_keys;
+    mutable std::vector<U2B2_PHYSICAL_PORT> m_ports;
+    // The first key of each compact number (one past the last number: the
+    // first unnumbered key), valid when the keys are in order.
+    mutable std::vector<uint32_t> m_first_of_number;
+    mutable bool m_ordered = true;
     std::unordered_map<const CDB_ATOM_ITERM*, std::vector<U2B2_PHYSICAL_PORT>> m_timing_ports;
 };
 
