@@ -398,7 +398,6 @@ TEST_F(AsmreDumper, TermsWithTimingPortsOrAnotherNetlistsNumberAreWrittenLikeThe
     port_map->add_timing_port(c_in, U2B2_PHYSICAL_PORT(2, "DATAA"));
     u2b2_set_pdb_port_map(std::move(port_map));
 
-    // A new handle: the dumper is rebuilt with the new port map.
     EXPECT_EQ(dump({"pre_asm", "mcfs", "9"}), "");
     EXPECT_EQ(dumped("first.asmre"),
               header("SOFTWARE", false) + PIN_LINE +
@@ -493,6 +492,26 @@ TEST_F(AsmreDumper, SecondDumpAfterTheChipChangedIsCompleteInItsOwnFile)
                            UNROUTED_LINES;
     expected.replace(expected.find("\"first\""), 7, "\"second\"");
     EXPECT_EQ(dumped("second.asmre"), expected);
+}
+
+TEST_F(AsmreDumper, EveryDumpReadsThePortMapOfItsTime)
+{
+    // Same chip, device and handle: the second dump must not use what the
+    // first one read (a new object may stand where a freed one stood).
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "");
+    EXPECT_NE(dumped("first.asmre").find("DYGR_SUBGRAPH_CRF lab_c : DATAA"), std::string::npos);
+
+    const CDB_ATOM_NODE_LIST& atoms = first->netlist.nodes();
+    auto port_map = std::make_unique<U2B2_PORT_MAP_DB>();
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(atoms[1]->get_oterms()[0].get()), 1, U2B2_PHYSICAL_PORT(0, "COMBOUT"));
+    // lab_c's input now sits at out_d's block.
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(atoms[2]->get_iterms()[0].get()), 1, U2B2_PHYSICAL_PORT(2, "DATAA"));
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(atoms[3]->get_iterms()[0].get()), 1, U2B2_PHYSICAL_PORT(2, "DATAA"));
+    u2b2_set_pdb_port_map(std::move(port_map));
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "");
+    const std::string second = dumped("first.asmre");
+    EXPECT_NE(second.find("DYGR_SUBGRAPH_BLC lab_c : DATAA out_d : DATAA"), std::string::npos);
+    EXPECT_EQ(second.find("DYGR_SUBGRAPH_CRF lab_c : DATAA"), std::string::npos);
 }
 
 TEST_F(AsmreDumper, MissingDataAndWordsAreInternalErrors)

@@ -222,11 +222,7 @@ void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
     m_with_bits = false;
 }
 
-void ASM_ASMRE_DUMPER::rebind_if_changed(CDB_CHIP_DB_ENTRY* chip, int device_handle)
-{
-    if (chip != m_chip || device_handle != m_device_handle || DMGR_UTILITY::get_current_device() != m_device)
-        bind(chip, device_handle);
-}
+void ASM_ASMRE_DUMPER::rebind(CDB_CHIP_DB_ENTRY* chip, int device_handle) { bind(chip, device_handle); }
 
 void ASM_ASMRE_DUMPER::set_output_path(const FIO_PATH& file, const FIO_PATH& directory)
 {
@@ -1305,7 +1301,10 @@ void ASM_ASMRE_DUMPER::write_cram_bits(uint32_t parent_gid, uint32_t global_id)
 ASM_IASMRE_DUMPER& get_dumper_instance(CDB_CHIP_DB_ENTRY* chip, int* device_handle)
 {
     const int handle = device_handle != nullptr ? *device_handle : -1;
+    static bool made = false;
     static ASM_ASMRE_DUMPER dumper(chip, handle);
-    dumper.rebind_if_changed(chip, handle);
+    if (made)
+        dumper.rebind(chip, handle);
+    made = true;
     return dumper;
 }

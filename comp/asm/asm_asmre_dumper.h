@@ -185,9 +185,12 @@ public:
     ASM_ASMRE_DUMPER(const ASM_ASMRE_DUMPER&) = delete;
     ASM_ASMRE_DUMPER& operator=(const ASM_ASMRE_DUMPER&) = delete;
 
-    // Re-runs the construction when the chip, the current device or the
-    // device handle differs from the ones the dumper was built with.
-    void rebind_if_changed(CDB_CHIP_DB_ENTRY* chip, int device_handle);
+    // Re-runs the construction with the chip, the current device and the
+    // handle. A chip or device made where a freed one stood has the same
+    // address, so an address says nothing about whether what the dumper
+    // holds (port map, place and route data) still lives: every later use of
+    // the process-wide dumper binds afresh.
+    void rebind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
 
     void set_output_path(const FIO_PATH& file, const FIO_PATH& directory) override;
     void set_dump_mode(uint32_t dump_kind, uint32_t format) override;
