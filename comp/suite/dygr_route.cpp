@@ -6,9 +6,10 @@
 namespace
 {
 
-uint64_t edge_key(uint32_t from, uint32_t to) { return (static_cast<uint64_t>(from) << 32) | to; }
-
-uint64_t position_key(int x, int y) { return edge_key(static_cast<uint32_t>(x), static_cast<uint32_t>(y)); }
+uint64_t position_key(int x, int y)
+{
+    return (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
+}
 
 }  // namespace
 
@@ -64,27 +65,13 @@ uint32_t DYGR_PLACE_INFO::get_atom_port_global_id(uint32_t location, DBS_PORT_TY
 
 DYGR_GRAPH_TYPE DYGR_ROUTE_INFO::get_top_level_graph_from_edge(uint32_t from, uint32_t to, int) const
 {
-    const EDGE_IN* first = m_first_edge_graphs.find(to);
-    if (first == nullptr)
-        return DYGR_FULL_GRAPH;
-    if (first->from == from)
-        return first->graph;
-    auto found = m_edge_graphs.find(edge_key(from, to));
-    return found == m_edge_graphs.end() ? DYGR_FULL_GRAPH : found->second;
+    const DYGR_GRAPH_TYPE* graph = m_edge_graphs.find(from, to);
+    return graph == nullptr ? DYGR_FULL_GRAPH : *graph;
 }
 
 void DYGR_ROUTE_INFO::set_edge_graph(uint32_t from, uint32_t to, DYGR_GRAPH_TYPE graph)
 {
-    EDGE_IN& first = m_first_edge_graphs[to];
-    if (first.from == 0xFFFFFFFFu || first.from == from)
-    {
-        first.from = from;
-        first.graph = graph;
-    }
-    else
-    {
-        m_edge_graphs[edge_key(from, to)] = graph;
-    }
+    m_edge_graphs.set(from, to, graph);
 }
 
 bool DYGR_ROUTE_INFO::get_element_info(uint32_t global_id, DEV_ELEMENT_ENUM& type, std::string& text) const
@@ -190,13 +177,8 @@ int DYGR_ROUTE_ASM_INFO::get_destination_bit_group(uint32_t source, uint32_t des
 {
     if (!m_loaded)
         return -1;
-    const EDGE_GROUP* first = m_first_edge_groups.find(destination);
-    if (first == nullptr)
-        return -1;
-    if (first->source == source)
-        return first->group;
-    auto found = m_groups.find(edge_key(source, destination));
-    return found == m_groups.end() ? -1 : found->second;
+    const int* group = m_groups.find(source, destination);
+    return group == nullptr ? -1 : *group;
 }
 
 const DYGR_ROUTE_ASM_NODE* DYGR_ROUTE_ASM_INFO::get_asm_node(uint32_t source) const
@@ -209,16 +191,7 @@ const DYGR_ROUTE_ASM_NODE* DYGR_ROUTE_ASM_INFO::get_asm_node(uint32_t source) co
 void DYGR_ROUTE_ASM_INFO::set_edge_bits(uint32_t source, uint32_t destination, const std::vector<int>& flat_addresses)
 {
     const int group = m_nodes[source].add_group(flat_addresses);
-    EDGE_GROUP& first = m_first_edge_groups[destination];
-    if (first.source == 0xFFFFFFFFu || first.source == source)
-    {
-        first.source = source;
-        first.group = group;
-    }
-    else
-    {
-        m_groups[edge_key(source, destination)] = group;
-    }
+    m_groups.set(source, destination, group);
 }
 
 bool HIPI::UTIL::is_hipi(uint32_t location, const DYGR_ROUTE_INFO*, const DYGR_PLACE_INFO* place_info)

@@ -23,6 +23,54 @@ struct DYGR_EDGE_KEY_HASH
     size_t operator()(uint64_t key) const { return static_cast<uint32_t>(key) + 7u * static_cast<size_t>(key >> 32); }
 };
 
+// A value per edge (source, destination). Most destinations have one
+// source: the first edge set into a destination is kept in a table by the
+// destination's id, further edges into it by their key.
+template <typename T>
+class DYGR_EDGE_VALUE_TABLE
+{
+public:
+    // Null when the edge has no value.
+    const T* find(uint32_t source, uint32_t destination) const
+    {
+        const FIRST* first = m_first.find(destination);
+        if (first == nullptr)
+            return nullptr;
+        if (first->source == source)
+            return &first->value;
+        auto found = m_more.find(key(source, destination));
+        return found == m_more.end() ? nullptr : &found->second;
+    }
+
+    void set(uint32_t source, uint32_t destination, const T& value)
+    {
+        FIRST& first = m_first[destination];
+        if (first.source == NO_SOURCE || first.source == source)
+        {
+            first.source = source;
+            first.value = value;
+        }
+        else
+        {
+            m_more[key(source, destination)] = value;
+        }
+    }
+
+private:
+    static constexpr uint32_t NO_SOURCE = 0xFFFFFFFFu;
+    static uint64_t key(uint32_t source, uint32_t destination)
+    {
+        return (static_cast<uint64_t>(source) << 32) | destination;
+    }
+    struct FIRST
+    {
+        uint32_t source = NO_SOURCE;
+        T value{};
+    };
+    GID_TABLE<FIRST> m_first;
+    std::unordered_map<uint64_t, T, DYGR_EDGE_KEY_HASH> m_more;
+};
+
 enum DYGR_GRAPH_TYPE : int
 {
     DYGR_FULL_GRAPH = 0,
@@ -168,15 +216,8 @@ public:
 private:
     bool m_loaded = false;
     std::vector<uint32_t> m_node_gids;
-    // The graph of the first edge set into each destination; further edges
-    // into the same destination by their key.
-    struct EDGE_IN
-    {
-        uint32_t from = 0xFFFFFFFFu;
-        DYGR_GRAPH_TYPE graph = DYGR_FULL_GRAPH;
-    };
-    GID_TABLE<EDGE_IN> m_first_edge_graphs;
-    std::unordered_map<uint64_t, DYGR_GRAPH_TYPE, DYGR_EDGE_KEY_HASH> m_edge_graphs;
+    // The graph of each edge set by set_edge_graph.
+    DYGR_EDGE_VALUE_TABLE<DYGR_GRAPH_TYPE> m_edge_graphs;
     struct ELEMENT_INFO
     {
         bool present = false;
@@ -257,16 +298,8 @@ private:
     bool m_loaded = false;
     // Nodes by source id.
     GID_TABLE<DYGR_ROUTE_ASM_NODE> m_nodes;
-    // The group of the first edge set into each destination (most
-    // destinations have one source), by destination id; further edges into
-    // the same destination by their key.
-    struct EDGE_GROUP
-    {
-        uint32_t source = 0xFFFFFFFFu;
-        int group = -1;
-    };
-    GID_TABLE<EDGE_GROUP> m_first_edge_groups;
-    std::unordered_map<uint64_t, int, DYGR_EDGE_KEY_HASH> m_groups;
+    // The bit group of each edge, by source and destination.
+    DYGR_EDGE_VALUE_TABLE<int> m_groups;
 };
 
 namespace HIPI
