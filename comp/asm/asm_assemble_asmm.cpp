@@ -99,8 +99,7 @@ bool scan_hexadecimal(const std::string& text, uint32_t& value)
     size_t digits = 0;
     for (; pos < text.size() && std::isxdigit(static_cast<unsigned char>(text[pos])); ++pos, ++digits)
     {
-        const unsigned char c = static_cast<unsigned char>(text[pos]);
-        const int digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
+        const int digit = hex_digit_value(text[pos]);
         scanned = scanned * 16 + static_cast<uint64_t>(digit);
         if (scanned > UNSET_32)
             return false;

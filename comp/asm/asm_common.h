@@ -35,6 +35,19 @@
 
 class HDB_NAMESPACE;
 
+// The value of a hexadecimal digit (either case); -1 for any other
+// character.
+inline int hex_digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // The settings of the current design's top partition (the project's
 // settings holder); null when there is no such design or partition.
 HDB_NAMESPACE* top_partition_settings();

@@ -61,8 +61,7 @@ uint32_t hexadecimal_user_code(const std::string& text)
     uint64_t value = 0;
     for (; pos < text.size() && std::isxdigit(static_cast<unsigned char>(text[pos])); ++pos)
     {
-        const unsigned char c = static_cast<unsigned char>(text[pos]);
-        const int digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
+        const int digit = hex_digit_value(text[pos]);
         value = std::min<uint64_t>(value * 16 + static_cast<uint64_t>(digit), UINT32_MAX);
     }
     return static_cast<uint32_t>(value);

@@ -96,21 +96,11 @@ uint32_t parse_hex_address(const std::string& text)
     {
         uint32_t value = 0;
         bool digits = true;
-        for (char c : text)
+        for (size_t i = 0; digits && i < text.size(); ++i)
         {
-            uint32_t digit = 0;
-            if (c >= '0' && c <= '9')
-                digit = static_cast<uint32_t>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                digit = static_cast<uint32_t>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                digit = static_cast<uint32_t>(c - 'A' + 10);
-            else
-            {
-                digits = false;
-                break;
-            }
-            value = (value << 4) | digit;
+            const int digit = hex_digit_value(text[i]);
+            digits = digit >= 0;
+            value = (value << 4) | static_cast<uint32_t>(digit & 0xF);
         }
         if (digits)
             return value;

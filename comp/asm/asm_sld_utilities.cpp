@@ -71,16 +71,8 @@ bool read_stream(std::istream& in, std::string& text)
     return !in.bad();
 }
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 0;
-}
+// A digit's value, 0 for a character that is none.
+int hex_value(char c) { return std::max(0, hex_digit_value(c)); }
 
 }  // namespace
 
