@@ -57,49 +57,45 @@ struct ASM_FORCED_BIT
 };
 
 // A list of cells, each kept as its bit setting (address and value, the form
-// the bitstream wrapper takes) with its sequence number beside it. A list
-// may keep its settings at the end of a settings vector of the caller's: the
-// forced cells of a walk then need no copy.
+// the bitstream wrapper takes) with its sequence number beside it, so that
+// the forced cells of a walk go to the caller's settings as they stand.
 class ASM_FORCED_BIT_LIST
 {
 public:
-    ASM_FORCED_BIT_LIST() : m_settings(&m_own_settings), m_first(0) {}
-    // Keeps its settings after those the vector holds now; nothing else may
-    // change the vector while the list lives.
-    explicit ASM_FORCED_BIT_LIST(std::vector<DB_BIT_SETTING>& settings)
-        : m_settings(&settings), m_first(settings.size())
-    {
-    }
-    // A copy, or a list moved, keeps its settings itself.
-    ASM_FORCED_BIT_LIST(const ASM_FORCED_BIT_LIST& other);
-    ASM_FORCED_BIT_LIST(ASM_FORCED_BIT_LIST&& other);
-    ASM_FORCED_BIT_LIST& operator=(const ASM_FORCED_BIT_LIST& other);
-    ASM_FORCED_BIT_LIST& operator=(ASM_FORCED_BIT_LIST&& other);
-
     size_t size() const { return m_sequences.size(); }
     bool empty() const { return m_sequences.empty(); }
     ASM_FORCED_BIT operator[](size_t index) const
     {
-        const DB_BIT_SETTING& setting = (*m_settings)[m_first + index];
+        const DB_BIT_SETTING& setting = m_settings[index];
         return ASM_FORCED_BIT{setting.address, setting.value, m_sequences[index]};
     }
-    void set_value(size_t index, uint8_t value) { (*m_settings)[m_first + index].value = value; }
+    void set_value(size_t index, uint8_t value) { m_settings[index].value = value; }
     void push_back(const ASM_FORCED_BIT& cell)
     {
-        m_settings->push_back(DB_BIT_SETTING{cell.address, cell.value});
+        m_settings.push_back(DB_BIT_SETTING{cell.address, cell.value});
         m_sequences.push_back(cell.sequence);
     }
     // Makes room for at least the given number of further cells, growing
     // the storage at least twofold when it grows.
     void reserve_more(size_t more)
     {
-        grow(*m_settings, m_settings->size() + more);
+        grow(m_settings, m_settings.size() + more);
         grow(m_sequences, m_sequences.size() + more);
     }
     void clear()
     {
-        m_settings->resize(m_first);
+        m_settings.clear();
         m_sequences.clear();
+    }
+    // Appends the cells' settings to the list and empties this one (without
+    // a copy when the list is empty).
+    void move_settings_to(std::vector<DB_BIT_SETTING>& settings)
+    {
+        if (settings.empty())
+            settings.swap(m_settings);
+        else
+            settings.insert(settings.end(), m_settings.begin(), m_settings.end());
+        clear();
     }
 
     class const_iterator
@@ -128,11 +124,8 @@ private:
         if (wanted > list.capacity())
             list.reserve(std::max(wanted, 2 * list.capacity()));
     }
-    void take_copy(const ASM_FORCED_BIT_LIST& other);
 
-    std::vector<DB_BIT_SETTING> m_own_settings;
-    std::vector<DB_BIT_SETTING>* m_settings;
-    size_t m_first;
+    std::vector<DB_BIT_SETTING> m_settings;
     std::vector<int32_t> m_sequences;
 };
 

@@ -211,47 +211,6 @@ void collect_cell_elements(const DOMElement* element, const std::vector<const ch
     }
 }
 
-ASM_FORCED_BIT_LIST::ASM_FORCED_BIT_LIST(const ASM_FORCED_BIT_LIST& other) : m_settings(&m_own_settings), m_first(0)
-{
-    take_copy(other);
-}
-
-ASM_FORCED_BIT_LIST::ASM_FORCED_BIT_LIST(ASM_FORCED_BIT_LIST&& other) : m_settings(&m_own_settings), m_first(0)
-{
-    *this = std::move(other);
-}
-
-ASM_FORCED_BIT_LIST& ASM_FORCED_BIT_LIST::operator=(const ASM_FORCED_BIT_LIST& other)
-{
-    if (this != &other)
-        take_copy(other);
-    return *this;
-}
-
-ASM_FORCED_BIT_LIST& ASM_FORCED_BIT_LIST::operator=(ASM_FORCED_BIT_LIST&& other)
-{
-    if (this == &other)
-        return *this;
-    if (other.m_settings != &other.m_own_settings)
-        return *this = static_cast<const ASM_FORCED_BIT_LIST&>(other);
-    ASM_REQUIRE(m_settings == &m_own_settings);
-    m_own_settings = std::move(other.m_own_settings);
-    m_sequences = std::move(other.m_sequences);
-    other.m_own_settings.clear();
-    other.m_sequences.clear();
-    return *this;
-}
-
-void ASM_FORCED_BIT_LIST::take_copy(const ASM_FORCED_BIT_LIST& other)
-{
-    // A list over a caller's settings is never the target of a copy.
-    ASM_REQUIRE(m_settings == &m_own_settings);
-    ASM_REQUIRE(other.m_settings->size() == other.m_first + other.m_sequences.size());
-    m_own_settings.assign(other.m_settings->begin() + static_cast<std::ptrdiff_t>(other.m_first),
-                          other.m_settings->end());
-    m_sequences = other.m_sequences;
-}
-
 int32_t asm_next_bit_sequence() { return bit_sequence_counter++; }
 
 int32_t asm_peek_bit_sequence() { return bit_sequence_counter; }
@@ -292,18 +251,7 @@ void ASM_OPTIONS::apply_bit_settings(std::vector<DB_BIT_SETTING>& settings, ASM_
         ASM_REQUIRE(context->m_num_cram_columns > 0);
         m_bit_settings_context = std::move(context);
     }
-    // The walk puts the forced cells straight into the settings: on a fault
-    // they are given back as they came.
-    const size_t first_setting = settings.size();
-    try
-    {
-        m_bit_settings_context->process_bit_settings(settings, m_dom_element);
-    }
-    catch (...)
-    {
-        settings.resize(first_setting);
-        throw;
-    }
+    m_bit_settings_context->process_bit_settings(settings, m_dom_element);
 }
 
 void ASM_BIT_SETTINGS_CONTEXT::process_bit_settings(std::vector<DB_BIT_SETTING>& settings, DOMElement* main_element)
@@ -320,8 +268,7 @@ void ASM_BIT_SETTINGS_CONTEXT::process_bit_settings(std::vector<DB_BIT_SETTING>&
     state.image_jtag = m_bitfield->get_jtag_user_code();
     state.image_option_register = m_bitfield->get_option_reg();
 
-    // The forced cells go straight to the settings.
-    ASM_FORCED_BIT_LIST override_list(settings);
+    ASM_FORCED_BIT_LIST override_list;
     ASM_FORCED_BIT_LIST element_list;
     ASM_TOKEN_TABLE shared_tokens;
     ASM_TOKEN_ARRAY_TABLE shared_token_arrays;
@@ -454,6 +401,8 @@ void ASM_BIT_SETTINGS_CONTEXT::process_bit_settings(std::vector<DB_BIT_SETTING>&
         state.jtag_report_flag = false;
     }
 
+    // The settings change only when the whole file went through.
+    override_list.move_settings_to(settings);
     if (state.override_mask != 0)
         m_bitfield->set_option_reg((state.image_option_register & ~state.override_mask) |
                                    (state.override_word & state.override_mask));
