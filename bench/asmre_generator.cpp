@@ -68,27 +68,11 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
     const DBS_PORT_TYPE data = dbs_add_port_type("DATA");
     auto port_map = std::make_unique<U2B2_PORT_MAP_DB>();
 
-    // Atoms, each on its own block and bundle instance.
-    std::vector<CDB_ATOM_NODE*> atoms;
-    std::vector<int> blocks;
-    atoms.reserve(atom_count);
-    for (uint32_t i = 0; i < atom_count; ++i)
-    {
-        const std::string name = "a" + std::to_string(i);
-        CDB_ATOM_NODE* atom = m_netlist.add_atom(std::make_unique<CDB_ATOM_NODE>(name, "la_lab"));
-        atom->set_instance_name("top|" + name);
-        atom->set_location_index(LOCATION_BASE + i);
-        atoms.push_back(atom);
-        const int x = static_cast<int>(i % COLUMNS);
-        const int y = static_cast<int>(i / COLUMNS);
-        bundle_device->add_instance(x, y, "lab_" + std::to_string(i));
-        DYGR_PLACE_BLOCK block;
-        block.x = x;
-        block.y = y;
-        block.location = LOCATION_BASE + i;
-        blocks.push_back(place->add_block(block));
-    }
-
+    // The routing first: every net's tree, and the sinks it reaches. The
+    // netlist is made afterwards, atom by atom with its terms and block
+    // ports together, as a netlist and a device read from their files lie
+    // in memory (rather than each atom's terms scattered over the making of
+    // the nets that reach it).
     uint32_t next_gid = 1;
     uint32_t next_bit = 0;
     auto new_node = [&](int parent) {
@@ -114,13 +98,16 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
         return std::make_pair(node, gid);
     };
 
-    std::vector<uint32_t> input_counts(atom_count, 0);
+    // Each net's root and, per sink in fanout order, the atom reached and
+    // the id of the leaf that reaches it; each atom's input ids in order.
+    std::vector<uint32_t> root_gids(atom_count);
+    std::vector<uint32_t> first_sink(static_cast<size_t>(atom_count) + 1, 0);
+    std::vector<uint32_t> sink_targets;
+    std::vector<std::vector<uint32_t>> input_gids(atom_count);
     for (uint32_t i = 0; i < atom_count; ++i)
     {
-        CDB_ATOM_OTERM* oterm = atoms[i]->add_oterm(combout, 0);
-        port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(oterm), 1, U2B2_PHYSICAL_PORT(static_cast<int>(i), "O"));
         const auto root = new_node(-1);
-        place->block(blocks[i]).set_icd_port("OUTPUT", "O", root.second);
+        root_gids[i] = root.second;
 
         // The trunk, then one branch per sink off a node that is no sink.
         std::vector<int> attachable{root.first};
@@ -147,14 +134,55 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
             const uint32_t window = std::min(atom_count - 1, std::max<uint32_t>(1000, 4 * fanout));
             const uint32_t step = 1 + static_cast<uint32_t>(random() % window);
             const uint32_t target = (i + atom_count - window / 2 - 1 + step + (step > window / 2 ? 1 : 0)) % atom_count;
-            const int index = static_cast<int>(input_counts[target]++);
-            CDB_ATOM_ITERM* iterm = atoms[target]->add_iterm(data, index);
-            oterm->add_fanout(iterm);
+            sink_targets.push_back(target);
+            input_gids[target].push_back(leaf.second);
+            ++m_sinks;
+        }
+        first_sink[i + 1] = static_cast<uint32_t>(sink_targets.size());
+    }
+
+    // The atoms, each on its own block and bundle instance, with its output
+    // term and its input terms.
+    std::vector<CDB_ATOM_NODE*> atoms;
+    atoms.reserve(atom_count);
+    for (uint32_t i = 0; i < atom_count; ++i)
+    {
+        const std::string name = "a" + std::to_string(i);
+        CDB_ATOM_NODE* atom = m_netlist.add_atom(std::make_unique<CDB_ATOM_NODE>(name, "la_lab"));
+        atom->set_instance_name("top|" + name);
+        atom->set_location_index(LOCATION_BASE + i);
+        atoms.push_back(atom);
+        const int x = static_cast<int>(i % COLUMNS);
+        const int y = static_cast<int>(i / COLUMNS);
+        bundle_device->add_instance(x, y, "lab_" + std::to_string(i));
+        DYGR_PLACE_BLOCK block;
+        block.x = x;
+        block.y = y;
+        block.location = LOCATION_BASE + i;
+        block.set_icd_port("OUTPUT", "O", root_gids[i]);
+        CDB_ATOM_OTERM* oterm = atom->add_oterm(combout, 0);
+        port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(oterm), 1, U2B2_PHYSICAL_PORT(static_cast<int>(i), "O"));
+        for (size_t index = 0; index < input_gids[i].size(); ++index)
+        {
+            CDB_ATOM_ITERM* iterm = atom->add_iterm(data, static_cast<int>(index));
             const std::string port = "I" + std::to_string(index);
             port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(iterm), 1,
-                          U2B2_PHYSICAL_PORT(static_cast<int>(target), port));
-            place->block(blocks[target]).set_icd_port("INPUT", port, leaf.second);
-            ++m_sinks;
+                          U2B2_PHYSICAL_PORT(static_cast<int>(i), port));
+            block.set_icd_port("INPUT", port, input_gids[i][index]);
+        }
+        place->add_block(block);
+    }
+
+    // The nets: each driver's sinks in the order its tree reaches them, each
+    // atom's inputs in the order the nets reach them.
+    std::vector<uint32_t> inputs_used(atom_count, 0);
+    for (uint32_t i = 0; i < atom_count; ++i)
+    {
+        CDB_ATOM_OTERM* oterm = atoms[i]->get_primary_oterm();
+        for (uint32_t sink = first_sink[i]; sink < first_sink[i + 1]; ++sink)
+        {
+            const uint32_t target = sink_targets[sink];
+            oterm->add_fanout(atoms[target]->get_iterms()[inputs_used[target]++].get());
         }
     }
     u2b2_set_pdb_port_map(std::move(port_map));
