@@ -186,6 +186,9 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
         }
     }
     u2b2_set_pdb_port_map(std::move(port_map));
+    // The device's assembler view of the routing is in memory before the
+    // dump, as the stages before the assembler leave it.
+    bits->load_data("");
 
     m_chip.set_chip(&m_hdb_chip);
     m_chip.set_atom_netlist(&m_netlist);

@@ -198,6 +198,24 @@ TEST(RouteAsmBits, EachEdgeKeepsItsOwnGroupOfTheSourcesBits)
     EXPECT_EQ(node->get_num_bits_in_group(-1), 0);
     EXPECT_THROW(node->get_single_bit(1, 1), std::out_of_range);
     EXPECT_THROW(node->get_single_bit(3, 0), std::out_of_range);
+
+    // Edges added after a load, to a node laid out before and to new ones
+    // on either side of it, are answered with the earlier ones intact.
+    bits.set_edge_bits(10, 13, {8, 9});
+    bits.set_edge_bits(5, 10, {11});
+    bits.set_edge_bits(30, 10, {});
+    EXPECT_EQ(bits_of(10, 13), (std::vector<int>{8, 9}));
+    EXPECT_EQ(bits.get_destination_bit_group(10, 13), 3);
+    EXPECT_EQ(bits_of(10, 11), std::vector<int>{7});
+    EXPECT_EQ(bits_of(10, 12), std::vector<int>{3});
+    EXPECT_EQ(bits_of(20, 12), (std::vector<int>{4, 5, 6}));
+    EXPECT_EQ(bits_of(5, 10), std::vector<int>{11});
+    EXPECT_EQ(bits_of(30, 10), std::vector<int>{});
+    ASSERT_TRUE(bits.load_data(""));
+    node = bits.get_asm_node(10);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->get_num_bits_in_group(0), 2);
+    EXPECT_EQ(node->get_single_bit(0, 1).get_flat_address(), 2);
 }
 
 }  // namespace

@@ -170,6 +170,8 @@ uint32_t DYGR_ROUTE_INFO::get_block_icd_port_gid(const DYGR_PLACE_BLOCK& block, 
 bool DYGR_ROUTE_ASM_INFO::load_data(const std::string&)
 {
     m_loaded = m_available;
+    if (m_loaded && !m_added.empty())
+        lay_out();
     return m_loaded;
 }
 
@@ -185,13 +187,72 @@ const DYGR_ROUTE_ASM_NODE* DYGR_ROUTE_ASM_INFO::get_asm_node(uint32_t source) co
 {
     if (!m_loaded)
         return nullptr;
+    if (!m_added.empty())
+        lay_out();
     return m_nodes.find(source);
 }
 
 void DYGR_ROUTE_ASM_INFO::set_edge_bits(uint32_t source, uint32_t destination, const std::vector<int>& flat_addresses)
 {
-    const int group = m_nodes[source].add_group(flat_addresses);
-    m_groups.set(source, destination, group);
+    DYGR_ROUTE_ASM_NODE& node = m_nodes[source];
+    const uint32_t group = node.m_group_count++;
+    m_added.push_back(ADDED_GROUP{source, group, static_cast<uint32_t>(m_added_bits.size()),
+                                  static_cast<uint32_t>(flat_addresses.size())});
+    m_added_bits.insert(m_added_bits.end(), flat_addresses.begin(), flat_addresses.end());
+    m_groups.set(source, destination, static_cast<int>(group));
+}
+
+void DYGR_ROUTE_ASM_INFO::lay_out() const
+{
+    // The groups already laid out join the new ones, then all go to new
+    // tables by source id and group.
+    std::vector<ADDED_GROUP> groups;
+    groups.reserve(m_added.size() + m_ends.size());
+    std::vector<int> bits;
+    bits.reserve(m_added_bits.size() + m_bits.size());
+    for (uint32_t source : m_sources)
+    {
+        const DYGR_ROUTE_ASM_NODE* node = m_nodes.find(source);
+        for (uint32_t group = 0; group < node->m_laid_out; ++group)
+        {
+            const uint32_t start = node->group_start(static_cast<int>(group));
+            const uint32_t end = node->m_ends[group];
+            groups.push_back(ADDED_GROUP{source, group, static_cast<uint32_t>(bits.size()), end - start});
+            bits.insert(bits.end(), node->m_bits + start, node->m_bits + end);
+        }
+    }
+    const uint32_t offset = static_cast<uint32_t>(bits.size());
+    for (const ADDED_GROUP& added : m_added)
+        groups.push_back(ADDED_GROUP{added.source, added.group, offset + added.first, added.count});
+    bits.insert(bits.end(), m_added_bits.begin(), m_added_bits.end());
+    std::sort(groups.begin(), groups.end(), [](const ADDED_GROUP& a, const ADDED_GROUP& b) {
+        return a.source != b.source ? a.source < b.source : a.group < b.group;
+    });
+    m_added.clear();
+    m_added.shrink_to_fit();
+    m_added_bits.clear();
+    m_added_bits.shrink_to_fit();
+    m_bits.clear();
+    m_bits.reserve(bits.size());
+    m_ends.assign(groups.size(), 0);
+    m_sources.clear();
+    for (size_t at = 0; at < groups.size();)
+    {
+        const uint32_t source = groups[at].source;
+        const size_t first_group = at;
+        const size_t first_bit = m_bits.size();
+        for (; at < groups.size() && groups[at].source == source; ++at)
+        {
+            m_bits.insert(m_bits.end(), bits.begin() + groups[at].first,
+                          bits.begin() + groups[at].first + groups[at].count);
+            m_ends[at] = static_cast<uint32_t>(m_bits.size() - first_bit);
+        }
+        DYGR_ROUTE_ASM_NODE& node = m_nodes[source];
+        node.m_bits = m_bits.data() + first_bit;
+        node.m_ends = m_ends.data() + first_group;
+        node.m_laid_out = static_cast<uint32_t>(at - first_group);
+        m_sources.push_back(source);
+    }
 }
 
 bool HIPI::UTIL::is_hipi(uint32_t location, const DYGR_ROUTE_INFO*, const DYGR_PLACE_INFO* place_info)

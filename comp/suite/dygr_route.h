@@ -239,45 +239,48 @@ private:
 };
 
 // The CRAM bits of one routing node, in groups; each group selects one
-// destination of the node. The groups' bits lie in one array, in the order
-// the groups were added.
+// destination of the node. The node's groups lie side by side in the
+// assembler view's tables, in the order they were added.
 class DYGR_ROUTE_ASM_NODE
 {
 public:
     int get_num_bits_in_group(int group) const
     {
-        return group < 0 || static_cast<size_t>(group) >= m_group_ends.size()
+        return group < 0 || static_cast<uint32_t>(group) >= m_laid_out
                    ? 0
-                   : static_cast<int>(m_group_ends[static_cast<size_t>(group)] - group_start(group));
+                   : static_cast<int>(m_ends[group] - group_start(group));
     }
     // Throws std::out_of_range for a group or bit the node does not have.
     DYGR_ROUTE_ASM_BIT get_single_bit(int group, int index) const
     {
         if (index < 0 || index >= get_num_bits_in_group(group))
             throw std::out_of_range("DYGR_ROUTE_ASM_NODE::get_single_bit");
-        return m_bits[group_start(group) + static_cast<size_t>(index)];
-    }
-    // Population: adds a group of bits and returns its index.
-    int add_group(const std::vector<int>& flat_addresses)
-    {
-        for (int address : flat_addresses)
-            m_bits.emplace_back(address);
-        m_group_ends.push_back(static_cast<uint32_t>(m_bits.size()));
-        return static_cast<int>(m_group_ends.size() - 1);
+        return DYGR_ROUTE_ASM_BIT(m_bits[group_start(group) + static_cast<uint32_t>(index)]);
     }
 
 private:
-    size_t group_start(int group) const { return group == 0 ? 0 : m_group_ends[static_cast<size_t>(group) - 1]; }
-    std::vector<DYGR_ROUTE_ASM_BIT> m_bits;
-    std::vector<uint32_t> m_group_ends;
+    friend class DYGR_ROUTE_ASM_INFO;
+    uint32_t group_start(int group) const { return group == 0 ? 0 : m_ends[group - 1]; }
+    // The node's bits, and the end of each group's among them, in the
+    // assembler view's tables; the groups there, and the groups added.
+    const int* m_bits = nullptr;
+    const uint32_t* m_ends = nullptr;
+    uint32_t m_laid_out = 0;
+    uint32_t m_group_count = 0;
 };
 
 class DYGR_ROUTE_ASM_INFO
 {
 public:
+    DYGR_ROUTE_ASM_INFO() = default;
+    // The nodes point into the tables of their own view.
+    DYGR_ROUTE_ASM_INFO(const DYGR_ROUTE_ASM_INFO&) = delete;
+    DYGR_ROUTE_ASM_INFO& operator=(const DYGR_ROUTE_ASM_INFO&) = delete;
+
     // Loads the assembler view of the routing: false when the die has none
-    // (nothing was populated as available). The path is the library's and
-    // unused here.
+    // (nothing was populated as available). Groups populated since the last
+    // load are laid out in the tables here (or at the next node lookup).
+    // The path is the library's and unused here.
     bool load_data(const std::string& path);
     bool is_loaded() const { return m_loaded; }
     void set_available(bool available) { m_available = available; }
@@ -290,16 +293,38 @@ public:
     const DYGR_ROUTE_ASM_NODE* get_asm_node(uint32_t source) const;
 
     // Population: the bits that select the edge from the source to the
-    // destination.
+    // destination (a new group of the source's bits; an edge set again
+    // takes the new group).
     void set_edge_bits(uint32_t source, uint32_t destination, const std::vector<int>& flat_addresses);
 
 private:
+    // One group as populated.
+    struct ADDED_GROUP
+    {
+        uint32_t source;
+        uint32_t group;
+        uint32_t first;
+        uint32_t count;
+    };
+    // Lays the groups added since the last lookup into the tables, all of a
+    // node's together, nodes in the order of their ids, as the device's
+    // routing file holds them.
+    void lay_out() const;
+
     bool m_available = false;
     bool m_loaded = false;
     // Nodes by source id.
-    GID_TABLE<DYGR_ROUTE_ASM_NODE> m_nodes;
+    mutable GID_TABLE<DYGR_ROUTE_ASM_NODE> m_nodes;
     // The bit group of each edge, by source and destination.
     DYGR_EDGE_VALUE_TABLE<int> m_groups;
+    // The groups added and not laid out yet, with their bits.
+    mutable std::vector<ADDED_GROUP> m_added;
+    mutable std::vector<int> m_added_bits;
+    // The tables: every node's bits, and every node's group ends (counted
+    // from the node's first bit); the ids of the nodes laid out, ascending.
+    mutable std::vector<int> m_bits;
+    mutable std::vector<uint32_t> m_ends;
+    mutable std::vector<uint32_t> m_sources;
 };
 
 namespace HIPI
