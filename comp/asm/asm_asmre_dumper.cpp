@@ -37,8 +37,10 @@ const int BASIC_STRING_MCFS_TO_MCFD_FILE = 8;
 const int PORT_MAP_TYPE = 1;
 const int MUX_PORT_MAP_TYPE = 0;
 const size_t INDENT_STEP = 4;
-// The text is written to the file in pieces of about this size.
-const size_t TEXT_PIECE = size_t(1) << 16;
+// The text is written to the file in pieces of about this size: a dump of
+// a large design writes hundreds of megabytes, and pieces of a megabyte
+// cost the file system measurably less per byte than pieces of 64 KiB.
+const size_t TEXT_PIECE = size_t(1) << 20;
 const std::string DIRECTION_INPUT = "INPUT";
 const std::string DIRECTION_OUTPUT = "OUTPUT";
 const std::string DIRECTION_BIDIR = "BIDIR";
