@@ -1,6 +1,8 @@
 #include "dygr_route.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <stdexcept>
 
 namespace
@@ -17,23 +19,105 @@ int DYGR_PLACE_INFO::add_block(const DYGR_PLACE_BLOCK& block)
 {
     const int index = static_cast<int>(m_blocks.size());
     m_blocks.push_back(block);
-    m_by_position[position_key(block.x, block.y)].push_back(index);
+    auto position = m_by_position.emplace(position_key(block.x, block.y), static_cast<int>(m_position_lists.size()));
+    if (position.second)
+        m_position_lists.emplace_back();
+    m_position_lists[static_cast<size_t>(position.first->second)].push_back(index);
     if (block.location != 0xFFFFFFFFu)
         m_by_location.emplace(block.location, index);
     if (block.global_id != 0xFFFFFFFFu)
         m_by_global_id.emplace(block.global_id, index);
+    m_indexed = false;
     return index;
+}
+
+void DYGR_PLACE_INFO::index() const
+{
+    m_indexed = true;
+    m_grid.clear();
+    m_location_blocks.clear();
+    // Arrays of up to a few times the entries they hold.
+    auto dense = [](uint64_t span, size_t entries) { return span <= 4 * static_cast<uint64_t>(entries) + 4096; };
+    if (!m_by_position.empty())
+    {
+        int min_x = INT32_MAX;
+        int max_x = INT32_MIN;
+        int min_y = INT32_MAX;
+        int max_y = INT32_MIN;
+        for (const auto& position : m_by_position)
+        {
+            const int x = static_cast<int>(static_cast<uint32_t>(position.first >> 32));
+            const int y = static_cast<int>(static_cast<uint32_t>(position.first));
+            min_x = std::min(min_x, x);
+            max_x = std::max(max_x, x);
+            min_y = std::min(min_y, y);
+            max_y = std::max(max_y, y);
+        }
+        const uint64_t width = static_cast<uint64_t>(static_cast<int64_t>(max_x) - min_x + 1);
+        const uint64_t height = static_cast<uint64_t>(static_cast<int64_t>(max_y) - min_y + 1);
+        if (dense(width * height, m_by_position.size()))
+        {
+            m_grid_x = min_x;
+            m_grid_y = min_y;
+            m_grid_height = static_cast<int>(height);
+            m_grid.assign(static_cast<size_t>(width * height), -1);
+            for (const auto& position : m_by_position)
+            {
+                const int x = static_cast<int>(static_cast<uint32_t>(position.first >> 32));
+                const int y = static_cast<int>(static_cast<uint32_t>(position.first));
+                m_grid[static_cast<size_t>(x - min_x) * height + static_cast<size_t>(y - min_y)] = position.second;
+            }
+        }
+    }
+    if (!m_by_location.empty())
+    {
+        uint32_t first = UINT32_MAX;
+        uint32_t last = 0;
+        for (const auto& location : m_by_location)
+        {
+            first = std::min(first, location.first);
+            last = std::max(last, location.first);
+        }
+        if (dense(static_cast<uint64_t>(last) - first + 1, m_by_location.size()))
+        {
+            m_first_location = first;
+            m_location_blocks.assign(static_cast<size_t>(last - first) + 1, -1);
+            for (const auto& location : m_by_location)
+                m_location_blocks[location.first - first] = location.second;
+        }
+    }
 }
 
 const std::vector<int>& DYGR_PLACE_INFO::get_blocks_at(int x, int y) const
 {
     static const std::vector<int> none;
+    if (!m_indexed)
+        index();
+    if (!m_grid.empty())
+    {
+        const int64_t column = static_cast<int64_t>(x) - m_grid_x;
+        const int64_t row = static_cast<int64_t>(y) - m_grid_y;
+        if (column < 0 || row < 0 || row >= m_grid_height)
+            return none;
+        const uint64_t cell = static_cast<uint64_t>(column) * static_cast<uint64_t>(m_grid_height) + static_cast<uint64_t>(row);
+        if (cell >= m_grid.size() || m_grid[cell] < 0)
+            return none;
+        return m_position_lists[static_cast<size_t>(m_grid[cell])];
+    }
     auto found = m_by_position.find(position_key(x, y));
-    return found == m_by_position.end() ? none : found->second;
+    return found == m_by_position.end() ? none : m_position_lists[static_cast<size_t>(found->second)];
 }
 
 int DYGR_PLACE_INFO::find_block_of_location(uint32_t location) const
 {
+    if (!m_indexed)
+        index();
+    if (!m_location_blocks.empty())
+    {
+        const uint64_t slot = static_cast<uint64_t>(location) - m_first_location;
+        return location < m_first_location || slot >= m_location_blocks.size() ? -1
+                                                                                : m_location_blocks[slot];
+    }
     auto found = m_by_location.find(location);
     return found == m_by_location.end() ? -1 : found->second;
 }

@@ -8,6 +8,7 @@
 #include "gid_table.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -143,11 +144,29 @@ public:
     uint32_t get_atom_port_global_id(uint32_t location, DBS_PORT_TYPE type, int index) const;
 
 private:
+    // The arrays by position and by location below, made again at the first
+    // lookup after a block was added.
+    void index() const;
+
     bool m_loaded = false;
     std::vector<DYGR_PLACE_BLOCK> m_blocks;
-    std::unordered_map<uint64_t, std::vector<int>> m_by_position;
+    // The blocks of each position (a deque: a position's list stays where
+    // it is as others are added), found by position.
+    std::deque<std::vector<int>> m_position_lists;
+    std::unordered_map<uint64_t, int> m_by_position;
     std::unordered_map<uint32_t, int> m_by_location;
     std::unordered_map<uint32_t, int> m_by_global_id;
+    // A device's positions form a grid and its locations a run of ids: when
+    // they are that dense, lookups read arrays rather than hash tables
+    // (empty: the tables serve). Positions give their list, locations their
+    // block; -1 for none.
+    mutable bool m_indexed = true;
+    mutable int m_grid_x = 0;
+    mutable int m_grid_y = 0;
+    mutable int m_grid_height = 0;
+    mutable std::vector<int> m_grid;
+    mutable uint32_t m_first_location = 0;
+    mutable std::vector<int> m_location_blocks;
 };
 
 // A routing element as the route information describes it: the block that
