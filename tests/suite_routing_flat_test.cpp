@@ -47,6 +47,57 @@ TEST(PlaceBlockIcdPorts, FoundByDirectionAndNameWhateverTheOrderTheyWereSetIn)
     // A copied block keeps its ports.
     const DYGR_PLACE_BLOCK copy = block;
     EXPECT_EQ(copy.get_icd_port("INPUT", "I2"), 20u);
+
+    // A block with many ports answers the same.
+    for (uint32_t i = 0; i < 40; ++i)
+        block.set_icd_port(i % 2 == 0 ? "INPUT" : "OUTPUT", "P" + std::to_string(i), 100 + i);
+    EXPECT_EQ(block.icd_port_count(), 45u);
+    EXPECT_EQ(block.get_icd_port("INPUT", "I2"), 20u);
+    EXPECT_EQ(block.get_icd_port("INPUT", "P38"), 138u);
+    EXPECT_EQ(block.get_icd_port("OUTPUT", "P39"), 139u);
+    EXPECT_EQ(block.get_icd_port("INPUT", "P39"), 0xFFFFFFFFu);
+    EXPECT_EQ(block.get_icd_port("BIDIR", "P4"), 0xFFFFFFFFu);
+}
+
+TEST(PlaceInfo, BlocksAreFoundByPositionAndLocationOnADenseOrASparseDevice)
+{
+    for (const int spread : {1, 1000000})
+    {
+        SCOPED_TRACE(spread);
+        DYGR_PLACE_INFO place;
+        auto add = [&](int x, int y, uint32_t location) {
+            DYGR_PLACE_BLOCK block;
+            block.x = x;
+            block.y = y;
+            block.location = location;
+            return place.add_block(block);
+        };
+        const int a = add(-2, 3, 0x40000000u);
+        const int b = add(-2, 3, 0xFFFFFFFFu);
+        const int c = add(5 * spread, 0, 0x40000002u);
+        // A location already taken stays with its first block.
+        add(7, 7, 0x40000000u);
+        EXPECT_EQ(place.get_blocks_at(-2, 3), (std::vector<int>{a, b}));
+        EXPECT_EQ(place.get_blocks_at(5 * spread, 0), std::vector<int>{c});
+        EXPECT_TRUE(place.get_blocks_at(-2, 4).empty());
+        EXPECT_TRUE(place.get_blocks_at(6 * spread, 0).empty());
+        EXPECT_TRUE(place.get_blocks_at(-3, 3).empty());
+        // Past the last row is not the next column's first.
+        EXPECT_TRUE(place.get_blocks_at(5 * spread - 1, 8).empty());
+        EXPECT_EQ(place.find_block_of_location(0x40000000u), a);
+        EXPECT_EQ(place.find_block_of_location(0x40000002u), c);
+        EXPECT_EQ(place.find_block_of_location(0x40000001u), -1);
+        EXPECT_EQ(place.find_block_of_location(0x3FFFFFFFu), -1);
+        EXPECT_EQ(place.find_block_of_location(0xFFFFFFFFu), -1);
+
+        // A block added after the lookups is found, and the earlier lists
+        // stay where they were.
+        const std::vector<int>* at_a = &place.get_blocks_at(-2, 3);
+        const int d = add(-2, 3 + spread, 0x40000000u + static_cast<uint32_t>(3 * spread));
+        EXPECT_EQ(place.get_blocks_at(-2, 3 + spread), std::vector<int>{d});
+        EXPECT_EQ(place.find_block_of_location(0x40000000u + static_cast<uint32_t>(3 * spread)), d);
+        EXPECT_EQ(&place.get_blocks_at(-2, 3), at_a);
+    }
 }
 
 TEST(PlaceBlockIcdPorts, AnUnknownDirectionIsRefusedAndChangesNothing)
