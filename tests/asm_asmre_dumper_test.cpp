@@ -410,6 +410,47 @@ TEST_F(AsmreDumper, TermsWithTimingPortsOrAnotherNetlistsNumberAreWrittenLikeThe
                   UNROUTED_LINES);
 }
 
+TEST_F(AsmreDumper, ALargeFanoutListsEachLeafsTermsInFanoutOrder)
+{
+    // lab_b's output also drives 70 further terms: two of every three at
+    // lab_c's port (leaf 1002), the others at out_d's (leaf 1004), the last
+    // one mapped to no port.
+    CDB_ATOM_OTERM* b_out = first->netlist.nodes()[1]->get_oterms()[0].get();
+    auto port_map = std::make_unique<U2B2_PORT_MAP_DB>();
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(b_out), 1, U2B2_PHYSICAL_PORT(0, "COMBOUT"));
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(first->netlist.nodes()[2]->get_iterms()[0].get()), 1,
+                  U2B2_PHYSICAL_PORT(1, "DATAA"));
+    port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(first->netlist.nodes()[3]->get_iterms()[0].get()), 1,
+                  U2B2_PHYSICAL_PORT(2, "DATAA"));
+    std::string at_1002 = " lab_c : DATAA";
+    std::string at_1004 = " out_d : DATAA --> IOB_2 : PIN_B2";
+    for (int i = 0; i < 70; ++i)
+    {
+        const std::string name = "x" + std::to_string(i);
+        CDB_ATOM_NODE* atom = first->netlist.add_atom(std::make_unique<CDB_ATOM_NODE>(name, "atom"));
+        atom->set_instance_name("top|" + name);
+        CDB_ATOM_ITERM* iterm = atom->add_iterm(dbs_add_port_type("DATAA"), 0);
+        b_out->add_fanout(iterm);
+        if (i == 69)
+            continue;
+        const bool at_d = i % 3 == 0;
+        port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(iterm), 1, U2B2_PHYSICAL_PORT(at_d ? 2 : 1, "DATAA"));
+        (at_d ? at_1004 : at_1002) += " " + name + " : DATAA";
+    }
+    u2b2_set_pdb_port_map(std::move(port_map));
+
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "");
+    EXPECT_EQ(dumped("first.asmre"),
+              header("SOFTWARE", false) + PIN_LINE +
+                  "lab_b --> COMBOUT : N1000 -> 1,N1001 (LAB_LINE:LL[3]) DYGR_SUBGRAPH_CRF : MUX_A : input = in0 : "
+                  "output = out0 -> 2,N1002 ( DEV_ELEMENT_GENERIC :IN) DYGR_SUBGRAPH_CRF" +
+                  at_1002 +
+                  "\n"
+                  "             -> 2,N1003 (BLC_PORT:blc_top:P[0]) DYGR_SUBGRAPH_FCD -> 3,N1004 DYGR_SUBGRAPH_BLC" +
+                  at_1004 + "\n\t -> 1,N1002 ( DEV_ELEMENT_GENERIC :IN) DYGR_FULL_GRAPH" + at_1002 + "\n" +
+                  UNROUTED_LINES);
+}
+
 TEST_F(AsmreDumper, BitsFollowCrfHopsInFlatAndPairForm)
 {
     set_and_get_asm_zasm_accessor(new TEST_PROXY({10}, 1024), true);

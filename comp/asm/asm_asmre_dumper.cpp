@@ -713,7 +713,7 @@ void ASM_ASMRE_DUMPER::write_node_routing(CDB_ATOM_NODE* atom)
         const HDB_INSTANCE_NAME* dest_hdb_inst_name = atom_instance_name(atom);
         ASM_REQUIRE(dest_hdb_inst_name != NULL);
 
-        std::vector<uint32_t> re_gids;
+        std::vector<uint32_t>& re_gids = m_oterm_gids;
         get_atom_re_gids(oterm, re_gids);
         for (uint32_t re_gid : re_gids)
         {
@@ -990,15 +990,53 @@ void ASM_ASMRE_DUMPER::write_destination_fanout(const CDB_ATOM_OTERM* oterm, uin
         }
         std::sort(m_fanout_by_gid.begin(), m_fanout_by_gid.end());
         m_fanout_by_gid.erase(std::unique(m_fanout_by_gid.begin(), m_fanout_by_gid.end()), m_fanout_by_gid.end());
+        index_fanout_ids();
         m_fanout_oterm = oterm;
     }
-    auto at = std::lower_bound(m_fanout_by_gid.begin(), m_fanout_by_gid.end(), std::make_pair(leaf_gid, uint32_t(0)));
+    auto at = find_fanout_id(leaf_gid);
     for (; at != m_fanout_by_gid.end() && at->first == leaf_gid; ++at)
     {
         const CDB_ATOM_ITERM* iterm = oterm->get_fanout()[at->second];
         write_pin_fanout(iterm);
         write_pad_pin_names(iterm->get_atom());
     }
+}
+
+void ASM_ASMRE_DUMPER::index_fanout_ids()
+{
+    // A large fanout's leaves find their first pair through a hash table of
+    // the ids (open addressing, at most half full) rather than by halving
+    // the pairs at every leaf.
+    const size_t LARGE_FANOUT = 64;
+    m_fanout_slots.clear();
+    if (m_fanout_by_gid.size() < LARGE_FANOUT)
+        return;
+    size_t slots = 2;
+    while (slots < 2 * m_fanout_by_gid.size())
+        slots *= 2;
+    m_fanout_slots.assign(slots, NO_FANOUT_SLOT);
+    const size_t mask = slots - 1;
+    for (size_t pair = 0; pair < m_fanout_by_gid.size(); ++pair)
+    {
+        const uint32_t gid = m_fanout_by_gid[pair].first;
+        if (pair > 0 && m_fanout_by_gid[pair - 1].first == gid)
+            continue;
+        size_t slot = fanout_slot_of(gid, mask);
+        while (m_fanout_slots[slot] != NO_FANOUT_SLOT)
+            slot = (slot + 1) & mask;
+        m_fanout_slots[slot] = static_cast<uint32_t>(pair);
+    }
+}
+
+std::vector<std::pair<uint32_t, uint32_t>>::const_iterator ASM_ASMRE_DUMPER::find_fanout_id(uint32_t gid) const
+{
+    if (m_fanout_slots.empty())
+        return std::lower_bound(m_fanout_by_gid.begin(), m_fanout_by_gid.end(), std::make_pair(gid, uint32_t(0)));
+    const size_t mask = m_fanout_slots.size() - 1;
+    for (size_t slot = fanout_slot_of(gid, mask); m_fanout_slots[slot] != NO_FANOUT_SLOT; slot = (slot + 1) & mask)
+        if (m_fanout_by_gid[m_fanout_slots[slot]].first == gid)
+            return m_fanout_by_gid.begin() + m_fanout_slots[slot];
+    return m_fanout_by_gid.end();
 }
 
 void ASM_ASMRE_DUMPER::write_pad_pin_names(const CDB_ATOM_NODE* atom)

@@ -350,6 +350,16 @@ private:
     // fanout position) pairs sorted by id, then position, each pair once.
     const CDB_ATOM_OTERM* m_fanout_oterm = nullptr;
     std::vector<std::pair<uint32_t, uint32_t>> m_fanout_by_gid;
+    // For a large fanout, the first pair of each id by the id's hash
+    // (NO_FANOUT_SLOT: free); empty for a small one.
+    static constexpr uint32_t NO_FANOUT_SLOT = 0xFFFFFFFFu;
+    std::vector<uint32_t> m_fanout_slots;
+    void index_fanout_ids();
+    // The first pair of the id (the end: none).
+    std::vector<std::pair<uint32_t, uint32_t>>::const_iterator find_fanout_id(uint32_t gid) const;
+    static size_t fanout_slot_of(uint32_t gid, size_t mask) { return (gid * 0x9E3779B1u >> 7) & mask; }
+    // The ids of one output term, reused from term to term.
+    std::vector<uint32_t> m_oterm_gids;
     // One step of the walk over the routing trees of an output term.
     enum WALK_STEP_KIND
     {
