@@ -1321,18 +1321,25 @@ void ASM_ASMRE_DUMPER::write_cram_bits(uint32_t parent_gid, uint32_t global_id)
             continue;
         if (m_dump_kind == 1)
         {
-            m_text << " (b: " << flat;
+            // " (b: address:value)" in one piece.
+            const bool value = get_bit_value(address, m_device_handle);
+            const size_t ADDRESS_DIGITS = 11;
+            char* out = m_text.room(5 + ADDRESS_DIGITS + 3);
+            std::memcpy(out, " (b: ", 5);
+            out = std::to_chars(out + 5, out + 5 + ADDRESS_DIGITS, flat).ptr;
+            *out++ = ':';
+            *out++ = value ? '1' : '0';
+            *out++ = ')';
+            m_text.commit(out);
+            continue;
         }
-        else
-        {
-            m_text << "(b: ";
-            ZASM_ACCESSOR_PROXY* proxy = set_and_get_asm_zasm_accessor(nullptr, false);
-            ASM_REQUIRE(proxy != NULL);
-            const uint32_t width = proxy->get_cram_address_width(m_device_handle, 2, 1);
-            if (width == 0)
-                internal_error("CRAM bit address width should not be zero.", ASM_SOURCE_TAG, __LINE__);
-            m_text << "(" << address / width << "," << address % width << ")";
-        }
+        m_text << "(b: ";
+        ZASM_ACCESSOR_PROXY* proxy = set_and_get_asm_zasm_accessor(nullptr, false);
+        ASM_REQUIRE(proxy != NULL);
+        const uint32_t width = proxy->get_cram_address_width(m_device_handle, 2, 1);
+        if (width == 0)
+            internal_error("CRAM bit address width should not be zero.", ASM_SOURCE_TAG, __LINE__);
+        m_text << "(" << address / width << "," << address % width << ")";
         const bool value = get_bit_value(address, m_device_handle);
         m_text << ":" << (value ? 1 : 0) << ")";
     }
