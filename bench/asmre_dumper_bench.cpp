@@ -73,10 +73,17 @@ public:
     uint32_t get_cram_address_width(int, int, int) override { return 4096; }
 };
 
-std::map<int64_t, double>& seconds_by_size()
+// A routing-only dump's time, hops and bytes by design size.
+struct DUMP_SIZE
 {
-    static std::map<int64_t, double> seconds;
-    return seconds;
+    double seconds = 0;
+    double hops = 0;
+    double bytes = 0;
+};
+std::map<int64_t, DUMP_SIZE>& dumps_by_size()
+{
+    static std::map<int64_t, DUMP_SIZE> dumps;
+    return dumps;
 }
 
 void dump_with_floor(benchmark::State& state, uint32_t dump_kind)
@@ -134,7 +141,8 @@ void dump_with_floor(benchmark::State& state, uint32_t dump_kind)
     floor_seconds /= floor_runs;
 
     if (dump_kind == 0)
-        seconds_by_size()[atom_count] = per_dump;
+        dumps_by_size()[atom_count] =
+            DUMP_SIZE{per_dump, static_cast<double>(design.hop_count()), static_cast<double>(bytes)};
     state.counters["hops"] = static_cast<double>(design.hop_count());
     state.counters["sinks"] = static_cast<double>(design.sink_count());
     state.counters["largest_fanout"] = design.largest_fanout();
@@ -167,9 +175,14 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    const auto& seconds = seconds_by_size();
-    if (seconds.count(10000) != 0 && seconds.count(100000) != 0)
-        std::cout << "scaling: 100k atoms took " << seconds.at(100000) / seconds.at(10000)
-                  << "x the time of 10k atoms (linear: within 11x)" << std::endl;
+    const auto& dumps = dumps_by_size();
+    if (dumps.count(10000) != 0 && dumps.count(100000) != 0)
+    {
+        const DUMP_SIZE& small = dumps.at(10000);
+        const DUMP_SIZE& large = dumps.at(100000);
+        std::cout << "scaling: 100k atoms took " << large.seconds / small.seconds
+                  << "x the time of 10k atoms (linear: within 11x) for " << large.hops / small.hops
+                  << "x the hops and " << large.bytes / small.bytes << "x the bytes" << std::endl;
+    }
     return 0;
 }

@@ -23,18 +23,26 @@ const uint32_t LOCATION_BASE = 0x40000000u;
 const int TRUNK_HOPS = 12;
 const int COLUMNS = 1000;
 
-// Net sizes: mostly a few sinks, some tens, a few hundreds, and a handful
-// of clock-like nets with thousands.
-uint32_t draw_fanout(std::mt19937& random)
+// Net sizes, in every run of 1000 atoms: 800 nets of a few sinks, 180 of
+// some tens, 19 of a few hundreds and one clock-like net of thousands, each
+// run in its own order, so that ten times the atoms is ten times the sinks.
+const uint32_t FANOUT_RUN = 1000;
+std::vector<uint32_t> draw_run_fanouts(std::mt19937& random)
 {
-    const uint32_t roll = random() % 1000;
-    if (roll < 800)
-        return 1 + random() % 4;
-    if (roll < 980)
-        return 5 + random() % 16;
-    if (roll < 999)
-        return 21 + random() % 180;
-    return 1000 + random() % 2001;
+    std::vector<uint32_t> fanouts;
+    fanouts.reserve(FANOUT_RUN);
+    for (uint32_t net = 0; net < FANOUT_RUN; ++net)
+    {
+        if (net < 800)
+            fanouts.push_back(1 + random() % 4);
+        else if (net < 980)
+            fanouts.push_back(5 + random() % 16);
+        else if (net < 999)
+            fanouts.push_back(21 + random() % 180);
+        else
+            fanouts.push_back(1000 + random() % 2001);
+    }
+    return fanouts;
 }
 
 }  // namespace
@@ -42,6 +50,7 @@ uint32_t draw_fanout(std::mt19937& random)
 ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t seed)
 {
     std::mt19937 random(seed);
+    std::vector<uint32_t> run_fanouts = draw_run_fanouts(random);
     dev_add_part(PART, "ZXBENCH", DEVICE);
     auto basic = std::make_unique<DEV_BASIC_INFO>(PART, DEVICE);
     basic->set_family_enum(44);
@@ -117,7 +126,9 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
             tip = new_node(tip).first;
             attachable.push_back(tip);
         }
-        const uint32_t fanout = atom_count > 1 ? draw_fanout(random) : 0;
+        if (i % FANOUT_RUN == 0)
+            std::shuffle(run_fanouts.begin(), run_fanouts.end(), random);
+        const uint32_t fanout = atom_count > 1 ? run_fanouts[i % FANOUT_RUN] : 0;
         m_largest_fanout = std::max(m_largest_fanout, fanout);
         for (uint32_t sink = 0; sink < fanout; ++sink)
         {

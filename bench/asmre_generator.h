@@ -3,9 +3,12 @@
 // from 1 to a few thousand input terms of other atoms (mostly near the
 // driver in netlist order, as placement leaves them), routed as a CRF tree
 // (a trunk, then a branch of a few hops per sink off the trunk or an earlier
-// branch) with one or two CRAM bits per hop. About 40 hops per net. The
-// routing is drawn first and the netlist made after it, atom by atom with
-// its terms and block ports, as a design read from its files lies in memory.
+// branch) with one or two CRAM bits per hop. About 40 hops per net. Every
+// run of 1000 atoms has the same net sizes (one of them a clock-like net of
+// thousands of sinks), so that ten times the atoms is ten times the design.
+// The routing is drawn first and the netlist made
+// after it, atom by atom with its terms and block ports, as a design read
+// from its files lies in memory.
 #pragma once
 
 #include <cdb.h>
