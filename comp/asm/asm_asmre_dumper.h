@@ -318,6 +318,8 @@ private:
     // id roots no tree), in m_root_sets; further ids in m_roots.
     static constexpr uint32_t NO_ROOT_SET = 0xFFFFFFFFu;
     std::vector<uint32_t> m_root_slots;
+    // A bit per id of m_root_slots: set when the id roots a tree.
+    std::vector<uint64_t> m_root_bits;
     std::vector<ROOT_SET> m_root_sets;
     GID_TABLE<ROOT_SET> m_roots;
     DEV_PAD_INFO* m_pad_info = nullptr;
