@@ -145,13 +145,14 @@ U2B2_PHYSICAL_PORT_RANGE U2B2_PORT_MAP_DB::find(const KEY& key) const
         end = m_first_of_number[key.number + 1];
     }
     const auto range_end = m_keys.begin() + static_cast<std::ptrdiff_t>(end);
-    // A number's range holds the few ports of one atom: read in order, it
-    // costs fewer mispredicted branches than halving it.
+    // A number's range holds the few ports of one atom: read in order up to
+    // the key's first port, it costs fewer mispredicted branches than
+    // halving it.
     const size_t SHORT_RANGE = 16;
     auto first = m_keys.begin() + static_cast<std::ptrdiff_t>(begin);
     if (end - begin <= SHORT_RANGE)
     {
-        while (first != range_end && *first < key)
+        while (first != range_end && !first->same_port(key))
             ++first;
     }
     else
