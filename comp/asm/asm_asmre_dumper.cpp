@@ -225,8 +225,6 @@ void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
     m_with_bits = false;
 }
 
-void ASM_ASMRE_DUMPER::rebind(CDB_CHIP_DB_ENTRY* chip, int device_handle) { bind(chip, device_handle); }
-
 void ASM_ASMRE_DUMPER::set_output_path(const FIO_PATH& file, const FIO_PATH& directory)
 {
     m_output_path = file;
@@ -881,13 +879,10 @@ void ASM_ASMRE_DUMPER::write_hop(uint32_t parent_gid, const NODE_HOP& hop, int c
 {
     const uint32_t global_id = hop.gid;
     const DYGR_GRAPH_TYPE graph = static_cast<DYGR_GRAPH_TYPE>(hop.graph_or_extent);
-    DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
-    std::string text;
-    if (m_mode == 0 && !m_dygr_route_info->get_element_info(global_id, type, text))
+    if (const std::string* plain = plain_node_name(global_id))
     {
-        // A software name without element text: " -> counter,name graph"
-        // in one piece.
-        const std::string& name = m_die_info->get_element_name(global_id);
+        // " -> counter,name graph" in one piece.
+        const std::string& name = *plain;
         const std::string_view graph_text = graph_name(graph);
         const size_t COUNTER_DIGITS = 12;
         char* out = m_text.room(4 + COUNTER_DIGITS + 1 + name.size() + 1 + graph_text.size());
@@ -903,9 +898,7 @@ void ASM_ASMRE_DUMPER::write_hop(uint32_t parent_gid, const NODE_HOP& hop, int c
     }
     else
     {
-        m_text << " -> " << counter << ',';
-        write_node_name(global_id);
-        m_text << ' ';
+        m_text << " -> " << counter << ',' << get_node_name(global_id) << ' ';
         ASM_REQUIRE(parent_gid != DEV_ILLEGAL_GLOBAL_ID);
         m_text << graph_name(graph);
     }
@@ -1254,21 +1247,23 @@ std::string ASM_ASMRE_DUMPER::get_blc_port_instance_name(uint32_t re_gid)
     return m_dbcm_device->get_instance_name(m_dbcm_device->get_instance_at(outermost.x, outermost.y));
 }
 
+const std::string* ASM_ASMRE_DUMPER::plain_node_name(uint32_t re_gid) const
+{
+    if (m_mode != 0)
+        return nullptr;
+    DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
+    std::string text;
+    if (m_dygr_route_info->get_element_info(re_gid, type, text))
+        return nullptr;
+    return &m_die_info->get_element_name(re_gid);
+}
+
 void ASM_ASMRE_DUMPER::write_node_name(uint32_t re_gid)
 {
-    // The common case, a software name without element text, straight from
-    // the die's table.
-    if (m_mode == 0)
-    {
-        DEV_ELEMENT_ENUM type = DEV_ELEMENT_NONE;
-        std::string text;
-        if (!m_dygr_route_info->get_element_info(re_gid, type, text))
-        {
-            m_text << m_die_info->get_element_name(re_gid);
-            return;
-        }
-    }
-    m_text << get_node_name(re_gid);
+    if (const std::string* plain = plain_node_name(re_gid))
+        m_text << *plain;
+    else
+        m_text << get_node_name(re_gid);
 }
 
 std::string ASM_ASMRE_DUMPER::get_node_name(uint32_t re_gid)
@@ -1363,7 +1358,7 @@ ASM_IASMRE_DUMPER& get_dumper_instance(CDB_CHIP_DB_ENTRY* chip, int* device_hand
     static bool made = false;
     static ASM_ASMRE_DUMPER dumper(chip, handle);
     if (made)
-        dumper.rebind(chip, handle);
+        dumper.bind(chip, handle);
     made = true;
     return dumper;
 }

@@ -185,12 +185,12 @@ public:
     ASM_ASMRE_DUMPER(const ASM_ASMRE_DUMPER&) = delete;
     ASM_ASMRE_DUMPER& operator=(const ASM_ASMRE_DUMPER&) = delete;
 
-    // Re-runs the construction with the chip, the current device and the
-    // handle. A chip or device made where a freed one stood has the same
+    // Runs the construction (again) with the chip, the current device and
+    // the handle. A chip or device made where a freed one stood has the same
     // address, so an address says nothing about whether what the dumper
     // holds (port map, place and route data) still lives: every later use of
     // the process-wide dumper binds afresh.
-    void rebind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
+    void bind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
 
     void set_output_path(const FIO_PATH& file, const FIO_PATH& directory) override;
     void set_dump_mode(uint32_t dump_kind, uint32_t format) override;
@@ -225,7 +225,6 @@ private:
         uint32_t gid;
         int graph_or_extent;
     };
-    void bind(CDB_CHIP_DB_ENTRY* chip, int device_handle);
     void release();
 
     // The body of the dump.
@@ -287,6 +286,9 @@ private:
     void resolve_iterm_re_gids(const CDB_ATOM_NODE* atom, DESTINATION_ATOM& destination);
     const std::vector<int>& blocks_of_instance(int bcm_instance_id, bool& found);
     void write_node_name(uint32_t global_id);
+    // The common case of get_node_name, a software name without element
+    // text, as the die holds it; null for any other name.
+    const std::string* plain_node_name(uint32_t global_id) const;
     // Writes the text gathered so far to the file.
     void write_text();
     uint32_t get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool output);
