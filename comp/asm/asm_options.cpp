@@ -50,6 +50,13 @@ using xercesc::XMLString;
 namespace
 {
 
+// Whether an asm_assignments block's cmp, device or keyword attribute takes
+// in the load's own text: the same text, or "any".
+bool block_attribute_matches(const std::string& value, const std::string& text)
+{
+    return value == text || value == "any";
+}
+
 // An options file may not expand more entities than this. Document type
 // declarations are refused, so no entity can be declared; the bound is a
 // second line of defence.
@@ -444,8 +451,7 @@ private:
     static bool attribute_matches(const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
                                   const XML_TEXT& name, const std::string& text)
     {
-        const std::string value = to_text(attribute_value(attrList, attrCount, name));
-        return value == text || value == "any";
+        return block_attribute_matches(to_text(attribute_value(attrList, attrCount, name)), text);
     }
 
     const XML_TEXT m_block_tag{"asm_assignments"};
@@ -1005,8 +1011,8 @@ void ASM_OPTIONS::select_block(DOMElement* root_element, DOMDocument* dom_docume
     const std::string device = get_attribute_string("device", temp_element);
     const std::string keyword = get_attribute_string("keyword", temp_element);
     const std::string device_check = get_attribute_string("device_check", temp_element);
-    const bool matches = (cmp == m_cmp_name || cmp == "any") && (device == m_device_name || device == "any") &&
-                         (keyword == m_keyword || keyword == "any");
+    const bool matches = block_attribute_matches(cmp, m_cmp_name) && block_attribute_matches(device, m_device_name) &&
+                         block_attribute_matches(keyword, m_keyword);
 
     check_device(device_check);
 
