@@ -71,17 +71,13 @@ void U2B2_PORT_MAP_DB::restore_order() const
     std::vector<KEY> keys(m_keys.size());
     std::vector<U2B2_PHYSICAL_PORT> ports;
     ports.reserve(m_ports.size());
-    std::vector<uint32_t> slot_of(m_keys.size());
-    for (size_t i = 0; i < m_keys.size(); ++i)
-    {
-        const uint32_t number = m_keys[i].number;
-        slot_of[i] = next[number == NO_NUMBER ? numbers : number]++;
-    }
     std::vector<uint32_t> from(m_keys.size());
     for (size_t i = 0; i < m_keys.size(); ++i)
     {
-        keys[slot_of[i]] = m_keys[i];
-        from[slot_of[i]] = static_cast<uint32_t>(i);
+        const uint32_t number = m_keys[i].number;
+        const uint32_t slot = next[number == NO_NUMBER ? numbers : number]++;
+        keys[slot] = m_keys[i];
+        from[slot] = static_cast<uint32_t>(i);
     }
     for (uint32_t i : from)
         ports.push_back(std::move(m_ports[i]));
