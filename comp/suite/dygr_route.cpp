@@ -301,16 +301,16 @@ void DYGR_ROUTE_ASM_INFO::lay_out() const
     // The groups already laid out join the new ones, then all go to new
     // tables by source id and group.
     std::vector<ADDED_GROUP> groups;
-    groups.reserve(m_added.size() + m_ends.size());
+    groups.reserve(m_added.size());
     std::vector<int> bits;
-    bits.reserve(m_added_bits.size() + m_bits.size());
+    bits.reserve(m_added_bits.size() + m_records.size());
     for (uint32_t source : m_sources)
     {
         const DYGR_ROUTE_ASM_NODE* node = m_nodes.find(source);
         for (uint32_t group = 0; group < node->m_laid_out; ++group)
         {
             const uint32_t start = node->group_start(static_cast<int>(group));
-            const uint32_t end = node->m_ends[group];
+            const uint32_t end = static_cast<uint32_t>(node->m_ends[group]);
             groups.push_back(ADDED_GROUP{source, group, static_cast<uint32_t>(bits.size()), end - start});
             bits.insert(bits.end(), node->m_bits + start, node->m_bits + end);
         }
@@ -326,24 +326,30 @@ void DYGR_ROUTE_ASM_INFO::lay_out() const
     m_added.shrink_to_fit();
     m_added_bits.clear();
     m_added_bits.shrink_to_fit();
-    m_bits.clear();
-    m_bits.reserve(bits.size());
-    m_ends.assign(groups.size(), 0);
+    // Each node's record: the end of each of its groups (counted from the
+    // node's first bit), then its bits. The tables are sized once, so that
+    // the nodes' pointers into them stay valid.
+    m_records.clear();
+    m_records.reserve(groups.size() + bits.size());
     m_sources.clear();
     for (size_t at = 0; at < groups.size();)
     {
         const uint32_t source = groups[at].source;
         const size_t first_group = at;
-        const size_t first_bit = m_bits.size();
-        for (; at < groups.size() && groups[at].source == source; ++at)
+        while (at < groups.size() && groups[at].source == source)
+            ++at;
+        const size_t ends = m_records.size();
+        m_records.resize(ends + (at - first_group));
+        const size_t first_bit = m_records.size();
+        for (size_t group = first_group; group < at; ++group)
         {
-            m_bits.insert(m_bits.end(), bits.begin() + groups[at].first,
-                          bits.begin() + groups[at].first + groups[at].count);
-            m_ends[at] = static_cast<uint32_t>(m_bits.size() - first_bit);
+            m_records.insert(m_records.end(), bits.begin() + groups[group].first,
+                             bits.begin() + groups[group].first + groups[group].count);
+            m_records[ends + (group - first_group)] = static_cast<int>(m_records.size() - first_bit);
         }
         DYGR_ROUTE_ASM_NODE& node = m_nodes[source];
-        node.m_bits = m_bits.data() + first_bit;
-        node.m_ends = m_ends.data() + first_group;
+        node.m_bits = m_records.data() + first_bit;
+        node.m_ends = m_records.data() + ends;
         node.m_laid_out = static_cast<uint32_t>(at - first_group);
         m_sources.push_back(source);
     }

@@ -267,7 +267,7 @@ public:
     {
         return group < 0 || static_cast<uint32_t>(group) >= m_laid_out
                    ? 0
-                   : static_cast<int>(m_ends[group] - group_start(group));
+                   : static_cast<int>(static_cast<uint32_t>(m_ends[group]) - group_start(group));
     }
     // Throws std::out_of_range for a group or bit the node does not have.
     DYGR_ROUTE_ASM_BIT get_single_bit(int group, int index) const
@@ -279,11 +279,12 @@ public:
 
 private:
     friend class DYGR_ROUTE_ASM_INFO;
-    uint32_t group_start(int group) const { return group == 0 ? 0 : m_ends[group - 1]; }
-    // The node's bits, and the end of each group's among them, in the
-    // assembler view's tables; the groups there, and the groups added.
+    uint32_t group_start(int group) const { return group == 0 ? 0 : static_cast<uint32_t>(m_ends[group - 1]); }
+    // The node's bits, and the end of each group's among them, in its
+    // record in the assembler view's table; the groups there, and the
+    // groups added.
     const int* m_bits = nullptr;
-    const uint32_t* m_ends = nullptr;
+    const int* m_ends = nullptr;
     uint32_t m_laid_out = 0;
     uint32_t m_group_count = 0;
 };
@@ -339,10 +340,10 @@ private:
     // The groups added and not laid out yet, with their bits.
     mutable std::vector<ADDED_GROUP> m_added;
     mutable std::vector<int> m_added_bits;
-    // The tables: every node's bits, and every node's group ends (counted
-    // from the node's first bit); the ids of the nodes laid out, ascending.
-    mutable std::vector<int> m_bits;
-    mutable std::vector<uint32_t> m_ends;
+    // The table of the nodes' records, each node's group ends followed by
+    // its bits, as the device's routing file holds them side by side; the
+    // ids of the nodes laid out, ascending.
+    mutable std::vector<int> m_records;
     mutable std::vector<uint32_t> m_sources;
 };
 
