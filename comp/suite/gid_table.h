@@ -17,7 +17,7 @@ public:
     const T* find(uint32_t gid) const
     {
         if (gid < m_dense.size())
-            return m_present[gid] ? &m_dense[gid] : nullptr;
+            return (m_present[gid / 64] >> (gid % 64) & 1) ? &m_dense[gid] : nullptr;
         if (gid < SPARSE_BIT_LIMIT && (gid / 64 >= m_sparse_bits.size() || !(m_sparse_bits[gid / 64] >> (gid % 64) & 1)))
             return nullptr;
         auto found = m_sparse.find(gid);
@@ -31,13 +31,13 @@ public:
             static_cast<uint64_t>(gid) + 1 <= 8 * (static_cast<uint64_t>(m_count) + 1) + 4096)
         {
             m_dense.resize(static_cast<size_t>(gid) + 1);
-            m_present.resize(static_cast<size_t>(gid) + 1, 0);
+            m_present.resize(static_cast<size_t>(gid) / 64 + 1, 0);
         }
         if (gid < m_dense.size())
         {
-            if (!m_present[gid])
+            if (!(m_present[gid / 64] >> (gid % 64) & 1))
             {
-                m_present[gid] = 1;
+                m_present[gid / 64] |= uint64_t(1) << (gid % 64);
                 ++m_count;
             }
             return m_dense[gid];
@@ -62,7 +62,8 @@ private:
     static const uint32_t SPARSE_BIT_LIMIT = 1u << 28;
     std::vector<T> m_dense;
     std::vector<uint64_t> m_sparse_bits;
-    std::vector<uint8_t> m_present;
+    // A bit per id of the array: the id has a value.
+    std::vector<uint64_t> m_present;
     std::unordered_map<uint32_t, T> m_sparse;
     size_t m_count = 0;
 };
