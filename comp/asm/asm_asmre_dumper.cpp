@@ -152,13 +152,18 @@ void ASM_ASMRE_DUMPER::release()
     for (std::vector<NODE_HOP>& hops : m_node_hops)
         hops.clear();
     m_gid_to_pad.clear();
+    forget_dump_tables();
+    m_text.clear();
+}
+
+void ASM_ASMRE_DUMPER::forget_dump_tables()
+{
     m_fanout_oterm = nullptr;
     m_fanout_by_gid.clear();
     m_blocks_of_instance.clear();
     m_pad_pin_names.clear();
     m_destination_atoms.clear();
     m_iterm_ids.clear();
-    m_text.clear();
 }
 
 void ASM_ASMRE_DUMPER::bind(CDB_CHIP_DB_ENTRY* chip, int device_handle)
@@ -274,12 +279,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
 {
     m_atom_netlist = netlist;
     m_text.clear();
-    m_fanout_oterm = nullptr;
-    m_fanout_by_gid.clear();
-    m_blocks_of_instance.clear();
-    m_pad_pin_names.clear();
-    m_destination_atoms.clear();
-    m_iterm_ids.clear();
+    forget_dump_tables();
     build_re_gid_tables();
     build_pad_table();
 
@@ -314,12 +314,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     m_stream.close();
     const bool written = !m_stream.fail();
     m_stream.clear();
-    m_fanout_oterm = nullptr;
-    m_fanout_by_gid.clear();
-    m_blocks_of_instance.clear();
-    m_pad_pin_names.clear();
-    m_destination_atoms.clear();
-    m_iterm_ids.clear();
+    forget_dump_tables();
 
     if (m_icname_loaded)
     {

@@ -291,6 +291,8 @@ private:
     const std::string* plain_node_name(uint32_t global_id) const;
     // Writes the text gathered so far to the file.
     void write_text();
+    // Forgets what the last dump found of the netlist.
+    void forget_dump_tables();
     uint32_t get_icd_port_gid(const U2B2_PHYSICAL_PORT& port, bool output);
     bool is_carry_connection(const CDB_ATOM_OTERM* oterm, const CDB_ATOM_ITERM* iterm) const;
     std::string get_node_name(uint32_t global_id);
