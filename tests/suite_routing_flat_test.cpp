@@ -1,8 +1,9 @@
 // The compact forms the routing dump reads: a place block's ICD ports, the
-// atoms' and input terms' numbering, the port map laid out by atom number
-// and the CRAM bits of routing nodes.
+// atoms' and input terms' numbering, the port map laid out by atom number,
+// the CRAM bits of routing nodes and the tables by global id.
 #include <cdb_atom.h>
 #include <dygr_route.h>
+#include <gid_table.h>
 #include <u2b2_port_map.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,34 @@
 
 namespace
 {
+
+TEST(GidTable, IdsNearAndFarHoldTheirValuesAndAResetForgetsThem)
+{
+    // Ids below the bound, a run well past the array's own growth rule, and
+    // ids far beyond it; each word of marks is crossed.
+    GID_TABLE<uint32_t> table(100000);
+    const std::vector<uint32_t> ids = {0, 63, 64, 65, 127, 20000, 20001, 99999, 100000, 3000000000u, 0xFFFFFFFEu};
+    for (uint32_t id : ids)
+        table[id] = id ^ 0x5A5Au;
+    EXPECT_EQ(table.size(), ids.size());
+    for (uint32_t id : ids)
+    {
+        const uint32_t* value = table.find(id);
+        ASSERT_NE(value, nullptr) << id;
+        EXPECT_EQ(*value, id ^ 0x5A5Au) << id;
+    }
+    for (uint32_t id : {1u, 62u, 66u, 128u, 19999u, 100001u, 2999999999u, 0xFFFFFFFFu})
+        EXPECT_EQ(table.find(id), nullptr) << id;
+
+    table.reset(0);
+    EXPECT_EQ(table.size(), 0u);
+    for (uint32_t id : ids)
+        EXPECT_EQ(table.find(id), nullptr) << id;
+    table[64] = 7;
+    ASSERT_NE(table.find(64), nullptr);
+    EXPECT_EQ(*table.find(64), 7u);
+    EXPECT_EQ(table.find(63), nullptr);
+}
 
 TEST(PlaceBlockIcdPorts, FoundByDirectionAndNameWhateverTheOrderTheyWereSetIn)
 {

@@ -145,9 +145,7 @@ void ASM_ASMRE_DUMPER::release()
     for (const ZDL::MUX_LOOKUP*& lookup : m_zdl_mux_lookups)
         lookup = nullptr;
     m_zdl_enabled = false;
-    m_roots = GID_TABLE<ROOT_SET>();
-    m_root_slots.clear();
-    m_root_bits.clear();
+    m_root_slots = GID_TABLE<uint32_t>();
     m_root_sets.clear();
     for (std::vector<NODE_HOP>& hops : m_node_hops)
         hops.clear();
@@ -358,17 +356,15 @@ uint32_t ASM_ASMRE_DUMPER::node_gid(ZGL::FOREST<int, int>* re_network, int node)
 
 void ASM_ASMRE_DUMPER::build_re_gid_tables()
 {
-    m_roots = GID_TABLE<ROOT_SET>();
-    m_root_slots.clear();
-    m_root_bits.clear();
-    m_root_sets.clear();
-    // The roots' ids are about as many as the networks' nodes: those that
-    // stay below a few times the node count are kept in an array by id.
+    // The roots' ids lie among the networks' nodes' ids, about as many as
+    // the nodes: those below a few times the node count are kept in an
+    // array by id.
     size_t node_count = 0;
     for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
         if (ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which)))
             node_count += re_network->size();
-    const uint64_t dense_limit = 4 * static_cast<uint64_t>(node_count) + 4096;
+    m_root_slots.reset(4 * static_cast<uint64_t>(node_count) + 4096);
+    m_root_sets.clear();
     for (int which = ASM_RE_NETWORK_CRF; which <= ASM_RE_NETWORK_FCD; ++which)
     {
         ZGL::FOREST<int, int>* re_network = network(static_cast<ASM_RE_NETWORK>(which));
@@ -402,29 +398,14 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
                 hops[static_cast<size_t>(last_root)].graph_or_extent = node - last_root;
             hops[static_cast<size_t>(node)].graph_or_extent = static_cast<int>(re_network->size()) - node;
             last_root = node;
-            ROOT_SET* found = nullptr;
-            if (dest_gid < dense_limit)
+            const uint32_t* known = m_root_slots.find(dest_gid);
+            const uint32_t slot = known != nullptr ? *known : static_cast<uint32_t>(m_root_sets.size());
+            if (known == nullptr)
             {
-                if (dest_gid >= m_root_slots.size())
-                {
-                    m_root_slots.resize(static_cast<size_t>(std::min<uint64_t>(
-                                            dense_limit, std::max<uint64_t>(uint64_t(dest_gid) + 1, 2 * m_root_slots.size()))),
-                                        NO_ROOT_SET);
-                    m_root_bits.resize(m_root_slots.size() / 64 + 1, 0);
-                }
-                if (m_root_slots[dest_gid] == NO_ROOT_SET)
-                {
-                    m_root_slots[dest_gid] = static_cast<uint32_t>(m_root_sets.size());
-                    m_root_bits[dest_gid / 64] |= uint64_t(1) << (dest_gid % 64);
-                    m_root_sets.emplace_back();
-                }
-                found = &m_root_sets[m_root_slots[dest_gid]];
+                m_root_slots[dest_gid] = slot;
+                m_root_sets.emplace_back();
             }
-            else
-            {
-                found = &m_roots[dest_gid];
-            }
-            ROOT_SET& set = *found;
+            ROOT_SET& set = m_root_sets[slot];
             int at = 0;
             while (at < set.count && set.entries[at].network != which)
                 ++at;
@@ -442,15 +423,10 @@ void ASM_ASMRE_DUMPER::build_re_gid_tables()
 
 const ASM_ASMRE_DUMPER::ROOT_SET* ASM_ASMRE_DUMPER::find_root_set(uint32_t global_id) const
 {
-    if (global_id < m_root_slots.size())
-    {
-        // Most ids, the leaves' among them, root no tree: their bits answer
-        // from a table a thirty-second the size of the slots.
-        if (!(m_root_bits[global_id / 64] >> (global_id % 64) & 1))
-            return nullptr;
-        return &m_root_sets[m_root_slots[global_id]];
-    }
-    return m_roots.find(global_id);
+    // Most ids, the leaves' among them, root no tree: the table's bit per
+    // id answers for them.
+    const uint32_t* slot = m_root_slots.find(global_id);
+    return slot == nullptr ? nullptr : &m_root_sets[*slot];
 }
 
 const DEV_PAD* ASM_ASMRE_DUMPER::pad_of(uint32_t pad_index) const

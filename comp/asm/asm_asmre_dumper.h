@@ -317,15 +317,10 @@ private:
     ZGL::FOREST<int, int>* m_blc_network = nullptr;
     std::map<uint32_t, uint32_t> m_gid_to_pad;
     std::vector<NODE_HOP> m_node_hops[3];
-    // The root set of each global id that roots a tree of a network: ids
-    // below the size of m_root_slots by their slot there (NO_ROOT_SET: the
-    // id roots no tree), in m_root_sets; further ids in m_roots.
-    static constexpr uint32_t NO_ROOT_SET = 0xFFFFFFFFu;
-    std::vector<uint32_t> m_root_slots;
-    // A bit per id of m_root_slots: set when the id roots a tree.
-    std::vector<uint64_t> m_root_bits;
+    // The root set of each global id that roots a tree of a network: by id,
+    // the set's slot in m_root_sets.
+    GID_TABLE<uint32_t> m_root_slots;
     std::vector<ROOT_SET> m_root_sets;
-    GID_TABLE<ROOT_SET> m_roots;
     DEV_PAD_INFO* m_pad_info = nullptr;
     std::string m_device_name;
     const U2B2_PORT_MAP_DB* m_port_map_db = nullptr;

@@ -1,8 +1,9 @@
 // Support of the suite's device libraries (stand-in): a table of values by
 // routing-element global id. Ids are mostly dense from 0, so values live in
 // an array indexed by id as long as the array stays within a few times the
-// number of values; other ids go to a hash map, with a bit per id (below
-// 2^28) that spares the map the lookups of ids it does not hold.
+// number of values (or below a bound the owner gives, when it knows how
+// many ids it will hold); other ids go to a hash map, with a bit per id
+// (below 2^28) that spares the map the lookups of ids it does not hold.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,9 @@ template <typename T>
 class GID_TABLE
 {
 public:
+    // Ids below dense_ids always live in the array.
+    explicit GID_TABLE(uint64_t dense_ids = 0) : m_dense_ids(dense_ids) {}
+
     // Null when the id has no value.
     const T* find(uint32_t gid) const
     {
@@ -28,7 +32,7 @@ public:
     T& operator[](uint32_t gid)
     {
         if (gid >= m_dense.size() && m_sparse.count(gid) == 0 &&
-            static_cast<uint64_t>(gid) + 1 <= 8 * (static_cast<uint64_t>(m_count) + 1) + 4096)
+            (gid < m_dense_ids || static_cast<uint64_t>(gid) + 1 <= 8 * (static_cast<uint64_t>(m_count) + 1) + 4096))
         {
             m_dense.resize(static_cast<size_t>(gid) + 1);
             m_present.resize(static_cast<size_t>(gid) / 64 + 1, 0);
@@ -58,8 +62,21 @@ public:
 
     size_t size() const { return m_count; }
 
+    // Empties the table, keeping its memory for the values to come; ids
+    // below dense_ids will live in the array.
+    void reset(uint64_t dense_ids)
+    {
+        m_dense.clear();
+        m_present.clear();
+        m_sparse.clear();
+        m_sparse_bits.clear();
+        m_count = 0;
+        m_dense_ids = dense_ids;
+    }
+
 private:
     static const uint32_t SPARSE_BIT_LIMIT = 1u << 28;
+    uint64_t m_dense_ids = 0;
     std::vector<T> m_dense;
     std::vector<uint64_t> m_sparse_bits;
     // A bit per id of the array: the id has a value.
