@@ -242,7 +242,7 @@ uint32_t DYGR_PLACE_BLOCK::get_icd_port(std::string_view direction, std::string_
     if (m_icd_ports.size() <= FEW_PORTS)
     {
         for (const ICD_PORT& port : m_icd_ports)
-            if (port.direction == rank && port.name.size() == name.size() && compare_icd_name(port.name, name) == 0)
+            if (port.direction == rank && compare_icd_name(port.name, name) == 0)
                 return port.global_id;
         return 0xFFFFFFFFu;
     }

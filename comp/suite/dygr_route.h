@@ -258,8 +258,8 @@ private:
 };
 
 // The CRAM bits of one routing node, in groups; each group selects one
-// destination of the node. The node's groups lie side by side in the
-// assembler view's tables, in the order they were added.
+// destination of the node. The node's groups lie side by side in its record
+// in the assembler view's table, in the order they were added.
 class DYGR_ROUTE_ASM_NODE
 {
 public:
