@@ -2,8 +2,8 @@
 // token_2d), which the loader keeps as records beside their parent element,
 // against the same files loaded for the debug copy, which builds every
 // element: the same forced cells, the same listings and the same file errors
-// either way. The forced cells join the caller's settings after what they held; a
-// fault leaves them as they were.
+// either way. The forced cells join the caller's settings after what they
+// held; a fault leaves them as they were.
 #include "asm_options.h"
 
 #include <asm_bitfield.h>
