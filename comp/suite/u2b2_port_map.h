@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -28,18 +27,6 @@ public:
     DBS_PORT_TYPE get_type() const { return m_type; }
     int get_index() const { return m_index; }
     bool is_output() const { return m_output; }
-    bool operator==(const U2B2_LOGICAL_PORT& other) const
-    {
-        return std::tie(m_atom, m_type, m_index, m_output) ==
-               std::tie(other.m_atom, other.m_type, other.m_index, other.m_output);
-    }
-    size_t hash() const
-    {
-        size_t value = std::hash<const void*>()(m_atom);
-        value = value * 1000003u ^ static_cast<size_t>(m_type);
-        value = value * 1000003u ^ static_cast<size_t>(m_index);
-        return value * 2u + (m_output ? 1u : 0u);
-    }
 
 private:
     const CDB_ATOM_NODE* m_atom;
