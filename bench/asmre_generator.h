@@ -6,9 +6,9 @@
 // branch) with one or two CRAM bits per hop. About 40 hops per net. Every
 // run of 1000 atoms has the same net sizes (one of them a clock-like net of
 // thousands of sinks), so that ten times the atoms is ten times the design.
-// The routing is drawn first and the netlist made
-// after it, atom by atom with its terms and block ports, as a design read
-// from its files lies in memory.
+// The routing is drawn first and the netlist made after it, atom by atom
+// with its terms and block ports, as a design read from its files lies in
+// memory.
 #pragma once
 
 #include <cdb.h>
