@@ -3,7 +3,11 @@
 //   - the dump's time per hop (a linear dump keeps it flat: the 100k design
 //     within 11x the time of the 10k design, printed at the end);
 //   - floor_ratio: the dump's time against writing the same bytes, line by
-//     line, through the same kind of stream (target: within 2x);
+//     line, through the same kind of stream (target: within 2x). Both write
+//     a new file: the earlier copy is removed before each timed run, as the
+//     truncating open of a file written just before waits for the write-back
+//     of its pages, a wait that depends on the file system's state and not
+//     on the writer;
 //   - peak_ratio: the peak memory of the dump above the design, against the
 //     memory the design itself takes (target: the peak within 1.5x of the
 //     design's own size, i.e. a ratio of at most 0.5).
@@ -106,6 +110,8 @@ void dump_with_floor(benchmark::State& state, uint32_t dump_kind)
     size_t peak_above = 0;
     for (auto _ : state)
     {
+        std::error_code removed;
+        fs::remove(path, removed);
         const size_t resident = status_bytes("VmRSS:");
         reset_peak();
         const auto start = std::chrono::steady_clock::now();
@@ -130,6 +136,8 @@ void dump_with_floor(benchmark::State& state, uint32_t dump_kind)
     const int floor_runs = 3;
     for (int run = 0; run < floor_runs; ++run)
     {
+        std::error_code removed;
+        fs::remove(scratch / "floor.txt", removed);
         const auto start = std::chrono::steady_clock::now();
         asm_io::kestil_ofstream out;
         out.open((scratch / "floor.txt").c_str(), std::ios_base::out | std::ios_base::trunc);
