@@ -158,9 +158,11 @@ TEST_F(OptionSectors, HpioSectorsByBaseDeviceAndDdrWidth)
         const char* base;
         const char* emif;
     };
-    const CASE cases[] = {{52, "yb0", ""},           {52, "yb0", "MODE x16"}, {52, "yb0", "MODE x32 ECC on"},
-                          {52, "yb0", "MODE x64"},   {52, "yb0", "MODE x64 ECC on"},
-                          {29, "vr8", "MODE x32"},   {29, "vr8", "MODE x64"}, {29, "vr6", "MODE x64 ECC on"}};
+    const CASE cases[] = {
+        {52, "yb0", ""},         {52, "yb0", "MODE x16"}, {52, "yb0", "MODE x32 ECC on"},
+        {52, "yb0", "MODE x64"}, {52, "yb0", "MODE x64 ECC on"},
+        {29, "vr8", "MODE x32"}, {29, "vr8", "MODE x64"}, {29, "vr6", "MODE x64 ECC on"},
+    };
     std::vector<std::string> got;
     for (const CASE& c : cases)
     {
