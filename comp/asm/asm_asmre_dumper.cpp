@@ -669,7 +669,9 @@ std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)
 {
-    const HDB_INSTANCE_NAME* hdb_inst_name = term_instance_name(oterm);
+    // The source is the term itself: a term without a name of its own is not
+    // written under its atom's name.
+    const HDB_INSTANCE_NAME* hdb_inst_name = oterm->get_instance_name();
     ASM_REQUIRE(hdb_inst_name != NULL);
     append_short_hpath(m_text, *hdb_inst_name);
     if (oterm->get_atom()->is_generic())

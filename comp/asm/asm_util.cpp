@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -261,6 +262,7 @@ struct TOOL_RUN
 {
     bool succeeded = false;  // started and exited normally with status 0
     std::string output;
+    std::string start_failure;  // why the tool could not be started; "" when it was
 };
 
 // Runs the words as a process without a shell: standard input /dev/null,
@@ -268,9 +270,14 @@ struct TOOL_RUN
 TOOL_RUN run_tool(const std::vector<std::string>& words)
 {
     TOOL_RUN run;
-    int pipe_fds[2];
-    if (words.empty() || pipe2(pipe_fds, O_CLOEXEC) != 0)
+    if (words.empty())
         return run;
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+    {
+        run.start_failure = safe_sprintf("Cannot start %s: %s", words[0].c_str(), std::strerror(errno));
+        return run;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -287,7 +294,8 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
     if (spawned != 0)
     {
         ::close(pipe_fds[0]);
-        asm_debug_log(2, "%s", safe_sprintf("Cannot start %s: error %d", argv[0], spawned).c_str());
+        run.start_failure = safe_sprintf("Cannot start %s: %s", argv[0], std::strerror(spawned));
+        asm_debug_log(2, "%s", run.start_failure.c_str());
         return run;
     }
 
@@ -381,10 +389,40 @@ private:
     bool m_taken;
 };
 
-void append_to_log(asm_io::kestil_fstream& log, const std::string& piece)
+// pfg.log, opened by its bare name: emptied first, then appended to. A
+// failure at any step (either open, a write, a flush, the close) is kept, so
+// that a lost log is reported once at its close.
+class PFG_LOG
 {
-    log.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-}
+public:
+    PFG_LOG()
+    {
+        m_stream.open(NAME, std::ios_base::out | std::ios_base::trunc, asm_io::kestil_share_deny_none);
+        m_stream.close();
+        m_written = !m_stream.fail();
+        m_stream.open(NAME, std::ios_base::out | std::ios_base::app, asm_io::kestil_share_deny_none);
+        m_written = m_written && m_stream.is_open();
+    }
+    PFG_LOG(const PFG_LOG&) = delete;
+    PFG_LOG& operator=(const PFG_LOG&) = delete;
+
+    void append(const std::string& piece) { m_stream.write(piece.data(), static_cast<std::streamsize>(piece.size())); }
+    void flush() { m_stream.flush(); }
+
+    // Closes the log; a log that did not receive everything is the error of
+    // a file that cannot be written (the tools' messages send the user to it).
+    void close()
+    {
+        m_stream.close();
+        if (!m_written || m_stream.fail())
+            post_message(msg_EASM_FILE_OPEN_FAILURE(fio_get_unc_full_path(NAME), "file", "writing"));
+    }
+
+private:
+    static constexpr const char* NAME = "pfg.log";
+    asm_io::kestil_fstream m_stream;
+    bool m_written = false;
+};
 
 }  // namespace
 
@@ -486,10 +524,7 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         }
     }
 
-    asm_io::kestil_fstream log;
-    log.open("pfg.log", std::ios_base::out | std::ios_base::trunc, asm_io::kestil_share_deny_none);
-    log.close();
-    log.open("pfg.log", std::ios_base::out | std::ios_base::app, asm_io::kestil_share_deny_none);
+    PFG_LOG log;
 
     for (const TOOL_COMMAND& command : commands)
     {
@@ -498,7 +533,7 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         {
             post_message(msg_IASM_SUCCESSFULL_CALLING_SUBPROCESS(command.text));
             for (const std::string& piece : output_pieces(run.output))
-                append_to_log(log, piece);
+                log.append(piece);
             log.flush();
             continue;
         }
@@ -507,8 +542,12 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         {
             if (piece.find("Error (") != std::string::npos)
                 post_message(msg_EASM_UNSUCCESSFULL_CALLING_SUBPROCESS(piece));
-            append_to_log(log, piece);
+            log.append(piece);
         }
+        // The message sends the user to pfg.log: a tool that never ran leaves
+        // the reason there.
+        if (!run.start_failure.empty())
+            log.append(run.start_failure + "\n");
         log.close();
         return false;
     }

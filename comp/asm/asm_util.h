@@ -63,8 +63,10 @@ class ASM_MY_PROJECT;
 // otherwise) with "-c", the SOF path and the RBF path, or one command per
 // non-empty line of the command file that assignment 1576 names (the tool
 // word followed by the line, run through /bin/sh). The commands run in
-// order, their standard output goes to pfg.log (emptied first) and each
-// posts its success or failure message; the first failure stops the list.
+// order, their standard output goes to pfg.log (emptied first; a tool that
+// cannot be started leaves the reason there) and each posts its success or
+// failure message; the first failure stops the list. A pfg.log that cannot
+// be written whole is the error EASM_FILE_OPEN_FAILURE with its full path.
 // Holds the revision's read lock while it runs (taken here unless the
 // caller holds it); a write-locked revision runs nothing. False when a
 // command failed, true otherwise (also when nothing ran).
