@@ -618,13 +618,18 @@ TEST_F(AsmreDumper, WordsAreTheKnownWordsExactly)
 
 TEST_F(AsmreDumper, AnOutputTermWithoutANameIsAnInternalError)
 {
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "");
+    const std::string earlier = read_file(scratch / "first.asmre");
+
     // lab_c's second output has no name of its own: it is not written under
-    // its atom's name.
+    // its atom's name. The dump stops, and the earlier file stays whole with
+    // nothing beside it.
     CDB_ATOM_NODE* lab_c = first->netlist.nodes()[2];
     CDB_ATOM_NODE* out_d = first->netlist.nodes()[3];
     lab_c->add_oterm(dbs_add_port_type("COMBOUT"), 1)->add_fanout(out_d->add_iterm(dbs_add_port_type("DATAB"), 0));
     EXPECT_EQ(dump({"pre_asm", "mcfs"}), "hdb_inst_name != NULL");
-    EXPECT_FALSE(fs::exists(scratch / "first.asmre"));
+    EXPECT_EQ(read_file(scratch / "first.asmre"), earlier);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch), fs::directory_iterator()), 1);
 }
 
 TEST_F(AsmreDumper, CycleOfTreesIsCutOnce)
