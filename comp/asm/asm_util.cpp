@@ -74,6 +74,17 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report)
 
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path) { return out << path.fullpath(); }
 
+bool write_dump_file(const FIO_PATH& path, const std::string& text)
+{
+    const std::string full_path = path.fullpath();
+    asm_io::kestil_atomic_ofstream out(full_path.c_str());
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (out.commit())
+        return true;
+    post_message(msg_EASM_FILE_OPEN_FAILURE(full_path, "file", "writing"));
+    return false;
+}
+
 ASM_RPT_DATA_CACHE::ASM_RPT_DATA_CACHE(const CDB_CHIP_DB_ENTRY& chip)
     : m_crc_clock_divisor(chip.get_crc_clock_divisor())
 {
