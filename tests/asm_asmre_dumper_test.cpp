@@ -574,10 +574,16 @@ TEST_F(AsmreDumper, MissingDataAndWordsAreInternalErrors)
     EXPECT_EQ(dump({"pre_asm_with_bits", "mcfs"}), "zasm accessor proxy != NULL");
     EXPECT_FALSE(fs::exists(scratch / "first.asmre"));
 
-    // A directory that does not exist cannot take the file.
+    // A directory that does not exist cannot take the file, nor can a
+    // directory in the file's place (which stays as it was).
     gen_set_project_output_directory((scratch / "missing").string());
     EXPECT_EQ(dump({"pre_asm", "mcfs"}), "Unable to dump out asm routing info");
     gen_set_project_output_directory(scratch.string());
+    fs::create_directory(scratch / "first.asmre");
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "Unable to dump out asm routing info");
+    EXPECT_TRUE(fs::is_empty(scratch / "first.asmre"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch), fs::directory_iterator()), 1);
+    fs::remove(scratch / "first.asmre");
 
     set_and_get_asm_zasm_accessor(new TEST_PROXY({}, 0), true);
     EXPECT_EQ(dump({"pre_asm_with_2d_bits", "mcfs"}), "CRAM bit address width should not be zero.");

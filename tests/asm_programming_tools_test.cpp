@@ -166,6 +166,11 @@ TEST_F(ProgrammingTools, DefaultCommandConvertsTheSofWithTheFamilysTool)
     EXPECT_FALSE(run_programming_file_tools(29, *project));
     EXPECT_EQ(texts_of(22528), std::vector<std::string>{failure("zorvane_pfg  -c " + sof() + " " + rbf())});
     EXPECT_EQ(pfg_log(), "Cannot start zorvane_pfg: No such file or directory\n");
+    // So does a command-file line whose tool the shell cannot find.
+    write_text("pfg_commands.txt", "first one\n");
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    EXPECT_FALSE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(pfg_log(), "Cannot start zorvane_cpf first one: the shell found no such command (exit status 127)\n");
 }
 
 TEST_F(ProgrammingTools, ALogThatCannotBeWrittenIsAnError)

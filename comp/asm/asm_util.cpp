@@ -262,6 +262,9 @@ const int OPTION_PFG_COMMANDS_FILE = 1576;
 // characters, each ending at a line feed when one comes first.
 const size_t OUTPUT_PIECE_SIZE = 254;
 
+// The shell that runs a line of the command file.
+const char* const SHELL = "/bin/sh";
+
 // One command: its text, as the messages show it, and the words it runs.
 struct TOOL_COMMAND
 {
@@ -272,9 +275,14 @@ struct TOOL_COMMAND
 struct TOOL_RUN
 {
     bool succeeded = false;  // started and exited normally with status 0
+    int exit_status = -1;    // the status of a normal exit; -1 for none
     std::string output;
     std::string start_failure;  // why the tool could not be started; "" when it was
 };
+
+// The statuses with which a shell tells that it could not start a command.
+const int SHELL_COMMAND_NOT_FOUND = 127;
+const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 
 // Runs the words as a process without a shell: standard input /dev/null,
 // standard output read from a pipe to its end, standard error inherited.
@@ -329,8 +337,24 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
         if (errno != EINTR)
             return run;
     }
-    run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (WIFEXITED(status))
+        run.exit_status = WEXITSTATUS(status);
+    run.succeeded = run.exit_status == 0;
     return run;
+}
+
+// Why the command's tool could not be started, "" when it was: the process
+// could not be made, or the shell that runs a command-file line could not
+// find or execute the command.
+std::string start_failure_of(const TOOL_COMMAND& command, const TOOL_RUN& run)
+{
+    if (!run.start_failure.empty() || command.argv.empty() || command.argv[0] != SHELL)
+        return run.start_failure;
+    if (run.exit_status == SHELL_COMMAND_NOT_FOUND)
+        return "Cannot start " + command.text + ": the shell found no such command (exit status 127)";
+    if (run.exit_status == SHELL_COMMAND_NOT_EXECUTABLE)
+        return "Cannot start " + command.text + ": the shell could not execute the command (exit status 126)";
+    return std::string();
 }
 
 // The output in the pieces in which it reaches pfg.log.
@@ -529,7 +553,7 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
                 // The line is the user's own command tail: a shell runs it, as
                 // the suite's command processor does.
                 const std::string text = tool_word + line;
-                commands.push_back(TOOL_COMMAND{text, {"/bin/sh", "-c", text}});
+                commands.push_back(TOOL_COMMAND{text, {SHELL, "-c", text}});
             }
             in.close();
         }
@@ -557,8 +581,9 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         }
         // The message sends the user to pfg.log: a tool that never ran leaves
         // the reason there.
-        if (!run.start_failure.empty())
-            log.append(run.start_failure + "\n");
+        const std::string start_failure = start_failure_of(command, run);
+        if (!start_failure.empty())
+            log.append(start_failure + "\n");
         log.close();
         return false;
     }
