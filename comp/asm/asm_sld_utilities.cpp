@@ -457,7 +457,9 @@ void ASM_SLD_PROCESSOR::create_sld_file_with_kovx()
         std::string present;
         create_sld_text_in_temp_file(now);
         read_whole_file(present);
-        if (now == present)
+        // An empty text is what a failed temporary run leaves: it proves
+        // nothing about the file, which is then written again.
+        if (!now.empty() && now == present)
         {
             m_sld_file_written = true;
             return;
