@@ -3,7 +3,6 @@
 #include "asm_hps.h"
 
 #include "asm_common.h"
-#include "asm_messages.h"
 #include "asm_trace.h"
 #include "asm_util.h"
 
@@ -403,8 +402,7 @@ void HPS_HANDOFF_BOX::write_binary_file(const std::string& base_name)
     content += '\n';
     // Written whole or not at all: the boot image tools must never read a
     // half-written block.
-    if (!fio_write_file_atomically(path.fullpath(), content))
-        post_message(msg_EASM_FILE_OPEN_FAILURE(path.fullpath(), "file", "writing"));
+    write_dump_file(path, content);
 }
 
 void HPS_HANDOFF_BOX::write_hex_dump(const std::string& base_name)

@@ -77,7 +77,7 @@ std::ostream& operator<<(std::ostream& out, const FIO_PATH& path) { return out <
 bool write_dump_file(const FIO_PATH& path, const std::string& text)
 {
     const std::string full_path = path.fullpath();
-    asm_io::kestil_atomic_ofstream out(full_path.c_str());
+    asm_io::kestil_atomic_ofstream out(full_path.c_str(), std::ios_base::out | std::ios_base::binary);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (out.commit())
         return true;

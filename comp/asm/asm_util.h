@@ -23,8 +23,8 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report = nullptr);
 // Writes the path's full path, unquoted.
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path);
 
-// Replaces a debug or dump file (the path's full path) with the text, whole
-// or not at all. A file that cannot be written (opened, written to the end,
+// Replaces a debug or dump file (the path's full path) with the text, byte
+// for byte, whole or not at all. A file that cannot be written (opened, written to the end,
 // closed and renamed into place) is left as it was and posts the error
 // EASM_FILE_OPEN_FAILURE (full path, "file", "writing"); false then.
 bool write_dump_file(const FIO_PATH& path, const std::string& text);
