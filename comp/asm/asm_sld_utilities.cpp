@@ -505,7 +505,7 @@ void ASM_SLD_PROCESSOR::create_sld_text_in_temp_file(std::string& text)
     in->open(temp_path.c_str(), std::ios_base::in);
     if (!in->good())
         post_message(msg_EASM_ASM_FAIL_TO_OPEN_FILE(temp_path));
-    else
+    else if (made)  // a file left by someone else says nothing of the text now
         read_stream(*in, text);
 
     // Whatever stands at the path when it could not be opened (a directory,

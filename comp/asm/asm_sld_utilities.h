@@ -209,8 +209,6 @@ public:
     void process_partition(ZHD_PARTITION* partition, ASM_ISLD_DEBUG* sink);
 
     const FIO_PATH& get_sld_file_path() const { return m_sld_file_path; }
-    // The SLD file holds the text of this run (unchanged or written whole).
-    bool is_sld_file_written() const { return m_sld_file_written; }
     const uint8_t* get_design_hash() const { return m_design_hash.get(); }
     uint64_t get_design_hash_size() const { return m_design_hash_size; }
 
@@ -224,6 +222,8 @@ private:
     const std::string* m_device_name;
     const FIO_PATH* m_output_base_path;
     FIO_PATH m_sld_file_path;
+    // The SLD file holds this run's text (unchanged or written whole): only
+    // then is it packed.
     bool m_sld_file_written;
     std::unique_ptr<uint8_t[]> m_design_hash;
     uint64_t m_design_hash_size;
