@@ -172,6 +172,7 @@ ASMRE_SYNTHETIC_DESIGN::ASMRE_SYNTHETIC_DESIGN(uint32_t atom_count, uint32_t see
         block.location = LOCATION_BASE + i;
         block.set_icd_port("OUTPUT", "O", root_gids[i]);
         CDB_ATOM_OTERM* oterm = atom->add_oterm(combout, 0);
+        oterm->set_instance_name("top|" + name);
         port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(oterm), 1, U2B2_PHYSICAL_PORT(static_cast<int>(i), "O"));
         for (size_t index = 0; index < input_gids[i].size(); ++index)
         {

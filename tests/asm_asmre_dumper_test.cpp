@@ -271,12 +271,18 @@ protected:
         CDB_ATOM_ITERM* d_in = d->add_iterm(dataa, 0);
         CDB_ATOM_ITERM* d_carry = d->add_iterm(cin, 0);
         CDB_ATOM_ITERM* e_in = e->add_iterm(padio, 0);
-        a->add_oterm(combout, 0)->add_fanout(b_in);
-        CDB_ATOM_OTERM* b_out = b->add_oterm(combout, 0);
+        // Each output term carries its atom's name, as the netlist names them.
+        auto output = [](CDB_ATOM_NODE* node, DBS_PORT_TYPE type) {
+            CDB_ATOM_OTERM* oterm = node->add_oterm(type, 0);
+            oterm->set_instance_name(node->get_instance_name()->get_hpath_to_root());
+            return oterm;
+        };
+        output(a, combout)->add_fanout(b_in);
+        CDB_ATOM_OTERM* b_out = output(b, combout);
         b_out->add_fanout(c_in);
         b_out->add_fanout(d_in);
-        c->add_oterm(cout, 0)->add_fanout(d_carry);
-        d->add_oterm(combout, 0)->add_fanout(e_in);
+        output(c, cout)->add_fanout(d_carry);
+        output(d, combout)->add_fanout(e_in);
 
         auto port_map = std::make_unique<U2B2_PORT_MAP_DB>();
         port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(b_out), 1, U2B2_PHYSICAL_PORT(0, "COMBOUT"));
@@ -568,10 +574,16 @@ TEST_F(AsmreDumper, MissingDataAndWordsAreInternalErrors)
     EXPECT_EQ(dump({"pre_asm_with_bits", "mcfs"}), "zasm accessor proxy != NULL");
     EXPECT_FALSE(fs::exists(scratch / "first.asmre"));
 
-    // A directory that does not exist cannot take the file.
+    // A directory that does not exist cannot take the file, nor can a
+    // directory in the file's place (which stays as it was).
     gen_set_project_output_directory((scratch / "missing").string());
     EXPECT_EQ(dump({"pre_asm", "mcfs"}), "Unable to dump out asm routing info");
     gen_set_project_output_directory(scratch.string());
+    fs::create_directory(scratch / "first.asmre");
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "Unable to dump out asm routing info");
+    EXPECT_TRUE(fs::is_empty(scratch / "first.asmre"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch), fs::directory_iterator()), 1);
+    fs::remove(scratch / "first.asmre");
 
     set_and_get_asm_zasm_accessor(new TEST_PROXY({}, 0), true);
     EXPECT_EQ(dump({"pre_asm_with_2d_bits", "mcfs"}), "CRAM bit address width should not be zero.");
@@ -597,6 +609,33 @@ TEST_F(AsmreDumper, MissingDataAndWordsAreInternalErrors)
     other.set_die_info(std::make_unique<DEV_DIE_INFO>());
     DMGR_UTILITY::set_current_device(&other);
     EXPECT_EQ(dump({"pre_asm", "mcfd", "3"}), "Unable to load ICNAME device data");
+}
+
+TEST_F(AsmreDumper, WordsAreTheKnownWordsExactly)
+{
+    // Upper-case words are other words: routing only, software coordinates
+    // (a dump with bits would need the proxy, which is not set).
+    EXPECT_EQ(dump({"PRE_ASM_WITH_BITS", "MCFD"}), "");
+    EXPECT_FALSE(fs::exists(scratch / "first.mcfd.asmre"));
+    const std::string text = dumped("first.asmre");
+    EXPECT_EQ(text.rfind(header("SOFTWARE", false), 0), 0u) << text;
+    EXPECT_EQ(text.find("(b:"), std::string::npos) << text;
+}
+
+TEST_F(AsmreDumper, AnOutputTermWithoutANameIsAnInternalError)
+{
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "");
+    const std::string earlier = read_file(scratch / "first.asmre");
+
+    // lab_c's second output has no name of its own: it is not written under
+    // its atom's name. The dump stops, and the earlier file stays whole with
+    // nothing beside it.
+    CDB_ATOM_NODE* lab_c = first->netlist.nodes()[2];
+    CDB_ATOM_NODE* out_d = first->netlist.nodes()[3];
+    lab_c->add_oterm(dbs_add_port_type("COMBOUT"), 1)->add_fanout(out_d->add_iterm(dbs_add_port_type("DATAB"), 0));
+    EXPECT_EQ(dump({"pre_asm", "mcfs"}), "hdb_inst_name != NULL");
+    EXPECT_EQ(read_file(scratch / "first.asmre"), earlier);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch), fs::directory_iterator()), 1);
 }
 
 TEST_F(AsmreDumper, CycleOfTreesIsCutOnce)

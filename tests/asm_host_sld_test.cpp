@@ -119,3 +119,28 @@ TEST_F(HostSld, ABadDebugKeyStopsTheHostBeforeTheRun)
         << run.output;
     EXPECT_FALSE(fs::exists(m_scratch / "project"));
 }
+
+TEST_F(HostSld, ADirectoryInTheSldFilesPlaceIsReportedAndTheRunGoesOn)
+{
+    const fs::path design = copy_example("debug_files", "mine");
+    fs::create_directory(design / "probe_top.sld");
+    std::ofstream(design / "probe_top.sld" / "kept.txt") << "kept";
+    const HOST_RESULT run = run_host("assemble mine --out project");
+    const fs::path sld = m_scratch / "project" / "probe_top.sld";
+    // The present content cannot be read (the error) and the new one cannot
+    // take its place (the warning); the .sof is written without it.
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(has_line(run.output, "Error (22183): Error: Failed to open file " + sld.string())) << run.output;
+    EXPECT_TRUE(has_line(run.output, "Warning (12914): The file, " + sld.string() +
+                                         ", is not embedded into sof file as expected.  Some tools, such as "
+                                         "Tracewell, may not function fully."))
+        << run.output;
+    EXPECT_TRUE(has_line(run.output, "Messages: 1 errors, 1 warnings, 0 infos")) << run.output;
+    const SOF_HEAD head = read_sof_head(read_text(m_scratch / "project" / "probe.sof"));
+    std::vector<std::string> names;
+    for (const SLD_PACKET& packet : read_sld_blob(head.sld_blob))
+        names.push_back(packet.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"design_hash.bin", "jtag_id.txt", "sld_sysconfiles/hub.cfg",
+                                               "sld_sysconfiles/instances.map"}));
+    EXPECT_EQ(read_text(sld / "kept.txt"), "kept");
+}

@@ -164,11 +164,38 @@ TEST_F(ProgrammingTools, DefaultCommandConvertsTheSofWithTheFamilysTool)
     EXPECT_EQ(runs(), expected_runs);
     EXPECT_EQ(revision()->read_lock_count(), 0);
 
-    // A tool that cannot start fails.
+    // A tool that cannot start fails, and pfg.log, where its message sends
+    // the user, says why.
     setenv("PATH", "/nonexistent", 1);
     EXPECT_FALSE(run_programming_file_tools(29, *project));
     EXPECT_EQ(texts_of(22528), std::vector<std::string>{failure("zorvane_pfg  -c " + sof() + " " + rbf())});
-    EXPECT_EQ(pfg_log(), "");
+    EXPECT_EQ(pfg_log(), "Cannot start zorvane_pfg: No such file or directory\n");
+    // So does a command-file line whose tool the shell cannot find.
+    write_text("pfg_commands.txt", "first one\n");
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    EXPECT_FALSE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(pfg_log(), "Cannot start zorvane_cpf first one: the shell found no such command (exit status 127)\n");
+}
+
+TEST_F(ProgrammingTools, ALogThatCannotBeWrittenIsAnError)
+{
+    // A full disk (the log on /dev/full), then a directory in the log's place.
+    revision()->set_assignment(1575, true);
+    auto project = make();
+    const std::string log = m_project_dir + "/pfg.log";
+    const std::string error = "Error: Failed to open " + log +
+                              " file for writing. Confirm that you have write permission for this file. Update the "
+                              "file permissions, if needed.";
+    fs::create_symlink("/dev/full", log);
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(texts_of(22527).size(), 1u);
+    EXPECT_EQ(texts_of(22683), std::vector<std::string>{error});
+
+    fs::remove(log);
+    fs::create_directory(log);
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(texts_of(22527).size(), 2u);
+    EXPECT_EQ(texts_of(22683), (std::vector<std::string>{error, error}));
 }
 
 TEST_F(ProgrammingTools, CommandFileLinesRunInOrderUntilOneFails)

@@ -9,6 +9,7 @@
 #include <sci.h>
 #include <zdb.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -47,6 +48,33 @@ std::string read_file(const fs::path& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// Every posted message as "id: text", in order.
+std::vector<std::string> posted()
+{
+    std::vector<std::string> messages;
+    for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+        messages.push_back(std::to_string(record.id) + ": " + record.text);
+    return messages;
+}
+
+std::string not_embedded(const fs::path& path)
+{
+    return "12914: The file, " + path.string() +
+           ", is not embedded into sof file as expected.  Some tools, such as Tracewell, may not function fully.";
+}
+
+std::string failed_to_open(const fs::path& path) { return "22183: Error: Failed to open file " + path.string(); }
+
+// The names in the directory, sorted.
+std::vector<std::string> entries_of(const fs::path& directory)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> names_of(const std::vector<SLD_PACKET>& packets)
@@ -246,4 +274,53 @@ TEST_F(SldProcessor, AnExtensionLibraryWithoutTheEntryPointIsAnInternalError)
     EXPECT_NE(error.find("kovx_create_sld_file"), std::string::npos) << error;
     EXPECT_NE(error.find("@comp/asm/asm_sld_utilities"), std::string::npos) << error;
     EXPECT_TRUE(sink.blobs.empty());
+}
+
+TEST_F(SldProcessor, AnSldFileThatCannotBeWrittenIsReportedOnceAndNotPacked)
+{
+    // Its directory is a plain file: the file cannot be opened.
+    write(fs::path(m_project_dir) / "plain", "a file, not a directory");
+    m_base = FIO_PATH(m_project_dir + "/plain", "rev1", "");
+    m_sld_file = fs::path(m_project_dir) / "plain" / "top_inst.sld";
+    RECORDING_SINK sink;
+    std::vector<SLD_PACKET> packets = run(sink);
+    EXPECT_EQ(posted(), std::vector<std::string>{not_embedded(m_sld_file)});
+    EXPECT_EQ(names_of(packets), (std::vector<std::string>{"design_hash.bin", "jtag_id.txt"}));
+
+    // A directory in its place: opened (the temporary file lies beside it)
+    // but not written; the present content cannot be read either. The run
+    // goes on, and leaves the directory and nothing else behind.
+    MSG_REPORT::active().clear();
+    m_base = FIO_PATH(m_project_dir, "rev1", "");
+    m_sld_file = fs::path(m_project_dir) / "top_inst.sld";
+    fs::create_directory(m_sld_file);
+    write(m_sld_file / "kept.txt", "kept");
+    const std::vector<std::string> before = entries_of(m_project_dir);
+    packets = run(sink);
+    EXPECT_EQ(posted(), (std::vector<std::string>{failed_to_open(m_sld_file), not_embedded(m_sld_file)}));
+    EXPECT_EQ(names_of(packets), (std::vector<std::string>{"design_hash.bin", "jtag_id.txt"}));
+    EXPECT_EQ(entries_of(m_project_dir), before);
+    EXPECT_EQ(read_file(m_sld_file / "kept.txt"), "kept");
+}
+
+TEST_F(SldProcessor, ATemporaryFileThatCannotBeOpenedIsAnErrorAndTheSldFileIsRewritten)
+{
+    // An SLD file emptied since: the failed temporary run's empty text does
+    // not count as the same content.
+    RECORDING_SINK sink;
+    run(sink);
+    write(m_sld_file, "");
+    const fs::path temp = m_sld_file.string() + "tmp";
+    fs::create_directory(temp);
+
+    const std::vector<SLD_PACKET> packets = run(sink);
+    // Opened neither for the text nor for reading it back.
+    EXPECT_EQ(posted(), (std::vector<std::string>{failed_to_open(temp), failed_to_open(temp)}));
+    const std::string text = read_file(m_sld_file);
+    EXPECT_NE(text.find("INSTANCE 1 signal_tap 6 auto_tap\n"), std::string::npos) << text;
+    ASSERT_EQ(names_of(packets),
+              (std::vector<std::string>{"design_hash.bin", "top_inst.sld", "jtag_id.txt"}));
+    EXPECT_EQ(packets[1].content, text);
+    // The directory was not made here: it stays.
+    EXPECT_TRUE(fs::is_directory(temp));
 }

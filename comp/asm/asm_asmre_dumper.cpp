@@ -127,12 +127,7 @@ void split_element_text(const std::string& text, std::string& base, long& index)
 
 ASM_ASMRE_DUMPER::ASM_ASMRE_DUMPER(CDB_CHIP_DB_ENTRY* chip, int device_handle) { bind(chip, device_handle); }
 
-ASM_ASMRE_DUMPER::~ASM_ASMRE_DUMPER()
-{
-    if (m_stream.is_open())
-        m_stream.close();
-    release();
-}
+ASM_ASMRE_DUMPER::~ASM_ASMRE_DUMPER() { release(); }
 
 void ASM_ASMRE_DUMPER::release()
 {
@@ -293,14 +288,18 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     }
 
     asm_debug_log(2, "%s", "Writing asmre files");
-    // Every dump writes its own file from the start.
-    if (m_stream.is_open())
-        m_stream.close();
-    m_stream.clear();
-    m_stream.open(m_output_path.fullpath().c_str(), std::ios_base::out | std::ios_base::trunc,
-                  asm_io::kestil_share_deny_none);
-    if (!m_stream.good())
+    // Every dump writes its own file, which replaces the earlier one whole at
+    // the end; a dump that stops on the way (an internal error) leaves the
+    // earlier file as it was and no temporary behind.
+    asm_io::kestil_atomic_ofstream stream(m_output_path.fullpath().c_str());
+    if (!stream.good())
         internal_error("Unable to dump out asm routing info", ASM_SOURCE_TAG, __LINE__);
+    struct STREAM_IN_USE
+    {
+        asm_io::kestil_atomic_ofstream*& member;
+        ~STREAM_IN_USE() { member = nullptr; }
+    } in_use{m_stream};
+    m_stream = &stream;
 
     write_header();
     setup_zdl();
@@ -308,10 +307,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
     write_atom_netlist_routing();
     write_text();
 
-    m_stream.flush();
-    m_stream.close();
-    const bool written = !m_stream.fail();
-    m_stream.clear();
+    const bool written = stream.commit();
     forget_dump_tables();
 
     if (m_icname_loaded)
@@ -325,7 +321,7 @@ void ASM_ASMRE_DUMPER::dump(CDB_ATOM_NETLIST* netlist)
 
 void ASM_ASMRE_DUMPER::write_text()
 {
-    m_stream.write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
+    m_stream->write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
     m_text.clear();
 }
 
@@ -669,7 +665,9 @@ std::string_view ASM_ASMRE_DUMPER::destination_name(const CDB_ATOM_NODE* atom)
 
 void ASM_ASMRE_DUMPER::write_node_to_node(const CDB_ATOM_OTERM* oterm)
 {
-    const HDB_INSTANCE_NAME* hdb_inst_name = term_instance_name(oterm);
+    // The source is the term itself: a term without a name of its own is not
+    // written under its atom's name.
+    const HDB_INSTANCE_NAME* hdb_inst_name = oterm->get_instance_name();
     ASM_REQUIRE(hdb_inst_name != NULL);
     append_short_hpath(m_text, *hdb_inst_name);
     if (oterm->get_atom()->is_generic())

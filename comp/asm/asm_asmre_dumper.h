@@ -163,7 +163,9 @@ public:
     // CRAM bits as (row, column) pairs; format 0 software, 1 IC design, 2 IC
     // design schematic coordinates.
     virtual void set_dump_mode(uint32_t dump_kind, uint32_t format) = 0;
-    // Writes the dump of the netlist to the file set last.
+    // Writes the dump of the netlist to the file set last, replacing it whole
+    // (a file that cannot be written is the internal error "Unable to dump
+    // out asm routing info", and the earlier file stays).
     virtual void dump(CDB_ATOM_NETLIST* netlist) = 0;
     // The value of a CRAM bit, as the host's accessor proxy gives it.
     virtual bool get_bit_value(uint32_t flat_address, int& device_handle) = 0;
@@ -327,7 +329,9 @@ private:
     DBCM_DB_MANAGER* m_dbcm_db_manager = nullptr;
     DBCM_CHIP* m_dbcm_chip = nullptr;
     DBCM_DEVICE* m_dbcm_device = nullptr;
-    asm_io::kestil_ofstream m_stream;
+    // The file of the dump being written (the temporary that replaces it
+    // whole at its end); null between dumps.
+    asm_io::kestil_atomic_ofstream* m_stream = nullptr;
     FIO_PATH m_output_path;
     uint32_t m_mode = 0;
     uint32_t m_dump_kind = 0;

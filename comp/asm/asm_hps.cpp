@@ -3,8 +3,8 @@
 #include "asm_hps.h"
 
 #include "asm_common.h"
-#include "asm_fstream.h"
 #include "asm_trace.h"
+#include "asm_util.h"
 
 #include <cfg.h>
 #include <dbcm.h>
@@ -225,12 +225,8 @@ void ASM_HPS_HANDOFF_DATA::write_handoff_vsection()
                          "ACID_HPS", ASM_SOURCE_TAG);
     if (!m_dump_handoff_data)
         return;
-    const std::string text = m_handoff.DebugString();
     const FIO_PATH dump(gen_get_project_output_directory(), "asm_hps_handoff_data_dump", "txt");
-    asm_io::kestil_ofstream out(dump.fullpath().c_str(), std::ios_base::out | std::ios_base::trunc);
-    if (out.is_open())
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    else
+    if (!write_dump_file(dump, m_handoff.DebugString()))
         log_value_line(safe_sprintf("ACID_HPS: cannot open %s", dump.fullpath().c_str()));
 }
 

@@ -92,7 +92,8 @@ protected:
     void dump_words(std::string& out, uint32_t start, uint32_t end) const;
     // The header part and the four pair sections, common to every layout.
     void dump_pair_sections(std::string& out) const;
-    // Writes a text dump file, or logs that it cannot.
+    // Replaces a text dump file whole; one that cannot be written posts
+    // EASM_FILE_OPEN_FAILURE and is logged.
     static void write_text_file(const std::string& base_name, const std::string& text);
 
     std::vector<uint8_t> m_bytes;

@@ -3,8 +3,6 @@
 #include "asm_hps.h"
 
 #include "asm_common.h"
-#include "asm_fstream.h"
-#include "asm_messages.h"
 #include "asm_trace.h"
 #include "asm_util.h"
 
@@ -390,14 +388,11 @@ WORD_BYTES bytes_of(const std::vector<uint8_t>& bytes, uint32_t offset)
 void HPS_HANDOFF_BOX::write_text_file(const std::string& base_name, const std::string& text)
 {
     const FIO_PATH path(gen_get_project_output_directory(), base_name, "txt");
-    asm_io::kestil_ofstream out(path.fullpath().c_str(), std::ios_base::out | std::ios_base::trunc);
-    if (!out.is_open())
+    if (!write_dump_file(path, text))
     {
         const std::string line = safe_sprintf("ACID_HPS: cannot open %s", path.fullpath().c_str());
         asm_debug_log(2, "%s", line.c_str());
-        return;
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 void HPS_HANDOFF_BOX::write_binary_file(const std::string& base_name)
@@ -407,8 +402,7 @@ void HPS_HANDOFF_BOX::write_binary_file(const std::string& base_name)
     content += '\n';
     // Written whole or not at all: the boot image tools must never read a
     // half-written block.
-    if (!fio_write_file_atomically(path.fullpath(), content))
-        post_message(msg_EASM_FILE_OPEN_FAILURE(path.fullpath(), "file", "writing"));
+    write_dump_file(path, content);
 }
 
 void HPS_HANDOFF_BOX::write_hex_dump(const std::string& base_name)

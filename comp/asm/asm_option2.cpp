@@ -2,8 +2,7 @@
 
 #include "asm_common.h"
 #include "asm_trace.h"
-
-#include "asm_fstream.h"
+#include "asm_util.h"
 
 #include <cdb.h>
 #include <cfg.h>
@@ -219,13 +218,14 @@ void ASM_OPTION2::save_options_into_dbcm()
 
     if (m_dump_option_data)
     {
-        const std::string text = m_options.DebugString();
         const FIO_PATH dump(gen_get_project_output_directory(), "asm_option_data_dump", "txt");
-        asm_io::kestil_ofstream out(dump.fullpath().c_str(), std::ios_base::out | std::ios_base::trunc);
-        if (out.is_open())
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        else
+        if (!write_dump_file(dump, m_options.DebugString()))
+        {
             asm_debug_log(2, "Cannot open %s", dump.fullpath().c_str());
+            // Reported once: the later saves of the run (one per hash) do
+            // not try the dump again.
+            m_dump_option_data = false;
+        }
     }
 }
 

@@ -21,7 +21,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <mutex>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_sld_utilities"
@@ -65,9 +64,13 @@ KOVX_CREATE_SLD_FILE find_kovx_create_sld_file()
     return reinterpret_cast<KOVX_CREATE_SLD_FILE>(function);
 }
 
+// The rest of the stream. A read error of the file buffer ends the read with
+// the bad bit set (read() catches what the buffer throws).
 bool read_stream(std::istream& in, std::string& text)
 {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        text.append(buffer, static_cast<size_t>(in.gcount()));
     return !in.bad();
 }
 
@@ -295,7 +298,10 @@ bool ASM_SLD_TAG_CREATOR::add_design_hash()
     return packet.write(m_packets);
 }
 
-bool ASM_SLD_TAG_CREATOR::add_sld_file() { return add_file(m_sld_file_path->fullpath()); }
+bool ASM_SLD_TAG_CREATOR::add_sld_file()
+{
+    return m_sld_file_path != nullptr && add_file(m_sld_file_path->fullpath());
+}
 
 std::string ASM_SLD_TAG_CREATOR::get_jtag_id_text(const std::vector<std::string>& jtag_ids)
 {
@@ -401,6 +407,7 @@ ASM_SLD_PROCESSOR::ASM_SLD_PROCESSOR(CMP_FACADE* cmp, CDB_CHIP_DB_ENTRY* chip, A
       m_chip(chip),
       m_device_name(device_name),
       m_output_base_path(output_base_path),
+      m_sld_file_written(false),
       m_design_hash_size(0)
 {
 }
@@ -417,8 +424,8 @@ void ASM_SLD_PROCESSOR::pack_debug_files()
 {
     if (cfg_is_on("sld_sof_omit_debug_files"))
         return;
-    auto creator =
-        std::make_unique<ASM_SLD_TAG_CREATOR>(m_cmp, &m_sld_file_path, m_design_hash.get(), m_design_hash_size);
+    auto creator = std::make_unique<ASM_SLD_TAG_CREATOR>(m_cmp, m_sld_file_written ? &m_sld_file_path : nullptr,
+                                                         m_design_hash.get(), m_design_hash_size);
     if (creator->build_content())
     {
         // Every packet checked that the blob stays within 32 bits.
@@ -442,6 +449,7 @@ void ASM_SLD_PROCESSOR::create_sld_file_with_kovx()
     path.filename(cap_inst != nullptr ? cap_inst->get_name_string() : std::string());
     path.extension(FIO_EXTENSION_KIND_SLD, -1);
     m_sld_file_path = path;
+    m_sld_file_written = false;
 
     if (FIO_FILE_SYSTEM::exists(m_sld_file_path))
     {
@@ -449,13 +457,21 @@ void ASM_SLD_PROCESSOR::create_sld_file_with_kovx()
         std::string present;
         create_sld_text_in_temp_file(now);
         read_whole_file(present);
-        if (now == present)
+        // An empty text is what a failed temporary run leaves: it proves
+        // nothing about the file, which is then written again.
+        if (!now.empty() && now == present)
+        {
+            m_sld_file_written = true;
             return;
+        }
     }
 
+    // The .sof packs the file and the next run compares against it: it is
+    // replaced whole or not at all.
     const std::string full_path = m_sld_file_path.fullpath();
-    asm_io::kestil_ofstream out(full_path.c_str(), std::ios_base::out | std::ios_base::trunc);
-    if (!out.good())
+    asm_io::kestil_atomic_ofstream out(full_path.c_str());
+    const bool opened = out.good();
+    if (!opened)
         post_message(msg_WASM_SLD_EMBEDDED_FILE_ERROR(full_path));
     KOVX_CREATE_SLD_FILE create_sld_file = find_kovx_create_sld_file();
     std::string design_hash;
@@ -463,7 +479,11 @@ void ASM_SLD_PROCESSOR::create_sld_file_with_kovx()
         asm_debug_log(2, "%s failed to write %s", KOVX_FUNCTION, full_path.c_str());
     if (!design_hash.empty())
         set_design_hash_from_text(design_hash);
-    out.close();
+    m_sld_file_written = out.commit();
+    // A file that was opened but not written whole (a full disk, a directory
+    // in its place) is reported like one that could not be opened.
+    if (opened && !m_sld_file_written)
+        post_message(msg_WASM_SLD_EMBEDDED_FILE_ERROR(full_path));
 }
 
 void ASM_SLD_PROCESSOR::create_sld_text_in_temp_file(std::string& text)
@@ -471,7 +491,8 @@ void ASM_SLD_PROCESSOR::create_sld_text_in_temp_file(std::string& text)
     text.clear();
     const std::string temp_path = m_sld_file_path.fullpath() + "tmp";
     auto out = std::make_unique<asm_io::kestil_ofstream>(temp_path.c_str(), std::ios_base::out | std::ios_base::trunc);
-    if (!out->good())
+    const bool made = out->good();
+    if (!made)
         post_message(msg_EASM_ASM_FAIL_TO_OPEN_FILE(temp_path));
     KOVX_CREATE_SLD_FILE create_sld_file = find_kovx_create_sld_file();
     std::string design_hash;
@@ -484,17 +505,22 @@ void ASM_SLD_PROCESSOR::create_sld_text_in_temp_file(std::string& text)
     in->open(temp_path.c_str(), std::ios_base::in);
     if (!in->good())
         post_message(msg_EASM_ASM_FAIL_TO_OPEN_FILE(temp_path));
-    else
+    else if (made)  // a file left by someone else says nothing of the text now
         read_stream(*in, text);
 
-    if (std::remove(temp_path.c_str()) == 0)
+    // Whatever stands at the path when it could not be opened (a directory,
+    // another's file) is not this run's to remove.
+    if (made)
     {
-        asm_debug_log(2, "File %s removed", temp_path.c_str());
-    }
-    else
-    {
-        const std::string reason = std::strerror(errno);
-        asm_debug_log(2, "File %s can not be removed due to %s", temp_path.c_str(), reason.c_str());
+        if (std::remove(temp_path.c_str()) == 0)
+        {
+            asm_debug_log(2, "File %s removed", temp_path.c_str());
+        }
+        else
+        {
+            const std::string reason = std::strerror(errno);
+            asm_debug_log(2, "File %s can not be removed due to %s", temp_path.c_str(), reason.c_str());
+        }
     }
     in.reset();
     out.reset();

@@ -131,7 +131,8 @@ class ASM_SLD_TAG_CREATOR
 {
 public:
     // The design hash is not owned; a size of 0 makes the creator ask the
-    // debug-instance library for one.
+    // debug-instance library for one. A null SLD file path packs no SLD file
+    // (one that could not be written, already reported).
     ASM_SLD_TAG_CREATOR(CMP_FACADE* cmp, const FIO_PATH* sld_file_path, const uint8_t* design_hash,
                         uint64_t design_hash_size);
     virtual ~ASM_SLD_TAG_CREATOR();
@@ -193,10 +194,14 @@ public:
     void pack_debug_files();
     // Sets the SLD file path (the compile instance's name, extension of the
     // SLD kind, in the output directory) and rewrites the file through the
-    // extension library unless its content would not change.
+    // extension library unless its content would not change. The file is
+    // replaced whole or not at all; one that cannot be written posts the
+    // warning WASM_SLD_EMBEDDED_FILE_ERROR once and is not packed.
     void create_sld_file_with_kovx();
     // The text the extension library writes now, by way of a temporary file
     // beside the SLD file ("tmp" appended to its name); sets the design hash.
+    // A temporary file that cannot be opened posts EASM_ASM_FAIL_TO_OPEN_FILE
+    // (the text is then empty); only a file made here is removed.
     void create_sld_text_in_temp_file(std::string& text);
     // The SLD file's present content ("" when it cannot be read).
     void read_whole_file(std::string& text);
@@ -217,6 +222,9 @@ private:
     const std::string* m_device_name;
     const FIO_PATH* m_output_base_path;
     FIO_PATH m_sld_file_path;
+    // The SLD file holds this run's text (unchanged or written whole): only
+    // then is it packed.
+    bool m_sld_file_written;
     std::unique_ptr<uint8_t[]> m_design_hash;
     uint64_t m_design_hash_size;
 };

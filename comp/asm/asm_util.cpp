@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -72,6 +73,17 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report)
 }
 
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path) { return out << path.fullpath(); }
+
+bool write_dump_file(const FIO_PATH& path, const std::string& text)
+{
+    const std::string full_path = path.fullpath();
+    asm_io::kestil_atomic_ofstream out(full_path.c_str(), std::ios_base::out | std::ios_base::binary);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (out.commit())
+        return true;
+    post_message(msg_EASM_FILE_OPEN_FAILURE(full_path, "file", "writing"));
+    return false;
+}
 
 ASM_RPT_DATA_CACHE::ASM_RPT_DATA_CACHE(const CDB_CHIP_DB_ENTRY& chip)
     : m_crc_clock_divisor(chip.get_crc_clock_divisor())
@@ -250,6 +262,9 @@ const int OPTION_PFG_COMMANDS_FILE = 1576;
 // characters, each ending at a line feed when one comes first.
 const size_t OUTPUT_PIECE_SIZE = 254;
 
+// The shell that runs a line of the command file.
+const char* const SHELL = "/bin/sh";
+
 // One command: its text, as the messages show it, and the words it runs.
 struct TOOL_COMMAND
 {
@@ -260,17 +275,28 @@ struct TOOL_COMMAND
 struct TOOL_RUN
 {
     bool succeeded = false;  // started and exited normally with status 0
+    int exit_status = -1;    // the status of a normal exit; -1 for none
     std::string output;
+    std::string start_failure;  // why the tool could not be started; "" when it was
 };
+
+// The statuses with which a shell tells that it could not start a command.
+const int SHELL_COMMAND_NOT_FOUND = 127;
+const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 
 // Runs the words as a process without a shell: standard input /dev/null,
 // standard output read from a pipe to its end, standard error inherited.
 TOOL_RUN run_tool(const std::vector<std::string>& words)
 {
     TOOL_RUN run;
-    int pipe_fds[2];
-    if (words.empty() || pipe2(pipe_fds, O_CLOEXEC) != 0)
+    if (words.empty())
         return run;
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+    {
+        run.start_failure = safe_sprintf("Cannot start %s: %s", words[0].c_str(), std::strerror(errno));
+        return run;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -287,7 +313,8 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
     if (spawned != 0)
     {
         ::close(pipe_fds[0]);
-        asm_debug_log(2, "%s", safe_sprintf("Cannot start %s: error %d", argv[0], spawned).c_str());
+        run.start_failure = safe_sprintf("Cannot start %s: %s", argv[0], std::strerror(spawned));
+        asm_debug_log(2, "%s", run.start_failure.c_str());
         return run;
     }
 
@@ -310,8 +337,24 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
         if (errno != EINTR)
             return run;
     }
-    run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (WIFEXITED(status))
+        run.exit_status = WEXITSTATUS(status);
+    run.succeeded = run.exit_status == 0;
     return run;
+}
+
+// Why the command's tool could not be started, "" when it was: the process
+// could not be made, or the shell that runs a command-file line could not
+// find or execute the command.
+std::string start_failure_of(const TOOL_COMMAND& command, const TOOL_RUN& run)
+{
+    if (!run.start_failure.empty() || command.argv.empty() || command.argv[0] != SHELL)
+        return run.start_failure;
+    if (run.exit_status == SHELL_COMMAND_NOT_FOUND)
+        return "Cannot start " + command.text + ": the shell found no such command (exit status 127)";
+    if (run.exit_status == SHELL_COMMAND_NOT_EXECUTABLE)
+        return "Cannot start " + command.text + ": the shell could not execute the command (exit status 126)";
+    return std::string();
 }
 
 // The output in the pieces in which it reaches pfg.log.
@@ -381,10 +424,40 @@ private:
     bool m_taken;
 };
 
-void append_to_log(asm_io::kestil_fstream& log, const std::string& piece)
+// pfg.log, opened by its bare name: emptied first, then appended to. A
+// failure at any step (either open, a write, a flush, the close) is kept, so
+// that a lost log is reported once at its close.
+class PFG_LOG
 {
-    log.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-}
+public:
+    PFG_LOG()
+    {
+        m_stream.open(NAME, std::ios_base::out | std::ios_base::trunc, asm_io::kestil_share_deny_none);
+        m_stream.close();
+        m_written = !m_stream.fail();
+        m_stream.open(NAME, std::ios_base::out | std::ios_base::app, asm_io::kestil_share_deny_none);
+        m_written = m_written && m_stream.is_open();
+    }
+    PFG_LOG(const PFG_LOG&) = delete;
+    PFG_LOG& operator=(const PFG_LOG&) = delete;
+
+    void append(const std::string& piece) { m_stream.write(piece.data(), static_cast<std::streamsize>(piece.size())); }
+    void flush() { m_stream.flush(); }
+
+    // Closes the log; a log that did not receive everything is the error of
+    // a file that cannot be written (the tools' messages send the user to it).
+    void close()
+    {
+        m_stream.close();
+        if (!m_written || m_stream.fail())
+            post_message(msg_EASM_FILE_OPEN_FAILURE(fio_get_unc_full_path(NAME), "file", "writing"));
+    }
+
+private:
+    static constexpr const char* NAME = "pfg.log";
+    asm_io::kestil_fstream m_stream;
+    bool m_written = false;
+};
 
 }  // namespace
 
@@ -480,16 +553,13 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
                 // The line is the user's own command tail: a shell runs it, as
                 // the suite's command processor does.
                 const std::string text = tool_word + line;
-                commands.push_back(TOOL_COMMAND{text, {"/bin/sh", "-c", text}});
+                commands.push_back(TOOL_COMMAND{text, {SHELL, "-c", text}});
             }
             in.close();
         }
     }
 
-    asm_io::kestil_fstream log;
-    log.open("pfg.log", std::ios_base::out | std::ios_base::trunc, asm_io::kestil_share_deny_none);
-    log.close();
-    log.open("pfg.log", std::ios_base::out | std::ios_base::app, asm_io::kestil_share_deny_none);
+    PFG_LOG log;
 
     for (const TOOL_COMMAND& command : commands)
     {
@@ -498,7 +568,7 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         {
             post_message(msg_IASM_SUCCESSFULL_CALLING_SUBPROCESS(command.text));
             for (const std::string& piece : output_pieces(run.output))
-                append_to_log(log, piece);
+                log.append(piece);
             log.flush();
             continue;
         }
@@ -507,8 +577,13 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         {
             if (piece.find("Error (") != std::string::npos)
                 post_message(msg_EASM_UNSUCCESSFULL_CALLING_SUBPROCESS(piece));
-            append_to_log(log, piece);
+            log.append(piece);
         }
+        // The message sends the user to pfg.log: a tool that never ran leaves
+        // the reason there.
+        const std::string start_failure = start_failure_of(command, run);
+        if (!start_failure.empty())
+            log.append(start_failure + "\n");
         log.close();
         return false;
     }

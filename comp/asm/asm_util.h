@@ -1,11 +1,12 @@
 // Report-side utilities of the assembler: memory checkpoints, the oops line,
-// message posting and the text output of a path.
+// message posting, the text output of a path and the dump files.
 #pragma once
 
 #include <fio.h>
 #include <msg.h>
 
 #include <ostream>
+#include <string>
 
 // With INI asm_report_memory on (read once per process), writes the debug
 // line "[label] ASM memory system current N, system peak M".
@@ -21,6 +22,12 @@ bool post_message(MSG_BASE* message, MSG_REPORT* report = nullptr);
 
 // Writes the path's full path, unquoted.
 std::ostream& operator<<(std::ostream& out, const FIO_PATH& path);
+
+// Replaces a debug or dump file (the path's full path) with the text, byte
+// for byte, whole or not at all. A file that cannot be written (opened, written to the end,
+// closed and renamed into place) is left as it was and posts the error
+// EASM_FILE_OPEN_FAILURE (full path, "file", "writing"); false then.
+bool write_dump_file(const FIO_PATH& path, const std::string& text);
 
 #include <cstdint>
 #include <string>
@@ -63,8 +70,10 @@ class ASM_MY_PROJECT;
 // otherwise) with "-c", the SOF path and the RBF path, or one command per
 // non-empty line of the command file that assignment 1576 names (the tool
 // word followed by the line, run through /bin/sh). The commands run in
-// order, their standard output goes to pfg.log (emptied first) and each
-// posts its success or failure message; the first failure stops the list.
+// order, their standard output goes to pfg.log (emptied first; a tool that
+// cannot be started leaves the reason there) and each posts its success or
+// failure message; the first failure stops the list. A pfg.log that cannot
+// be written whole is the error EASM_FILE_OPEN_FAILURE with its full path.
 // Holds the revision's read lock while it runs (taken here unless the
 // caller holds it); a write-locked revision runs nothing. False when a
 // command failed, true otherwise (also when nothing ran).

@@ -496,8 +496,12 @@ HOST_ROUTING::HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, CDB_AT
         for (const DESIGN_ROUTED_OUTPUT& output : routing.atoms[a].outputs)
         {
             CDB_ATOM_OTERM* oterm = atoms[a]->add_oterm(dbs_add_port_type(output.port), output.index);
-            if (output.instance_name)
-                oterm->set_instance_name(*output.instance_name);
+            // Every term is named, as in a synthesised netlist: by default
+            // with its atom's name.
+            const std::optional<std::string>& term_name =
+                output.instance_name ? output.instance_name : routing.atoms[a].instance_name;
+            if (term_name)
+                oterm->set_instance_name(*term_name);
             for (const DESIGN_PHYSICAL_PORT& port : output.map)
                 port_map->add(U2B2_LOGICAL_PORT_FACTORY::create(oterm), 1,
                               U2B2_PHYSICAL_PORT(port.instance, port.port));

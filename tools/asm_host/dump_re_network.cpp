@@ -47,7 +47,8 @@ const char USAGE[] =
     "                    (default: a new directory under ./asm_out/)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
-    "Exit status: 0 dumped; 2 bad design directory or usage; 3 internal error.\n";
+    "Exit status: 0 dumped; 1 the project directory cannot be listed; 2 bad design directory or usage;\n"
+    "3 internal error (also a dump that cannot be written).\n";
 
 struct DUMP_ARGUMENTS
 {
@@ -77,6 +78,7 @@ bool parse(int argc, char** argv, DUMP_ARGUMENTS& arguments, std::string& proble
 using host_command::EXIT_BAD_INPUT;
 using host_command::EXIT_DONE;
 using host_command::EXIT_INTERNAL_ERROR;
+using host_command::EXIT_RUN_FAILED;
 using host_command::fail_input;
 
 }  // namespace
@@ -152,6 +154,9 @@ int dump_re_network_main(int argc, char** argv)
         std::cout << "\n--- asm_host summary ---\n";
         std::cout << "Result: " << (internal_error ? "internal error " + *internal_error : std::string("dumped"))
                   << "\n";
+        // A project directory that cannot be listed cannot show the dump: the
+        // run has failed even when the module did not say so.
+        bool listed = true;
         try
         {
             const auto written = changed_files(copied, snapshot_directory(fs::path(project_text)));
@@ -162,8 +167,9 @@ int dump_re_network_main(int argc, char** argv)
         catch (const PROJECT_ERROR& error)
         {
             std::cout << "asm_host: " << error.what() << "\n";
+            listed = false;
         }
-        status = internal_error ? EXIT_INTERNAL_ERROR : EXIT_DONE;
+        status = internal_error ? EXIT_INTERNAL_ERROR : listed ? EXIT_DONE : EXIT_RUN_FAILED;
     }
     std::cout << "Project directory: " << project.string() << "\n";
     std::cout << "Exit status: " << status << std::endl;
