@@ -244,14 +244,19 @@ void ASM_OPTIONS::apply_bit_settings(std::vector<DB_BIT_SETTING>& settings, ASM_
         ASM_REQUIRE(device != NULL);
         ASM_REQUIRE(asmdb_die != NULL);
         ASM_REQUIRE(bitfield != NULL);
-        const DEV_BASIC_INFO* basic_info = device->get_basic_info();
-        ASM_REQUIRE(basic_info != NULL);
-        ASM_REQUIRE(basic_info->is_valid_int_enum(DEV_BASIC_INFO_INT_CRAM_COLS));
-        context->m_num_cram_columns = basic_info->get_int_data(DEV_BASIC_INFO_INT_CRAM_COLS);
-        ASM_REQUIRE(context->m_num_cram_columns > 0);
+        context->read_num_cram_columns();
         m_bit_settings_context = std::move(context);
     }
     m_bit_settings_context->process_bit_settings(settings, m_dom_element);
+}
+
+void ASM_BIT_SETTINGS_CONTEXT::read_num_cram_columns()
+{
+    const DEV_BASIC_INFO* basic_info = m_device->get_basic_info();
+    ASM_REQUIRE(basic_info != NULL);
+    ASM_REQUIRE(basic_info->is_valid_int_enum(DEV_BASIC_INFO_INT_CRAM_COLS));
+    this->m_num_cram_columns = basic_info->get_int_data(DEV_BASIC_INFO_INT_CRAM_COLS);
+    ASM_REQUIRE(this->m_num_cram_columns > 0);
 }
 
 void ASM_BIT_SETTINGS_CONTEXT::process_bit_settings(std::vector<DB_BIT_SETTING>& settings, DOMElement* main_element)
