@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -228,4 +231,99 @@ TEST_F(FullPathStreams, ReadWriteStreamTakesTheModeAsGiven)
     std::string line;
     std::getline(both, line);
     EXPECT_EQ(line, "first run");
+}
+
+TEST_F(FullPathStreams, ReaderRefusesAnythingButARegularFile)
+{
+    write_file("plain.txt", "plain");
+    fs::create_directory(path("dir"));
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    fs::create_symlink(path("plain.txt"), path("link"));
+
+    // A FIFO without a writer would block the open; /dev/zero never ends.
+    for (const std::string& name : {path("dir"), path("pipe"), std::string("/dev/zero"), path("none")})
+    {
+        kestil_ifstream in;
+        in.open(name.c_str());
+        EXPECT_FALSE(in.is_open()) << name;
+        EXPECT_TRUE(in.fail()) << name;
+        EXPECT_FALSE(asm_io::kestil_is_regular_file(name.c_str())) << name;
+    }
+    kestil_ifstream linked;
+    linked.open(path("link").c_str());
+    EXPECT_EQ(read_all(linked), "plain");
+    EXPECT_TRUE(asm_io::kestil_is_regular_file(path("link").c_str()));
+    EXPECT_FALSE(asm_io::kestil_is_regular_file(""));
+}
+
+TEST_F(FullPathStreams, AtomicWriterReplacesTheFileOnlyOnCommit)
+{
+    write_file("out.txt", "old");
+    ASSERT_EQ(chdir(m_dir.c_str()), 0);
+    {
+        asm_io::kestil_atomic_ofstream out("missing/../out.txt");
+        ASSERT_TRUE(out.good());
+        EXPECT_EQ(out.target(), path("out.txt"));
+        out << "new text";
+        // Until the commit the reader sees the old file, and no more than
+        // the one temporary lies beside it.
+        EXPECT_EQ(read_file("out.txt"), "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+        ASSERT_TRUE(out.commit());
+        EXPECT_FALSE(out.commit());
+    }
+    EXPECT_EQ(read_file("out.txt"), "new text");
+    EXPECT_EQ(fs::status(path("out.txt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+
+    // Destroyed without a commit: the target stays and no temporary is left.
+    {
+        asm_io::kestil_atomic_ofstream out(path("out.txt").c_str());
+        out << "lost";
+    }
+    EXPECT_EQ(read_file("out.txt"), "new text");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
+{
+    // No directory for the temporary.
+    asm_io::kestil_atomic_ofstream nowhere(path("none/out.txt").c_str());
+    EXPECT_TRUE(nowhere.fail());
+    EXPECT_FALSE(nowhere.commit());
+
+    // A directory stands where the file must go: the rename fails.
+    fs::create_directory(path("taken"));
+    {
+        asm_io::kestil_atomic_ofstream out(path("taken").c_str());
+        ASSERT_TRUE(out.good());
+        out << "text";
+        EXPECT_FALSE(out.commit());
+    }
+    EXPECT_TRUE(fs::is_directory(path("taken")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+
+    // A write that fails part way, as on a full disk: the file size limit
+    // makes every write past 16 bytes fail (EFBIG).
+    write_file("kept.txt", "kept");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    rlimit small = old_limit;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool committed = true;
+    {
+        asm_io::kestil_atomic_ofstream out(path("kept.txt").c_str());
+        out << std::string(1 << 20, 'x');
+        committed = out.commit();
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(read_file("kept.txt"), "kept");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+
+    asm_io::kestil_atomic_ofstream unnamed("");
+    EXPECT_TRUE(unnamed.fail());
+    EXPECT_FALSE(unnamed.commit());
 }

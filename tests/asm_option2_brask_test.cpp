@@ -78,6 +78,9 @@ TEST_F(OptionBrask, SlotsTakePowerAndCvpFromTheirTilesAndTheIniListPowersThemDow
              {{"is_active", "TRUE"}, {"is_cvp_capable", "TRUE"}, {"is_cvp_enable", "TRUE"}, {"topology", "PCIE_X16"}});
     add_tile("HSSI_1_0_z2402b", "z2402b", "hssi_1_0|w", {{"is_active", "TRUE"}});
     add_tile("HSSI_2_1", "c1000", "hssi_2_1|c", {{"is_active", "TRUE"}});
+    // CvP is taken from the tiles of x1 = 0 only.
+    add_tile("HSSI_1_1", "z2403a", "hssi_1_1|k",
+             {{"is_active", "FALSE"}, {"is_cvp_capable", "TRUE"}, {"is_cvp_enable", "TRUE"}});
     // Not carried by the part, so its instance is left out.
     add_tile("HSSI_0_1", "z2301a", "hssi_0_1|j", {{"is_active", "TRUE"}}, false);
     dbcm_chip->get_device()->add_device_sector("CORE_4_2", "core");
@@ -85,7 +88,7 @@ TEST_F(OptionBrask, SlotsTakePowerAndCvpFromTheirTilesAndTheIniListPowersThemDow
 
     ASSERT_TRUE(run());
     const std::vector<SLOT> expected = {{0, 0, "z2403a", true, true, false}, {0, 1, "", false, false, false},
-                                        {1, 0, "z2402b", true, false, false}, {1, 1, "", false, false, false},
+                                        {1, 0, "z2402b", true, false, false}, {1, 1, "z2403a", false, false, false},
                                         {2, 0, "", false, false, false},      {2, 1, "c1000", true, false, false}};
     EXPECT_EQ(slots(), expected);
     EXPECT_TRUE(stored_record().device().cvp_capable());
@@ -133,9 +136,14 @@ TEST_F(OptionBrask, LegacyTilesTakeCvpFromTheHardIpCoreOfSlotZeroAndTopologiesAr
     tile->add_child("xhip_block_1")->add_child("hdpe16_hip_core_inst")->set_setting("func_mode", "ENABLE");
     DBCM_INSTANCE_NODE* other = add_tile("HSSI_1_0", "c2000", "hssi_1_0|legacy", {{"is_active", "TRUE"}});
     other->add_child("u_wrpcie_top")->add_child("u_core16")->set_setting("func_mode", "ENABLE");
+    // Slot 0,1 is never taken for CvP.
+    DBCM_INSTANCE_NODE* upper = add_tile("HSSI_0_1", "c2000", "hssi_0_1|legacy", {{"is_active", "TRUE"}});
+    upper->add_child("xhip_block_1")->add_child("hdpe16_hip_core_inst")->set_setting("func_mode", "ENABLE");
     ASSERT_TRUE(run());
-    EXPECT_TRUE(slots()[0].cvp);
-    EXPECT_FALSE(slots()[2].cvp);
+    std::vector<bool> cvp;
+    for (const SLOT& slot : slots())
+        cvp.push_back(slot.cvp);
+    EXPECT_EQ(cvp, (std::vector<bool>{true, false, false, false, false, false}));
     EXPECT_TRUE(has_debug_line("SDM_OPTION:             Legacy tiles: Cvp_enable will be set to false"));
 
     // With CvP on, a J-Tile's PMA topology of four x4 links is refused.
@@ -211,8 +219,13 @@ TEST_F(OptionBrask, CompatibilitySwitchAndDevicesWithAProtocolController)
     DBCM_DB_MANAGER::get_or_create_instance()->reset();
     dbcm_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
     dbcm_chip->add_device("DEV_101")->add_device_sector("PCTRL_0_0", "pctrl")->add_instance("pctrl|u0");
-    dbcm_chip->add_named_instance("pctrl|u0")->add_child("hssi_ss_u0")->set_setting("cvp_enable", "CVP_ENABLE_ENABLED");
+    DBCM_INSTANCE_NODE* subsystem = dbcm_chip->add_named_instance("pctrl|u0")->add_child("hssi_ss_u0");
+    subsystem->set_setting("cvp_enable", "CVP_ENABLE_DISABLED");
     top_settings->set_enum_option(CVP_MODE, 187);
+    EXPECT_FALSE(run());
+    EXPECT_FALSE(stored_record().device().cvp_capable());
+    EXPECT_EQ(count_posted("EASM_ASM_OPTION2_DESIGN_NOT_CVP_CAPABLE"), 1u);
+    subsystem->set_setting("cvp_enable", "CVP_ENABLE_ENABLED");
     ASSERT_TRUE(run());
     EXPECT_EQ(stored_record().sectors_size(), 0);
     EXPECT_TRUE(stored_record().device().cvp_capable());

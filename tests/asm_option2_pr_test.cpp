@@ -117,6 +117,21 @@ TEST_F(OptionPr, PrPartitionRecordCarriesItsSecuritySortedIdsAndKeyFile)
     EXPECT_FALSE(record.has_row_clkmux_split());
     EXPECT_FALSE(record.device().has_sdm());
     EXPECT_FALSE(record.device().has_design_zky());
+
+    // The key select, absent and then each value, read per record.
+    std::vector<PB::OPTIONS_SDM_KEY_SELECT> keys;
+    top_settings->remove_option(KEY_SELECT);
+    for (const uint16_t value : {0, 580, 581, 583})
+    {
+        if (value != 0)
+            top_settings->set_enum_option(KEY_SELECT, value);
+        ASSERT_TRUE(record.ParseFromString(info.build_pr_option_data(*pr_a, nullptr)));
+        keys.push_back(record.device().sdm().encryption_key_select());
+    }
+    EXPECT_EQ(keys, (std::vector<PB::OPTIONS_SDM_KEY_SELECT>{PB::OPTIONS_SDM_KEY_SELECT_BBRAM,
+                                                             PB::OPTIONS_SDM_KEY_SELECT_BBRAM,
+                                                             PB::OPTIONS_SDM_KEY_SELECT_EFUSE,
+                                                             PB::OPTIONS_SDM_KEY_SELECT_BBRAM}));
 }
 
 TEST_F(OptionPr, IncompleteIdsEmptyTheRecordWhileEnablePrPofIdIsOn)
@@ -125,6 +140,10 @@ TEST_F(OptionPr, IncompleteIdsEmptyTheRecordWhileEnablePrPofIdIsOn)
     add_pr("pr_b", pr_a, 4, "\xBB");
     // A PR partition without a PR POF value: warned once, then incomplete.
     ZHD_PARTITION* pr_e = add_pr("pr_e", top, 6, "");
+    // An incomplete child of a PR region before a complete one with a child.
+    ZHD_PARTITION* pr_f = add_pr("pr_f", top, 8, "\x08");
+    add_pr("pr_g", pr_f, 0, "\xCC");
+    add_pr("pr_i", add_pr("pr_h", pr_f, 9, "\x09"), 10, "\x10");
     {
         ASM_OPTION2_PR_INFO info;
         EXPECT_EQ(count_posted("WASM_ASM_MISSING_PRPOF_ID"), 1u);
@@ -135,6 +154,9 @@ TEST_F(OptionPr, IncompleteIdsEmptyTheRecordWhileEnablePrPofIdIsOn)
         EXPECT_EQ(info.build_pr_option_data(*pr_e, &text), "");
         EXPECT_EQ(text, "");
         EXPECT_TRUE(has_debug_line("Missing PR POF id for partition pr_e"));
+        // Every child is walked; one incomplete child empties the record.
+        EXPECT_EQ(info.build_pr_option_data(*pr_f, &text), "");
+        EXPECT_EQ(text, "0x00000000:CC 0x00000008:08 0x00000009:09 0x0000000a:10");
 
         dbcm_chip->create_section_store();
         EXPECT_FALSE(info.process_pr_options(dbcm_chip, nullptr));
@@ -153,7 +175,8 @@ TEST_F(OptionPr, IncompleteIdsEmptyTheRecordWhileEnablePrPofIdIsOn)
     PB::OPTIONS record;
     ASSERT_TRUE(record.ParseFromString(section->bytes));
     EXPECT_FALSE(record.device().enable_pr_pof_id());
-    EXPECT_EQ(ASM_OPTION2_PR_INFO::format_prpof_ids(record), "0x00000000:AA");
+    EXPECT_EQ(ASM_OPTION2_PR_INFO::format_prpof_ids(record),
+              "0x00000000:AA 0x00000000:CC 0x00000008:08 0x00000009:09 0x0000000a:10");
 }
 
 TEST_F(OptionPr, EncryptionWithMultiAuthorityAndShortKeyFiles)

@@ -6,6 +6,7 @@
 #include <dygr.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace
 {
@@ -149,13 +150,53 @@ TEST_F(OptionSectors, HpioSectorsFollowTheHpsTexts)
     EXPECT_EQ(dbcm_chip->get_section_store(), nullptr);
 }
 
+TEST_F(OptionSectors, HpioSectorsByBaseDeviceAndDdrWidth)
+{
+    struct CASE
+    {
+        DEV_FAMILY family;
+        const char* base;
+        const char* emif;
+    };
+    const CASE cases[] = {
+        {52, "yb0", ""},         {52, "yb0", "MODE x16"}, {52, "yb0", "MODE x32 ECC on"},
+        {52, "yb0", "MODE x64"}, {52, "yb0", "MODE x64 ECC on"},
+        {29, "vr8", "MODE x32"}, {29, "vr8", "MODE x64"}, {29, "vr6", "MODE x64 ECC on"},
+    };
+    std::vector<std::string> got;
+    for (const CASE& c : cases)
+    {
+        ZHD_ROOT::get()->reset();
+        top_settings = ZHD_ROOT::get()->add_design("")->add_partition("top")->get_hdb();
+        chip.set_base_family(c.family);
+        set_base_device_name(c.base);
+        add_hps_texts("SDM DDR 1", c.emif);
+        ASM_OPTION2 builder(&cmp, &chip, 0, &part_manager);
+        bool hbm = false;
+        std::ostringstream line;
+        line << c.base << " " << c.emif << ":" << std::hex;
+        for (const auto& [first, second] : builder.get_hpio_sectors(&hbm))
+            line << " 0x" << first << "," << std::dec << second << std::hex;
+        got.push_back(line.str());
+    }
+    // Family 52: one pair whose second word is 2 up to 40 bits, 3 for 64
+    // and 72; vr8 has its sectors at 5 and, for 64 bits and more, 4.
+    EXPECT_EQ(got, (std::vector<std::string>{"yb0 : 0x0,0", "yb0 MODE x16: 0x0,2", "yb0 MODE x32 ECC on: 0x0,2",
+                                             "yb0 MODE x64: 0x0,3", "yb0 MODE x64 ECC on: 0x0,3",
+                                             "vr8 MODE x32: 0x10005,-1", "vr8 MODE x64: 0x10005,-1 0x10004,-1",
+                                             "vr6 MODE x64 ECC on: 0x10003,-1 0x10002,-1"}));
+}
+
 TEST_F(OptionSectors, HpsOptionsFromTheTexts)
 {
     add_hps_texts("SDM DDR 1 SDM WACH C_RSU pwr l3 1 pwr core 3 intfcsel f2soc 1 other key 9",
                   "MODE x16 ECC on RATE 1 HPS_IO_NUM 7 FLAG x");
     top_settings->set_enum_option(1522, 579);
+    top_settings->set_enum_option(799, 204);  // the warm reset pin only: not input only
     ASSERT_TRUE(run());
     const PB::OPTIONS_HPS hps = stored_record().device().hps();
+    EXPECT_EQ(hps.hps_warm_reset_pin_mode(), PB::OPTIONS_HPS::BIDIRECTIONAL);
+    EXPECT_EQ(hps.hps_cold_reset_pin_mode(), PB::OPTIONS_HPS::INPUT_ONLY);
     EXPECT_TRUE(hps.hps_present());
     EXPECT_TRUE(hps.hps_ddr_present());
     EXPECT_EQ(hps.hps_wachdog_expiration(), PB::OPTIONS_HPS::COLD_RESET_WITH_RSU);
@@ -181,6 +222,14 @@ TEST_F(OptionSectors, HpsOptionsFromTheTexts)
     EXPECT_EQ(defaults.hps_wachdog_expiration(), PB::OPTIONS_HPS::COLD_RESET);
     EXPECT_TRUE(defaults.has_l3_cache_size());
     EXPECT_EQ(defaults.hps_ddr_mode(), PB::OPTIONS_HPS::NO_DDR);
+    EXPECT_EQ(defaults.hps_warm_reset_pin_mode(), PB::OPTIONS_HPS::INPUT_ONLY);
+
+    // The INI switch claims an HPS: present, and no error.
+    cfg_set_value("force_hps_option_on", "on");
+    msg_reset();
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(stored_record().device().hps().hps_present());
+    EXPECT_TRUE(MSG_REPORT::active().messages().empty());
 
     // An out-of-range value stops the run.
     add_hps_texts("pwr l3 3", "");

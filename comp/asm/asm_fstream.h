@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <ios>
+#include <string>
 
 namespace asm_io
 {
@@ -18,13 +19,20 @@ constexpr int kestil_share_deny_none = 0x40;
 // mode, the state is cleared on success and the fail bit set on failure (a
 // null or empty name fails).
 
+// True when the full path of the name is a regular file (links followed).
+// Every reader of the module reads regular files only: a directory, a FIFO
+// or a device is refused like a missing file, so that no read blocks on a
+// pipe or runs on without end.
+bool kestil_is_regular_file(const char* name);
+
 class kestil_ifstream : public std::ifstream
 {
 public:
     kestil_ifstream() = default;
     ~kestil_ifstream() override = default;
 
-    // Opens for reading: the mode always includes in.
+    // Opens for reading: the mode always includes in. A name that is not a
+    // regular file fails as a missing file does.
     void open(const char* name, std::ios_base::openmode mode = std::ios_base::in, int prot = kestil_share_deny_none);
 };
 
@@ -50,6 +58,34 @@ public:
     // Opens with the mode as given.
     void open(const char* name, std::ios_base::openmode mode = std::ios_base::in | std::ios_base::out,
               int prot = kestil_share_deny_none);
+};
+
+// Writes a file whole or not at all. The stream writes to a new temporary
+// file in the directory of the target's full path (the fail bit is set when
+// it cannot be made); commit() closes it and renames it over the target. A
+// stream destroyed without a successful commit removes its temporary and
+// leaves the target as it was.
+class kestil_atomic_ofstream : public std::ofstream
+{
+public:
+    explicit kestil_atomic_ofstream(const char* name, std::ios_base::openmode mode = std::ios_base::out);
+    ~kestil_atomic_ofstream() override;
+
+    kestil_atomic_ofstream(const kestil_atomic_ofstream&) = delete;
+    kestil_atomic_ofstream& operator=(const kestil_atomic_ofstream&) = delete;
+
+    // True when every write, the close and the rename succeeded; otherwise
+    // the temporary is removed and the target is untouched. Once only.
+    bool commit();
+
+    // The full path of the target.
+    const std::string& target() const { return m_target; }
+
+private:
+    void discard();
+
+    std::string m_target;
+    std::string m_temp;
 };
 
 }  // namespace asm_io
