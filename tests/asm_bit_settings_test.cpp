@@ -5,6 +5,7 @@
 #include "asm_bit_settings.h"
 #include "asm_options.h"
 #include "asm_root.h"
+#include "file_size_limit.h"
 #include "sof_device_builder.h"
 
 #include <asm_bitfield.h>
@@ -19,11 +20,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -140,9 +143,16 @@ protected:
     // contents; the forced cells in list order.
     CELLS apply(const std::string& body)
     {
+        write_options(body);
+        return apply_written();
+    }
+
+    // The same for the options file written already.
+    CELLS apply_written()
+    {
         m_bitfield.reset(new ASM_BITFIELD(new PGMIO_BITFIELD(sample_contents(), 0)));
         m_options.reset(new ASM_OPTIONS());
-        m_options->initialize(FIO_PATH(write_options(body)), "", "", "");
+        m_options->initialize(FIO_PATH(m_dir + "/options.xml"), "", "", "");
         EXPECT_TRUE(m_options->m_initialized);
         std::vector<DB_BIT_SETTING> settings;
         m_options->apply_bit_settings(settings, m_bitfield.get(), &m_device, &m_die, nullptr, nullptr);
@@ -279,6 +289,13 @@ TEST_F(BitSettings, BadTokensAndTokenFilesStopTheRun)
     EXPECT_EQ(apply_error("<token_file filename='missing.tok'/>"),
               "comp/asm/asm_options: Cannot find token file " + m_dir +
                   "/missing.tok as specified in the ASM Options file");
+    // A token file that is no regular file is one that cannot be opened:
+    // nothing blocks on a FIFO or reads a device without end.
+    fs::create_directories(m_dir + "/dir.tok");
+    ASSERT_EQ(mkfifo((m_dir + "/pipe.tok").c_str(), 0600), 0);
+    for (const std::string& name : {m_dir + "/dir.tok", m_dir + "/pipe.tok", std::string("/dev/null")})
+        EXPECT_EQ(apply_error("<bit_settings action='override'><token_file filename='" + name + "'/></bit_settings>"),
+                  "comp/asm/asm_options: Cannot open TOKEN file " + name + " specified in ASM assignment file");
 }
 
 TEST_F(BitSettings, PackagesAreCopiedAtTheirBaseAndKeepTheirSpace)
@@ -535,12 +552,43 @@ TEST_F(BitSettings, OverrideForcesTheRegisterAndCodeOnceEach)
               "comp/asm/asm_options: (temp == 0) || (temp == 1)");
 }
 
+// A debug file that cannot be opened or whose write fails (a full disk) is
+// one internal error naming it; an earlier file of the name stays as it was
+// and nothing else is left beside it.
 TEST_F(BitSettings, DebugFileThatCannotBeWrittenNamesItsPath)
 {
     EXPECT_EQ(apply_error("<bit_settings action='override'><debug_mode value='1' filename='" + m_dir +
                           "/no/such/dir/x.txt'/></bit_settings>"),
               "comp/asm/asm_options: Cannot open file " + m_dir +
                   "/no/such/dir/x.txt for bit settings debug output");
+    fs::create_directories(m_dir + "/dir.txt");
+    EXPECT_EQ(apply_error("<bit_settings action='override'><debug_mode value='1' filename='dir.txt'/>"
+                          "</bit_settings>"),
+              "comp/asm/asm_options: Cannot open file " + m_dir + "/dir.txt for bit settings debug output");
+    EXPECT_EQ(apply_error("<bit_settings action='read'><debug_mode value='1'/></bit_settings>"),
+              "comp/asm/asm_options: Cannot open file " + m_dir + "/ for bit settings debug output");
+
+    write("read.txt", "an earlier listing\n");
+    write_options("<bit_settings action='read'><cram><address_1d addr='0:31' value='00000000'/></cram>"
+                  "<debug_mode value='1' filename='read.txt'/></bit_settings>");
+    std::string error;
+    {
+        FILE_SIZE_LIMIT limit(64);
+        error = internal_error_of([&] { apply_written(); });
+    }
+    EXPECT_EQ(error, "comp/asm/asm_options: Cannot open file " + m_dir + "/read.txt for bit settings debug output");
+    EXPECT_EQ(read_text("read.txt"), "an earlier listing\n");
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"dir.txt", "options.xml", "read.txt"}));
+    // Without the limit the listing is written whole.
+    apply_written();
+    std::string listing = "$CRAM\n";
+    for (int i = 0; i < 32; ++i)
+        listing += std::to_string(i) + (i == 12 || i == 21 ? " : 1\n" : " : 0\n");
+    EXPECT_EQ(read_text("read.txt"), listing + "\n");
 }
 
 TEST_F(BitSettings, SequenceNumbersCountOnAcrossRuns)

@@ -2,6 +2,7 @@
 // selection and merge, the debug copy, the parser's safety on hostile input,
 // and the netlist selection.
 #include "asm_options.h"
+#include "file_size_limit.h"
 
 #include <asm_model.h>
 #include <asmdb.h>
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -442,12 +444,12 @@ TEST_F(OptionsFile, AnIncludeThatIsNoRegularFileFailsLikeAFileThatCannotBeOpened
     EXPECT_EQ(internal_error_of([&] { options.initialize(FIO_PATH(file), "", "", ""); }), "(none)");
     EXPECT_FALSE(options.m_initialized);
     EXPECT_EQ(full_paths(options.m_parsed_files),
-              (std::vector<std::string>{file, b, m_dir + "/pipe.xml", "/dev/zero", m_dir + "/sub"}));
+              (std::vector<std::string>{file, b, m_dir + "/pipe.xml", "/dev/zero", m_dir + "/sub/"}));
     EXPECT_EQ(options.m_error_count, 3);
     EXPECT_EQ(token_files(options.m_dom_element), (std::vector<std::string>{"top", "b"}));
     const std::vector<std::string> errors = file_errors();
     ASSERT_EQ(errors.size(), 3u);
-    const std::string names[] = {m_dir + "/pipe.xml", "/dev/zero", m_dir + "/sub"};
+    const std::string names[] = {m_dir + "/pipe.xml", "/dev/zero", m_dir + "/sub/"};
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(errors[i], "Assembler Options File \"" + names[i] + "\", line 0, column 0: unable to open primary "
                              "document entity '" + names[i] + "'");
@@ -906,22 +908,42 @@ TEST_F(OptionsFile, DebugCopyTakesTheXmlExtensionAndIsOnlyWrittenForASuccessfulL
     EXPECT_TRUE(fs::exists(m_dir + "/opts_debug.xml"));
 }
 
+// A copy that cannot be opened (a directory stands where it goes) or whose
+// write fails (a full disk) is the XML library's internal error of a file
+// that cannot be opened; an earlier copy stays as it was and nothing else is
+// left beside it.
 TEST_F(OptionsFile, DebugCopyThatCannotBeWrittenIsAnInternalErrorOfTheXmlLibrary)
 {
     cfg_set_value("asm_dump_options", "on");
     const std::string file = write_options("opts.xml", "<asm_assignments/>\n");
-    // A directory stands where the copy goes.
+    const std::string other = write_options("other.xml", "<asm_assignments/>\n");
     fs::create_directories(m_dir + "/opts_debug.xml");
-    ASM_OPTIONS options;
-    const std::string condition = internal_error_of([&] { options.initialize(FIO_PATH(file), "", "", ""); });
-    const std::string prefix = "Assembler XML ";
-    const std::string suffix = "unable to open file '" + m_dir + "/opts_debug.xml'";
-    EXPECT_EQ(condition.rfind(prefix, 0), 0u) << condition;
-    EXPECT_NE(condition.find(" (File "), std::string::npos) << condition;
-    EXPECT_NE(condition.find(" Line "), std::string::npos) << condition;
-    ASSERT_GT(condition.size(), suffix.size());
-    EXPECT_EQ(condition.substr(condition.size() - suffix.size()), suffix);
-    EXPECT_FALSE(has_debug_line("Successfully generated output XML file " + m_dir + "/opts_debug.xml"));
+    const std::string earlier = write("other_debug.xml", "an earlier copy\n");
+    for (const std::string& copy : {m_dir + "/opts_debug.xml", earlier})
+    {
+        msg_reset();
+        std::string condition;
+        {
+            ASM_OPTIONS options;
+            FILE_SIZE_LIMIT limit(40);
+            const std::string input = copy == earlier ? other : file;
+            condition = internal_error_of([&] { options.initialize(FIO_PATH(input), "", "", ""); });
+        }
+        const std::string prefix = "Assembler XML ";
+        const std::string suffix = "unable to open file '" + copy + "'";
+        EXPECT_EQ(condition.rfind(prefix, 0), 0u) << condition;
+        EXPECT_NE(condition.find(" (File "), std::string::npos) << condition;
+        EXPECT_NE(condition.find(" Line "), std::string::npos) << condition;
+        ASSERT_GT(condition.size(), suffix.size());
+        EXPECT_EQ(condition.substr(condition.size() - suffix.size()), suffix);
+        EXPECT_FALSE(has_debug_line("Successfully generated output XML file " + copy));
+    }
+    EXPECT_EQ(read_file(earlier), "an earlier copy\n");
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"opts.xml", "opts_debug.xml", "other.xml", "other_debug.xml"}));
 }
 
 // ---------------------------------------------------------------------------

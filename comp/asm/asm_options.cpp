@@ -16,7 +16,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/dom/impl/DOMAttrImpl.hpp>
 #include <xercesc/dom/impl/DOMDocumentImpl.hpp>
-#include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
@@ -562,6 +562,21 @@ public:
 
 private:
     std::string m_path;
+};
+
+// The serializer's output, written to a stream.
+class ASM_STREAM_FORMAT_TARGET : public xercesc::XMLFormatTarget
+{
+public:
+    explicit ASM_STREAM_FORMAT_TARGET(std::ostream& stream) : m_stream(stream) {}
+
+    void writeChars(const XMLByte* const toWrite, const XMLSize_t count, xercesc::XMLFormatter* const) override
+    {
+        m_stream.write(reinterpret_cast<const char*>(toWrite), static_cast<std::streamsize>(count));
+    }
+
+private:
+    std::ostream& m_stream;
 };
 
 // Gives the parser the schema file and nothing else. With the parser's own
@@ -1228,8 +1243,18 @@ void ASM_OPTIONS::write_dom_to_file(DOMNode* node, const std::string& path)
     ASM_REQUIRE(node != NULL);
     try
     {
+        // The copy replaces the file whole or not at all: a write that fails
+        // (a full disk) is the failure of a file that cannot be opened, and
+        // an earlier copy stays as it was.
         XML_TEXT file_name(path);
-        xercesc::LocalFileFormatTarget target(file_name.get());
+        const xercesc::XMLPlatformUtilsException cannot_open(__FILE__, __LINE__,
+                                                             xercesc::XMLExcepts::File_CouldNotOpenFile,
+                                                             file_name.get(), NULL, NULL, NULL,
+                                                             XMLPlatformUtils::fgMemoryManager);
+        asm_io::kestil_atomic_ofstream stream(path.c_str(), std::ios_base::out | std::ios_base::binary);
+        if (!stream.good())
+            throw cannot_open;
+        ASM_STREAM_FORMAT_TARGET target(stream);
 
         XML_TEXT feature("LS");
         xercesc::DOMImplementation* impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
@@ -1251,6 +1276,8 @@ void ASM_OPTIONS::write_dom_to_file(DOMNode* node, const std::string& path)
         RELEASE_GUARD<xercesc::DOMLSOutput> output_guard{dom_ls_output};
         dom_ls_output->setByteStream(&target);
         ASM_REQUIRE(writer->write(node, dom_ls_output));
+        if (!stream.commit())
+            throw cannot_open;
     }
     catch (const xercesc::XMLException& exception)
     {
