@@ -678,19 +678,35 @@ TEST_F(SettingsCheck, SettingOffOrUnnamedCountsAsItIs)
     EXPECT_EQ(ignored, (std::vector<std::string>{"earlier", "1486"}));
 }
 
-TEST_F(SettingsCheck, EncryptionAndAnExistingKeyFileBothClearBitOne)
+TEST_F(SettingsCheck, EncryptionAndAnExistingKeyFileEachClearBitOne)
 {
     const std::string key = m_project_dir + "/design.zky";
     std::ofstream(key) << "key";
     cap_inst.set_bool_option(1424, true);
     cap_inst.set_bool_option(1487, true);
-    cap_inst.set_bool_option(1559, true);
-    key_file(key);
-    run();
-    EXPECT_EQ(flags, 1u);
-    ASSERT_EQ(MSG_REPORT::active().messages().size(), 2u);
-    EXPECT_EQ(MSG_REPORT::active().messages()[0].id_name, "WASM_ASM_PR_RBF_NOT_GENERATED_WITH_ENCRYPTION");
-    EXPECT_EQ(MSG_REPORT::active().messages()[1].id_name, "WASM_ASM_PR_RBF_NOT_GENERATED_WITH_ZKY");
+    const char* const ENCRYPTION = "WASM_ASM_PR_RBF_NOT_GENERATED_WITH_ENCRYPTION";
+    const char* const ZKY = "WASM_ASM_PR_RBF_NOT_GENERATED_WITH_ZKY";
+    const struct
+    {
+        bool encryption;
+        bool key;
+        std::vector<std::string> warnings;
+    } cases[] = {{true, false, {ENCRYPTION}}, {false, true, {ZKY}}, {true, true, {ENCRYPTION, ZKY}}};
+    for (const auto& c : cases)
+    {
+        msg_reset();
+        cap_inst.set_bool_option(1559, c.encryption);
+        if (c.key)
+            key_file(key);
+        else
+            top_settings->remove_option(1519);
+        run();
+        EXPECT_EQ(flags, 1u) << c.encryption << c.key;
+        std::vector<std::string> posted;
+        for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+            posted.push_back(record.id_name);
+        EXPECT_EQ(posted, c.warnings);
+    }
 }
 
 TEST_F(SettingsCheck, MissingKeyFileKeepsBitOne)

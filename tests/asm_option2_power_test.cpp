@@ -105,6 +105,80 @@ TEST_F(OptionPower, VidPartWithoutBusPinsPostsOneWarningNamingBoth)
     EXPECT_EQ(power().vid_mode(), PB::OPTIONS_POWER_MANAGEMENT::NOT_VID_PART);
 }
 
+TEST_F(OptionPower, SlaveModeTakesItsOwnAddressAndNeedsTheAlertPin)
+{
+    dev_set_part_traits(PART, {PART_TRAIT_VID});
+    top_settings->set_string_option(SCL_PIN, "SDM_IO0");
+    top_settings->set_string_option(SDA_PIN, "SDM_IO12");
+    top_settings->set_enum_option(789, 200);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(power().mode(), PB::OPTIONS_POWER_MANAGEMENT::PMBUS_SLAVE);
+    EXPECT_EQ(power().slave_address(0).slave_address(), 0u);  // the master's device 0 address is not read
+    ASSERT_EQ(MSG_REPORT::active().messages().size(), 1u);
+    std::vector<std::string> missing;
+    for (const MSG_RECORD& sub : MSG_REPORT::active().messages()[0].sub_messages)
+        missing.push_back(sub.text);
+    EXPECT_EQ(missing, (std::vector<std::string>{"Missing required setting \"SDM PWRMGT Alert output\"",
+                                                 "Missing required setting \"Device address in PMBus slave mode\""}));
+    EXPECT_EQ(power().vid_mode(), PB::OPTIONS_POWER_MANAGEMENT::DISABLE_ON_VID_PART);
+
+    msg_reset();
+    top_settings->set_string_option(793, "SDM_IO11");
+    top_settings->set_string_option(1450, "4D");
+    ASSERT_TRUE(run());
+    EXPECT_EQ(power().mode(), PB::OPTIONS_POWER_MANAGEMENT::PMBUS_SLAVE);
+    EXPECT_EQ(power().slave_address(0).slave_address(), 0x4Du);
+    EXPECT_EQ(power().vid_mode(), PB::OPTIONS_POWER_MANAGEMENT::ENABLE);
+    EXPECT_TRUE(MSG_REPORT::active().messages().empty());
+}
+
+TEST_F(OptionPower, DisableVidAndDiagnosticBootByFamily)
+{
+    // A VID part whose requirements are all met.
+    dev_set_part_traits(PART, {PART_TRAIT_VID});
+    top_settings->set_string_option(SCL_PIN, "SDM_IO0");
+    top_settings->set_string_option(SDA_PIN, "SDM_IO12");
+    const struct
+    {
+        int user_family;
+        bool diagnostic_switch;
+        bool disable_vid;
+        bool diagnostic;
+        const char* expected;
+    } cases[] = {
+        {67, false, true, false, "vid 0 NOT_VID_PART, diag 0"},
+        {67, false, false, true, "vid 1 ENABLE, diag 1 24298"},
+        {29, false, true, true, "vid 1 ENABLE, diag -"},
+        {29, true, false, true, "vid 1 ENABLE, diag 1 24298"},
+        {28, true, false, true, "vid 1 ENABLE, diag 1 24298"},
+        {52, true, false, true, "vid 1 ENABLE, diag -"},
+    };
+    for (const auto& c : cases)
+    {
+        msg_reset();
+        chip.set_base_family(c.user_family == 28 ? 29 : c.user_family);
+        chip.set_user_family(c.user_family);
+        cfg_set_value("enable_diagnostic_boot_checkbox", c.diagnostic_switch ? "on" : "off");
+        top_settings->set_bool_option(1584, c.disable_vid);
+        top_settings->set_bool_option(1585, c.diagnostic);
+        dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, "", true);  // no earlier record
+        ASSERT_TRUE(run());
+        const PB::OPTIONS_POWER_MANAGEMENT pm = power();
+        std::string summary = "vid " + std::to_string(pm.vid_enable()) + " " +
+                              PB::OPTIONS_POWER_MANAGEMENT::VID_MODE_Name(pm.vid_mode()) + ", diag " +
+                              (pm.has_enable_pmf_diag() ? std::to_string(pm.enable_pmf_diag()) : "-");
+        for (const MSG_RECORD& record : MSG_REPORT::active().messages())
+        {
+            summary += " " + std::to_string(record.id);
+            EXPECT_EQ(record.text, "The Diagnostic Boot feature has been enabled in the power management dialog, "
+                                   "additional check will be performed on the Voltage Regulator. Enabling this "
+                                   "feature will increase configuration time and should only be used during board "
+                                   "bring-up operations.");
+        }
+        EXPECT_EQ(summary, c.expected) << c.user_family;
+    }
+}
+
 TEST_F(OptionPower, DirectFormatLimitsAndTheirRange)
 {
     set_direct("1", "0", "3");

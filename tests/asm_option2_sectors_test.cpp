@@ -75,6 +75,16 @@ protected:
         top_settings->set_string_option(1519, path);
     }
 
+    // Each required feature as "id name", in the stored record's order.
+    std::vector<std::string> feature_names() const
+    {
+        std::vector<std::string> list;
+        const PB::OPTIONS record = stored_record();
+        for (const PB::OPTIONS_REQUIRED_FEATURE& feature : record.features())
+            list.push_back(std::to_string(feature.id()) + " " + feature.name());
+        return list;
+    }
+
     DBCM_DEVICE* dbcm_device = nullptr;
 };
 
@@ -261,17 +271,11 @@ TEST_F(OptionSectors, RequiredFeaturesFollowTheRecord)
     dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
     top_settings->set_bool_option(1552, true);
     top_settings->set_bool_option(1583, false);
-    auto names = [&] {
-        std::vector<std::string> list;
-        const PB::OPTIONS record = stored_record();
-        for (const PB::OPTIONS_REQUIRED_FEATURE& feature : record.features())
-            list.push_back(std::to_string(feature.id()) + " " + feature.name());
-        return list;
-    };
     ASSERT_TRUE(run());
-    EXPECT_EQ(names(), (std::vector<std::string>{"0 SOF FEATURE TRACKING", "3 MailBox Abort", "11 Enable anti tamper",
-                                                 "12 Enable B10 Attestation Commands",
-                                                 "23 Disable status_byte polling for non-OTHER device type"}));
+    EXPECT_EQ(feature_names(),
+              (std::vector<std::string>{"0 SOF FEATURE TRACKING", "3 MailBox Abort", "11 Enable anti tamper",
+                                        "12 Enable B10 Attestation Commands",
+                                        "23 Disable status_byte polling for non-OTHER device type"}));
     EXPECT_TRUE(option2->has_mailbox_abort_feature());
     EXPECT_EQ(stored_record().device().sdm().mailbox_feature(), "reset;abort;");
     EXPECT_TRUE(stored_record().device().attestation().has_tcb_info_vendor());
@@ -282,7 +286,69 @@ TEST_F(OptionSectors, RequiredFeaturesFollowTheRecord)
     ASSERT_TRUE(earlier.SerializeToString(&bytes));
     dbcm_chip->get_section_store()->add_section("OPTIONS", 1, 10, bytes, true);
     ASSERT_TRUE(run());
-    EXPECT_EQ(names(), (std::vector<std::string>{"0 SOF FEATURE TRACKING", "12 Enable anti tamper or attestation YB"}));
+    EXPECT_EQ(feature_names(),
+              (std::vector<std::string>{"0 SOF FEATURE TRACKING", "12 Enable anti tamper or attestation YB"}));
+}
+
+TEST_F(OptionSectors, RequiredFeaturesOfADesignThatAsksForEveryOne)
+{
+    // External scrubbing is a setting of user family 67, the status byte one
+    // of base family 29: this chip has both.
+    chip.set_user_family(67);
+    write_key();
+    dev_set_part_traits(PART, {48});
+    top_settings->set_bool_option(1524, true);    // encryption
+    top_settings->set_int_option(1526, 3);        // key update ratio
+    top_settings->set_bool_option(1469, true);    // PMBus page command
+    top_settings->set_bool_option(1560, true);    // alias level one
+    top_settings->set_bool_option(1562, true);    // multi authority
+    top_settings->set_string_option(1563, "v");   // an attestation text
+    top_settings->set_enum_option(1542, 588);     // anti-tamper response
+    top_settings->set_bool_option(1561, true);    // attestation commands
+    top_settings->set_enum_option(1525, 583);     // key in the UDS IID PUF
+    top_settings->set_enum_option(788, 197);      // SRST x16 with a QSPI flash
+    top_settings->set_string_option(1281, "SDM_IO5");
+    top_settings->set_bool_option(1582, true);    // external scrubbing
+    top_settings->set_enum_option(1449, 558);     // regulator OTHER, polled by default
+    acf_set_related_default(1583, 1449, 558, "1");
+    top_settings->set_bool_option(1552, true);    // configuration CPU on the internal oscillator
+    // Two powered tiles of the listed types: only the first counts.
+    for (const auto& [slot, type] : {std::make_pair("0_0", "z2403a"), std::make_pair("1_0", "z2402b")})
+    {
+        const std::string instance = std::string("hssi_") + slot + "|t";
+        dbcm_device->add_device_sector(std::string("HSSI_") + slot, type)->add_instance(instance.c_str());
+        dbcm_chip->add_named_instance(instance.c_str())->set_setting("is_active", "TRUE");
+        dev_set_brask_type(PART, std::string("HSSI_") + slot, type);
+    }
+    // The mailbox and user-reset outputs come with the stored record.
+    PB::OPTIONS earlier;
+    PB::OPTIONS_SDM* sdm = earlier.mutable_device()->mutable_sdm();
+    for (const char* usage : {"mailbox feature: abort;", "USER_RESET_RELEASE"})
+    {
+        PB::OPTIONS_GPIO* out = sdm->add_outs();
+        out->set_enabled(true);
+        out->set_usage(usage);
+    }
+    dbcm_chip->create_section_store()->add_section("OPTIONS", 1, 10, earlier.SerializeAsString(), true);
+
+    ASSERT_TRUE(run());
+    EXPECT_EQ(feature_names(), (std::vector<std::string>{"0 SOF FEATURE TRACKING",
+                                                         "2 Encryption",
+                                                         "4 Encryption Update",
+                                                         "3 MailBox Abort",
+                                                         "6 User Reset Release",
+                                                         "5 Power Management Page Command Payload",
+                                                         "15 Use Alias Level One",
+                                                         "9 Enable Multi Authority",
+                                                         "10 Attestation table",
+                                                         "11 Enable anti tamper",
+                                                         "12 Enable B10 Attestation Commands",
+                                                         "19 RNR REVA CXL 22WW024A",
+                                                         "18 Enable Quad SPI UDS Intrinsic ID PUF-wrapped",
+                                                         "17 Use Additional QSPI Flash",
+                                                         "22 External scrub",
+                                                         "23 Enable status_byte polling for OTHER device type"}));
+    EXPECT_TRUE(MSG_REPORT::active().messages().empty());
 }
 
 TEST_F(OptionSectors, FinalChecksOfClockAndTamper)

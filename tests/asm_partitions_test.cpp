@@ -271,8 +271,9 @@ TEST_F(Partitions, PreservedRegionEntriesMatchByExactKeyAndSkipRequestsWarnOnce)
 {
     partition("pr_skip");
     partition("pr_given");
-    DBCM_REGIONS* regions = pr_regions({"root", "root.pr_skip", "root.pr_given"});
-    for (int i : {0, 1, 2})
+    partition("pr_none");
+    DBCM_REGIONS* regions = pr_regions({"root", "root.pr_skip", "root.pr_given", "root.pr_none"});
+    for (int i : {0, 1, 2, 3})
         regions->set_implemented(i, false);
     multi(1516, "pr_skip");
     multi(1515, "PR_GIVEN=wrong_case.msf");
@@ -286,8 +287,15 @@ TEST_F(Partitions, PreservedRegionEntriesMatchByExactKeyAndSkipRequestsWarnOnce)
     EXPECT_EQ(kept[0].base_msf + " " + kept[0].base_sof, "t.msf t.sof");
     EXPECT_EQ(kept[1].base_msf + kept[1].base_sof, "");
     EXPECT_EQ(kept[2].base_msf + " " + kept[2].base_sof, "base/given.msf base/given.sof");
-    EXPECT_EQ(posted(), (std::vector<std::string>{"18573 Partial reconfiguration region verification will be skipped "
-                                                  "for pr_skip partition by user request"}));
+    EXPECT_EQ(kept[3].base_msf + kept[3].base_sof, "");
+    // A preserved region with neither entry: both errors name its block.
+    EXPECT_EQ(posted(),
+              (std::vector<std::string>{"18573 Partial reconfiguration region verification will be skipped for pr_skip "
+                                        "partition by user request",
+                                        "18542 The base revision MSF file must be specified for preserved partial "
+                                        "reconfiguration partition pr_none",
+                                        "18543 The base revision SOF file must be specified for preserved logic "
+                                        "pr_none in partial reconfiguration design"}));
 }
 
 TEST_F(Partitions, ImplementedRegionDerivesItsMsfFromTheEnclosingPartition)

@@ -151,13 +151,17 @@ TEST_F(ProgrammingTools, DefaultCommandConvertsTheSofWithTheFamilysTool)
 {
     revision()->set_assignment(1575, true);
     auto project = make();
-    for (const auto& [family, tool] : {std::make_pair(29, "zorvane_pfg"), std::make_pair(15, "zorvane_cpf")})
+    const std::pair<int, const char*> tools[] = {
+        {29, "zorvane_pfg"}, {52, "zorvane_pfg"}, {67, "zorvane_pfg"}, {15, "zorvane_cpf"}, {44, "zorvane_cpf"}};
+    std::string expected_runs;
+    for (const auto& [family, tool] : tools)
     {
         EXPECT_TRUE(run_programming_file_tools(family, *project));
-        EXPECT_EQ(texts_of(22527).back(), success(std::string(tool) + "  -c " + sof() + " " + rbf()));
-        EXPECT_EQ(pfg_log(), printed(tool, {"-c", sof(), rbf()}));
+        EXPECT_EQ(texts_of(22527).back(), success(std::string(tool) + "  -c " + sof() + " " + rbf())) << family;
+        EXPECT_EQ(pfg_log(), printed(tool, {"-c", sof(), rbf()})) << family;
+        expected_runs += std::string(tool) + " -c " + sof() + " " + rbf() + "\n";
     }
-    EXPECT_EQ(runs(), "zorvane_pfg -c " + sof() + " " + rbf() + "\nzorvane_cpf -c " + sof() + " " + rbf() + "\n");
+    EXPECT_EQ(runs(), expected_runs);
     EXPECT_EQ(revision()->read_lock_count(), 0);
 
     // A tool that cannot start fails.

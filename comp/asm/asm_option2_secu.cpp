@@ -511,10 +511,12 @@ void ASM_OPTION2::populate_anti_tamper_options(bool vid_part, int32_t user_famil
     anti_tamper->set_temperature_detection_upper_value(upper);
     anti_tamper->set_temperature_detection_lower_value(lower);
 
-    // Voltages; the HPS supply is watched on user family 67 only.
+    // Voltages; the HPS supply is watched on user family 67 only, but its
+    // setting counts as an armed detector below on every family.
     const bool vccl = get_bool_option(OPTION_VCCL_DETECTION, false);
     const bool vccl_sdm = get_bool_option(OPTION_VCCL_SDM_DETECTION, false);
-    const bool vccl_hps = user_family == FAMILY_67 && get_bool_option(OPTION_VCCL_HPS_DETECTION, false);
+    const bool vccl_hps_setting = get_bool_option(OPTION_VCCL_HPS_DETECTION, false);
+    const bool vccl_hps = user_family == FAMILY_67 && vccl_hps_setting;
     anti_tamper->set_enable_vccl_voltage_detection(vccl);
     anti_tamper->set_enable_vccl_sdm_voltage_detection(vccl_sdm);
     if (user_family == FAMILY_67)
@@ -563,12 +565,13 @@ void ASM_OPTION2::populate_anti_tamper_options(bool vid_part, int32_t user_famil
     if (kill_voltage && !vccl && !vccl_sdm)
         post_counted(msg_EASM_ASM_OPTION_SECU_ANTI_TAMPER_SELF_KILL("voltage", "voltage"));
 
-    // Without a response nothing is armed.
+    // Without a response nothing is armed; the warning names any detector
+    // or self-kill the user turned on, the HPS supply's on any family.
     const bool any_switch = frequency || temperature || vccl || vccl_sdm || vccl_hps || kill_frequency ||
                             kill_temperature || kill_voltage || kill_fpga;
     if (response == PB::OPTIONS_ANTI_TAMPER_RESPONSE_LEVEL_DISABLE)
     {
-        if (any_switch || fpga_tamper)
+        if (any_switch || vccl_hps_setting || fpga_tamper)
             post_message(msg_WASM_ASM_OPTION_SECU_ANTI_TAMPER_SETTINGS_OVERRIDE());
         anti_tamper->set_enable_frequency_detection(false);
         anti_tamper->set_enable_temperature_detection(false);

@@ -68,7 +68,7 @@ void cfg_remove_value(const std::string& name) { settings().erase(name); }
 
 void cfg_clear() { settings().clear(); }
 
-bool cfg_load_ini_file(const std::string& path, std::string* error)
+bool cfg_load_ini_file(const std::string& path, std::string* error, std::vector<std::string>* names)
 {
     std::ifstream in(path);
     if (!in)
@@ -95,6 +95,8 @@ bool cfg_load_ini_file(const std::string& path, std::string* error)
             return false;
         }
         loaded[name] = boost::trim_copy(line.substr(eq + 1));
+        if (names)
+            names->push_back(name);
     }
     for (auto& entry : loaded)
         settings()[entry.first] = entry.second;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The result of an INI switch test.
 typedef bool KESTIL_BOOL;
@@ -27,6 +28,8 @@ void cfg_set_value(const std::string& name, const std::string& value);
 void cfg_remove_value(const std::string& name);
 void cfg_clear();
 // Loads "name = value" lines (blank lines and lines starting with # or ; are
-// skipped) on top of the current settings. False, with the reason in *error,
-// when the file cannot be read or a line has no "=".
-bool cfg_load_ini_file(const std::string& path, std::string* error = nullptr);
+// skipped) on top of the current settings; the names loaded, in file order,
+// go to *names. False, with the reason in *error, when the file cannot be
+// read or a line has no "=".
+bool cfg_load_ini_file(const std::string& path, std::string* error = nullptr,
+                       std::vector<std::string>* names = nullptr);

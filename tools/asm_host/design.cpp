@@ -807,7 +807,7 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
         MSG_INDEX::get_default_index()->suppress(id);
 
     apply_design_sld(design.sld, &m_cap_inst, part);
-    apply_option_block(design, m_chip, m_netlist.get());
+    m_fitter_clocks = apply_option_block(design, m_chip, m_netlist.get());
     if (design.routing)
         m_routing = std::make_unique<HOST_ROUTING>(design, &m_chip, m_netlist.get(), &m_device, bundle_chip);
 }
@@ -837,6 +837,6 @@ void HOST_SUITE::set_project_directory(const std::string& directory)
 {
     m_cmp.set_project_path(FIO_PATH(directory, "", ""));
     gen_set_project_output_directory(directory);
-    set_option_block_project_directory(directory);
+    set_option_block_project_directory(directory, m_fitter_clocks, m_chip);
     gen_set_tcl_internal_fullpath(design_tcl_directory(directory, m_tcl_directory));
 }

@@ -332,4 +332,7 @@ private:
     DEV_DEVICE m_device;
     std::string m_tcl_directory;
     std::unique_ptr<HOST_ROUTING> m_routing;
+    // The fitter clocks the design states; the rest follow from the
+    // settings once the project directory is known.
+    DESIGN_FITTER_CLOCKS m_fitter_clocks;
 };

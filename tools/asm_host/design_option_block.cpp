@@ -9,6 +9,9 @@
 #include <dbcm.h>
 #include <dev.h>
 #include <dygr.h>
+#include <fio.h>
+#include <hdb.h>
+#include <zhd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -62,6 +65,63 @@ CDB_ATOM_NODE* find_atom(CDB_ATOM_NETLIST* netlist, const std::string& name)
     return nullptr;
 }
 
+// The settings of the device configuration that the fitter reads.
+const int OPTION_CONFIGURATION_SCHEME = 788;
+const int OPTION_INITIALIZATION_CLOCK = 831;
+const int OPTION_ACTIVE_SERIAL_CLOCK = 1171;
+const char* const ACTIVE_SERIAL_CLOCK_NAME = "ACTIVE_SERIAL_CLOCK";
+
+// An enumeration setting of the top partition, else of its global settings
+// section (type 21, no name), else the default.
+uint16_t top_enum_setting(int id, uint16_t default_value)
+{
+    ZHD_DESIGN* design = ZHD_ROOT::get()->get_design("");
+    ZHD_PARTITION* top = design != nullptr ? design->get_top_partition() : nullptr;
+    if (top == nullptr)
+        return default_value;
+    using ENUM_SETTING = HDB_DERIVED_OPTION<HDB_OPTION_KIND_ENUM, 0>;
+    const ENUM_SETTING* setting = ENUM_SETTING::get_single_option(top->get_hdb(), id, true);
+    if (setting == nullptr)
+        if (const HDB_SECTION* global = top->get_hdb()->find_section(21, ""))
+            setting = ENUM_SETTING::get_single_option(global, id, true);
+    return setting != nullptr ? setting->get_enum_value() : default_value;
+}
+
+// The fitter's code of an active serial clock value (319 to 333); 0 for
+// any other value. Codes 12 and 13 stand for 328 and 327, in this order.
+int active_serial_clock_code(uint16_t value)
+{
+    if (value < 319 || value > 333)
+        return 0;
+    if (value == 327)
+        return 13;
+    if (value == 328)
+        return 12;
+    return value - 315;
+}
+
+// Whether a settings file of one of the project's revisions writes the
+// assignment (file categories 4, 5, 9, 24 and 25 are the user's own).
+bool settings_file_writes(const std::string& name)
+{
+    ACF_MANAGER* acf = ACF_MANAGER::get_acf_manager();
+    const std::string project = acf->get_project_full_path();
+    for (const std::string& revision : acf->get_list_of_revisions_for_project(project))
+    {
+        const FIO_PATH file(project, revision, fio_get_extension(FIO_EXTENSION_SETTINGS));
+        if (!FIO_FILE_SYSTEM::exists(file))
+            continue;
+        for (const ACF_ASSIGNMENT& assignment : acf->read_assignment_setting_file(file.fullpath(), nullptr, true))
+        {
+            const int category = assignment.get_file_category();
+            if ((category == 4 || category == 5 || category == 9 || category == 24 || category == 25) &&
+                assignment.get_variable_string() == name)
+                return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path, const std::string& file,
@@ -75,9 +135,9 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
                      if (key == "user_family")
                          block.user_family = field.int32();
                      else if (key == "initialization_clock")
-                         block.initialization_clock = field.int32();
+                         block.fitter_clocks.initialization_clock = field.int32();
                      else if (key == "active_serial_clock")
-                         block.active_serial_clock = field.int32();
+                         block.fitter_clocks.active_serial_clock = field.int32();
                      else if (key == "sdm_io_count")
                          block.sdm_io_count = field.uint32();
                      else if (key == "part_traits")
@@ -165,18 +225,17 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
     return block;
 }
 
-void apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip, CDB_ATOM_NETLIST* netlist)
+DESIGN_FITTER_CLOCKS apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip,
+                                        CDB_ATOM_NETLIST* netlist)
 {
     ACF_MANAGER::get_acf_manager()->set_project(
         "", design.option_block && design.option_block->revisions ? *design.option_block->revisions
                                                                   : std::vector<std::string>{design.revision});
     if (!design.option_block)
-        return;
+        return {};
     const DESIGN_OPTION_BLOCK& block = *design.option_block;
     if (block.user_family)
         chip.set_user_family(*block.user_family);
-    chip.set_initialization_clock(block.initialization_clock);
-    chip.set_active_serial_clock(block.active_serial_clock);
     chip.set_num_of_sdm_io(block.sdm_io_count);
 
     const DEV_PART part = static_cast<DEV_PART>(design.part);
@@ -194,12 +253,46 @@ void apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip, CDB_ATOM_
             for (const auto& [name, text] : atom.parameters)
                 node->set_parameter(name, text);
     }
+    return block.fitter_clocks;
 }
 
-void set_option_block_project_directory(const std::string& directory)
+void set_option_block_project_directory(const std::string& directory, const DESIGN_FITTER_CLOCKS& stated,
+                                        CDB_CHIP_DB_ENTRY& chip)
 {
     ACF_MANAGER* acf = ACF_MANAGER::get_acf_manager();
     acf->set_project(directory, acf->get_list_of_revisions_for_project(acf->get_project_full_path()));
+    apply_fitter_clocks(stated, chip);
+}
+
+void apply_fitter_clocks(const DESIGN_FITTER_CLOCKS& stated, CDB_CHIP_DB_ENTRY& chip)
+{
+    if (stated.initialization_clock)
+        chip.set_initialization_clock(*stated.initialization_clock);
+    else
+    {
+        const uint16_t value = top_enum_setting(OPTION_INITIALIZATION_CLOCK, 212);
+        chip.set_initialization_clock(value >= 212 && value <= 214 ? value - 209 : 0);
+    }
+
+    if (stated.active_serial_clock)
+    {
+        chip.set_active_serial_clock(*stated.active_serial_clock);
+        return;
+    }
+    int code = 0;
+    const uint16_t scheme = top_enum_setting(OPTION_CONFIGURATION_SCHEME, 193);
+    if (scheme == 192 || scheme == 193)
+    {
+        uint16_t value = 323;
+        if (settings_file_writes(ACTIVE_SERIAL_CLOCK_NAME))
+            value = top_enum_setting(OPTION_ACTIVE_SERIAL_CLOCK, 323);
+        else if (const char* related =
+                     acf_relate_to_variable_type_enum(OPTION_ACTIVE_SERIAL_CLOCK, OPTION_INITIALIZATION_CLOCK,
+                                                      top_enum_setting(OPTION_INITIALIZATION_CLOCK, 209)))
+            value = acf_string_to_enum_type_enum(related);
+        code = active_serial_clock_code(value);
+    }
+    chip.set_active_serial_clock(code);
 }
 
 std::vector<DESIGN_CLOCK_REGION> read_clock_regions(const json& value, const std::string& path, const std::string& file)

@@ -39,11 +39,18 @@ struct DESIGN_ATOM_PARAMETERS
     std::vector<std::pair<std::string, std::string>> parameters;
 };
 
+// The fitter's clock codes that the design states; absent: the fitter ran
+// on the design's own settings (apply_fitter_clocks).
+struct DESIGN_FITTER_CLOCKS
+{
+    std::optional<int> initialization_clock;
+    std::optional<int> active_serial_clock;
+};
+
 struct DESIGN_OPTION_BLOCK
 {
     std::optional<int> user_family;
-    int initialization_clock = 0;
-    int active_serial_clock = 0;
+    DESIGN_FITTER_CLOCKS fitter_clocks;
     uint32_t sdm_io_count = 0;
     std::set<int> part_traits;
     std::set<int> device_traits;
@@ -96,13 +103,27 @@ DESIGN_OPTION_BLOCK read_option_block(const nlohmann::json& value, const std::st
                                       const DESIGN& design);
 
 // Hands the design's option block data to the stand-ins: the chip's user
-// family, fitter clocks and SDM I/O count, the traits of its part and that
-// part's device, the project's revisions (directory set later by
+// family and SDM I/O count, the traits of its part and that part's device,
+// the project's revisions (directory set later by
 // set_option_block_project_directory), enumeration names, related defaults
-// and the atoms' parameters.
-void apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip, CDB_ATOM_NETLIST* netlist);
-// The project's directory, where the revisions' settings files are read.
-void set_option_block_project_directory(const std::string& directory);
+// and the atoms' parameters. Returns the fitter clocks the design states,
+// which set_option_block_project_directory completes.
+DESIGN_FITTER_CLOCKS apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip,
+                                        CDB_ATOM_NETLIST* netlist);
+// The project's directory, where the revisions' settings files are read;
+// then the fitter's clocks (apply_fitter_clocks), which follow from them.
+void set_option_block_project_directory(const std::string& directory, const DESIGN_FITTER_CLOCKS& stated,
+                                        CDB_CHIP_DB_ENTRY& chip);
+
+// The chip's fitter clock codes: each one the design states, else the code
+// of the value the fitter chose from the same settings as the module reads
+// them (the top partition's, populated): the initialisation clock of
+// setting 831 (default 25 MHz), and on the Active Serial schemes (setting
+// 788, default x4) the active serial clock of setting 1171 when a settings
+// file writes ACTIVE_SERIAL_CLOCK, else the related default of 831 (default
+// the internal oscillator), else 100 MHz. A value that no fitter code
+// stands for gives 0. Needs the project directory and the related defaults.
+void apply_fitter_clocks(const DESIGN_FITTER_CLOCKS& stated, CDB_CHIP_DB_ENTRY& chip);
 
 // The sector keys (each reader takes the key's value, its key path and the
 // file's name, and throws DESIGN_ERROR): die.blacklisted_clock_regions,

@@ -1,5 +1,7 @@
 #include "host_command.h"
 
+#include "ini_switches.h"
+
 #include <cfg.h>
 #include <msg.h>
 
@@ -145,7 +147,15 @@ bool load_design_directory(const fs::path& directory, DESIGN& design, std::strin
         problem = ini.string() + ": not a regular file";
         return false;
     }
-    return cfg_load_ini_file(ini.string(), &problem);
+    std::vector<std::string> names;
+    if (!cfg_load_ini_file(ini.string(), &problem, &names))
+        return false;
+    // The suite ignores a switch that no one reads: a misspelt name would
+    // change nothing without a word.
+    for (const std::string& name : unread_ini_switches(names))
+        std::cerr << "asm_host: warning: " << ini.string() << ": no one reads the INI switch \"" << name
+                  << "\"; it is ignored" << std::endl;
+    return true;
 }
 
 fs::path set_up_project(const fs::path& requested, const fs::path& source, DIRECTORY_SNAPSHOT& copied, fs::path* made,
