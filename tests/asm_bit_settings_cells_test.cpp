@@ -105,9 +105,10 @@ protected:
         result.initialized = options.m_initialized;
         if (!options.m_initialized)
             return result;
+        std::vector<xercesc::DOMElement*> built;
         for (const char* name : {"address_1d", "address_2d", "token_1d", "token_2d"})
-            result.built_cells =
-                result.built_cells || get_elements_by_tag_name(name, options.m_dom_element)->getLength() > 0;
+            get_descendant_elements(built, options.m_dom_element, name);
+        result.built_cells = !built.empty();
         std::vector<DB_BIT_SETTING> settings;
         options.apply_bit_settings(settings, &bitfield, &m_device, &m_die, nullptr, nullptr);
         for (const DB_BIT_SETTING& setting : settings)

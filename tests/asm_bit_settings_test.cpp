@@ -5,6 +5,7 @@
 #include "asm_bit_settings.h"
 #include "asm_options.h"
 #include "asm_root.h"
+#include "file_size_limit.h"
 #include "sof_device_builder.h"
 
 #include <asm_bitfield.h>
@@ -19,11 +20,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -140,9 +143,16 @@ protected:
     // contents; the forced cells in list order.
     CELLS apply(const std::string& body)
     {
+        write_options(body);
+        return apply_written();
+    }
+
+    // The same for the options file written already.
+    CELLS apply_written()
+    {
         m_bitfield.reset(new ASM_BITFIELD(new PGMIO_BITFIELD(sample_contents(), 0)));
         m_options.reset(new ASM_OPTIONS());
-        m_options->initialize(FIO_PATH(write_options(body)), "", "", "");
+        m_options->initialize(FIO_PATH(m_dir + "/options.xml"), "", "", "");
         EXPECT_TRUE(m_options->m_initialized);
         std::vector<DB_BIT_SETTING> settings;
         m_options->apply_bit_settings(settings, m_bitfield.get(), &m_device, &m_die, nullptr, nullptr);
@@ -279,6 +289,13 @@ TEST_F(BitSettings, BadTokensAndTokenFilesStopTheRun)
     EXPECT_EQ(apply_error("<token_file filename='missing.tok'/>"),
               "comp/asm/asm_options: Cannot find token file " + m_dir +
                   "/missing.tok as specified in the ASM Options file");
+    // A token file that is no regular file is one that cannot be opened:
+    // nothing blocks on a FIFO or reads a device without end.
+    fs::create_directories(m_dir + "/dir.tok");
+    ASSERT_EQ(mkfifo((m_dir + "/pipe.tok").c_str(), 0600), 0);
+    for (const std::string& name : {m_dir + "/dir.tok", m_dir + "/pipe.tok", std::string("/dev/null")})
+        EXPECT_EQ(apply_error("<bit_settings action='override'><token_file filename='" + name + "'/></bit_settings>"),
+                  "comp/asm/asm_options: Cannot open TOKEN file " + name + " specified in ASM assignment file");
 }
 
 TEST_F(BitSettings, PackagesAreCopiedAtTheirBaseAndKeepTheirSpace)
@@ -377,6 +394,77 @@ TEST_F(BitSettings, ArchgroupsSetTheBitsOfTheGroupsOperations)
               "comp/asm/asm_options: ram_select_value || (::gen_strcmp(str.c_str(), \"0\") == 0)");
 }
 
+// A group of no block type is found by a second lookup of type and index
+// alone when no group passes the first: whatever block type the element
+// names, whatever BCM block the select names, also when the group refuses
+// the argument. A group that passes the first lookup is taken before a
+// group of no block type listed ahead of it.
+TEST_F(BitSettings, ArchgroupsOfNoBlockTypeAreFoundByTheSecondLookup)
+{
+    asmdb_set_arch_group_block_type_name(static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(1), "GENERIC");
+    const auto mux = static_cast<ASMDB_ARCH_GROUP_TYPE>(7);
+    const auto no_type = static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(0);
+    const auto lab = static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(2);
+    const auto io = static_cast<ASMDB_ARCH_GROUP_BLOCK_TYPE>(3);
+    // Index 5: no block type only. Index 6: no block type, then LAB.
+    m_die.add_arch_group(std::make_unique<ASMDB_TABLE_ARCH_GROUP>(5, mux, no_type, io, 4, 2, 600));
+    m_die.add_arch_group(std::make_unique<ASMDB_TABLE_ARCH_GROUP>(6, mux, no_type, no_type, 2, 2, 800));
+    m_die.add_arch_group(std::make_unique<ASMDB_TABLE_ARCH_GROUP>(6, mux, lab, no_type, 2, 2, 700));
+    const CELLS cells = apply(
+        "<bit_settings action='override'><archgroups>"
+        "<element_index index='1' block_type='LAB'>"
+        "<select arch_index='5' arch_type='MUX' arg='2' arg_string='' value='none'/>"
+        "<select arch_index='6' arch_type='MUX' arg='1' arg_string='' value='none'/>"
+        "</element_index>"
+        "<element_index index='3' block_type='GENERIC'>"
+        "<select arch_index='5' arch_type='MUX' arg='7' arg_string='' value='none' bcm_block='LAB'/>"
+        "</element_index></archgroups>"
+        "<debug_mode value='1' filename='override.txt'/></bit_settings>");
+    // Element 1 of index 5 (602, 603 = 2), element 1 of the LAB group of
+    // index 6 (702, 703 = 1), element 3 of index 5 (606, 607: the low bits
+    // of 7, which the group refuses as too wide).
+    EXPECT_EQ(cells, (CELLS{{602, 0}, {603, 1}, {702, 1}, {703, 0}, {606, 1}, {607, 1}}));
+    EXPECT_EQ(read_text("override.txt"),
+              "$CRAM\n"
+              "602 : 0 : arch_type = MUX, arch_index = 5, block_type = LAB, group_index = 1\n"
+              "603 : 1 : arch_type = MUX, arch_index = 5, block_type = LAB, group_index = 1\n"
+              "702 : 1 : arch_type = MUX, arch_index = 6, block_type = LAB, group_index = 1\n"
+              "703 : 0 : arch_type = MUX, arch_index = 6, block_type = LAB, group_index = 1\n"
+              "606 : 1 : arch_type = MUX, arch_index = 5, group_index = 3\n"
+              "607 : 1 : arch_type = MUX, arch_index = 5, group_index = 3\n\n");
+    // A group of a block type is never found by the second lookup.
+    EXPECT_EQ(apply_error("<bit_settings action='override'><archgroups><element_index index='1' block_type='IO'>"
+                          "<select arch_index='3' arch_type='MUX' arg='0' arg_string='' value='none'/>"
+                          "</element_index></archgroups></bit_settings>"),
+              "comp/asm/asm_options: Archgroup not found in Assembler database (type = MUX, index = 3, "
+              "block_type = IO)");
+}
+
+// Many select elements under one block-index element are walked in linear
+// time: 40,000 of them (quadratic, this took far beyond the test's time
+// limit) take well under a second.
+TEST_F(BitSettings, ManySelectsUnderOneBlockIndexElementAreWalkedInLinearTime)
+{
+    const size_t count = 40000;
+    std::string selects;
+    selects.reserve(count * 100);
+    for (size_t i = 0; i < count; ++i)
+        selects += "\n<select arch_index='3' arch_type='MUX' arg='" + std::to_string(i % 4) +
+                   "' arg_string='' value='none' desc='s'/>";
+    const CELLS cells = apply("<bit_settings action='override'><archgroups><element_index index='1' "
+                              "block_type='LAB'>" +
+                              selects + "</element_index></archgroups></bit_settings>");
+    ASSERT_EQ(cells.size(), 2 * count);
+    // Element 1 of the group: bits 502 and 503, the argument's two bits.
+    for (size_t i = 0; i < count; ++i)
+    {
+        const CELLS::value_type low{502, static_cast<int>(i % 4) & 1};
+        const CELLS::value_type high{503, (static_cast<int>(i % 4) >> 1) & 1};
+        ASSERT_EQ(cells[2 * i], low) << i;
+        ASSERT_EQ(cells[2 * i + 1], high) << i;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Read, compare, option register and JTAG user code
 
@@ -421,6 +509,21 @@ TEST_F(BitSettings, ReadAndCompareListTheImageAndForceNothing)
               "comp/asm/asm_options: hdb_chip != NULL");
 }
 
+// A debug_mode that is off needs no file name: its element is processed
+// and nothing is written.
+TEST_F(BitSettings, ADebugModeThatIsOffNeedsNoFileName)
+{
+    const CELLS cells = apply("<bit_settings action='read'><cram><address_1d addr='12' value='0'/></cram>"
+                              "<debug_mode/><debug_mode value='0'/></bit_settings>"
+                              "<bit_settings action='override'><cram><address_1d addr='3' value='1'/></cram>"
+                              "<debug_mode value='false'/></bit_settings>");
+    EXPECT_EQ(cells, (CELLS{{3, 1}}));
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
+        files.push_back(entry.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"options.xml"});
+}
+
 TEST_F(BitSettings, OverrideForcesTheRegisterAndCodeOnceEach)
 {
     const CELLS cells = apply(
@@ -449,12 +552,43 @@ TEST_F(BitSettings, OverrideForcesTheRegisterAndCodeOnceEach)
               "comp/asm/asm_options: (temp == 0) || (temp == 1)");
 }
 
+// A debug file that cannot be opened or whose write fails (a full disk) is
+// one internal error naming it; an earlier file of the name stays as it was
+// and nothing else is left beside it.
 TEST_F(BitSettings, DebugFileThatCannotBeWrittenNamesItsPath)
 {
     EXPECT_EQ(apply_error("<bit_settings action='override'><debug_mode value='1' filename='" + m_dir +
                           "/no/such/dir/x.txt'/></bit_settings>"),
               "comp/asm/asm_options: Cannot open file " + m_dir +
                   "/no/such/dir/x.txt for bit settings debug output");
+    fs::create_directories(m_dir + "/dir.txt");
+    EXPECT_EQ(apply_error("<bit_settings action='override'><debug_mode value='1' filename='dir.txt'/>"
+                          "</bit_settings>"),
+              "comp/asm/asm_options: Cannot open file " + m_dir + "/dir.txt for bit settings debug output");
+    EXPECT_EQ(apply_error("<bit_settings action='read'><debug_mode value='1'/></bit_settings>"),
+              "comp/asm/asm_options: Cannot open file " + m_dir + "/ for bit settings debug output");
+
+    write("read.txt", "an earlier listing\n");
+    write_options("<bit_settings action='read'><cram><address_1d addr='0:31' value='00000000'/></cram>"
+                  "<debug_mode value='1' filename='read.txt'/></bit_settings>");
+    std::string error;
+    {
+        FILE_SIZE_LIMIT limit(64);
+        error = internal_error_of([&] { apply_written(); });
+    }
+    EXPECT_EQ(error, "comp/asm/asm_options: Cannot open file " + m_dir + "/read.txt for bit settings debug output");
+    EXPECT_EQ(read_text("read.txt"), "an earlier listing\n");
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"dir.txt", "options.xml", "read.txt"}));
+    // Without the limit the listing is written whole.
+    apply_written();
+    std::string listing = "$CRAM\n";
+    for (int i = 0; i < 32; ++i)
+        listing += std::to_string(i) + (i == 12 || i == 21 ? " : 1\n" : " : 0\n");
+    EXPECT_EQ(read_text("read.txt"), listing + "\n");
 }
 
 TEST_F(BitSettings, SequenceNumbersCountOnAcrossRuns)
@@ -541,6 +675,17 @@ TEST_F(ProcessSof, NothingIsWrittenWithoutWriteOrAfterAFault)
               }),
               "comp/asm/asm_options: device used in the design is not matching with device specify in ASM option "
               "file");
+    EXPECT_EQ(read_text(m_dir + "/design.sof"), m_original);
+}
+
+TEST_F(ProcessSof, ADeviceWithoutCramColumnsStopsTheCallAndTheFileStaysAsItWas)
+{
+    set_sof_device_builder(static_cast<DEV_DEVICE_ENUM>(150), 0);
+    write_options("<bit_settings action='override'><cram><address_1d addr='1' value='1'/></cram></bit_settings>");
+    EXPECT_EQ(internal_error_of([&] {
+                  asm_process_sof(FIO_PATH(m_dir + "/design.sof"), FIO_PATH(m_dir + "/options.xml"), true);
+              }),
+              "comp/asm/asm_options: this->m_num_cram_columns > 0");
     EXPECT_EQ(read_text(m_dir + "/design.sof"), m_original);
 }
 

@@ -241,4 +241,39 @@ TEST_F(ProcessSofHost, BadFilesStopTheRunBeforeAnythingIsWritten)
     EXPECT_EQ(usage.status, 2) << usage.output;
 }
 
+// An include that names a directory, listed before another include, and a
+// token file that is a device: each is the failure of a file that cannot be
+// opened, and the file is not rewritten.
+TEST_F(ProcessSofHost, AnIncludeOrTokenFileThatIsNoRegularFileFailsLikeOneThatCannotBeOpened)
+{
+    const fs::path dir = m_scratch / "assignments";
+    fs::create_directories(dir / "sub");
+    write_text(dir / "more.xml", "<?xml version='1.0'?><assembler_options><asm_assignments>"
+                                 "<bit_settings action='override'><cram><address_1d addr='2' value='1'/></cram>"
+                                 "</bit_settings></asm_assignments></assembler_options>");
+    write_text(dir / "main.xml", "<?xml version='1.0'?><assembler_options><include path='sub/'/>"
+                                 "<include path='more.xml'/><asm_assignments><bit_settings action='override'>"
+                                 "<cram><address_1d addr='1' value='1'/></cram></bit_settings></asm_assignments>"
+                                 "</assembler_options>");
+    const HOST_RESULT run =
+        run_host("process-sof project/blinky.sof '" + (dir / "main.xml").string() + "' --write --out included");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(has_line(run.output, "Result: done")) << run.output;
+    EXPECT_TRUE(has_line(run.output, "Messages: 1 errors")) << run.output;
+    EXPECT_NE(run.output.find("/included/sub/\", line 0, column 0: unable to open primary document entity '"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(read_text(m_scratch / "included" / "blinky.sof"), m_original);
+
+    write_text(dir / "device.xml", "<?xml version='1.0'?><assembler_options><asm_assignments>"
+                                   "<token_file filename='/dev/null'/></asm_assignments></assembler_options>");
+    const HOST_RESULT device =
+        run_host("process-sof project/blinky.sof '" + (dir / "device.xml").string() + "' --write --out device");
+    EXPECT_EQ(device.status, 3) << device.output;
+    EXPECT_NE(device.output.find("Cannot open TOKEN file /dev/null specified in ASM assignment file"),
+              std::string::npos)
+        << device.output;
+    EXPECT_EQ(read_text(m_scratch / "device" / "blinky.sof"), m_original);
+}
+
 }  // namespace

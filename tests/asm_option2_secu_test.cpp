@@ -7,6 +7,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 typedef std::vector<std::string> IDS;
 
 class OptionSecurity : public ENTRY_SUITE
@@ -103,8 +105,13 @@ TEST_F(OptionSecurity, KeyFileIsStoredWholeFromFortyEightBytes)
     write_key(47);
     EXPECT_EQ(internal_error_of([&] { run(); }),
               "Incorrect formated ZKY file - must have at least 48 Bytes @comp/asm/asm_option2_secu");
-    top_settings->set_string_option(1519, m_project_dir);  // a directory has no size
-    EXPECT_EQ(internal_error_of([&] { run(); }), "Failed in reading ZKY status @comp/asm/asm_option2_secu");
+    // A directory, FIFO or device is a key file that cannot be opened.
+    ASSERT_EQ(mkfifo((m_project_dir + "/pipe.zky").c_str(), 0600), 0);
+    for (const std::string& name : {m_project_dir, m_project_dir + "/pipe.zky", std::string("/dev/zero")})
+    {
+        top_settings->set_string_option(1519, name);
+        EXPECT_EQ(internal_error_of([&] { run(); }), "ZKY file " + name + " is not good @comp/asm/asm_option2_secu");
+    }
 
     // A file that yields fewer bytes than its size (as kernel attribute files
     // do) stores no stale bytes.

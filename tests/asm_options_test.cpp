@@ -2,6 +2,7 @@
 // selection and merge, the debug copy, the parser's safety on hostile input,
 // and the netlist selection.
 #include "asm_options.h"
+#include "file_size_limit.h"
 
 #include <asm_model.h>
 #include <asmdb.h>
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -33,6 +35,7 @@
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -424,6 +427,35 @@ TEST_F(OptionsFile, AMissingIncludeIsAnInternalErrorNamingIt)
               "Can't find Assembler Options XML file " + m_dir + "/sub/missing.xml");
 }
 
+// An include that names no regular file (a directory, a FIFO, a device) is
+// the failure of a file that cannot be opened: one user error naming it, the
+// load fails, every other file is still read and nothing blocks or reads
+// without end. The directory is named first, so it is read last, after a
+// file built into the collecting element's document.
+TEST_F(OptionsFile, AnIncludeThatIsNoRegularFileFailsLikeAFileThatCannotBeOpened)
+{
+    const std::string b = write_options("b.xml", "<asm_assignments><token_file filename='b'/></asm_assignments>\n");
+    fs::create_directories(m_dir + "/sub");
+    ASSERT_EQ(mkfifo((m_dir + "/pipe.xml").c_str(), 0600), 0);
+    const std::string file = write_options(
+        "opts.xml", "<include path='sub/'/>\n<include path='/dev/zero'/>\n<include path='pipe.xml'/>\n"
+                    "<include path='b.xml'/>\n<asm_assignments><token_file filename='top'/></asm_assignments>\n");
+    ASM_OPTIONS options;
+    EXPECT_EQ(internal_error_of([&] { options.initialize(FIO_PATH(file), "", "", ""); }), "(none)");
+    EXPECT_FALSE(options.m_initialized);
+    EXPECT_EQ(full_paths(options.m_parsed_files),
+              (std::vector<std::string>{file, b, m_dir + "/pipe.xml", "/dev/zero", m_dir + "/sub/"}));
+    EXPECT_EQ(options.m_error_count, 3);
+    EXPECT_EQ(token_files(options.m_dom_element), (std::vector<std::string>{"top", "b"}));
+    const std::vector<std::string> errors = file_errors();
+    ASSERT_EQ(errors.size(), 3u);
+    const std::string names[] = {m_dir + "/pipe.xml", "/dev/zero", m_dir + "/sub/"};
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(errors[i], "Assembler Options File \"" + names[i] + "\", line 0, column 0: unable to open primary "
+                             "document entity '" + names[i] + "'");
+    EXPECT_TRUE(has_debug_line("ASM_OPTIONS failed to initialize... errors found in XML file"));
+}
+
 TEST_F(OptionsFile, AnEmptyIncludePathIsAnInternalError)
 {
     const std::string file = write_options("opts.xml", "<include path=''/>\n");
@@ -548,7 +580,8 @@ TEST_F(OptionsFile, FilesThatParseToNoRootAreUserErrors)
         EXPECT_EQ(errors[0].rfind("Assembler Options File \"" + file + "\", line ", 0), 0u) << errors[0];
     }
     EXPECT_EQ(file_errors()[0], "Assembler Options File \"" + directory +
-                                    "\", line 0, column 0: the path names a directory, not an options file");
+                                    "\", line 0, column 0: unable to open primary document entity '" + directory +
+                                    "'");
 }
 
 // A memory manager for the XML library that raises, once, what a test arms it
@@ -655,9 +688,10 @@ TEST_F(OptionsFile, DefaultedAttributesBecomeSpecified)
     options.initialize(FIO_PATH(file), "", "", "");
     ASSERT_TRUE(options.m_initialized);
     EXPECT_EQ(get_attribute_string("device_check", options.m_dom_element), "any");
-    xercesc::DOMNodeList* selects = get_elements_by_tag_name("select", options.m_dom_element);
-    ASSERT_EQ(selects->getLength(), 1u);
-    auto* select = static_cast<xercesc::DOMElement*>(selects->item(0));
+    std::vector<xercesc::DOMElement*> selects;
+    get_descendant_elements(selects, options.m_dom_element, "select");
+    ASSERT_EQ(selects.size(), 1u);
+    xercesc::DOMElement* select = selects[0];
     EXPECT_EQ(get_attribute_string("array_index", select), "-1");
     EXPECT_EQ(get_attribute_string("array_index_value", select), "0");
     EXPECT_EQ(get_attribute_string("desc", select), "");
@@ -874,22 +908,42 @@ TEST_F(OptionsFile, DebugCopyTakesTheXmlExtensionAndIsOnlyWrittenForASuccessfulL
     EXPECT_TRUE(fs::exists(m_dir + "/opts_debug.xml"));
 }
 
+// A copy that cannot be opened (a directory stands where it goes) or whose
+// write fails (a full disk) is the XML library's internal error of a file
+// that cannot be opened; an earlier copy stays as it was and nothing else is
+// left beside it.
 TEST_F(OptionsFile, DebugCopyThatCannotBeWrittenIsAnInternalErrorOfTheXmlLibrary)
 {
     cfg_set_value("asm_dump_options", "on");
     const std::string file = write_options("opts.xml", "<asm_assignments/>\n");
-    // A directory stands where the copy goes.
+    const std::string other = write_options("other.xml", "<asm_assignments/>\n");
     fs::create_directories(m_dir + "/opts_debug.xml");
-    ASM_OPTIONS options;
-    const std::string condition = internal_error_of([&] { options.initialize(FIO_PATH(file), "", "", ""); });
-    const std::string prefix = "Assembler XML ";
-    const std::string suffix = "unable to open file '" + m_dir + "/opts_debug.xml'";
-    EXPECT_EQ(condition.rfind(prefix, 0), 0u) << condition;
-    EXPECT_NE(condition.find(" (File "), std::string::npos) << condition;
-    EXPECT_NE(condition.find(" Line "), std::string::npos) << condition;
-    ASSERT_GT(condition.size(), suffix.size());
-    EXPECT_EQ(condition.substr(condition.size() - suffix.size()), suffix);
-    EXPECT_FALSE(has_debug_line("Successfully generated output XML file " + m_dir + "/opts_debug.xml"));
+    const std::string earlier = write("other_debug.xml", "an earlier copy\n");
+    for (const std::string& copy : {m_dir + "/opts_debug.xml", earlier})
+    {
+        msg_reset();
+        std::string condition;
+        {
+            ASM_OPTIONS options;
+            FILE_SIZE_LIMIT limit(40);
+            const std::string input = copy == earlier ? other : file;
+            condition = internal_error_of([&] { options.initialize(FIO_PATH(input), "", "", ""); });
+        }
+        const std::string prefix = "Assembler XML ";
+        const std::string suffix = "unable to open file '" + copy + "'";
+        EXPECT_EQ(condition.rfind(prefix, 0), 0u) << condition;
+        EXPECT_NE(condition.find(" (File "), std::string::npos) << condition;
+        EXPECT_NE(condition.find(" Line "), std::string::npos) << condition;
+        ASSERT_GT(condition.size(), suffix.size());
+        EXPECT_EQ(condition.substr(condition.size() - suffix.size()), suffix);
+        EXPECT_FALSE(has_debug_line("Successfully generated output XML file " + copy));
+    }
+    EXPECT_EQ(read_file(earlier), "an earlier copy\n");
+    std::vector<std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"opts.xml", "opts_debug.xml", "other.xml", "other_debug.xml"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -913,7 +967,15 @@ TEST_F(OptionsFile, ChildElementsAreDirectChildrenInDocumentOrderAppended)
     EXPECT_EQ(get_attribute_string("filename", list[2]), "2");
     get_child_elements(list, options.m_dom_element, "Token_File");
     EXPECT_EQ(list.size(), 3u);
-    EXPECT_EQ(get_elements_by_tag_name("token_file", options.m_dom_element)->getLength(), 3u);
+    // Descendants at any depth, in document order, appended; only elements.
+    std::vector<xercesc::DOMElement*> descendants(1, nullptr);
+    get_descendant_elements(descendants, options.m_dom_element, "token_file");
+    get_descendant_elements(descendants, options.m_dom_element, "#comment");
+    ASSERT_EQ(descendants.size(), 4u);
+    EXPECT_EQ(descendants[0], nullptr);
+    EXPECT_EQ(get_attribute_string("filename", descendants[1]), "1");
+    EXPECT_EQ(get_attribute_string("filename", descendants[2]), "nested");
+    EXPECT_EQ(get_attribute_string("filename", descendants[3]), "2");
     // A matched node that is not an element.
     EXPECT_EQ(internal_error_of([&] { get_child_elements(list, options.m_dom_element, "#comment"); }),
               "temp_node_type == DOMNode::ELEMENT_NODE");

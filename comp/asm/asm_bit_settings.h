@@ -235,6 +235,10 @@ public:
     ASM_BIT_SETTINGS_CONTEXT(ASM_BITFIELD* bitfield, DEV_DEVICE* device, ASMDB_DIE* asmdb_die, ASMDB_DIRT* asmdb_dirt,
                              CDB_CHIP_DB_ENTRY* chip);
 
+    // Reads m_num_cram_columns from the device's basic information; the
+    // device must have CRAM columns.
+    void read_num_cram_columns();
+
     // Walks the bit_settings elements of the collecting element; appends the
     // forced bits to settings and sets the wrapper's option register and
     // JTAG user code when the file forces them.

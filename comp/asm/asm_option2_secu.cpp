@@ -412,6 +412,12 @@ void ASM_OPTION2::populate_security_options(bool vid_part, int32_t user_family)
 void ASM_OPTION2::read_zky_file(const FIO_PATH& path)
 {
     const std::string full_path = path.fullpath();
+    const std::string not_good = safe_sprintf("ZKY file %s is not good", full_path.c_str());
+    // Only a regular file is a key file: a directory, FIFO or device is one
+    // that cannot be opened, before its size is asked for (a FIFO has none
+    // and a device reads without end).
+    if (FIO_FILE_SYSTEM::exists(path) && !asm_io::kestil_is_regular_file(full_path.c_str()))
+        internal_error(not_good.c_str(), ASM_SOURCE_TAG, __LINE__);
     FIO_FILE_STATUS status;
     if (FIO_FILE_SYSTEM::exists(path) && !FIO_FILE_SYSTEM::status(path, status))
         internal_error("Failed in reading ZKY status", ASM_SOURCE_TAG, __LINE__);
@@ -428,10 +434,7 @@ void ASM_OPTION2::read_zky_file(const FIO_PATH& path)
     // A file that shrank since its status was read is as bad as one that
     // does not open: no key is stored with stale bytes.
     if (!in.good() || static_cast<uint64_t>(in.gcount()) != status.size)
-    {
-        const std::string text = safe_sprintf("ZKY file %s is not good", full_path.c_str());
-        internal_error(text.c_str(), ASM_SOURCE_TAG, __LINE__);
-    }
+        internal_error(not_good.c_str(), ASM_SOURCE_TAG, __LINE__);
     in.close();
     m_options.mutable_device()->set_design_zky(bytes);
 }

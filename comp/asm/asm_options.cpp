@@ -1,6 +1,7 @@
 #include "asm_options.h"
 
 #include "asm_common.h"
+#include "asm_fstream.h"
 #include "asm_messages.h"
 #include "asm_util.h"
 
@@ -15,13 +16,14 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/dom/impl/DOMAttrImpl.hpp>
 #include <xercesc/dom/impl/DOMDocumentImpl.hpp>
-#include <xercesc/framework/LocalFileFormatTarget.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
 #include <xercesc/framework/XMLGrammarPoolImpl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/BinInputStream.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/TransService.hpp>
@@ -113,6 +115,19 @@ std::string to_text(const XMLCh* text)
         ascii.push_back(static_cast<char>(*c));
     }
     return ascii;
+}
+
+// The node after a node of the subtree below root, in document order; null
+// after the last. Through the first-child, next-sibling and parent links and
+// without recursion: a walk over the subtree is linear in its size, however
+// wide or deep it is.
+DOMNode* next_in_document_order(DOMNode* node, const DOMNode* root)
+{
+    if (DOMNode* first_child = node->getFirstChild())
+        return first_child;
+    while (node != root && node->getNextSibling() == NULL)
+        node = node->getParentNode();
+    return node == root ? NULL : node->getNextSibling();
 }
 
 std::string xml_exception_text(const xercesc::XMLException& exception)
@@ -240,6 +255,19 @@ public:
         }
         m_holder = NULL;
         m_target = NULL;
+    }
+
+    // The document of the last parse, handed over to the caller, who owns it
+    // from then on; null when the parse made none. The parser forgets it: a
+    // later parse that fails before it makes a document of its own hands
+    // over null, never the document given away before.
+    DOMDocument* take_document()
+    {
+        DOMDocument* document = adoptDocument();
+        fDocument = NULL;
+        fCurrentParent = NULL;
+        fCurrentNode = NULL;
+        return document;
     }
 
     // Readies the block records for the next parse.
@@ -482,6 +510,73 @@ private:
     xercesc::DOMDocumentImpl* m_target = NULL;
     // The parser's document while it builds into the target.
     xercesc::DOMDocumentImpl* m_own_document = NULL;
+};
+
+// Reads an options file through the module's file stream, which opens
+// regular files only. A directory, FIFO or device is not opened: the parser
+// then reports it as any file that cannot be opened, and nothing blocks on a
+// FIFO or reads a device without end.
+class ASM_FILE_INPUT_STREAM : public xercesc::BinInputStream
+{
+public:
+    explicit ASM_FILE_INPUT_STREAM(std::unique_ptr<asm_io::kestil_ifstream> stream) : m_stream(std::move(stream)) {}
+
+    XMLFilePos curPos() const override { return m_position; }
+
+    XMLSize_t readBytes(XMLByte* const toFill, const XMLSize_t maxToRead) override
+    {
+        m_stream->read(reinterpret_cast<char*>(toFill), static_cast<std::streamsize>(maxToRead));
+        // A read error is the parser's fault of a file it cannot read, not
+        // an early end of the file.
+        if (m_stream->bad())
+            ThrowXML(xercesc::XMLPlatformUtilsException, xercesc::XMLExcepts::File_CouldNotReadFromFile);
+        const XMLSize_t count = static_cast<XMLSize_t>(m_stream->gcount());
+        m_position += count;
+        return count;
+    }
+
+    const XMLCh* getContentType() const override { return NULL; }
+
+private:
+    std::unique_ptr<asm_io::kestil_ifstream> m_stream;
+    XMLFilePos m_position = 0;
+};
+
+class ASM_FILE_INPUT_SOURCE : public xercesc::InputSource
+{
+public:
+    ASM_FILE_INPUT_SOURCE(const XMLCh* system_id, const std::string& path)
+        : xercesc::InputSource(system_id), m_path(path)
+    {
+    }
+
+    // Null for a file that cannot be opened.
+    xercesc::BinInputStream* makeStream() const override
+    {
+        std::unique_ptr<asm_io::kestil_ifstream> stream(new asm_io::kestil_ifstream());
+        stream->open(m_path.c_str(), std::ios_base::in | std::ios_base::binary);
+        if (!stream->is_open())
+            return NULL;
+        return new ASM_FILE_INPUT_STREAM(std::move(stream));
+    }
+
+private:
+    std::string m_path;
+};
+
+// The serializer's output, written to a stream.
+class ASM_STREAM_FORMAT_TARGET : public xercesc::XMLFormatTarget
+{
+public:
+    explicit ASM_STREAM_FORMAT_TARGET(std::ostream& stream) : m_stream(stream) {}
+
+    void writeChars(const XMLByte* const toWrite, const XMLSize_t count, xercesc::XMLFormatter* const) override
+    {
+        m_stream.write(reinterpret_cast<const char*>(toWrite), static_cast<std::streamsize>(count));
+    }
+
+private:
+    std::ostream& m_stream;
 };
 
 // Gives the parser the schema file and nothing else. With the parser's own
@@ -849,20 +944,10 @@ void ASM_OPTIONS::parse_file()
 
         parser->start_file();
         XML_TEXT file_name(full_path);
-        if (FIO_FILE_SYSTEM::is_directory(file))
-        {
-            // Reported here: the parser does not clean up after failing to
-            // read a directory.
-            XML_TEXT message("the path names a directory, not an options file");
-            handler->fatalError(xercesc::SAXParseException(message.get(), NULL, file_name.get(), 0, 0));
-        }
-        else
-        {
-            parser->parse(xercesc::LocalFileInputSource(file_name.get()));
-        }
+        parser->parse(ASM_FILE_INPUT_SOURCE(file_name.get(), full_path));
 
         parser->end_target();
-        dom_document = parser->adoptDocument();
+        dom_document = parser->take_document();
         DOMElement* root_element = NULL;
         if (holder != NULL)
         {
@@ -921,9 +1006,7 @@ void ASM_OPTIONS::parse_file()
 void check_dom_attributes(DOMNode* dom_node)
 {
     ASM_REQUIRE(dom_node != NULL);
-    // Every descendant in document order, through the sibling links and
-    // without recursion: each step is constant time, however wide or deep
-    // the tree.
+    // Every descendant in document order.
     DOMNode* temp_node = dom_node->getFirstChild();
     while (temp_node != NULL)
     {
@@ -958,14 +1041,7 @@ void check_dom_attributes(DOMNode* dom_node)
                 }
             }
         }
-        if (DOMNode* first_child = temp_node->getFirstChild())
-        {
-            temp_node = first_child;
-            continue;
-        }
-        while (temp_node != dom_node && temp_node->getNextSibling() == NULL)
-            temp_node = temp_node->getParentNode();
-        temp_node = temp_node == dom_node ? NULL : temp_node->getNextSibling();
+        temp_node = next_in_document_order(temp_node, dom_node);
     }
 }
 
@@ -1167,8 +1243,18 @@ void ASM_OPTIONS::write_dom_to_file(DOMNode* node, const std::string& path)
     ASM_REQUIRE(node != NULL);
     try
     {
+        // The copy replaces the file whole or not at all: a write that fails
+        // (a full disk) is the failure of a file that cannot be opened, and
+        // an earlier copy stays as it was.
         XML_TEXT file_name(path);
-        xercesc::LocalFileFormatTarget target(file_name.get());
+        const xercesc::XMLPlatformUtilsException cannot_open(__FILE__, __LINE__,
+                                                             xercesc::XMLExcepts::File_CouldNotOpenFile,
+                                                             file_name.get(), NULL, NULL, NULL,
+                                                             XMLPlatformUtils::fgMemoryManager);
+        asm_io::kestil_atomic_ofstream stream(path.c_str(), std::ios_base::out | std::ios_base::binary);
+        if (!stream.good())
+            throw cannot_open;
+        ASM_STREAM_FORMAT_TARGET target(stream);
 
         XML_TEXT feature("LS");
         xercesc::DOMImplementation* impl = xercesc::DOMImplementationRegistry::getDOMImplementation(feature.get());
@@ -1190,6 +1276,8 @@ void ASM_OPTIONS::write_dom_to_file(DOMNode* node, const std::string& path)
         RELEASE_GUARD<xercesc::DOMLSOutput> output_guard{dom_ls_output};
         dom_ls_output->setByteStream(&target);
         ASM_REQUIRE(writer->write(node, dom_ls_output));
+        if (!stream.commit())
+            throw cannot_open;
     }
     catch (const xercesc::XMLException& exception)
     {
@@ -1306,24 +1394,29 @@ void get_child_elements(std::vector<DOMElement*>& list, const DOMElement* elemen
     }
 }
 
-DOMNodeList* get_elements_by_tag_name(const char* elem_name, const DOMElement* element)
+void get_descendant_elements(std::vector<DOMElement*>& list, const DOMElement* element, const char* tag_name)
 {
-    ASM_REQUIRE((elem_name != NULL) && (element != NULL));
-    DOMNodeList* result = element->getElementsByTagName(XML_TEXT(elem_name).get());
-    ASM_REQUIRE(result != NULL);
-    return result;
+    ASM_REQUIRE((tag_name != NULL) && (element != NULL));
+    XML_TEXT tag(tag_name);
+    for (DOMNode* temp_node = element->getFirstChild(); temp_node != NULL;
+         temp_node = next_in_document_order(temp_node, element))
+    {
+        if (temp_node->getNodeType() == DOMNode::ELEMENT_NODE && XMLString::equals(temp_node->getNodeName(), tag.get()))
+            list.push_back(static_cast<DOMElement*>(temp_node));
+    }
 }
 
 ASMCC_NETLIST_FAQ* ASM_OPTIONS::create_netlist_faq()
 {
     ASM_REQUIRE(m_initialized);
-    DOMNodeList* result = get_elements_by_tag_name("netlist_spec", m_dom_element);
-    const XMLSize_t num_netlist_specs = result->getLength();
+    std::vector<DOMElement*> result;
+    get_descendant_elements(result, m_dom_element, "netlist_spec");
+    const size_t num_netlist_specs = result.size();
     ASM_REQUIRE(num_netlist_specs <= 1);
     if (num_netlist_specs == 0)
         return NULL;
 
-    DOMNode* temp_node = result->item(0);
+    DOMNode* temp_node = result[0];
     ASM_REQUIRE(temp_node != NULL);
     DOMNode::NodeType temp_node_type = temp_node->getNodeType();
     ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);

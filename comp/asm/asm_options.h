@@ -220,9 +220,11 @@ std::string get_attribute_string(const char* attr_name, const xercesc::DOMElemen
 void get_child_elements(std::vector<xercesc::DOMElement*>& list, const xercesc::DOMElement* element,
                         const char* tag_name);
 
-// Every element below the element (at any depth) with the name, in document
-// order.
-xercesc::DOMNodeList* get_elements_by_tag_name(const char* elem_name, const xercesc::DOMElement* element);
+// Appends to the list, in document order, every element below the element
+// (at any depth) whose name equals tag_name exactly. One walk over the
+// subtree, linear in its size. The list is not emptied first.
+void get_descendant_elements(std::vector<xercesc::DOMElement*>& list, const xercesc::DOMElement* element,
+                             const char* tag_name);
 
 // The DOM helpers of the loader.
 class KESTIL_DOM_PARSER

@@ -18,7 +18,6 @@
 
 using xercesc::DOMElement;
 using xercesc::DOMNode;
-using xercesc::DOMNodeList;
 
 namespace
 {
@@ -26,20 +25,12 @@ namespace
 const ASMDB_ARCH_GROUP_TYPE ARCH_TYPE_ALTERNATIVE_SELECT = static_cast<ASMDB_ARCH_GROUP_TYPE>(5);
 const int FAMILY_ALTERNATIVE_SELECT = 66;
 
-// The elements of a descendant list, in document order.
+// The elements below an element (at any depth) with the name, in document
+// order.
 ASM_ELEMENT_LIST descendants(const DOMElement* element, const char* name)
 {
-    DOMNodeList* result = get_elements_by_tag_name(name, element);
-    ASM_REQUIRE(result != NULL);
     ASM_ELEMENT_LIST list;
-    for (XMLSize_t i = 0; i < result->getLength(); ++i)
-    {
-        DOMNode* temp_node = result->item(i);
-        ASM_REQUIRE(temp_node != NULL);
-        DOMNode::NodeType temp_node_type = temp_node->getNodeType();
-        ASM_REQUIRE(temp_node_type == DOMNode::ELEMENT_NODE);
-        list.push_back(static_cast<DOMElement*>(temp_node));
-    }
+    get_descendant_elements(list, element, name);
     return list;
 }
 

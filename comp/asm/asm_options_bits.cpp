@@ -244,14 +244,19 @@ void ASM_OPTIONS::apply_bit_settings(std::vector<DB_BIT_SETTING>& settings, ASM_
         ASM_REQUIRE(device != NULL);
         ASM_REQUIRE(asmdb_die != NULL);
         ASM_REQUIRE(bitfield != NULL);
-        const DEV_BASIC_INFO* basic_info = device->get_basic_info();
-        ASM_REQUIRE(basic_info != NULL);
-        ASM_REQUIRE(basic_info->is_valid_int_enum(DEV_BASIC_INFO_INT_CRAM_COLS));
-        context->m_num_cram_columns = basic_info->get_int_data(DEV_BASIC_INFO_INT_CRAM_COLS);
-        ASM_REQUIRE(context->m_num_cram_columns > 0);
+        context->read_num_cram_columns();
         m_bit_settings_context = std::move(context);
     }
     m_bit_settings_context->process_bit_settings(settings, m_dom_element);
+}
+
+void ASM_BIT_SETTINGS_CONTEXT::read_num_cram_columns()
+{
+    const DEV_BASIC_INFO* basic_info = m_device->get_basic_info();
+    ASM_REQUIRE(basic_info != NULL);
+    ASM_REQUIRE(basic_info->is_valid_int_enum(DEV_BASIC_INFO_INT_CRAM_COLS));
+    this->m_num_cram_columns = basic_info->get_int_data(DEV_BASIC_INFO_INT_CRAM_COLS);
+    ASM_REQUIRE(this->m_num_cram_columns > 0);
 }
 
 void ASM_BIT_SETTINGS_CONTEXT::process_bit_settings(std::vector<DB_BIT_SETTING>& settings, DOMElement* main_element)
@@ -477,13 +482,13 @@ void ASM_BIT_SETTINGS_CONTEXT::write_bit_settings_debug_file(const ASM_FORCED_BI
         text += std::string("\n$JTAG_USER_CODE : ") + gen_itoa(static_cast<int>(jtag_value), buffer, 2) + "\n";
     }
 
-    asm_io::kestil_ofstream stream;
-    stream.open(full_path.c_str(), std::ios_base::out | std::ios_base::trunc);
-    if (!stream.good())
+    // The file is replaced whole or not at all: a write that fails (a full
+    // disk) is the failure of a file that cannot be opened, and an earlier
+    // file of the name stays as it was.
+    asm_io::kestil_atomic_ofstream stream(full_path.c_str(), std::ios_base::out | std::ios_base::trunc);
+    if (stream.good())
+        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!stream.commit())
         asm_options_fail("Cannot open file " + full_path + " for bit settings debug output", __LINE__);
-    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-    stream.close();
-    if (stream.fail())
-        asm_options_fail("Cannot write file " + full_path + " for bit settings debug output", __LINE__);
     asm_debug_log(2, "%s", ("Successfully generated debug output file " + full_path).c_str());
 }
