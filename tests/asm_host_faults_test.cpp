@@ -58,16 +58,16 @@ protected:
 
 }  // namespace
 
-TEST_F(HostFaults, WhatGoesAwayUnderARunIsNamedAndTheRunExitsOne)
+TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
 {
-    // assemble: a programming-file command of the design leaves a link that
-    // leads nowhere in the project directory.
+    // assemble: a programming-file command of the design leaves a link to
+    // itself in the project directory, whose status cannot be read.
     const fs::path design = copy_example("programming_tools", "design");
-    write_text(design / "pfg_commands.txt", "--version >/dev/null 2>&1; ln -s nowhere dangling\n");
+    write_text(design / "pfg_commands.txt", "--version >/dev/null 2>&1; ln -s loop loop\n");
     const HOST_RESULT assembled = run_host("assemble design --out tools");
     EXPECT_EQ(assembled.status, 1) << assembled.output;
-    EXPECT_NE(assembled.output.find("asm_host: " + (m_scratch / "tools" / "dangling").string() +
-                                    ": cannot read the file's status: No such file or directory"),
+    EXPECT_NE(assembled.output.find("asm_host: " + (m_scratch / "tools" / "loop").string() +
+                                    ": cannot read the file's status: Too many levels of symbolic links"),
               std::string::npos)
         << assembled.output;
     EXPECT_TRUE(has_line(assembled.output, "Exit status: 1 (the host could not store the run's output)"))
@@ -91,9 +91,10 @@ TEST_F(HostFaults, WhatGoesAwayUnderARunIsNamedAndTheRunExitsOne)
     const CASE cases[] = {
         {"the working directory removed", [](const fs::path& work) { fs::remove_all(work); },
          (m_scratch / "work0").string() + ": cannot list the directory: No such file or directory"},
-        {"a file that leads nowhere",
-         [](const fs::path& work) { fs::create_symlink("nowhere", work / "gone.txt"); },
-         (m_scratch / "work1" / "gone.txt").string() + ": cannot read the file's status: No such file or directory"},
+        {"a link to itself",
+         [](const fs::path& work) { fs::create_symlink("loop.txt", work / "loop.txt"); },
+         (m_scratch / "work1" / "loop.txt").string() + ": cannot read the file's status: Too many levels of symbolic "
+                                                       "links"},
     };
     int n = 0;
     for (const CASE& c : cases)

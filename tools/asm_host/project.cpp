@@ -360,7 +360,15 @@ DIRECTORY_SNAPSHOT snapshot_directory(const fs::path& directory)
         // refused by name, never thrown as a bare file-system exception.
         const fs::path file = it->path();
         std::error_code status_ec;
-        const fs::file_status status = it->status(status_ec);
+        fs::file_status status = fs::symlink_status(file, status_ec);
+        if (!status_ec && fs::is_symlink(status))
+        {
+            // A link that leads nowhere is no file; one that cannot be
+            // followed (a loop) is refused.
+            status = fs::status(file, status_ec);
+            if (status_ec == std::errc::no_such_file_or_directory)
+                continue;
+        }
         if (status_ec)
             throw PROJECT_ERROR(file.string() + ": cannot read the file's status: " + status_ec.message());
         if (!fs::is_regular_file(status))

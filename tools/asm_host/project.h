@@ -64,9 +64,9 @@ void check_debug_log(const std::filesystem::path& debug_log, const std::filesyst
 void copy_design_directory(const std::filesystem::path& design_directory, const std::filesystem::path& project);
 
 // Size and content digest of each regular file under a directory (symbolic
-// links followed), by path relative to it. An entry whose status or bytes
-// cannot be read (it vanished, its link leads nowhere) is a PROJECT_ERROR
-// naming it.
+// links followed; a link that leads nowhere is no file), by path relative to
+// it. An entry whose status or bytes cannot be read (it vanished, its links
+// form a loop) is a PROJECT_ERROR naming it.
 struct FILE_STATE
 {
     uintmax_t size;
