@@ -16,6 +16,7 @@
 #include <gen.h>
 #include <msg.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -60,7 +61,7 @@ const char USAGE[] =
     "--design DIR (default: the directory of FILE.sof).\n"
     "\n"
     "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
-    "SRAM object file; 2 bad design directory or usage; 3 internal error.\n";
+    "SRAM object file; 2 bad design directory, usage or module; 3 internal error.\n";
 
 struct ARGUMENTS
 {
@@ -96,6 +97,16 @@ bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& p
     }
     arguments.design = positional[0];
     return true;
+}
+
+// The identity of a file (device and inode); none when there is no file. A
+// file written anew through a rename is a new one, even with the old bytes.
+std::optional<std::pair<dev_t, ino_t>> file_identity(const fs::path& file)
+{
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0)
+        return std::nullopt;
+    return std::make_pair(status.st_dev, status.st_ino);
 }
 
 int assemble(const ARGUMENTS& arguments)
@@ -165,6 +176,9 @@ int assemble(const ARGUMENTS& arguments)
     }
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
     const size_t first_debug_line = msg_debug_lines().size();
+    // A design directory may hold an SRAM object file of an earlier run.
+    const fs::path sof = project_absolute / (design.revision + ".sof");
+    const auto sof_before = file_identity(sof);
 
     // The suite as the flow leaves it for the assembler: the design's data,
     // the project directory as project path, output directory and working
@@ -216,7 +230,8 @@ int assemble(const ARGUMENTS& arguments)
             status = EXIT_RUN_FAILED;
         }
     }
-    bool sof_written = false;
+    const auto sof_after = file_identity(sof);
+    bool sof_written = sof_after && sof_after != sof_before;
     try
     {
         const auto written = changed_files(copied, snapshot_directory(project_absolute));
