@@ -144,7 +144,8 @@ TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)
     const std::string command = "process-sof project/blinky.sof bits/assignments.xml --out work --debug-log ";
     const std::pair<std::string, std::string> cases[] = {
         {"project/blinky.sof", "project/blinky.sof: the debug log cannot be the SRAM object file"},
-        {"bits/assignments.xml", "bits/assignments.xml: the debug log cannot lie inside the assignments file's directory"},
+        {"bits/assignments.xml",
+         "bits/assignments.xml: the debug log cannot lie inside the assignments file's directory"},
         {"project/design.json", "project/design.json: the debug log cannot be the design's design.json"},
         {"work/debug.log", "work/debug.log: the debug log cannot lie inside the project directory"},
         {"/dev/full", "/dev/full: not a regular file"},
@@ -253,7 +254,8 @@ TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorks
         {"dump-re-network design pre_asm mcfs --out taken",
          "asm_host: taken: already exists (a project directory is never reused)"},
         {"dump-re-network design pre_asm mcfs --out work --module nowhere.so", missing_module},
-        {"process-sof " + sof + " --out taken", "asm_host: taken: already exists (a project directory is never reused)"},
+        {"process-sof " + sof + " --out taken",
+         "asm_host: taken: already exists (a project directory is never reused)"},
         {"process-sof " + sof + " --out work --module nowhere.so", missing_module},
         {"process-sof " + sof + " --out work --debug-log design/design.json",
          "asm_host: design/design.json: the debug log cannot be the design's design.json"},
