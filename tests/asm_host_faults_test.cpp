@@ -87,7 +87,10 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
         const char* what;
         std::function<void(const fs::path&)> fault;
         std::string message;
+        std::string options = "";
     };
+    const fs::path logs = m_scratch / "logs";
+    fs::create_directories(logs);
     const CASE cases[] = {
         {"the working directory removed", [](const fs::path& work) { fs::remove_all(work); },
          (m_scratch / "work0").string() + ": cannot list the directory: No such file or directory"},
@@ -95,6 +98,8 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
          [](const fs::path& work) { fs::create_symlink("loop.txt", work / "loop.txt"); },
          (m_scratch / "work1" / "loop.txt").string() + ": cannot read the file's status: Too many levels of symbolic "
                                                        "links"},
+        {"the debug log's directory removed", [&logs](const fs::path&) { fs::remove_all(logs); },
+         (logs / "debug.log").string() + ": cannot write the file: ", " --debug-log logs/debug.log"},
     };
     int n = 0;
     for (const CASE& c : cases)
@@ -103,7 +108,8 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
         const fs::path work = m_scratch / ("work" + std::to_string(n++));
         HOST_RESULT run;
         std::thread host([&] {
-            run = run_host("process-sof project/blinky.sof bits/bits.xml --out " + work.filename().string());
+            run = run_host("process-sof project/blinky.sof bits/bits.xml --out " + work.filename().string() +
+                           c.options);
         });
         // The pipe opens for writing once the host opens it to read: the
         // run is under way and waits for the text.
