@@ -126,6 +126,35 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
          },
          "design/design.json: revision: a revision name names files of the project directory and cannot hold "
          "control characters"},
+        {"a chip name that leads out of the project directory",
+         [](json& d) {
+             d["chip_name"] = "../victim";
+             return d.dump();
+         },
+         "design/design.json: chip_name: a chip name names files of the project directory and cannot hold \"/\""},
+        {"a revision that names the parent directory",
+         [](json& d) {
+             d["revision"] = "..";
+             return d.dump();
+         },
+         "design/design.json: revision: a revision name names files of the project directory and cannot be \"..\""},
+        {"a chip name with a line end",
+         [](json& d) {
+             d["chip_name"] = "chip\nError: forged";
+             return d.dump();
+         },
+         "design/design.json: chip_name: a chip name names files of the project directory and cannot hold control "
+         "characters"},
+        {"a compile instance with a tab",
+         [](json& d) {
+             d["compile_instance"] = "top\tlevel";
+             return d.dump();
+         },
+         "design/design.json: compile_instance: a compile instance name names files of the project directory and "
+         "cannot hold control characters"},
+        {"text after a NUL byte",
+         [](json& d) { return d.dump() + std::string("\0{\"revision\": 1}", 16); },
+         "design/design.json: not valid JSON: a NUL byte at offset "},
         {"a part missing from the part table",
          [](json& d) {
              d["part"] = 1599;
@@ -144,6 +173,16 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
         }
         fs::remove_all(m_scratch / "design");
     }
+
+    // The routing dump is named after the chip: nothing is written outside
+    // the project directory.
+    const fs::path routed = copy_example("routed", "design");
+    json document = json::parse(read_text(routed / "design.json"));
+    document["chip_name"] = "../victim";
+    write_text(routed / "design.json", document.dump());
+    refused("dump-re-network design pre_asm mcfs --out project",
+            "design/design.json: chip_name: a chip name names files of the project directory and cannot hold \"/\"");
+    EXPECT_FALSE(fs::exists(m_scratch / "victim.asmre"));
 }
 
 TEST_F(HostInput, NestingUpToTheBoundIsRead)
@@ -171,6 +210,7 @@ TEST_F(HostInput, ArgumentAndPathProblemsAreFoundBeforeTheProjectIsMade)
             "asm_host: new/project/blinky.sof: the debug log cannot lie inside the project directory");
     refused("assemble design --debug-log asm_out/design-1/log.txt",
             "asm_host: asm_out/design-1/log.txt: the debug log cannot lie inside the project directory");
+    refused("assemble design --out x/../project", "asm_host: x/../project: x does not exist");
     refused("assemble design --out project --debug-log missing/log.txt",
             "asm_host: missing/log.txt: cannot write the debug log: its directory does not exist");
     fs::create_directories(m_scratch / "a_directory");

@@ -172,16 +172,9 @@ MSG_INDEX* MSG_INDEX::get_default_index()
     return &index;
 }
 
-bool MSG_INDEX::is_suppressed(unsigned id) const
-{
-    return std::find(m_suppressed.begin(), m_suppressed.end(), id) != m_suppressed.end();
-}
+bool MSG_INDEX::is_suppressed(unsigned id) const { return m_suppressed.count(id) != 0; }
 
-void MSG_INDEX::suppress(unsigned id)
-{
-    if (!is_suppressed(id))
-        m_suppressed.push_back(id);
-}
+void MSG_INDEX::suppress(unsigned id) { m_suppressed.insert(id); }
 
 void MSG_INDEX::clear() { m_suppressed.clear(); }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 enum MSG_POST_TYPE
@@ -144,7 +145,8 @@ public:
     void clear();
 
 private:
-    std::vector<unsigned> m_suppressed;
+    // A design may suppress many ids: each is looked up at once.
+    std::unordered_set<unsigned> m_suppressed;
 };
 
 // Registers a module's message ids with their kinds for as long as it lives.

@@ -28,6 +28,7 @@
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <unordered_map>
 
 using nlohmann::json;
 
@@ -144,38 +145,49 @@ void read_partition_tree(OBJECT& entry, DESIGN_PARTITION& partition)
 }
 
 // Every parent names another partition, and following parents ends at the
-// top partition, which has none.
+// top partition, which has none. One lookup a partition, and each partition
+// is walked up from once: a chain already known to reach the top ends a
+// walk.
 void check_partition_tree(const std::vector<DESIGN_PARTITION>& partitions, const std::string& file)
 {
-    std::map<std::string, std::string> parent_of;
+    std::unordered_map<std::string_view, size_t> index_of;
+    index_of.reserve(partitions.size());
+    for (size_t i = 0; i < partitions.size(); ++i)
+        index_of.emplace(partitions[i].name, i);
+    std::vector<size_t> parent_of(partitions.size(), 0);
     for (size_t i = 0; i < partitions.size(); ++i)
     {
         const DESIGN_PARTITION& partition = partitions[i];
-        const std::string key = "partitions[" + std::to_string(i) + "].parent";
         if (!partition.parent)
-        {
-            if (i > 0)
-                parent_of[partition.name] = partitions[0].name;
             continue;
-        }
+        const std::string key = "partitions[" + std::to_string(i) + "].parent";
         if (i == 0)
             throw DESIGN_ERROR(file, key, "the top partition (the first) has no parent");
-        const bool known = std::any_of(partitions.begin(), partitions.end(),
-                                       [&](const DESIGN_PARTITION& other) { return other.name == *partition.parent; });
-        if (!known)
+        const auto parent = index_of.find(*partition.parent);
+        if (parent == index_of.end())
             throw DESIGN_ERROR(file, key, "no partition is named \"" + *partition.parent + "\"");
-        parent_of[partition.name] = *partition.parent;
+        parent_of[i] = parent->second;
     }
+    // 0: not walked yet, 1: on the walk under way, 2: reaches the top.
+    std::vector<char> state(partitions.size(), 0);
+    if (!state.empty())
+        state[0] = 2;
+    std::vector<size_t> walk;
     for (size_t i = 1; i < partitions.size(); ++i)
     {
-        std::string at = partitions[i].name;
-        for (size_t steps = 0; at != partitions[0].name; ++steps)
+        size_t at = i;
+        while (state[at] == 0)
         {
-            if (steps > partitions.size())
-                throw DESIGN_ERROR(file, "partitions[" + std::to_string(i) + "].parent",
-                                   "the parents of the partition form a cycle");
+            state[at] = 1;
+            walk.push_back(at);
             at = parent_of[at];
         }
+        if (state[at] == 1)
+            throw DESIGN_ERROR(file, "partitions[" + std::to_string(i) + "].parent",
+                               "the parents of the partition form a cycle");
+        for (size_t walked : walk)
+            state[walked] = 2;
+        walk.clear();
     }
 }
 
@@ -184,18 +196,11 @@ DESIGN read_design(const VALUE& root)
     DESIGN design;
     OBJECT top(root);
 
-    VALUE revision = top.required("revision");
-    design.revision = revision.nonempty_string();
-    if (design.revision.find('/') != std::string::npos)
-        revision.fail("a revision name names files of the project directory and cannot hold \"/\"");
-    // A NUL would cut the file names short, a line end would break the
-    // report's lines.
-    for (char c : design.revision)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            revision.fail("a revision name names files of the project directory and cannot hold control characters");
+    design.revision = top.required("revision").file_name_part("a revision name");
     design.compilation = top.required("compilation").nonempty_string();
+    // The routing dump is named after the chip.
     std::optional<VALUE> chip_name = top.optional("chip_name");
-    design.chip_name = chip_name ? chip_name->nonempty_string() : design.revision;
+    design.chip_name = chip_name ? chip_name->file_name_part("a chip name") : design.revision;
     design.family = top.required("family").int32();
     std::optional<VALUE> internal_family = top.optional("internal_family");
     design.internal_family = internal_family ? internal_family->int32() : design.family;
@@ -588,6 +593,11 @@ private:
 
 DESIGN parse_design(const std::string& text, const std::string& file_label)
 {
+    // The parser takes a NUL byte for the end of the text: what follows it
+    // would be dropped unread.
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos)
+        throw DESIGN_ERROR(file_label, "", "not valid JSON: a NUL byte at offset " + std::to_string(nul));
     json document;
     DOCUMENT_BUILDER builder(document);
     bool parsed = false;
@@ -607,12 +617,13 @@ DESIGN parse_design(const std::string& text, const std::string& file_label)
 
 DESIGN load_design(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw DESIGN_ERROR(path, "", "cannot read the file");
-    // Read whole, in one piece (a directory or device has no size to go by).
+    // Read whole, in one piece (a directory or device has no size to go by,
+    // and opening a pipe would wait for a writer).
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
+        throw DESIGN_ERROR(path, "", "cannot read the file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
         throw DESIGN_ERROR(path, "", "cannot read the file");
     std::string text;
     in.seekg(0, std::ios::end);

@@ -98,6 +98,24 @@ public:
         return text;
     }
 
+    // A non-empty string that names files of the project directory (the
+    // revision's, the chip's, the compile instance's): no "/" (a file
+    // elsewhere), not "." or ".." (a directory), no control character (a
+    // NUL would cut the name short, a line end would break the report's
+    // lines). what is "a revision name" and the like.
+    std::string file_name_part(const std::string& what) const
+    {
+        std::string text = nonempty_string();
+        if (text.find('/') != std::string::npos)
+            fail(what + " names files of the project directory and cannot hold \"/\"");
+        if (text == "." || text == "..")
+            fail(what + " names files of the project directory and cannot be \"" + text + "\"");
+        for (char c : text)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                fail(what + " names files of the project directory and cannot hold control characters");
+        return text;
+    }
+
     // A non-empty string; any other value is refused with the one problem
     // "expected a non-empty string".
     std::string nonempty_text() const

@@ -5,24 +5,31 @@
 #include <zhd.h>
 #include <zpr.h>
 
+#include <string_view>
+#include <unordered_map>
+
 void populate_partition_tree(ZHD_DESIGN* current_design, const std::vector<ZHD_PARTITION*>& added,
                              const DESIGN& design, const SETTINGS_APPLIER& apply_settings)
 {
     if (design.design_settings)
         apply_settings(current_design->get_option_interface(), *design.design_settings);
+    // One lookup a parent: the loader checked that every parent names a
+    // partition, each name once.
+    std::unordered_map<std::string_view, ZHD_PARTITION*> by_name;
+    by_name.reserve(added.size());
+    for (size_t i = 0; i < added.size() && i < design.partitions.size(); ++i)
+        by_name.emplace(design.partitions[i].name, added[i]);
     for (size_t i = 0; i < added.size() && i < design.partitions.size(); ++i)
     {
         const DESIGN_PARTITION& data = design.partitions[i];
         ZHD_PARTITION* partition = added[i];
         if (data.block_name)
             partition->set_block_name(*data.block_name);
-        // The loader checked that every parent names a partition.
         if (i > 0)
         {
-            const std::string parent_name = data.parent ? *data.parent : design.partitions[0].name;
-            for (size_t j = 0; j < added.size(); ++j)
-                if (design.partitions[j].name == parent_name)
-                    partition->set_parent(added[j]);
+            const auto parent = by_name.find(data.parent ? *data.parent : design.partitions[0].name);
+            if (parent != by_name.end())
+                partition->set_parent(parent->second);
         }
         partition->set_pr_partition(data.pr);
         partition->set_cots(data.cots);

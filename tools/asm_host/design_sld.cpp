@@ -48,9 +48,7 @@ void read_design_sld(design_json::OBJECT& top, DESIGN& design)
     DESIGN_SLD& sld = design.sld;
     if (auto name = top.optional("compile_instance"))
     {
-        sld.compile_instance = name->nonempty_string();
-        if (sld.compile_instance.find('/') != std::string::npos)
-            name->fail("a compile instance name names a file of the project directory and cannot hold \"/\"");
+        sld.compile_instance = name->file_name_part("a compile instance name");
     }
     else
     {
@@ -93,15 +91,16 @@ void read_design_sld(design_json::OBJECT& top, DESIGN& design)
     const std::filesystem::path design_file(top.value().file());
     std::error_code ec;
     const bool check_directories = std::filesystem::is_regular_file(design_file, ec);
+    std::set<std::string> partition_names;
+    if (debug.value().json_value().contains("sysconfiles"))
+        for (const DESIGN_PARTITION& listed : design.partitions)
+            partition_names.insert(listed.name);
     design_json::UNIQUE<std::string> partitions_with_directory("partition");
     debug.each_object("sysconfiles", false, [&](design_json::OBJECT& entry) {
         DESIGN_SLD_SYSCONFILES sysconfiles;
         auto partition = entry.required("partition");
         sysconfiles.partition = partition.nonempty_string();
-        bool known = false;
-        for (const DESIGN_PARTITION& listed : design.partitions)
-            known = known || listed.name == sysconfiles.partition;
-        if (!known)
+        if (partition_names.count(sysconfiles.partition) == 0)
             partition.fail("no partition " + sysconfiles.partition + " in partitions");
         partitions_with_directory.check(sysconfiles.partition, partition);
         auto directory = entry.required("directory");

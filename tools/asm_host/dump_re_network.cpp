@@ -47,8 +47,9 @@ const char USAGE[] =
     "                    (default: a new directory under ./asm_out/)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
-    "Exit status: 0 dumped; 1 the project directory cannot be listed; 2 bad design directory or usage;\n"
-    "3 internal error (also a dump that cannot be written).\n";
+    "Exit status: 0 dumped; 1 the host could not read the run's output (the project\n"
+    "directory cannot be listed); 2 bad design directory or usage; 3 internal error (also\n"
+    "a dump that cannot be written).\n";
 
 struct DUMP_ARGUMENTS
 {
@@ -98,35 +99,62 @@ int dump_re_network_main(int argc, char** argv)
         return EXIT_BAD_INPUT;
     }
 
+    // Every problem of the arguments is found first, before design.json is
+    // read and before the project directory is made.
     std::error_code ec;
     if (!fs::is_directory(arguments.design, ec))
         return fail_input(arguments.design.string() + ": not a directory");
-    DESIGN design;
-    if (!host_command::load_design_directory(arguments.design, design, problem))
-        return fail_input(problem);
-
-    const fs::path module_path = host_command::module_path(arguments.module);
-    host_command::MODULE module;
-    if (!host_command::open_module(module, module_path, {"asm_dump_re_network", "set_and_get_asm_zasm_accessor"}))
-        return EXIT_INTERNAL_ERROR;
-    const auto dump_entry = module.entry<DUMP_RE_NETWORK_ENTRY>("asm_dump_re_network");
-    const auto set_accessor = module.entry<SET_AND_GET_ACCESSOR_ENTRY>("set_and_get_asm_zasm_accessor");
-
-    fs::path project;
-    DIRECTORY_SNAPSHOT copied;
     try
     {
-        project = host_command::set_up_project(arguments.out, arguments.design, copied);
+        check_project_directory(arguments.out, "asm_out", arguments.design);
     }
     catch (const PROJECT_ERROR& error)
     {
         return fail_input(error.what());
     }
-    const std::string project_text = host_command::project_text(project);
+    const fs::path module_path = host_command::module_path(arguments.module);
+    host_command::MODULE module;
+    if (!host_command::open_module(module, module_path, {"asm_dump_re_network", "set_and_get_asm_zasm_accessor"}))
+        return EXIT_BAD_INPUT;
+    const auto dump_entry = module.entry<DUMP_RE_NETWORK_ENTRY>("asm_dump_re_network");
+    const auto set_accessor = module.entry<SET_AND_GET_ACCESSOR_ENTRY>("set_and_get_asm_zasm_accessor");
+
+    // The project directory is made before the slow steps; a start that
+    // fails from here on takes it back.
+    fs::path project;
+    fs::path made;
+    try
+    {
+        project = host_command::create_project(arguments.out, arguments.design, made);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return host_command::fail_start(made, error.what());
+    }
     std::cout << "asm_host: dumping the routed network of " << arguments.design.string() << " in "
               << project.string() << std::endl;
 
+    DESIGN design;
+    if (!host_command::load_design_directory(arguments.design, design, problem))
+        return host_command::fail_start(made, problem);
+    if (!design.routing)
+        return host_command::fail_start(
+            made, DESIGN_ERROR((arguments.design / "design.json").string(), "routing",
+                               "required key is missing: dump-re-network dumps the design's routed network")
+                      .what());
+    DIRECTORY_SNAPSHOT copied;
+    try
+    {
+        host_command::fill_project(project, arguments.design, copied);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return host_command::fail_start(made, error.what());
+    }
+    const std::string project_text = host_command::project_text(project);
+
     int status = EXIT_DONE;
+    std::string reason;
     {
         // The suite as the Tcl layer finds it: the design's compile instance
         // current in the hierarchy, its facade current in the flow.
@@ -134,7 +162,7 @@ int dump_re_network_main(int argc, char** argv)
         suite.set_project_directory(project_text);
         gen_set_module_path(module_path.parent_path().string());
         if (::chdir(project_text.c_str()) != 0)
-            return fail_input(project_text + ": cannot enter the project directory");
+            return host_command::fail_start(made, project_text + ": cannot enter the project directory");
         HDB_NAME_MGR name_mgr;
         name_mgr.set_current_cap_inst(suite.facade()->get_cap_inst());
         hdb_set_current_name_mgr(&name_mgr);
@@ -154,9 +182,6 @@ int dump_re_network_main(int argc, char** argv)
         std::cout << "\n--- asm_host summary ---\n";
         std::cout << "Result: " << (internal_error ? "internal error " + *internal_error : std::string("dumped"))
                   << "\n";
-        // A project directory that cannot be listed cannot show the dump: the
-        // run has failed even when the module did not say so.
-        bool listed = true;
         try
         {
             const auto written = changed_files(copied, snapshot_directory(fs::path(project_text)));
@@ -166,13 +191,20 @@ int dump_re_network_main(int argc, char** argv)
         }
         catch (const PROJECT_ERROR& error)
         {
+            // The project directory went or changed under the run: no
+            // success is claimed for a dump the host cannot see.
             std::cout << "asm_host: " << error.what() << "\n";
-            listed = false;
+            status = EXIT_RUN_FAILED;
+            reason = "the host could not read the run's output";
         }
-        status = internal_error ? EXIT_INTERNAL_ERROR : listed ? EXIT_DONE : EXIT_RUN_FAILED;
+        if (internal_error)
+        {
+            status = EXIT_INTERNAL_ERROR;
+            reason = "internal error";
+        }
     }
     std::cout << "Project directory: " << project.string() << "\n";
-    std::cout << "Exit status: " << status << std::endl;
+    std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
     // libasm.so stays mapped once loaded; the module lets go of its handle
     // all the same.
     return status;

@@ -158,29 +158,46 @@ bool load_design_directory(const fs::path& directory, DESIGN& design, std::strin
     return true;
 }
 
-fs::path set_up_project(const fs::path& requested, const fs::path& source, DIRECTORY_SNAPSHOT& copied, fs::path* made,
-                        const std::function<void(const fs::path&)>& also_copy)
+fs::path create_project(const fs::path& requested, const fs::path& source, fs::path& made)
 {
-    fs::path first_created;
-    try
-    {
-        const fs::path project = create_project_directory(requested, "asm_out", source, &first_created);
-        copy_design_directory(source, project);
-        if (also_copy)
-            also_copy(project);
-        copied = snapshot_directory(project);
-        if (made != nullptr)
-            *made = first_created;
-        return project;
-    }
-    catch (const PROJECT_ERROR&)
-    {
-        // The directory is this run's own: no half copy is left behind.
-        std::error_code ec;
-        if (!first_created.empty())
-            fs::remove_all(first_created, ec);
-        throw;
-    }
+    return create_project_directory(requested, "asm_out", source, &made);
+}
+
+void fill_project(const fs::path& project, const fs::path& source, DIRECTORY_SNAPSHOT& copied,
+                  const std::function<void(const fs::path&)>& also_copy)
+{
+    check_design_directory(source);
+    copy_design_directory(source, project);
+    if (also_copy)
+        also_copy(project);
+    copied = snapshot_directory(project);
+}
+
+int fail_start(const fs::path& made, const std::string& problem)
+{
+    // The directory is this run's own: no half copy is left behind.
+    std::error_code ec;
+    if (!made.empty())
+        fs::remove_all(made, ec);
+    return fail_input(problem);
+}
+
+void write_debug_log(const fs::path& file, size_t first)
+{
+    const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
+    std::string text;
+    for (size_t i = first; i < lines.size(); ++i)
+        text.append(lines[i].component).append(": ").append(lines[i].text).append(1, '\n');
+    write_file_atomically(file, text);
+}
+
+std::string last_debug_line(size_t first, const std::string& end)
+{
+    const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
+    for (size_t i = lines.size(); i > first; --i)
+        if (lines[i - 1].text != end)
+            return "\"" + lines[i - 1].text + "\"";
+    return "";
 }
 
 std::optional<std::string> call_guarded(const std::function<void()>& call)

@@ -78,7 +78,8 @@ private:
 };
 
 // Loads the module at the path (module_path()) with its entries; prints the
-// problem and returns false when it cannot.
+// problem and returns false when it cannot. A module that is missing or
+// cannot be loaded is a problem of the command line (EXIT_BAD_INPUT).
 bool open_module(MODULE& module, const std::filesystem::path& path, std::initializer_list<const char*> entries);
 
 // Reads design.json of the design directory and its zorvane.ini when there
@@ -86,13 +87,30 @@ bool open_module(MODULE& module, const std::filesystem::path& path, std::initial
 bool load_design_directory(const std::filesystem::path& directory, DESIGN& design, std::string& problem);
 
 // Makes the project directory (create_project_directory with the default
-// parent "asm_out"), copies the source directory into it and, when given,
-// runs also_copy on it; then takes the snapshot of what it holds. A failure
-// takes back the outermost directory that the call made and throws the
-// PROJECT_ERROR. The made directory goes to *made.
-std::filesystem::path set_up_project(const std::filesystem::path& requested, const std::filesystem::path& source,
-                                     DIRECTORY_SNAPSHOT& copied, std::filesystem::path* made = nullptr,
-                                     const std::function<void(const std::filesystem::path&)>& also_copy = {});
+// parent "asm_out") for a copy of the source directory; the outermost
+// directory that the call made goes to made, also when it throws the
+// PROJECT_ERROR.
+std::filesystem::path create_project(const std::filesystem::path& requested, const std::filesystem::path& source,
+                                     std::filesystem::path& made);
+
+// Copies the source directory (refused as check_design_directory refuses
+// it) into the project directory and, when given, runs also_copy on it;
+// then takes the snapshot of what it holds. Throws the PROJECT_ERROR.
+void fill_project(const std::filesystem::path& project, const std::filesystem::path& source,
+                  DIRECTORY_SNAPSHOT& copied, const std::function<void(const std::filesystem::path&)>& also_copy = {});
+
+// Takes back what a start that failed made (the project directory, or the
+// outermost parent that the run made for it) and prints the problem;
+// returns EXIT_BAD_INPUT.
+int fail_start(const std::filesystem::path& made, const std::string& problem);
+
+// Writes the debug lines from the index first on to the file, replacing
+// it whole (write_file_atomically); throws the PROJECT_ERROR.
+void write_debug_log(const std::filesystem::path& file, size_t first);
+
+// The last debug line from the index first on that is not "end", quoted;
+// empty when there is none.
+std::string last_debug_line(size_t first, const std::string& end);
 
 // Runs the call into the module; the internal error (or any other
 // exception) it raised, as the summary prints it.

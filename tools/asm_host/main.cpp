@@ -10,17 +10,18 @@
 #include "project.h"
 
 #include <asm_model.h>
+#include <cfg.h>
 #include <dbcm.h>
 #include <fio.h>
 #include <gen.h>
 #include <msg.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -50,7 +51,7 @@ const char USAGE[] =
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
     "                    (default: a new directory under ./asm_out/)\n"
-    "  --debug-log FILE  writes the run's debug log to FILE\n"
+    "  --debug-log FILE  writes the run's debug log to FILE (replaced when the run ends)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "process-sof copies FILE.sof and the assignments file's directory into a new\n"
@@ -58,8 +59,8 @@ const char USAGE[] =
     "there; --write rewrites the copied .sof. The device comes from design.json in\n"
     "--design DIR (default: the directory of FILE.sof).\n"
     "\n"
-    "Exit status: 0 assembled; 1 the run posted an error or returned -1;\n"
-    "2 bad design directory or usage; 3 internal error.\n";
+    "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
+    "SRAM object file; 2 bad design directory, usage or module; 3 internal error.\n";
 
 struct ARGUMENTS
 {
@@ -97,83 +98,86 @@ bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& p
     return true;
 }
 
-// Takes back what a start that failed made: the project directory, or the
-// outermost parent that the run made for it.
-int fail_start(const fs::path& made, const std::string& problem)
+// The identity of a file (device and inode); none when there is no file. A
+// file written anew through a rename is a new one, even with the old bytes.
+std::optional<std::pair<dev_t, ino_t>> file_identity(const fs::path& file)
 {
-    std::error_code ec;
-    if (!made.empty())
-        fs::remove_all(made, ec);
-    return fail_input(problem);
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0)
+        return std::nullopt;
+    return std::make_pair(status.st_dev, status.st_ino);
 }
 
 int assemble(const ARGUMENTS& arguments)
 {
+    // Every problem of the arguments is found first, before design.json is
+    // read and before the project directory is made.
     std::error_code ec;
     if (!fs::is_directory(arguments.design, ec))
         return fail_input(arguments.design.string() + ": not a directory");
-    const fs::path design_json = arguments.design / "design.json";
+    const fs::path default_parent = "asm_out";
     try
     {
-        check_design_directory(arguments.design);
+        check_project_directory(arguments.out, default_parent, arguments.design);
     }
     catch (const PROJECT_ERROR& error)
     {
         return fail_input(error.what());
     }
-    if (fs::exists(design_json, ec) && !fs::is_regular_file(design_json, ec))
-        return fail_input(design_json.string() + ": not a regular file");
-
-    DESIGN design;
-    std::string problem;
-    if (!host_command::load_design_directory(arguments.design, design, problem))
-        return fail_input(problem);
-
     const fs::path module_path = host_command::module_path(arguments.module);
     host_command::MODULE module;
     if (!host_command::open_module(module, module_path, {"asm_assemble", "set_and_get_asm_zasm_accessor"}))
-        return EXIT_INTERNAL_ERROR;
+        return EXIT_BAD_INPUT;
     const auto assemble_entry = module.entry<ASM_ASSEMBLE_ENTRY>("asm_assemble");
     const auto set_and_get_accessor = module.entry<SET_AND_GET_ACCESSOR_ENTRY>("set_and_get_asm_zasm_accessor");
-
-    // Every problem of the arguments is found before the project directory
-    // is made.
-    const fs::path default_parent = "asm_out";
+    fs::path debug_log;
     if (!arguments.debug_log.empty())
     {
         try
         {
-            check_debug_log(arguments.debug_log, arguments.out, default_parent, arguments.design);
+            check_debug_log(arguments.debug_log, arguments.out, default_parent, arguments.design,
+                            {{arguments.design, true, "the design directory"}});
         }
         catch (const PROJECT_ERROR& error)
         {
             return fail_input(error.what());
         }
+        debug_log = fs::absolute(arguments.debug_log, ec);
     }
 
+    // The project directory is made before the slow steps (reading a large
+    // design.json, copying the directory), so that the host can say where
+    // it works; a start that fails from here on takes it back.
     fs::path project;
     fs::path made;
-    fs::path debug_log;
-    DIRECTORY_SNAPSHOT copied;
     try
     {
-        project = host_command::set_up_project(arguments.out, arguments.design, copied, &made);
+        project = host_command::create_project(arguments.out, arguments.design, made);
     }
     catch (const PROJECT_ERROR& error)
     {
-        return fail_input(error.what());
+        return host_command::fail_start(made, error.what());
+    }
+    std::cout << "asm_host: assembling " << arguments.design.string() << " in " << project.string() << std::endl;
+
+    DESIGN design;
+    std::string problem;
+    if (!host_command::load_design_directory(arguments.design, design, problem))
+        return host_command::fail_start(made, problem);
+    DIRECTORY_SNAPSHOT copied;
+    try
+    {
+        host_command::fill_project(project, arguments.design, copied);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return host_command::fail_start(made, error.what());
     }
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
-    if (!arguments.debug_log.empty())
-    {
-        debug_log = fs::absolute(arguments.debug_log, ec);
-        std::ofstream truncate(debug_log, std::ios::trunc);
-        if (!truncate)
-            return fail_start(made, arguments.debug_log.string() + ": cannot write the debug log");
-        msg_set_debug_echo_file(debug_log.string());
-    }
-
-    std::cout << "asm_host: assembling " << arguments.design.string() << " in " << project.string() << std::endl;
+    const size_t first_debug_line = msg_debug_lines().size();
+    // A design directory may hold an SRAM object file of an earlier run.
+    const fs::path sof = project_absolute / (design.revision + ".sof");
+    const auto sof_before = file_identity(sof);
 
     // The suite as the flow leaves it for the assembler: the design's data,
     // the project directory as project path, output directory and working
@@ -183,10 +187,7 @@ int assemble(const ARGUMENTS& arguments)
     suite.set_project_directory(project_text);
     gen_set_module_path(module_path.parent_path().string());
     if (::chdir(project_text.c_str()) != 0)
-    {
-        msg_set_debug_echo_file("");
-        return fail_start(made, project_text + ": cannot enter the project directory");
-    }
+        return host_command::fail_start(made, project_text + ": cannot enter the project directory");
 
     std::vector<DEVICE_SELECTION> selections;
     set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);
@@ -199,7 +200,6 @@ int assemble(const ARGUMENTS& arguments)
     // run's objects while the module that made them is still loaded.
     set_and_get_accessor(nullptr, true);
     ASM_MODEL::reset();
-    msg_set_debug_echo_file("");
 
     const host_command::MESSAGE_COUNTS counts = host_command::count_messages();
     std::cout << "\n--- asm_host summary ---\n";
@@ -217,9 +217,25 @@ int assemble(const ARGUMENTS& arguments)
     std::cout << "\n";
 
     int status = EXIT_DONE;
+    if (!debug_log.empty())
+    {
+        try
+        {
+            host_command::write_debug_log(debug_log, first_debug_line);
+        }
+        catch (const PROJECT_ERROR& error)
+        {
+            std::cout << "asm_host: " << error.what() << "\n";
+            status = EXIT_RUN_FAILED;
+        }
+    }
+    const auto sof_after = file_identity(sof);
+    bool sof_written = sof_after && sof_after != sof_before;
     try
     {
         const auto written = changed_files(copied, snapshot_directory(project_absolute));
+        for (const auto& [path, size] : written)
+            sof_written = sof_written || path == design.revision + ".sof";
         std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
         for (const auto& [path, size] : written)
             std::cout << "  " << path << " (" << size << " bytes)\n";
@@ -262,6 +278,15 @@ int assemble(const ARGUMENTS& arguments)
     else if (status == EXIT_RUN_FAILED)
     {
         reason = "the host could not store the run's output";
+    }
+    else if (!sof_written && !cfg_is_on("skip_asm"))
+    {
+        // The module's result stays as it is; the flow does not call a run
+        // that wrote no SRAM object file a success.
+        status = EXIT_RUN_FAILED;
+        const std::string line = host_command::last_debug_line(first_debug_line, "ASM End");
+        reason = "no SRAM object file was written: " +
+                 (line.empty() ? std::string("the run logged no reason") : "the run's last debug line reads " + line);
     }
     std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
     return status;

@@ -33,6 +33,7 @@ namespace
 
 typedef void (*ASM_PROCESS_SOF_ENTRY)(const FIO_PATH&, const FIO_PATH&, bool);
 
+using host_command::EXIT_BAD_INPUT;
 using host_command::EXIT_DONE;
 using host_command::EXIT_INTERNAL_ERROR;
 using host_command::EXIT_RUN_FAILED;
@@ -167,6 +168,8 @@ int process_sof_command(int argc, char** argv)
     if (!parse_arguments(argc, argv, arguments, problem))
         return fail_input(problem);
 
+    // Every problem of the arguments is found first, before design.json is
+    // read and before the working directory is made.
     std::error_code ec;
     if (!fs::is_regular_file(arguments.sof, ec))
         return fail_input(arguments.sof.string() + ": not a file");
@@ -176,54 +179,88 @@ int process_sof_command(int argc, char** argv)
     const fs::path assignments_directory = fs::absolute(arguments.assignments, ec).lexically_normal().parent_path();
     const fs::path design_directory =
         arguments.design.empty() ? sof_absolute.parent_path() : fs::absolute(arguments.design, ec);
-
-    DESIGN design;
-    if (!host_command::load_design_directory(design_directory, design, problem))
-        return fail_input(problem);
-
-    const fs::path module_path = host_command::module_path(arguments.module);
-    host_command::MODULE module;
-    if (!host_command::open_module(module, module_path, {"asm_process_sof"}))
-        return EXIT_INTERNAL_ERROR;
-    const auto entry = module.entry<ASM_PROCESS_SOF_ENTRY>("asm_process_sof");
-
-    // The working directory: a copy of the assignments file's directory
-    // (its token files and includes) and of the SRAM object file.
-    fs::path project;
-    DIRECTORY_SNAPSHOT copied;
-    const fs::path sof_name = sof_absolute.filename();
+    const fs::path default_parent = "asm_out";
     try
     {
-        project = host_command::set_up_project(arguments.out, assignments_directory, copied, nullptr,
-                                               [&](const fs::path& directory) {
-                                                   if (fs::exists(directory / sof_name, ec))
-                                                       throw PROJECT_ERROR(sof_name.string() +
-                                                                           ": the assignments file's directory "
-                                                                           "holds a file of that name");
-                                                   if (!fs::copy_file(sof_absolute, directory / sof_name, ec))
-                                                       throw PROJECT_ERROR(sof_absolute.string() +
-                                                                           ": cannot copy: " + ec.message());
-                                               });
+        check_project_directory(arguments.out, default_parent, assignments_directory);
     }
     catch (const PROJECT_ERROR& error)
     {
         return fail_input(error.what());
     }
-    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
+    const fs::path module_path = host_command::module_path(arguments.module);
+    host_command::MODULE module;
+    if (!host_command::open_module(module, module_path, {"asm_process_sof"}))
+        return EXIT_BAD_INPUT;
+    const auto entry = module.entry<ASM_PROCESS_SOF_ENTRY>("asm_process_sof");
+    fs::path debug_log;
     if (!arguments.debug_log.empty())
     {
-        const fs::path debug_log = fs::absolute(arguments.debug_log, ec);
-        std::ofstream truncate(debug_log, std::ios::trunc);
-        if (!truncate)
-            return fail_input(arguments.debug_log.string() + ": cannot write the debug log");
-        msg_set_debug_echo_file(debug_log.string());
+        try
+        {
+            check_debug_log(arguments.debug_log, arguments.out, default_parent, assignments_directory,
+                            {{arguments.sof, false, "the SRAM object file"},
+                             {assignments_directory, true, "the assignments file's directory"},
+                             {design_directory / "design.json", false, "the design's design.json"},
+                             {design_directory / "zorvane.ini", false, "the design's zorvane.ini"}});
+        }
+        catch (const PROJECT_ERROR& error)
+        {
+            return fail_input(error.what());
+        }
+        debug_log = fs::absolute(arguments.debug_log, ec);
     }
+
+    // The working directory: a copy of the assignments file's directory
+    // (its token files and includes) and of the SRAM object file. It is
+    // made before the slow steps; a start that fails from here on takes it
+    // back.
+    fs::path project;
+    fs::path made;
+    try
+    {
+        project = host_command::create_project(arguments.out, assignments_directory, made);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return host_command::fail_start(made, error.what());
+    }
+    std::cout << "asm_host: applying " << arguments.assignments.string() << " to " << arguments.sof.string()
+              << " in " << project.string() << (arguments.write ? " (rewriting the file)" : "") << std::endl;
+
+    DESIGN design;
+    if (!host_command::load_design_directory(design_directory, design, problem))
+    {
+        if (arguments.design.empty() && !fs::exists(design_directory / "design.json", ec))
+            problem += "; give --design DIR, the design directory of the SRAM object file";
+        return host_command::fail_start(made, problem);
+    }
+    if (!design.asm_data)
+        return host_command::fail_start(
+            made, DESIGN_ERROR((design_directory / "design.json").string(), "die.asm_data",
+                               "required key is missing: process-sof opens the device through its assembler data")
+                      .what());
+
+    DIRECTORY_SNAPSHOT copied;
+    const fs::path sof_name = sof_absolute.filename();
+    try
+    {
+        host_command::fill_project(project, assignments_directory, copied, [&](const fs::path& directory) {
+            if (fs::exists(directory / sof_name, ec))
+                throw PROJECT_ERROR(sof_name.string() + ": the assignments file's directory holds a file of that name");
+            if (!fs::copy_file(sof_absolute, directory / sof_name, ec))
+                throw PROJECT_ERROR(sof_absolute.string() + ": cannot copy: " + ec.message());
+        });
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return host_command::fail_start(made, error.what());
+    }
+    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
+    const size_t first_debug_line = msg_debug_lines().size();
 
     SOF_CONTENTS before;
     const bool readable = sof_read_file((project_absolute / sof_name).string(), before, nullptr);
-
-    std::cout << "asm_host: applying " << arguments.assignments.string() << " to " << arguments.sof.string()
-              << " in " << project.string() << (arguments.write ? " (rewriting the file)" : "") << std::endl;
 
     std::optional<std::string> internal_error;
     {
@@ -235,7 +272,7 @@ int process_sof_command(int argc, char** argv)
         register_design_arch_group_types(design);
         dmgr_set_device_builder([&design](DEV_PART part) { return make_design_device(design, part); });
         if (::chdir(project_absolute.c_str()) != 0)
-            return fail_input(project_absolute.string() + ": cannot enter the directory");
+            return host_command::fail_start(made, project_absolute.string() + ": cannot enter the directory");
         internal_error = host_command::call_guarded([&] {
             entry(FIO_PATH((project_absolute / sof_name).string()),
                   FIO_PATH((project_absolute / arguments.assignments.filename()).string()), arguments.write);
@@ -243,7 +280,6 @@ int process_sof_command(int argc, char** argv)
         dmgr_reset();
         ASM_MODEL::reset();
     }
-    msg_set_debug_echo_file("");
 
     std::cout << "\n--- asm_host summary ---\n";
     if (internal_error)
@@ -253,17 +289,40 @@ int process_sof_command(int argc, char** argv)
     const size_t errors = host_command::count_messages().errors;
     std::cout << "Messages: " << errors << " errors\n";
 
+    // The working directory may have gone or changed under the run: what
+    // cannot be read is named, and the run is not called a success.
+    bool stored = true;
+    if (!debug_log.empty())
+    {
+        try
+        {
+            host_command::write_debug_log(debug_log, first_debug_line);
+        }
+        catch (const PROJECT_ERROR& error)
+        {
+            std::cout << "asm_host: " << error.what() << "\n";
+            stored = false;
+        }
+    }
     SOF_CONTENTS after;
     if (readable && sof_read_file((project_absolute / sof_name).string(), after, nullptr))
         print_changes(before, after);
 
-    const auto written = changed_files(copied, snapshot_directory(project_absolute));
-    std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
-    for (const auto& [path, size] : written)
+    try
     {
-        std::cout << "  " << path << " (" << size << " bytes)\n";
-        if (fs::path(path) != sof_name)
-            print_debug_file(project_absolute / path);
+        const auto written = changed_files(copied, snapshot_directory(project_absolute));
+        std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
+        for (const auto& [path, size] : written)
+        {
+            std::cout << "  " << path << " (" << size << " bytes)\n";
+            if (fs::path(path) != sof_name)
+                print_debug_file(project_absolute / path);
+        }
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        std::cout << "asm_host: " << error.what() << "\n";
+        stored = false;
     }
     std::cout << "Working directory: " << project.string() << "\n";
 
@@ -278,6 +337,11 @@ int process_sof_command(int argc, char** argv)
     {
         status = EXIT_RUN_FAILED;
         reason = "the run posted an error";
+    }
+    else if (!stored)
+    {
+        status = EXIT_RUN_FAILED;
+        reason = "the host could not read or store the run's output";
     }
     std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
     return status;

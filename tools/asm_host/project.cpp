@@ -205,19 +205,45 @@ void create_directories(const fs::path& directory, fs::path* first_created, std:
 
 }  // namespace
 
-fs::path create_project_directory(const fs::path& requested_path, const fs::path& default_parent,
-                                  const fs::path& design_directory, fs::path* first_created)
+void check_project_directory(const fs::path& requested_path, const fs::path& default_parent,
+                             const fs::path& design_directory)
 {
     const fs::path design = normalised(design_directory);
     const fs::path requested = without_trailing_separator(requested_path);
     std::error_code ec;
     if (!requested.empty())
     {
+        // "x/../y" leads nowhere while x is missing, whatever the path
+        // comes to on paper.
+        fs::path prefix;
+        for (const fs::path& element : requested)
+        {
+            if (element == ".." && !prefix.empty() && !fs::is_directory(prefix, ec))
+                throw PROJECT_ERROR(requested.string() + ": " + prefix.string() + " does not exist");
+            prefix /= element;
+        }
         const fs::path target = normalised(requested);
         if (is_within(target, design))
             throw PROJECT_ERROR(requested.string() + ": the project directory cannot lie inside the design directory");
         if (fs::exists(target, ec) || fs::is_symlink(target, ec))
             throw PROJECT_ERROR(requested.string() + ": already exists (a project directory is never reused)");
+        return;
+    }
+    if (is_within(normalised(default_parent), design))
+        throw PROJECT_ERROR(default_parent.string() +
+                            ": the project directory cannot lie inside the design directory; give --out");
+}
+
+fs::path create_project_directory(const fs::path& requested_path, const fs::path& default_parent,
+                                  const fs::path& design_directory, fs::path* first_created)
+{
+    check_project_directory(requested_path, default_parent, design_directory);
+    const fs::path design = normalised(design_directory);
+    const fs::path requested = without_trailing_separator(requested_path);
+    std::error_code ec;
+    if (!requested.empty())
+    {
+        const fs::path target = normalised(requested);
         if (target.has_parent_path())
             create_directories(target.parent_path(), first_created, ec);
         if (ec)
@@ -230,9 +256,6 @@ fs::path create_project_directory(const fs::path& requested_path, const fs::path
     }
 
     const fs::path parent = normalised(default_parent);
-    if (is_within(parent, design))
-        throw PROJECT_ERROR(default_parent.string() +
-                            ": the project directory cannot lie inside the design directory; give --out");
     create_directories(parent, first_created, ec);
     if (ec)
         throw PROJECT_ERROR(default_parent.string() + ": cannot create the directory: " + ec.message());
@@ -257,9 +280,10 @@ void check_design_directory(const fs::path& design_directory)
     std::error_code ec;
     for (fs::recursive_directory_iterator it(design_directory, ec), end; !ec && it != end; it.increment(ec))
     {
-        const fs::file_status status = it->symlink_status(ec);
-        if (ec)
-            break;
+        std::error_code status_ec;
+        const fs::file_status status = it->symlink_status(status_ec);
+        if (status_ec)
+            throw PROJECT_ERROR(it->path().string() + ": cannot read the file's status: " + status_ec.message());
         if (fs::is_symlink(status))
             throw PROJECT_ERROR(it->path().string() +
                                 ": a symbolic link; a design directory holds only files and directories");
@@ -272,12 +296,19 @@ void check_design_directory(const fs::path& design_directory)
 }
 
 void check_debug_log(const fs::path& debug_log, const fs::path& requested, const fs::path& default_parent,
-                     const fs::path& design_directory)
+                     const fs::path& source, const std::vector<DEBUG_LOG_INPUT>& inputs)
 {
     const fs::path log = normalised(debug_log);
     const std::string name = debug_log.string();
-    if (is_within(log, normalised(design_directory)))
-        throw PROJECT_ERROR(name + ": the debug log cannot lie inside the design directory");
+    for (const DEBUG_LOG_INPUT& input : inputs)
+    {
+        const fs::path path = normalised(input.path);
+        if (input.directory && is_within(log, path))
+            throw PROJECT_ERROR(name + ": the debug log cannot lie inside " + input.what);
+        std::error_code ec;
+        if (!input.directory && (log == path || fs::equivalent(log, path, ec)))
+            throw PROJECT_ERROR(name + ": the debug log cannot be " + input.what);
+    }
     const fs::path project = without_trailing_separator(requested);
     bool in_project = false;
     if (!project.empty())
@@ -288,9 +319,9 @@ void check_debug_log(const fs::path& debug_log, const fs::path& requested, const
     {
         // The project will be "<default_parent>/<name>-<n>".
         const fs::path parent = normalised(default_parent);
-        const fs::path design = normalised(design_directory);
+        const fs::path copied = normalised(source);
         const std::string prefix =
-            (design.filename().empty() ? std::string("design") : design.filename().string()) + "-";
+            (copied.filename().empty() ? std::string("design") : copied.filename().string()) + "-";
         if (is_within(log, parent) && log != parent)
         {
             const std::string first = fs::relative(log, parent).begin()->string();
@@ -325,10 +356,27 @@ DIRECTORY_SNAPSHOT snapshot_directory(const fs::path& directory)
     std::error_code ec;
     for (fs::recursive_directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
     {
-        if (!it->is_regular_file())
-            continue;
+        // What the run or another process removes or changes meanwhile is
+        // refused by name, never thrown as a bare file-system exception.
         const fs::path file = it->path();
-        snapshot[fs::relative(file, directory).string()] = FILE_STATE{fs::file_size(file), digest_of(file)};
+        std::error_code status_ec;
+        fs::file_status status = fs::symlink_status(file, status_ec);
+        if (!status_ec && fs::is_symlink(status))
+        {
+            // A link that leads nowhere is no file; one that cannot be
+            // followed (a loop) is refused.
+            status = fs::status(file, status_ec);
+            if (status_ec == std::errc::no_such_file_or_directory)
+                continue;
+        }
+        if (status_ec)
+            throw PROJECT_ERROR(file.string() + ": cannot read the file's status: " + status_ec.message());
+        if (!fs::is_regular_file(status))
+            continue;
+        const uintmax_t size = fs::file_size(file, status_ec);
+        if (status_ec)
+            throw PROJECT_ERROR(file.string() + ": cannot read the file's size: " + status_ec.message());
+        snapshot[file.lexically_relative(directory).string()] = FILE_STATE{size, digest_of(file)};
     }
     if (ec)
         throw PROJECT_ERROR(directory.string() + ": cannot list the directory: " + ec.message());

@@ -18,8 +18,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Makes the project directory and returns it. A requested path must not
-// exist yet (its parents are made as needed). Without one, the first free
+// Refuses the project directory that create_project_directory would be
+// asked for: a requested path that exists, that lies inside the design
+// directory, or that goes up ("x/../y") from a directory that does not
+// exist; a default parent inside the design directory. Makes nothing.
+void check_project_directory(const std::filesystem::path& requested, const std::filesystem::path& default_parent,
+                             const std::filesystem::path& design_directory);
+
+// Makes the project directory and returns it, after the checks of
+// check_project_directory. A requested path must not exist yet (its parents
+// are made as needed). Without one, the first free
 // "<default_parent>/<name>-<n>" (n = 1, 2, ...) is made. The directory may
 // not lie inside the design directory, which is copied into it.
 // A trailing separator of the requested path is dropped. The outermost
@@ -34,17 +42,31 @@ std::filesystem::path create_project_directory(const std::filesystem::path& requ
 // directories (symbolic links, devices, pipes, sockets).
 void check_design_directory(const std::filesystem::path& design_directory);
 
-// Refuses a debug log that lies inside the design directory or inside the
-// project directory that create_project_directory will make with the same
-// arguments, that is not a regular file, or that cannot be written.
+// An input of a command that its debug log may not overwrite: a file, or
+// everything inside a directory; what names it in the refusal.
+struct DEBUG_LOG_INPUT
+{
+    std::filesystem::path path;
+    bool directory;
+    std::string what;
+};
+
+// Refuses a debug log that is one of the inputs or lies inside one of their
+// directories, that lies inside the project directory that
+// create_project_directory will make with the same arguments (source is the
+// directory copied into it), that is not a regular file, or that cannot be
+// written.
 void check_debug_log(const std::filesystem::path& debug_log, const std::filesystem::path& requested,
-                     const std::filesystem::path& default_parent, const std::filesystem::path& design_directory);
+                     const std::filesystem::path& default_parent, const std::filesystem::path& source,
+                     const std::vector<DEBUG_LOG_INPUT>& inputs);
 
 // Copies the design directory's contents into the (empty) project directory.
 void copy_design_directory(const std::filesystem::path& design_directory, const std::filesystem::path& project);
 
-// Size and content digest of each regular file under a directory, by path
-// relative to it.
+// Size and content digest of each regular file under a directory (symbolic
+// links followed; a link that leads nowhere is no file), by path relative to
+// it. An entry whose status or bytes cannot be read (it vanished, its links
+// form a loop) is a PROJECT_ERROR naming it.
 struct FILE_STATE
 {
     uintmax_t size;

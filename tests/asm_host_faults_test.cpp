@@ -1,0 +1,314 @@
+// The host when the file system, the arguments or the design fail it: a file
+// or directory that goes away under a run, a debug log that would overwrite
+// an input, a run that writes no SRAM object file, a design that lacks what
+// a command needs, and arguments that are wrong however large the design.
+// Each ends with the problem named, its exit status and nothing left behind.
+#include "host_run.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+class HostFaults : public HOST_RUN_TEST
+{
+protected:
+    // A copy of a sample with the design.json that change makes of it.
+    fs::path design_with(const std::string& example, const std::string& as, const std::function<void(json&)>& change)
+    {
+        const fs::path design = copy_example(example, as);
+        json document = json::parse(read_text(design / "design.json"));
+        change(document);
+        write_text(design / "design.json", document.dump(1));
+        return design;
+    }
+
+    // The .sof of examples/basic, assembled into project/.
+    void assemble_basic()
+    {
+        const HOST_RESULT assembled = run_host("assemble '" ASM_TEST_SOURCE_DIR "/examples/basic' --out project");
+        ASSERT_EQ(assembled.status, 0) << assembled.output;
+    }
+
+    // Files whose name starts with "." anywhere under the directory: the
+    // temporaries of an atomic write.
+    static std::vector<std::string> temporaries(const fs::path& directory)
+    {
+        std::vector<std::string> found;
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
+            if (it->path().filename().string().rfind('.', 0) == 0)
+                found.push_back(it->path().string());
+        return found;
+    }
+};
+
+}  // namespace
+
+TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
+{
+    // assemble: a programming-file command of the design leaves a link to
+    // itself in the project directory, whose status cannot be read.
+    const fs::path design = copy_example("programming_tools", "design");
+    write_text(design / "pfg_commands.txt", "--version >/dev/null 2>&1; ln -s loop loop\n");
+    const HOST_RESULT assembled = run_host("assemble design --out tools");
+    EXPECT_EQ(assembled.status, 1) << assembled.output;
+    EXPECT_NE(assembled.output.find("asm_host: " + (m_scratch / "tools" / "loop").string() +
+                                    ": cannot read the file's status: Too many levels of symbolic links"),
+              std::string::npos)
+        << assembled.output;
+    EXPECT_TRUE(has_line(assembled.output, "Exit status: 1 (the host could not store the run's output)"))
+        << assembled.output;
+    EXPECT_EQ(temporaries(m_scratch / "tools"), std::vector<std::string>());
+
+    // process-sof: the assignments file includes a pipe that this test
+    // writes only once it has changed the working directory under the run.
+    assemble_basic();
+    fs::create_directories(m_scratch / "bits");
+    ASSERT_EQ(mkfifo((m_scratch / "pipe.xml").c_str(), 0600), 0);
+    write_text(m_scratch / "bits" / "bits.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n  <include path=\"" +
+                                                    (m_scratch / "pipe.xml").string() +
+                                                    "\"/>\n</assembler_options>\n");
+    struct CASE
+    {
+        const char* what;
+        std::function<void(const fs::path&)> fault;
+        std::string message;
+        std::string options = "";
+    };
+    const fs::path logs = m_scratch / "logs";
+    fs::create_directories(logs);
+    const CASE cases[] = {
+        {"the working directory removed", [](const fs::path& work) { fs::remove_all(work); },
+         (m_scratch / "work0").string() + ": cannot list the directory: No such file or directory"},
+        {"a link to itself",
+         [](const fs::path& work) { fs::create_symlink("loop.txt", work / "loop.txt"); },
+         (m_scratch / "work1" / "loop.txt").string() + ": cannot read the file's status: Too many levels of symbolic "
+                                                       "links"},
+        {"the debug log's directory removed", [&logs](const fs::path&) { fs::remove_all(logs); },
+         (logs / "debug.log").string() + ": cannot write the file: ", " --debug-log logs/debug.log"},
+    };
+    int n = 0;
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const fs::path work = m_scratch / ("work" + std::to_string(n++));
+        HOST_RESULT run;
+        std::thread host([&] {
+            run = run_host("process-sof project/blinky.sof bits/bits.xml --out " + work.filename().string() +
+                           c.options);
+        });
+        // The pipe opens for writing once the host opens it to read: the
+        // run is under way and waits for the text.
+        int pipe = -1;
+        for (int tries = 0; pipe < 0 && tries < 3000; ++tries)
+        {
+            pipe = ::open((m_scratch / "pipe.xml").c_str(), O_WRONLY | O_NONBLOCK);
+            if (pipe < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_GE(pipe, 0) << "the host never read the included file";
+        if (pipe >= 0)
+        {
+            c.fault(work);
+            const std::string text =
+                "<?xml version=\"1.0\"?>\n<assembler_options><asm_assignments><bit_settings action=\"override\">"
+                "<cram><address_1d addr=\"7\" value=\"0\"/></cram></bit_settings></asm_assignments>"
+                "</assembler_options>\n";
+            EXPECT_EQ(::write(pipe, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            ::close(pipe);
+        }
+        host.join();
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_NE(run.output.find("asm_host: " + c.message), std::string::npos) << run.output;
+        EXPECT_TRUE(has_line(run.output, "Exit status: 1 (the host could not read or store the run's output)"))
+            << run.output;
+        EXPECT_EQ(temporaries(work), std::vector<std::string>());
+    }
+}
+
+TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)
+{
+    assemble_basic();
+    const fs::path bits = copy_example("bit_settings", "bits");
+    const std::string sof = read_text(m_scratch / "project" / "blinky.sof");
+    const std::string assignments = read_text(bits / "assignments.xml");
+    const std::string design_json = read_text(m_scratch / "project" / "design.json");
+    const std::string command = "process-sof project/blinky.sof bits/assignments.xml --out work --debug-log ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"project/blinky.sof", "project/blinky.sof: the debug log cannot be the SRAM object file"},
+        {"bits/assignments.xml",
+         "bits/assignments.xml: the debug log cannot lie inside the assignments file's directory"},
+        {"project/design.json", "project/design.json: the debug log cannot be the design's design.json"},
+        {"work/debug.log", "work/debug.log: the debug log cannot lie inside the project directory"},
+        {"/dev/full", "/dev/full: not a regular file"},
+        {"missing/debug.log", "missing/debug.log: cannot write the debug log: its directory does not exist"},
+    };
+    for (const auto& [log, message] : cases)
+    {
+        const HOST_RESULT run = run_host(command + log);
+        EXPECT_EQ(run.status, 2) << log << "\n" << run.output;
+        EXPECT_TRUE(has_line(run.output, "asm_host: " + message)) << run.output;
+        EXPECT_FALSE(fs::exists(m_scratch / "work")) << log;
+        EXPECT_FALSE(fs::exists(m_scratch / "asm_out")) << log;
+    }
+    EXPECT_EQ(read_text(m_scratch / "project" / "blinky.sof"), sof);
+    EXPECT_EQ(read_text(bits / "assignments.xml"), assignments);
+    EXPECT_EQ(read_text(m_scratch / "project" / "design.json"), design_json);
+
+    const HOST_RESULT run = run_host(command + "debug.log");
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::vector<std::string> log = lines_of(read_text(m_scratch / "debug.log"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "ASM: ASM Begin");
+    EXPECT_EQ(log.back(), "ASM: ASM End");
+}
+
+TEST_F(HostFaults, ARunThatWritesNoSofIsNotASuccess)
+{
+    // The option block stops before the device run when a partial-
+    // reconfiguration partition's PR POF id is incomplete.
+    const std::pair<const char*, std::function<void(json&)>> cases[] = {
+        {"PR POF index 0",
+         [](json& d) {
+             for (json& partition : d["partitions"])
+                 if (partition["name"] == "filter_a")
+                     partition["pr_pof_index"] = 0;
+         }},
+        {"no PR POF value data",
+         [](json& d) {
+             for (json& partition : d["partitions"])
+                 if (partition["name"] == "filter_b")
+                     partition.erase("pr_pof_value_data");
+         }},
+    };
+    int n = 0;
+    for (const auto& [what, change] : cases)
+    {
+        SCOPED_TRACE(what);
+        const std::string name = "design" + std::to_string(n++);
+        design_with("transceiver_pr", name, change);
+        const HOST_RESULT run = run_host("assemble " + name + " --out " + name + "_out");
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_TRUE(has_line(run.output, "Result: 0")) << run.output;
+        EXPECT_TRUE(has_line(run.output, "Exit status: 1 (no SRAM object file was written: the run's last debug "
+                                         "line reads \"Missing PR options data\")"))
+            << run.output;
+        EXPECT_FALSE(fs::exists(m_scratch / (name + "_out") / "transceiver_pr.sof"));
+    }
+}
+
+TEST_F(HostFaults, ADesignWithoutWhatTheCommandNeedsIsADesignError)
+{
+    assemble_basic();
+    design_with("routed", "unrouted", [](json& d) { d.erase("routing"); });
+    design_with("basic", "no_asm_data", [](json& d) { d["die"].erase("asm_data"); });
+    fs::create_directories(m_scratch / "alone");
+    fs::copy_file(m_scratch / "project" / "blinky.sof", m_scratch / "alone" / "blinky.sof");
+    const std::string assignments = "'" ASM_TEST_SOURCE_DIR "/examples/bit_settings/assignments.xml'";
+    const std::pair<std::string, std::string> cases[] = {
+        {"dump-re-network unrouted pre_asm mcfs --out work",
+         "asm_host: unrouted/design.json: routing: required key is missing: dump-re-network dumps the design's "
+         "routed network"},
+        {"process-sof project/blinky.sof " + assignments + " --design no_asm_data --out work",
+         "asm_host: " + (m_scratch / "no_asm_data" / "design.json").string() +
+             ": die.asm_data: required key is missing: process-sof opens the device through its assembler data"},
+        {"process-sof alone/blinky.sof " + assignments + " --out work",
+         "asm_host: " + (m_scratch / "alone" / "design.json").string() +
+             ": cannot read the file; give --design DIR, the design directory of the SRAM object file"},
+    };
+    for (const auto& [arguments, message] : cases)
+    {
+        const HOST_RESULT run = run_host(arguments);
+        EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
+        EXPECT_TRUE(has_line(run.output, message)) << run.output;
+        EXPECT_FALSE(fs::exists(m_scratch / "work")) << arguments;
+    }
+}
+
+TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorksFirst)
+{
+    // A design.json that is not JSON: a problem of the arguments must be
+    // found before it is read.
+    const fs::path design = copy_example("routed", "design");
+    write_text(design / "design.json", "{ not json");
+    fs::create_directories(m_scratch / "taken");
+    const std::string sof = "design/blinky.sof bits/bits.xml";
+    write_text(design / "blinky.sof", "");
+    fs::create_directories(m_scratch / "bits");
+    write_text(m_scratch / "bits" / "bits.xml", "");
+    const std::string missing_module =
+        "asm_host: cannot load " + (m_scratch / "nowhere.so").string() + ": " + (m_scratch / "nowhere.so").string();
+    const std::pair<std::string, std::string> cases[] = {
+        {"assemble design --out taken", "asm_host: taken: already exists (a project directory is never reused)"},
+        {"assemble design --out work --module nowhere.so", missing_module},
+        {"assemble design --out work --debug-log design/log.txt",
+         "asm_host: design/log.txt: the debug log cannot lie inside the design directory"},
+        {"dump-re-network design pre_asm mcfs --out taken",
+         "asm_host: taken: already exists (a project directory is never reused)"},
+        {"dump-re-network design pre_asm mcfs --out work --module nowhere.so", missing_module},
+        {"process-sof " + sof + " --out taken",
+         "asm_host: taken: already exists (a project directory is never reused)"},
+        {"process-sof " + sof + " --out work --module nowhere.so", missing_module},
+        {"process-sof " + sof + " --out work --debug-log design/design.json",
+         "asm_host: design/design.json: the debug log cannot be the design's design.json"},
+    };
+    for (const auto& [arguments, message] : cases)
+    {
+        const HOST_RESULT run = run_host(arguments);
+        EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
+        EXPECT_EQ(run.output.rfind(message, 0), 0u) << arguments << "\n" << run.output;
+        EXPECT_FALSE(fs::exists(m_scratch / "work")) << arguments;
+        EXPECT_TRUE(fs::is_empty(m_scratch / "taken")) << arguments;
+    }
+
+    // With the arguments right, the host names its directory before it
+    // reads the design, and takes the directory back when the design fails.
+    const std::pair<std::string, std::string> starts[] = {
+        {"assemble design --out work", "asm_host: assembling design in work"},
+        {"dump-re-network design pre_asm mcfs --out work", "asm_host: dumping the routed network of design in work"},
+    };
+    for (const auto& [arguments, first] : starts)
+    {
+        const HOST_RESULT run = run_host(arguments);
+        EXPECT_EQ(run.status, 2) << run.output;
+        const std::vector<std::string> lines = lines_of(run.output);
+        ASSERT_EQ(lines.size(), 2u) << run.output;
+        EXPECT_EQ(lines[0], first);
+        EXPECT_EQ(lines[1].rfind("asm_host: design/design.json: not valid JSON", 0), 0u) << run.output;
+        EXPECT_FALSE(fs::exists(m_scratch / "work")) << arguments;
+    }
+}
+
+TEST_F(HostFaults, ManyPartitionsAndSuppressedIdsAreReadInLinearTime)
+{
+    // Quadratic reading takes tens of seconds for these lists; linear
+    // reading a second or two, even with the sanitizers.
+    const fs::path design = design_with("basic", "design", [](json& d) {
+        json& partitions = d["partitions"];
+        for (int i = 0; i < 30000; ++i)
+            partitions.push_back({{"name", "p" + std::to_string(i)}, {"parent", i == 0 ? "root_partition" : "p0"}});
+        json& suppressed = d["suppressed_messages"];
+        for (int i = 0; i < 50000; ++i)
+            suppressed.push_back(100000 + i);
+    });
+    write_text(design / "zorvane.ini", "skip_asm = on\n");
+    const auto start = std::chrono::steady_clock::now();
+    const HOST_RESULT run = run_host("assemble design --out work");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_LT(seconds, 8.0);
+}
