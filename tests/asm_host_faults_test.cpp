@@ -74,26 +74,43 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
         << assembled.output;
     EXPECT_EQ(temporaries(m_scratch / "tools"), std::vector<std::string>());
 
-    // process-sof: the assignments file includes a pipe that this test
-    // writes only once it has changed the working directory under the run.
+    // process-sof: the module is loaded from a directory of links to the
+    // built one whose schema file is a pipe. The run reads the schema when it
+    // loads the assignments file, after the host has set up the working
+    // directory; this test writes the schema into the pipe only once it has
+    // changed the working directory under the run.
     assemble_basic();
+    const fs::path built = fs::path(ASM_HOST_PATH).parent_path();
+    const fs::path modules = m_scratch / "modules";
+    fs::create_directories(modules);
+    for (const fs::directory_entry& entry : fs::directory_iterator(built))
+        if (entry.path().filename() != "assembler_asgn.xsd")
+            fs::create_symlink(entry.path(), modules / entry.path().filename());
+    const fs::path schema_pipe = modules / "assembler_asgn.xsd";
+    ASSERT_EQ(mkfifo(schema_pipe.c_str(), 0600), 0);
+    const std::string schema = read_text(built / "assembler_asgn.xsd");
+    ASSERT_FALSE(schema.empty());
     fs::create_directories(m_scratch / "bits");
-    ASSERT_EQ(mkfifo((m_scratch / "pipe.xml").c_str(), 0600), 0);
-    write_text(m_scratch / "bits" / "bits.xml", "<?xml version=\"1.0\"?>\n<assembler_options>\n  <include path=\"" +
-                                                    (m_scratch / "pipe.xml").string() +
-                                                    "\"/>\n</assembler_options>\n");
+    write_text(m_scratch / "bits" / "bits.xml",
+               "<?xml version=\"1.0\"?>\n<assembler_options><asm_assignments><bit_settings action=\"override\">"
+               "<cram><address_1d addr=\"7\" value=\"0\"/></cram></bit_settings></asm_assignments>"
+               "</assembler_options>\n");
     struct CASE
     {
         const char* what;
         std::function<void(const fs::path&)> fault;
         std::string message;
         std::string options = "";
+        // The summary's reason: when the working directory is gone the module
+        // cannot read the assignments file either, and its error comes first.
+        std::string exit_line = "Exit status: 1 (the host could not read or store the run's output)";
     };
     const fs::path logs = m_scratch / "logs";
     fs::create_directories(logs);
     const CASE cases[] = {
         {"the working directory removed", [](const fs::path& work) { fs::remove_all(work); },
-         (m_scratch / "work0").string() + ": cannot list the directory: No such file or directory"},
+         (m_scratch / "work0").string() + ": cannot list the directory: No such file or directory", "",
+         "Exit status: 1 (the run posted an error)"},
         {"a link to itself",
          [](const fs::path& work) { fs::create_symlink("loop.txt", work / "loop.txt"); },
          (m_scratch / "work1" / "loop.txt").string() + ": cannot read the file's status: Too many levels of symbolic "
@@ -109,33 +126,29 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
         HOST_RESULT run;
         std::thread host([&] {
             run = run_host("process-sof project/blinky.sof bits/bits.xml --out " + work.filename().string() +
-                           c.options);
+                           " --module modules/libasm.so" + c.options);
         });
-        // The pipe opens for writing once the host opens it to read: the
-        // run is under way and waits for the text.
+        // The pipe opens for writing once the module opens it to read: the
+        // run is under way and waits for the schema.
         int pipe = -1;
         for (int tries = 0; pipe < 0 && tries < 3000; ++tries)
         {
-            pipe = ::open((m_scratch / "pipe.xml").c_str(), O_WRONLY | O_NONBLOCK);
+            pipe = ::open(schema_pipe.c_str(), O_WRONLY | O_NONBLOCK);
             if (pipe < 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        EXPECT_GE(pipe, 0) << "the host never read the included file";
+        EXPECT_GE(pipe, 0) << "the module never read its schema";
         if (pipe >= 0)
         {
             c.fault(work);
-            const std::string text =
-                "<?xml version=\"1.0\"?>\n<assembler_options><asm_assignments><bit_settings action=\"override\">"
-                "<cram><address_1d addr=\"7\" value=\"0\"/></cram></bit_settings></asm_assignments>"
-                "</assembler_options>\n";
-            EXPECT_EQ(::write(pipe, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            ::fcntl(pipe, F_SETFL, 0);
+            EXPECT_EQ(::write(pipe, schema.data(), schema.size()), static_cast<ssize_t>(schema.size()));
             ::close(pipe);
         }
         host.join();
         EXPECT_EQ(run.status, 1) << run.output;
         EXPECT_NE(run.output.find("asm_host: " + c.message), std::string::npos) << run.output;
-        EXPECT_TRUE(has_line(run.output, "Exit status: 1 (the host could not read or store the run's output)"))
-            << run.output;
+        EXPECT_TRUE(has_line(run.output, c.exit_line)) << run.output;
         EXPECT_EQ(temporaries(work), std::vector<std::string>());
     }
 }
