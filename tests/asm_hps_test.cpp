@@ -5,6 +5,8 @@
 #include "entry_fixture.h"
 
 #include <fstream>
+#include <iomanip>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -325,6 +327,143 @@ TEST_F(HpsHandoff, WithoutPllValuesTheClockWordsHoldOnlyTheirConstantBits)
     EXPECT_EQ(yb->get_handoff_box()->word_at(1468), 0x10000000u);  // m_pllglob
     EXPECT_EQ(yb->get_handoff_box()->word_at(1476), 0x08000000u);  // m_pllc0
     EXPECT_EQ(yb->get_handoff_box()->word_at(1540), 0x01000003u);  // p_pllc1
+}
+
+namespace
+{
+
+// The clock-manager words of each family in their block order from byte 1424,
+// registers parted by ';': each PLL field with the bit it sits at (name@bit,
+// bit 0 when none given) and each constant bit (!bit).
+const char* const YB_CLOCKS =
+    "m.mpuclk.cnt m.mpuclk.src@16; m.nocclk.src@16; m.c2clk.cnt; m.c3clk.cnt; m.c4clk.cnt; m.c5clk.cnt; m.c6clk.cnt;"
+    "m.c7clk.cnt clk7.src@16; m.c8clk.cnt; m.c9clk.cnt;"
+    "m.l4mainclk m.l4mpclk@8 m.l4spclk@16 m.csatclk@24 m.cstraceclk@26 m.cspdbgclk@28;"
+    "m.vco1.denom@8 m.vco0.psrc@16 !28; m.vco1.numer@24; mpuclk.maincnt !27; nocclk.maincnt !24; ;"
+    "p.c2clk.cnt clk2.src@16; p.c3clk.cnt clk3.src@16; p.c4clk.cnt clk4.src@16; p.c5clk.cnt clk5.src@16;"
+    "p.c6clk.cnt clk6.src@16; p.c7clk.cnt; p.c8clk.cnt clk8.src@16; p.c9clk.cnt clk9.src@16;"
+    "emac0sel@26 emac1sel@27 emac2sel@28; p.gpiodbclk; p.vco1.denom@8 p.vco0.psrc@16 !28; p.vco1.numer@24;"
+    "mpuclk.pericnt !27; nocclk.pericnt !24; hps_osc_hz; fpga_clk_hz";
+
+const char* const VR_CLOCKS =
+    "m.mpuclk.src@16; m.nocclk.src@16;"
+    "m.nocdiv.l4mainclk m.nocdiv.l4mpclk@8 m.nocdiv.l4spclk@16 m.nocdiv.csclk@24 m.nocdiv.cstraceclk@26"
+    " m.nocdiv.cspdbgclk@28;"
+    "!0 m.pllglob.arefclkdiv@8 m.pllglob.drefclkdiv@12 m.pllglob.psrc@16 m.pllglob.modclkdiv@24; m.fdbck.fdiv;"
+    "m.pllc0.div !27; m.pllc1.div !27; m.pllc2.div !27; m.pllc3.div !27; m.pllm.mdiv;"
+    "p.emacctl.emac0sel@26 p.emacctl.emac1sel@27 p.emacctl.emac2sel@28; p.gpiodiv.gpiodbclk;"
+    "!0 p.pllglob.arefclkdiv@8 p.pllglob.drefclkdiv@12 p.pllglob.psrc@16 p.pllglob.modclkdiv@24; p.fdbck.fdiv;"
+    "p.pllc0.div !27; p.pllc1.div !27; p.pllc2.div !27; p.pllc3.div !27; p.pllm.mdiv;"
+    "a.emacactr.cnt a.emacactr.src@16; a.emacbctr.cnt a.emacbctr.src@16; a.emacptpctr.cnt a.emacptpctr.src@16;"
+    "a.gpiodbctr.cnt a.gpiodbctr.src@16; a.sdmmcctr.cnt a.sdmmcctr.src@16; a.s2fuser0ctr.cnt a.s2fuser0ctr.src@16;"
+    "a.s2fuser1ctr.cnt a.s2fuser1ctr.src@16; a.psirefctr.cnt a.psirefctr.src@16; hps_osc_hz; fpga_clk_hz";
+
+const char* const VK_CLOCKS =
+    "mainpllgrp.nocclk.src@16;"
+    "mainpllgrp.nocdiv.l4sysfreeclk@2 mainpllgrp.nocdiv.l4mpclk@4 mainpllgrp.nocdiv.l4spclk@6"
+    " mainpllgrp.nocdiv.softphydiv@16 mainpllgrp.nocdiv.ccudiv@18 mainpllgrp.nocdiv.mpuperiphdiv@20"
+    " mainpllgrp.nocdiv.csclk@24 mainpllgrp.nocdiv.cstraceclk@26 mainpllgrp.nocdiv.cspdbgclk@28;"
+    "!0 !28 mainpllgrp.pllglob.arefclkdiv@8 mainpllgrp.pllglob.drefclkdiv@12 mainpllgrp.pllglob.psrc@16"
+    " mainpllgrp.pllglob.fastrefclk@21 mainpllgrp.pllglob.modclkdiv@24; mainpllgrp.fdbck.fdiv;"
+    "mainpllgrp.pllc0.div !27; mainpllgrp.pllc1.div !27; mainpllgrp.pllc2.div !27; mainpllgrp.pllc3.div !27;"
+    "mainpllgrp.pllm.mdiv;"
+    "perpllgrp.emacctl.emac0sel@26 perpllgrp.emacctl.emac1sel@27 perpllgrp.emacctl.emac2sel@28;"
+    "perpllgrp.gpiodiv.gpiodbclk;"
+    "!0 !28 perpllgrp.pllglob.arefclkdiv@8 perpllgrp.pllglob.drefclkdiv@12 perpllgrp.pllglob.psrc@16"
+    " perpllgrp.pllglob.fastrefclk@21 perpllgrp.pllglob.modclkdiv@24; perpllgrp.fdbck.fdiv;"
+    "perpllgrp.pllc0.div !27; perpllgrp.pllc1.div !27; perpllgrp.pllc2.div !27; perpllgrp.pllc3.div !27;"
+    "perpllgrp.pllm.mdiv;"
+    "ctl.emacactr.cnt ctl.emacactr.src@16; ctl.emacbctr.cnt ctl.emacbctr.src@16;"
+    "ctl.emacptpctr.cnt ctl.emacptpctr.src@16; ctl.gpiodbctr.cnt ctl.gpiodbctr.src@16;"
+    "ctl.s2fuser0ctr.cnt ctl.s2fuser0ctr.src@16; ctl.s2fuser1ctr.cnt ctl.s2fuser1ctr.src@16;"
+    "ctl.psirefctr.cnt ctl.psirefctr.src@16; ctl.usb31ctr.cnt ctl.usb31ctr.src@16; ctl.dsuctr.cnt ctl.dsuctr.src@16;"
+    "ctl.core01ctr.cnt ctl.core01ctr.src@16; ctl.core23ctr.src@16; ctl.core2ctr.cnt; ctl.core3ctr.cnt;"
+    "hps_osc_clk_hz; fpga_clk_hz";
+
+// A data string with one "pll" triple per field of a clock table, and the
+// CLKS section (of the given length) that it must give. Field n of the table
+// (from 1) gets 1 + (n - 1) mod (2^room - 1), its room being the bits up to
+// the next field or constant bit of its word: never 0, never into another
+// field, and unlike its neighbours wherever the room allows.
+struct CLOCK_DESIGN
+{
+    std::string data, clks;
+};
+
+CLOCK_DESIGN clock_design(const char* table, uint32_t length)
+{
+    CLOCK_DESIGN design{"", std::string(length, '\0')};
+    put_word(design.clks, 0, 0x434C4B53);  // CLKS
+    put_word(design.clks, 4, length);
+    std::istringstream registers(table);
+    uint64_t field = 0;
+    uint32_t at = 16;
+    for (std::string reg; std::getline(registers, reg, ';'); at += 4)
+    {
+        std::map<int, std::string> by_bit;  // a constant bit has no name
+        std::istringstream words(reg);
+        for (std::string word; words >> word;)
+        {
+            const size_t mark = word[0] == '!' ? 0 : word.find('@');
+            by_bit[mark == std::string::npos ? 0 : std::stoi(word.substr(mark + 1))] = word.substr(0, mark);
+        }
+        uint32_t value = 0;
+        for (auto it = by_bit.begin(); it != by_bit.end(); ++it)
+        {
+            const int room = (std::next(it) == by_bit.end() ? 32 : std::next(it)->first) - it->first;
+            const uint64_t v = it->second.empty() ? 1 : 1 + field++ % ((uint64_t(1) << room) - 1);
+            if (!it->second.empty())
+                design.data += "pll " + it->second + " " + std::to_string(v) + "\n";
+            value |= static_cast<uint32_t>(v << it->first);
+        }
+        put_word(design.clks, at, value);
+    }
+    return design;
+}
+
+// Block bytes from the given offset on, one line per word, so that a
+// mismatch names the word's offset.
+std::string word_lines(const std::string& bytes, uint32_t offset)
+{
+    std::ostringstream text;
+    text << std::setfill('0');
+    for (size_t at = 0; at + 4 <= bytes.size(); at += 4, offset += 4)
+    {
+        text << std::dec << offset << ":" << std::hex;
+        for (size_t i = at; i < at + 4; ++i)
+            text << " " << std::setw(2) << (static_cast<unsigned>(bytes[i]) & 0xFF);
+        text << "\n";
+    }
+    return text.str();
+}
+
+}  // namespace
+
+// One design per layout naming every PLL field of its family: the CLKS
+// section is compared whole, so a field at a wrong bit or word, two fields
+// swapped or one left out change its bytes.
+TEST_F(HpsHandoff, EveryClockFieldSitsAtItsBitInEachLayout)
+{
+    const CLOCK_DESIGN yb = clock_design(YB_CLOCKS, 144), vr = clock_design(VR_CLOCKS, 144),
+                       vk = clock_design(VK_CLOCKS, 160);
+    struct ROW
+    {
+        const char* layout;
+        std::unique_ptr<ASM_HPS_HANDOFF_DATA> builder;
+        const CLOCK_DESIGN& design;
+    };
+    const ROW rows[] = {{"base", parse<YB_ASM_HPS_HANDOFF_DATA>(new HPS_HANDOFF_BOX(), yb.data), yb},
+                        {"vr", parse<VR_ASM_HPS_HANDOFF_DATA>(new VR_HPS_HANDOFF_BOX(), vr.data), vr},
+                        {"vw", parse<VR_ASM_HPS_HANDOFF_DATA>(new VW_HPS_HANDOFF_BOX(false), vr.data), vr},
+                        {"vw variant", parse<VR_ASM_HPS_HANDOFF_DATA>(new VW_HPS_HANDOFF_BOX(true), vr.data), vr},
+                        {"vk", parse<VK_ASM_HPS_HANDOFF_DATA>(new VK_HPS_HANDOFF_BOX(), vk.data), vk}};
+    for (const ROW& row : rows)
+    {
+        const std::vector<uint8_t>& bytes = row.builder->get_handoff_box()->bytes();
+        ASSERT_GE(bytes.size(), 1408 + row.design.clks.size()) << row.layout;
+        const std::string clks(bytes.begin() + 1408, bytes.begin() + 1408 + row.design.clks.size());
+        EXPECT_EQ(word_lines(clks, 1408), word_lines(row.design.clks, 1408)) << row.layout;
+    }
 }
 
 // The last pair of the pin-mux and IO-delay tables and the last clock word
