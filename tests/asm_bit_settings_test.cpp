@@ -255,6 +255,26 @@ TEST_F(BitSettings, TokensAndArraysSpreadTheirValue)
     EXPECT_EQ(cells, expected);
 }
 
+TEST_F(BitSettings, ALargeTokenArrayIsReadAndMergedInLinearTime)
+{
+    // 100,000 tokens and one array of them all, read in a bit_settings
+    // element (so merged into the element's tables): checking each member
+    // against the ones before it, or each merged member against every token,
+    // would take billions of steps.
+    const int count = 100000;
+    std::string text;
+    std::string array = "$ALL";
+    for (int i = 0; i < count; ++i)
+    {
+        text += "T" + std::to_string(i) + " " + std::to_string(i) + "\n";
+        array += " T" + std::to_string(i);
+    }
+    write("big.tok", text + array + "\n");
+    const CELLS cells = apply("<bit_settings action='override'><token_file filename='big.tok'/><cram>"
+                              "<token_1d name='T7' value='1'/></cram></bit_settings>");
+    EXPECT_EQ(cells, (CELLS{{7, 1}}));
+}
+
 TEST_F(BitSettings, BadTokensAndTokenFilesStopTheRun)
 {
     write("a.tok", "TOK 0:7\nTWO 1 1\n");
@@ -283,6 +303,10 @@ TEST_F(BitSettings, BadTokensAndTokenFilesStopTheRun)
     EXPECT_EQ(apply_error("<token_file filename='d.tok'/>"),
               "comp/asm/asm_options: Array token name \"ARR\" cannot include token name \"R\" because the token "
               "refers to multiple addresses in file " + m_dir + "/d.tok");
+    write("f.tok", "A 1\nB 2\n$ARR A B A\n");
+    EXPECT_EQ(apply_error("<token_file filename='f.tok'/>"),
+              "comp/asm/asm_options: Token name \"A\" cannot be added more than once to an array token in file " +
+                  m_dir + "/f.tok");
     write("e.tok", "NEG -1\n");
     EXPECT_EQ(apply_error("<token_file filename='e.tok'/>"),
               "comp/asm/asm_options: (row_begin >= 0) && (row_end >= 0)");

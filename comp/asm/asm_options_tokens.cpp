@@ -13,9 +13,12 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include <array>
 #include <cinttypes>
 #include <climits>
 #include <cstdlib>
+#include <map>
+#include <unordered_set>
 
 #define ASM_SOURCE_TAG ASM_OPTIONS_SOURCE_TAG
 
@@ -164,6 +167,7 @@ void read_token_file(const std::string& path, ASM_TOKEN_TABLE& tokens, ASM_TOKEN
         {
             const std::string array = fields[0].substr(1);
             std::vector<std::shared_ptr<ASM_TOKEN>> members;
+            std::unordered_set<const ASM_TOKEN*> taken;
             for (size_t i = 1; i < fields.size(); ++i)
             {
                 const std::string& member_name = fields[i];
@@ -172,11 +176,10 @@ void read_token_file(const std::string& path, ASM_TOKEN_TABLE& tokens, ASM_TOKEN
                     asm_options_fail("Token name \"" + member_name + "\" not found in file " + path +
                                          " and cannot be used in token array declaration",
                                      __LINE__);
-                for (const auto& member : members)
-                    if (member == local->second)
-                        asm_options_fail("Token name \"" + member_name +
-                                             "\" cannot be added more than once to an array token in file " + path,
-                                         __LINE__);
+                if (!taken.insert(local->second.get()).second)
+                    asm_options_fail("Token name \"" + member_name +
+                                         "\" cannot be added more than once to an array token in file " + path,
+                                     __LINE__);
                 members.push_back(local->second);
                 if (!refers_to_one_address(*local->second))
                     asm_options_fail("Array token name \"" + array + "\" cannot include token name \"" +
@@ -230,22 +233,25 @@ void merge_token_tables(ASM_TOKEN_TABLE& destination_tokens, const ASM_TOKEN_TAB
             asm_options_fail("Token name \"" + entry.first + "\" is not unique", __LINE__);
         destination_tokens[entry.first] = std::make_shared<ASM_TOKEN>(*entry.second);
     }
+    // An array's member becomes the first destination token, in name order,
+    // with the member's rows and columns; the tokens are indexed by those
+    // once, so that the merge stays linear in the number of members.
+    std::map<std::array<int32_t, 4>, std::shared_ptr<ASM_TOKEN>> by_place;
+    if (!source_arrays.empty())
+        for (const auto& candidate : destination_tokens)
+        {
+            const ASM_TOKEN& token = *candidate.second;
+            by_place.emplace(std::array<int32_t, 4>{token.row_begin, token.row_end, token.column_begin, token.column_end},
+                             candidate.second);
+        }
     for (const auto& entry : source_arrays)
     {
         std::vector<std::shared_ptr<ASM_TOKEN>> members;
         for (const auto& member : entry.second)
         {
-            std::shared_ptr<ASM_TOKEN> duplicate;
-            for (const auto& candidate : destination_tokens)
-            {
-                const ASM_TOKEN& token = *candidate.second;
-                if (token.row_begin == member->row_begin && token.row_end == member->row_end &&
-                    token.column_begin == member->column_begin && token.column_end == member->column_end)
-                {
-                    duplicate = candidate.second;
-                    break;
-                }
-            }
+            const auto found =
+                by_place.find({member->row_begin, member->row_end, member->column_begin, member->column_end});
+            const std::shared_ptr<ASM_TOKEN> duplicate = found == by_place.end() ? NULL : found->second;
             ASM_REQUIRE(duplicate != NULL);
             members.push_back(duplicate);
         }
