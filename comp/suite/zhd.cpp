@@ -63,11 +63,16 @@ void ZHD_PARTITION::set_parent(ZHD_PARTITION* parent)
     if (m_parent != nullptr)
     {
         auto& siblings = m_parent->m_children;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+        siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(m_index_in_parent));
+        for (size_t i = m_index_in_parent; i < siblings.size(); ++i)
+            siblings[i]->m_index_in_parent = i;
     }
     m_parent = parent;
     if (parent != nullptr)
+    {
+        m_index_in_parent = parent->m_children.size();
         parent->m_children.push_back(this);
+    }
 }
 
 HDB_INSTANCE_NAME* ZHD_PARTITION::add_instance(const std::string& hpath)
@@ -86,11 +91,9 @@ CDB_ATOM_NETLIST* ZHD_PARTITION::add_netlist(bool modifiable)
 
 ZHD_PARTITION* ZHD_PARTITION::get_next_sibling() const
 {
-    if (m_parent == nullptr)
+    if (m_parent == nullptr || m_index_in_parent + 1 >= m_parent->m_children.size())
         return nullptr;
-    const std::vector<ZHD_PARTITION*>& siblings = m_parent->m_children;
-    auto it = std::find(siblings.begin(), siblings.end(), this);
-    return it == siblings.end() || it + 1 == siblings.end() ? nullptr : *(it + 1);
+    return m_parent->m_children[m_index_in_parent + 1];
 }
 
 ZDB_PATH ZHD_PARTITION::get_db_directory_path(STATE) const { return ZDB_PATH("partitions/" + m_name); }

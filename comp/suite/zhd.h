@@ -65,6 +65,9 @@ private:
     std::string m_block_name;
     bool m_has_block_name = false;
     ZHD_PARTITION* m_parent = nullptr;
+    // The place among the parent's children, so that the next sibling is
+    // found at once however many there are.
+    size_t m_index_in_parent = 0;
     std::vector<ZHD_PARTITION*> m_children;
     bool m_top = false;
     bool m_pr = false;
