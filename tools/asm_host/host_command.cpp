@@ -182,13 +182,24 @@ int fail_start(const fs::path& made, const std::string& problem)
     return fail_input(problem);
 }
 
-void write_debug_log(const fs::path& file, size_t first)
+bool store_debug_log(const fs::path& file, size_t first)
 {
+    if (file.empty())
+        return true;
     const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
     std::string text;
     for (size_t i = first; i < lines.size(); ++i)
         text.append(lines[i].component).append(": ").append(lines[i].text).append(1, '\n');
-    write_file_atomically(file, text);
+    try
+    {
+        write_file_atomically(file, text);
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        std::cout << "asm_host: " << error.what() << "\n";
+        return false;
+    }
+    return true;
 }
 
 std::string last_debug_line(size_t first, const std::string& end)

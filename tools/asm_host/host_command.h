@@ -105,8 +105,9 @@ void fill_project(const std::filesystem::path& project, const std::filesystem::p
 int fail_start(const std::filesystem::path& made, const std::string& problem);
 
 // Writes the debug lines from the index first on to the file, replacing
-// it whole (write_file_atomically); throws the PROJECT_ERROR.
-void write_debug_log(const std::filesystem::path& file, size_t first);
+// it whole (write_file_atomically); nothing to do for an empty path. A log
+// that cannot be written is printed as the host's error: false.
+bool store_debug_log(const std::filesystem::path& file, size_t first);
 
 // The last debug line from the index first on that is not "end", quoted;
 // empty when there is none.

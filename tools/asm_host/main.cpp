@@ -216,19 +216,7 @@ int assemble(const ARGUMENTS& arguments)
         std::cout << " (device " << selection.device << ", part " << selection.part << ")";
     std::cout << "\n";
 
-    int status = EXIT_DONE;
-    if (!debug_log.empty())
-    {
-        try
-        {
-            host_command::write_debug_log(debug_log, first_debug_line);
-        }
-        catch (const PROJECT_ERROR& error)
-        {
-            std::cout << "asm_host: " << error.what() << "\n";
-            status = EXIT_RUN_FAILED;
-        }
-    }
+    int status = host_command::store_debug_log(debug_log, first_debug_line) ? EXIT_DONE : EXIT_RUN_FAILED;
     const auto sof_after = file_identity(sof);
     bool sof_written = sof_after && sof_after != sof_before;
     try

@@ -291,19 +291,7 @@ int process_sof_command(int argc, char** argv)
 
     // The working directory may have gone or changed under the run: what
     // cannot be read is named, and the run is not called a success.
-    bool stored = true;
-    if (!debug_log.empty())
-    {
-        try
-        {
-            host_command::write_debug_log(debug_log, first_debug_line);
-        }
-        catch (const PROJECT_ERROR& error)
-        {
-            std::cout << "asm_host: " << error.what() << "\n";
-            stored = false;
-        }
-    }
+    bool stored = host_command::store_debug_log(debug_log, first_debug_line);
     SOF_CONTENTS after;
     if (readable && sof_read_file((project_absolute / sof_name).string(), after, nullptr))
         print_changes(before, after);
