@@ -1,14 +1,13 @@
 #include "asm_fstream.h"
+#include "file_size_limit.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -306,19 +305,13 @@ TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
     // A write that fails part way, as on a full disk: the file size limit
     // makes every write past 16 bytes fail (EFBIG).
     write_file("kept.txt", "kept");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old_limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    rlimit small = old_limit;
-    small.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool committed = true;
     {
+        FILE_SIZE_LIMIT limit(16);
         asm_io::kestil_atomic_ofstream out(path("kept.txt").c_str());
         out << std::string(1 << 20, 'x');
         committed = out.commit();
     }
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
     EXPECT_FALSE(committed);
     EXPECT_EQ(read_file("kept.txt"), "kept");
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
