@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,6 +152,20 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
         EXPECT_TRUE(has_line(run.output, c.exit_line)) << run.output;
         EXPECT_EQ(temporaries(work), std::vector<std::string>());
     }
+}
+
+TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesSoFar)
+{
+    // A programming-file command of the design kills the host mid-run (its
+    // shell's parent): the lines logged up to then are in the debug log.
+    const fs::path design = copy_example("programming_tools", "design");
+    write_text(design / "pfg_commands.txt", "--version >/dev/null 2>&1; kill -KILL $PPID\n");
+    const HOST_RESULT killed = run_host("assemble design --out killed --debug-log killed.log");
+    EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.output;
+    EXPECT_EQ(killed.output.find("--- asm_host summary ---"), std::string::npos) << killed.output;
+    const std::string log = read_text(m_scratch / "killed.log");
+    EXPECT_EQ(log.rfind("ASM: ASM Begin\n", 0), 0u) << log;
+    EXPECT_EQ(log.find("ASM End"), std::string::npos) << log;
 }
 
 TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)

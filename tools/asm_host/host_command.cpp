@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <exception>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -182,10 +183,21 @@ int fail_start(const fs::path& made, const std::string& problem)
     return fail_input(problem);
 }
 
+void follow_debug_log(const fs::path& file)
+{
+    if (file.empty())
+        return;
+    // A file that cannot be made here is reported when the run's log is
+    // stored.
+    std::ofstream(file, std::ios::trunc);
+    msg_set_debug_echo_file(file.string());
+}
+
 bool store_debug_log(const fs::path& file, size_t first)
 {
     if (file.empty())
         return true;
+    msg_set_debug_echo_file("");
     const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
     std::string text;
     for (size_t i = first; i < lines.size(); ++i)

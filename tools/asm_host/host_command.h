@@ -104,9 +104,15 @@ void fill_project(const std::filesystem::path& project, const std::filesystem::p
 // returns EXIT_BAD_INPUT.
 int fail_start(const std::filesystem::path& made, const std::string& problem);
 
-// Writes the debug lines from the index first on to the file, replacing
-// it whole (write_file_atomically); nothing to do for an empty path. A log
-// that cannot be written is printed as the host's error: false.
+// Starts the debug log of a run (nothing for an empty path): the file is
+// emptied and every debug line is appended to it as it comes, so that a run
+// that ends the process still leaves its lines up to the end.
+void follow_debug_log(const std::filesystem::path& file);
+
+// Ends the echo and writes the debug lines from the index first on to the
+// file, replacing it whole (write_file_atomically); nothing to do for an
+// empty path. A log that cannot be written is printed as the host's error:
+// false.
 bool store_debug_log(const std::filesystem::path& file, size_t first);
 
 // The last debug line from the index first on that is not "end", quoted;

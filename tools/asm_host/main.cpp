@@ -51,7 +51,7 @@ const char USAGE[] =
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
     "                    (default: a new directory under ./asm_out/)\n"
-    "  --debug-log FILE  writes the run's debug log to FILE (replaced when the run ends)\n"
+    "  --debug-log FILE  writes the run's debug log to FILE (line by line, then whole at the end)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "process-sof copies FILE.sof and the assignments file's directory into a new\n"
@@ -192,6 +192,7 @@ int assemble(const ARGUMENTS& arguments)
     std::vector<DEVICE_SELECTION> selections;
     set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);
     int result = 0;
+    host_command::follow_debug_log(debug_log);
     const std::optional<std::string> internal_error = host_command::call_guarded([&] {
         bool out_flag = false;
         result = assemble_entry(suite.facade(), 0, out_flag, FIO_PATH(project_text, "", ""));

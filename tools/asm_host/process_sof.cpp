@@ -273,6 +273,7 @@ int process_sof_command(int argc, char** argv)
         dmgr_set_device_builder([&design](DEV_PART part) { return make_design_device(design, part); });
         if (::chdir(project_absolute.c_str()) != 0)
             return host_command::fail_start(made, project_absolute.string() + ": cannot enter the directory");
+        host_command::follow_debug_log(debug_log);
         internal_error = host_command::call_guarded([&] {
             entry(FIO_PATH((project_absolute / sof_name).string()),
                   FIO_PATH((project_absolute / arguments.assignments.filename()).string()), arguments.write);
