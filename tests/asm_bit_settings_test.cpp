@@ -89,12 +89,7 @@ class BitSettings : public testing::Test
 protected:
     void SetUp() override
     {
-        msg_reset();
-        cfg_clear();
-        gen_set_module_path("");
-        dev_reset();
-        dstr_clear();
-        asmdb_clear_arch_group_block_types();
+        reset_bit_settings_state();
         std::string pattern = (fs::temp_directory_path() / "asm_bits_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_dir = pattern;

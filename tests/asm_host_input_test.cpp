@@ -18,6 +18,15 @@ namespace fs = std::filesystem;
 namespace
 {
 
+// A change of design.json that sets one key to the value.
+std::function<std::string(json&)> with_key(const char* key, json value)
+{
+    return [key, value](json& d) {
+        d[key] = value;
+        return d.dump();
+    };
+}
+
 // "atoms": [ { ..., "children": { "atoms": [ ... ] } } ], depth levels deep.
 std::string nested_netlist(int depth)
 {
@@ -113,53 +122,32 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
          },
          "design/design.json: the key \"part\" is given twice in one object"},
         {"a line end in the revision",
-         [](json& d) {
-             d["revision"] = "blinky\nError: forged";
-             return d.dump();
-         },
+         with_key("revision", "blinky\nError: forged"),
          "design/design.json: revision: a revision name names files of the project directory and cannot hold "
          "control characters"},
         {"a NUL in the revision",
-         [](json& d) {
-             d["revision"] = std::string("blinky\0.txt", 11);
-             return d.dump();
-         },
+         with_key("revision", std::string("blinky\0.txt", 11)),
          "design/design.json: revision: a revision name names files of the project directory and cannot hold "
          "control characters"},
         {"a chip name that leads out of the project directory",
-         [](json& d) {
-             d["chip_name"] = "../victim";
-             return d.dump();
-         },
+         with_key("chip_name", "../victim"),
          "design/design.json: chip_name: a chip name names files of the project directory and cannot hold \"/\""},
         {"a revision that names the parent directory",
-         [](json& d) {
-             d["revision"] = "..";
-             return d.dump();
-         },
+         with_key("revision", ".."),
          "design/design.json: revision: a revision name names files of the project directory and cannot be \"..\""},
         {"a chip name with a line end",
-         [](json& d) {
-             d["chip_name"] = "chip\nError: forged";
-             return d.dump();
-         },
+         with_key("chip_name", "chip\nError: forged"),
          "design/design.json: chip_name: a chip name names files of the project directory and cannot hold control "
          "characters"},
         {"a compile instance with a tab",
-         [](json& d) {
-             d["compile_instance"] = "top\tlevel";
-             return d.dump();
-         },
+         with_key("compile_instance", "top\tlevel"),
          "design/design.json: compile_instance: a compile instance name names files of the project directory and "
          "cannot hold control characters"},
         {"text after a NUL byte",
          [](json& d) { return d.dump() + std::string("\0{\"revision\": 1}", 16); },
          "design/design.json: not valid JSON: a NUL byte at offset "},
         {"a part missing from the part table",
-         [](json& d) {
-             d["part"] = 1599;
-             return d.dump();
-         },
+         with_key("part", 1599),
          "design/design.json: part: part 1599 is not in the part table (parts)"},
     };
     for (const CASE& c : cases)

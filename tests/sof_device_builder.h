@@ -5,10 +5,26 @@
 #pragma once
 
 #include <asmdb.h>
+#include <cfg.h>
 #include <dev.h>
 #include <dmgr.h>
+#include <dstr.h>
+#include <gen.h>
+#include <msg.h>
 
 #include <memory>
+
+// The process-wide state that loading an options file and applying its bit
+// settings read, as at the start of a run.
+inline void reset_bit_settings_state()
+{
+    msg_reset();
+    cfg_clear();
+    gen_set_module_path("");
+    dev_reset();
+    dstr_clear();
+    asmdb_clear_arch_group_block_types();
+}
 
 inline void set_sof_device_builder(DEV_DEVICE_ENUM device_enum, int cram_columns)
 {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "fuzz_support.h"
+#include "sof_device_builder.h"
 
 #include "asm_bit_settings.h"
 #include "asm_options.h"
@@ -32,12 +33,7 @@ inline const char* FUZZ_PART_NAME = "zx15f256c8";
 // The process-wide state the load reads, as at the start of a run.
 inline void fuzz_reset_process_state()
 {
-    msg_reset();
-    cfg_clear();
-    gen_set_module_path("");
-    dev_reset();
-    dstr_clear();
-    asmdb_clear_arch_group_block_types();
+    reset_bit_settings_state();
     DMGR_UTILITY::set_current_device(nullptr);
 }
 
