@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <atomic>
+#include <climits>
 
 namespace fs = std::filesystem;
 
@@ -26,7 +28,55 @@ bool write_error(std::string* error, const std::string& reason)
     return false;
 }
 
+// The slots of the tracked temporaries. A slot is claimed by the writer
+// (state 1) while its path is copied, and published (state 2) once whole, so
+// that a signal handler reads only complete paths.
+constexpr size_t TEMPORARY_SLOTS = 32;
+struct TEMPORARY_SLOT
+{
+    std::atomic<int> state{0};
+    char path[PATH_MAX];
+};
+TEMPORARY_SLOT g_temporaries[TEMPORARY_SLOTS];
+
 }  // namespace
+
+bool fio_track_temporary(const std::string& path)
+{
+    if (path.empty() || path.size() >= PATH_MAX)
+        return false;
+    for (TEMPORARY_SLOT& slot : g_temporaries)
+    {
+        int free_state = 0;
+        if (!slot.state.compare_exchange_strong(free_state, 1))
+            continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.state.store(2);
+        return true;
+    }
+    return false;
+}
+
+void fio_untrack_temporary(const std::string& path)
+{
+    for (TEMPORARY_SLOT& slot : g_temporaries)
+    {
+        int published = 2;
+        if (slot.state.load() == 2 && std::strcmp(slot.path, path.c_str()) == 0 &&
+            slot.state.compare_exchange_strong(published, 1))
+        {
+            slot.state.store(0);
+            return;
+        }
+    }
+}
+
+void fio_remove_tracked_temporaries()
+{
+    for (TEMPORARY_SLOT& slot : g_temporaries)
+        if (slot.state.load() == 2)
+            ::unlink(slot.path);
+}
 
 namespace
 {

@@ -133,6 +133,18 @@ public:
 // in *error, when the file cannot be written.
 bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 
+// Temporaries being written (the atomic writers' files before their rename)
+// are tracked, so that a process ended by a signal can remove them and leave
+// no partial file behind. fio_track_temporary takes the path (false when
+// every slot is taken: the file is then simply not tracked);
+// fio_untrack_temporary forgets it once it is renamed or removed.
+bool fio_track_temporary(const std::string& path);
+void fio_untrack_temporary(const std::string& path);
+
+// Removes every tracked temporary; safe to call from a signal handler (it
+// only reads fixed slots and calls unlink).
+void fio_remove_tracked_temporaries();
+
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);
