@@ -159,8 +159,10 @@ class IniWarning : public HOST_RUN_TEST
 TEST_F(IniWarning, SwitchNoOneReadsIsNamedOnceAndTheRunGoesOn)
 {
     const fs::path design = copy_example("basic", "design");
+    // A name with control characters is printed escaped, not sent to the
+    // terminal.
     write_text(design / "zorvane.ini", "# mine\natribute_coverage_check_asm = off\nsdm_dump_option_data = on\n"
-                                       "atribute_coverage_check_asm = on\n");
+                                       "atribute_coverage_check_asm = on\n\x1b]0;title\x07skip\x9b" "2J = on\n");
     const HOST_RESULT result = run_host("assemble design --out out");
     EXPECT_EQ(result.status, 0) << result.output;
     std::vector<std::string> warnings;
@@ -168,7 +170,9 @@ TEST_F(IniWarning, SwitchNoOneReadsIsNamedOnceAndTheRunGoesOn)
         if (line.rfind("asm_host: warning: ", 0) == 0)
             warnings.push_back(line);
     EXPECT_EQ(warnings, (std::vector<std::string>{"asm_host: warning: design/zorvane.ini: no one reads the INI switch "
-                                                  "\"atribute_coverage_check_asm\"; it is ignored"}));
+                                                  "\"atribute_coverage_check_asm\"; it is ignored",
+                                                  "asm_host: warning: design/zorvane.ini: no one reads the INI switch "
+                                                  "\"\\x1b]0;title\\x07skip\\x9b2J\"; it is ignored"}));
 }
 
 }  // namespace

@@ -146,6 +146,17 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
         {"text after a NUL byte",
          [](json& d) { return d.dump() + std::string("\0{\"revision\": 1}", 16); },
          "design/design.json: not valid JSON: a NUL byte at offset "},
+        {"a revision too long to name a file",
+         with_key("revision", std::string(237, 'r')),
+         "design/design.json: revision: a revision name names files of the project directory and cannot be longer "
+         "than 236 bytes"},
+        {"a compile instance too long to name a file",
+         with_key("compile_instance", std::string(244, 'c')),
+         "design/design.json: compile_instance: a compile instance name names files of the project directory and "
+         "cannot be longer than 243 bytes"},
+        {"an unknown key with control characters",
+         with_key("\x1b[2J\xc2\x9b""0m\xe2\x80\x94", 1),
+         "design/design.json: \\x1b[2J\\xc2\\x9b0m\xe2\x80\x94: unknown key"},
         {"a part missing from the part table",
          with_key("part", 1599),
          "design/design.json: part: part 1599 is not in the part table (parts)"},
@@ -171,6 +182,18 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
     refused("dump-re-network design pre_asm mcfs --out project",
             "design/design.json: chip_name: a chip name names files of the project directory and cannot hold \"/\"");
     EXPECT_FALSE(fs::exists(m_scratch / "victim.asmre"));
+    // The longest chip name whose dump's temporary is a file name, and one
+    // byte more.
+    document["chip_name"] = std::string(237, 'c');
+    write_text(routed / "design.json", document.dump());
+    refused("dump-re-network design pre_asm mcfd --out project",
+            "design/design.json: chip_name: a chip name names files of the project directory and cannot be longer "
+            "than 236 bytes");
+    document["chip_name"] = std::string(236, 'c');
+    write_text(routed / "design.json", document.dump());
+    const HOST_RESULT longest = run_host("dump-re-network design pre_asm mcfd --out project");
+    EXPECT_EQ(longest.status, 0) << longest.output;
+    EXPECT_TRUE(fs::exists(m_scratch / "project" / (std::string(236, 'c') + ".mcfd.asmre"))) << longest.output;
 }
 
 TEST_F(HostInput, NestingUpToTheBoundIsRead)

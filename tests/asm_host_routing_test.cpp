@@ -85,6 +85,7 @@ TEST_F(HostDumpReNetwork, DumpsTheSampleDesignInEachStyle)
     HOST_RESULT run = run_host("dump-re-network " ASM_TEST_SOURCE_DIR "/examples/routed pre_asm_with_bits mcfs 3 "
                                "--out flat");
     ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
     EXPECT_TRUE(has_line(run.output, "outside dump bits and device_handle from tcl is 3"));
     const std::string flat = read_text(m_scratch / "flat" / "counter.asmre");
     EXPECT_TRUE(has_line(flat, "-- Design \"counter\""));
@@ -95,8 +96,9 @@ TEST_F(HostDumpReNetwork, DumpsTheSampleDesignInEachStyle)
         << flat;
     EXPECT_TRUE(has_line(run.output, "  counter.asmre (" + std::to_string(flat.size()) + " bytes)"));
 
-    run = run_host("dump-re-network " ASM_TEST_SOURCE_DIR "/examples/routed pre_asm_with_2d_bits sch --out sch");
+    run = run_host("dump-re-network " ASM_TEST_SOURCE_DIR "/examples/routed pre_asm_with_2d_bits sch -1 --out sch");
     ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
     const std::string schematic = read_text(m_scratch / "sch" / "counter.sch.asmre");
     EXPECT_TRUE(has_line(schematic, "-- MCFS_TO_MCFD File: zx44f484.mcfd"));
     EXPECT_NE(schematic.find(" -> 1,SCH:R4W3 DYGR_SUBGRAPH_CRF : R4_MUX_X1Y1_3 : input = lab_out0 : output = "
@@ -108,6 +110,25 @@ TEST_F(HostDumpReNetwork, DumpsTheSampleDesignInEachStyle)
 TEST_F(HostDumpReNetwork, ReportsBadWordsAndInternalErrors)
 {
     EXPECT_EQ(run_host("dump-re-network " ASM_TEST_SOURCE_DIR "/examples/routed pre_asm").status, 2);
+
+    // Words the module does not know are named; the module dumps with its
+    // defaults, the run goes on.
+    HOST_RESULT unknown = run_host("dump-re-network " ASM_TEST_SOURCE_DIR "/examples/routed pre_asm_with_bit mfcs "
+                                   "3x --out unknown");
+    EXPECT_EQ(unknown.status, 0) << unknown.output;
+    std::vector<std::string> warnings;
+    for (const std::string& line : lines_of(unknown.output))
+        if (line.rfind("asm_host: warning: ", 0) == 0)
+            warnings.push_back(line);
+    EXPECT_EQ(warnings,
+              (std::vector<std::string>{
+                  "asm_host: warning: the dump kind \"pre_asm_with_bit\" is not one of pre_asm, pre_asm_with_bits, "
+                  "pre_asm_with_2d_bits; the module takes pre_asm",
+                  "asm_host: warning: the coordinate format \"mfcs\" is not one of mcfs, mcfd, sch; the module takes "
+                  "mcfs",
+                  "asm_host: warning: the device handle \"3x\" is not a decimal number from -2147483648 to "
+                  "2147483647"}));
+    EXPECT_TRUE(fs::exists(m_scratch / "unknown" / "counter.asmre")) << unknown.output;
 
     // A device without IC-name data cannot give IC design coordinates.
     const fs::path design = copy_example("routed", "no_icnames");

@@ -799,6 +799,19 @@ TEST_F(HostRun, UsageErrorsExitTwoWithTheUsage)
         EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
         EXPECT_NE(run.output.find("usage: asm_host assemble DESIGN_DIR"), std::string::npos) << arguments;
     }
+    // Each command prints its own usage on request.
+    const std::pair<const char*, const char*> helps[] = {
+        {"--help", "usage: asm_host assemble DESIGN_DIR"},
+        {"assemble --help", "usage: asm_host assemble DESIGN_DIR"},
+        {"process-sof -h", "usage: asm_host process-sof FILE.sof ASSIGNMENTS.xml"},
+        {"dump-re-network --help", "usage: asm_host dump-re-network DESIGN_DIR KIND FORMAT"},
+    };
+    for (const auto& [arguments, usage] : helps)
+    {
+        const HOST_RESULT run = run_host(arguments);
+        EXPECT_EQ(run.status, 0) << arguments << "\n" << run.output;
+        EXPECT_EQ(run.output.rfind(usage, 0), 0u) << arguments << "\n" << run.output;
+    }
     const HOST_RESULT missing = run_host("assemble no_such_dir");
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(has_line(missing.output, "asm_host: no_such_dir: not a directory")) << missing.output;

@@ -2,6 +2,7 @@
 
 #include "asm_asmre_dumper.h"
 #include "asm_assemble_asmm.h"
+#include "asm_dump_words.h"
 #include "asm_hps.h"
 #include "asm_option2.h"
 #include "asm_options.h"
@@ -29,6 +30,7 @@
 #include <zcu.h>
 #include <zsym.h>
 
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -412,7 +414,8 @@ int parse_device_handle(const char* word)
 }
 
 // The index of the word in the list of known words; 0 for any other word.
-uint32_t word_index(const char* word, const std::vector<const char*>& known)
+template <size_t COUNT>
+uint32_t word_index(const char* word, const std::array<const char*, COUNT>& known)
 {
     if (word == nullptr)
         return 0;
@@ -435,8 +438,8 @@ void asm_dump_re_network(std::list<const char*>* str_list)
 
     int device_handle = words.size() >= 3 ? parse_device_handle(words[2]) : -1;
     std::printf("outside dump bits and device_handle from tcl is %d\n", device_handle);
-    const uint32_t dump_kind = word_index(words[0], {"pre_asm", "pre_asm_with_bits", "pre_asm_with_2d_bits"});
-    const uint32_t format = word_index(words[1], {"mcfs", "mcfd", "sch"});
+    const uint32_t dump_kind = word_index(words[0], ASM_DUMP_KIND_WORDS);
+    const uint32_t format = word_index(words[1], ASM_DUMP_FORMAT_WORDS);
 
     HDB_NAME_MGR* hdb_mgr = hdb_get_current_name_mgr();
     ASM_REQUIRE(hdb_mgr != NULL);

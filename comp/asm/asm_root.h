@@ -56,7 +56,7 @@ ASM_EXPORT ZASM_ACCESSOR_PROXY* set_and_get_asm_zasm_accessor(ZASM_ACCESSOR_PROX
 
 // Dumps the routed network of the current chip through the process-wide
 // routing dumper, as the suite's Tcl layer asks: the words are the dump
-// kind ("pre_asm", "pre_asm_with_bits", "pre_asm_with_2d_bits"; any other
+// kind (asm_dump_words.h: "pre_asm", "pre_asm_with_bits", "pre_asm_with_2d_bits"; any other
 // text the first), the coordinate format ("mcfs", "mcfd", "sch"; any other
 // text the first) and an optional device handle (-1 when absent). Fewer
 // than two words is an internal error.

@@ -196,11 +196,15 @@ DESIGN read_design(const VALUE& root)
     DESIGN design;
     OBJECT top(root);
 
-    design.revision = top.required("revision").file_name_part("a revision name");
+    // The revision names the .sof and the other programming files (through
+    // temporaries such as ".<revision>.sof.XXXXXX") and "<revision>.pre_asm_netlist";
+    // by default it also names the chip's routing dump (as chip_name below).
+    design.revision = top.required("revision").file_name_part("a revision name", 19);
     design.compilation = top.required("compilation").nonempty_string();
-    // The routing dump is named after the chip.
+    // The routing dump is named after the chip, written as
+    // ".<chip>.mcfd.asmre.XXXXXX".
     std::optional<VALUE> chip_name = top.optional("chip_name");
-    design.chip_name = chip_name ? chip_name->file_name_part("a chip name") : design.revision;
+    design.chip_name = chip_name ? chip_name->file_name_part("a chip name", 19) : design.revision;
     design.family = top.required("family").int32();
     std::optional<VALUE> internal_family = top.optional("internal_family");
     design.internal_family = internal_family ? internal_family->int32() : design.family;

@@ -102,10 +102,16 @@ public:
     // revision's, the chip's, the compile instance's): no "/" (a file
     // elsewhere), not "." or ".." (a directory), no control character (a
     // NUL would cut the name short, a line end would break the report's
-    // lines). what is "a revision name" and the like.
-    std::string file_name_part(const std::string& what) const
+    // lines), not so long that a file named after it is no file name. what
+    // is "a revision name" and the like; added is the most bytes that a file
+    // named after it adds to it (its longest extension, with the atomic
+    // writer's temporary "." before and ".XXXXXX" after).
+    std::string file_name_part(const std::string& what, size_t added) const
     {
         std::string text = nonempty_string();
+        if (text.size() + added > NAME_MAX)
+            fail(what + " names files of the project directory and cannot be longer than " +
+                 std::to_string(NAME_MAX - added) + " bytes");
         if (text.find('/') != std::string::npos)
             fail(what + " names files of the project directory and cannot hold \"/\"");
         if (text == "." || text == "..")

@@ -48,7 +48,7 @@ void read_design_sld(design_json::OBJECT& top, DESIGN& design)
     DESIGN_SLD& sld = design.sld;
     if (auto name = top.optional("compile_instance"))
     {
-        sld.compile_instance = name->file_name_part("a compile instance name");
+        sld.compile_instance = name->file_name_part("a compile instance name", 12);
     }
     else
     {

@@ -8,8 +8,10 @@
 #include "accessor_proxy.h"
 #include "design.h"
 #include "host_command.h"
+#include "printable.h"
 #include "project.h"
 
+#include <asm_dump_words.h>
 #include <dbcm.h>
 #include <gen.h>
 #include <hdb.h>
@@ -18,6 +20,10 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -82,11 +88,42 @@ using host_command::EXIT_INTERNAL_ERROR;
 using host_command::EXIT_RUN_FAILED;
 using host_command::fail_input;
 
+// The module takes a word it does not know as the first of its list and
+// says nothing: the host names it, so that a misspelt word does not pass
+// for the dump it asked for.
+template <size_t COUNT>
+void check_word(const std::string& word, const char* what, const std::array<const char*, COUNT>& known)
+{
+    std::string listed;
+    for (const char* name : known)
+    {
+        if (word == name)
+            return;
+        listed += (listed.empty() ? "" : ", ") + std::string(name);
+    }
+    std::cerr << "asm_host: warning: " << what << " \"" << printable_text(word) << "\" is not one of " << listed
+              << "; the module takes " << known[0] << std::endl;
+}
+
+// The device handle: a decimal number within the range of int.
+void check_handle(const std::string& word)
+{
+    const bool digits = word.find_first_not_of("0123456789", word[0] == '-' || word[0] == '+' ? 1 : 0) ==
+                            std::string::npos &&
+                        word.find_first_of("0123456789") != std::string::npos;
+    errno = 0;
+    const long value = digits ? std::strtol(word.c_str(), nullptr, 10) : 0;
+    if (digits && errno == 0 && value >= INT_MIN && value <= INT_MAX)
+        return;
+    std::cerr << "asm_host: warning: the device handle \"" << printable_text(word)
+              << "\" is not a decimal number from " << INT_MIN << " to " << INT_MAX << std::endl;
+}
+
 }  // namespace
 
 int dump_re_network_main(int argc, char** argv)
 {
-    if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
+    if (host_command::asks_for_help(argc, argv))
     {
         std::cout << USAGE;
         return EXIT_DONE;
@@ -95,9 +132,13 @@ int dump_re_network_main(int argc, char** argv)
     std::string problem;
     if (!parse(argc, argv, arguments, problem))
     {
-        std::cerr << "asm_host: " << problem << "\n" << USAGE;
+        std::cerr << "asm_host: " << printable_text(problem) << "\n" << USAGE;
         return EXIT_BAD_INPUT;
     }
+    check_word(arguments.words[0], "the dump kind", ASM_DUMP_KIND_WORDS);
+    check_word(arguments.words[1], "the coordinate format", ASM_DUMP_FORMAT_WORDS);
+    if (arguments.words.size() > 2)
+        check_handle(arguments.words[2]);
 
     // Every problem of the arguments is found first, before design.json is
     // read and before the project directory is made.
@@ -131,8 +172,8 @@ int dump_re_network_main(int argc, char** argv)
     {
         return host_command::fail_start(made, error.what());
     }
-    std::cout << "asm_host: dumping the routed network of " << arguments.design.string() << " in "
-              << project.string() << std::endl;
+    std::cout << "asm_host: dumping the routed network of " << printable_text(arguments.design.string()) << " in "
+              << printable_text(project.string()) << std::endl;
 
     DESIGN design;
     if (!host_command::load_design_directory(arguments.design, design, problem))
@@ -187,13 +228,13 @@ int dump_re_network_main(int argc, char** argv)
             const auto written = changed_files(copied, snapshot_directory(fs::path(project_text)));
             std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
             for (const auto& [path, size] : written)
-                std::cout << "  " << path << " (" << size << " bytes)\n";
+                std::cout << "  " << printable_text(path) << " (" << size << " bytes)\n";
         }
         catch (const PROJECT_ERROR& error)
         {
             // The project directory went or changed under the run: no
             // success is claimed for a dump the host cannot see.
-            std::cout << "asm_host: " << error.what() << "\n";
+            std::cout << "asm_host: " << printable_text(error.what()) << "\n";
             status = EXIT_RUN_FAILED;
             reason = "the host could not read the run's output";
         }
@@ -203,7 +244,7 @@ int dump_re_network_main(int argc, char** argv)
             reason = "internal error";
         }
     }
-    std::cout << "Project directory: " << project.string() << "\n";
+    std::cout << "Project directory: " << printable_text(project.string()) << "\n";
     std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
     // libasm.so stays mapped once loaded; the module lets go of its handle
     // all the same.

@@ -1,6 +1,7 @@
 #include "host_command.h"
 
 #include "ini_switches.h"
+#include "printable.h"
 
 #include <cfg.h>
 #include <msg.h>
@@ -8,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -20,8 +22,13 @@ namespace host_command
 
 int fail_input(const std::string& problem)
 {
-    std::cerr << "asm_host: " << problem << std::endl;
+    std::cerr << "asm_host: " << printable_text(problem) << std::endl;
     return EXIT_BAD_INPUT;
+}
+
+bool asks_for_help(int argc, char** argv)
+{
+    return argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0);
 }
 
 bool parse_options(int argc, char** argv, std::initializer_list<OPTION> options, std::vector<std::string>& positional,
@@ -122,7 +129,7 @@ bool open_module(MODULE& module, const fs::path& path, std::initializer_list<con
     std::string problem;
     if (!module.load(path, entries, problem))
     {
-        std::cerr << "asm_host: " << problem << std::endl;
+        std::cerr << "asm_host: " << printable_text(problem) << std::endl;
         return false;
     }
     return true;
@@ -154,8 +161,8 @@ bool load_design_directory(const fs::path& directory, DESIGN& design, std::strin
     // The suite ignores a switch that no one reads: a misspelt name would
     // change nothing without a word.
     for (const std::string& name : unread_ini_switches(names))
-        std::cerr << "asm_host: warning: " << ini.string() << ": no one reads the INI switch \"" << name
-                  << "\"; it is ignored" << std::endl;
+        std::cerr << "asm_host: warning: " << printable_text(ini.string()) << ": no one reads the INI switch \""
+                  << printable_text(name) << "\"; it is ignored" << std::endl;
     return true;
 }
 
@@ -208,7 +215,7 @@ bool store_debug_log(const fs::path& file, size_t first)
     }
     catch (const PROJECT_ERROR& error)
     {
-        std::cout << "asm_host: " << error.what() << "\n";
+        std::cout << "asm_host: " << printable_text(error.what()) << "\n";
         return false;
     }
     return true;
@@ -219,7 +226,7 @@ std::string last_debug_line(size_t first, const std::string& end)
     const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
     for (size_t i = lines.size(); i > first; --i)
         if (lines[i - 1].text != end)
-            return "\"" + lines[i - 1].text + "\"";
+            return "\"" + printable_text(lines[i - 1].text) + "\"";
     return "";
 }
 
@@ -232,13 +239,13 @@ std::optional<std::string> call_guarded(const std::function<void()>& call)
     catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
     {
         std::ostringstream text;
-        text << "\"" << error.condition() << "\" (" << error.component() << ", " << error.file() << ", line "
+        text << "\"" << printable_text(error.condition()) << "\" (" << error.component() << ", " << error.file() << ", line "
              << error.line() << ")";
         return text.str();
     }
     catch (const std::exception& error)
     {
-        return std::string("exception: ") + error.what();
+        return "exception: " + printable_text(error.what());
     }
     catch (...)
     {

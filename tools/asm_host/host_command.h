@@ -37,6 +37,10 @@ struct OPTION
     bool* flag = nullptr;
 };
 
+// Whether the command's one word (argv[2]) is "--help" or "-h": the command
+// then prints its usage on the output stream and exits with EXIT_DONE.
+bool asks_for_help(int argc, char** argv);
+
 // Reads the words from argv[2] on: each option once, with a non-empty value
 // where it takes one; every other word is positional. A word starting with
 // "-" that no option names is refused, unless negative_numbers lets "-1"

@@ -7,6 +7,7 @@
 #include "process_sof.h"
 #include "dump_re_network.h"
 #include "host_command.h"
+#include "printable.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -54,13 +55,11 @@ const char USAGE[] =
     "  --debug-log FILE  writes the run's debug log to FILE (line by line, then whole at the end)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
-    "process-sof copies FILE.sof and the assignments file's directory into a new\n"
-    "directory (--out, or one under ./asm_out/) and applies the file's bit settings\n"
-    "there; --write rewrites the copied .sof. The device comes from design.json in\n"
-    "--design DIR (default: the directory of FILE.sof).\n"
-    "\n"
     "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
-    "SRAM object file; 2 bad design directory, usage or module; 3 internal error.\n";
+    "SRAM object file; 2 bad design directory, usage or module; 3 internal error.\n"
+    "\n"
+    "asm_host process-sof --help and asm_host dump-re-network --help describe the\n"
+    "other commands.\n";
 
 struct ARGUMENTS
 {
@@ -158,7 +157,8 @@ int assemble(const ARGUMENTS& arguments)
     {
         return host_command::fail_start(made, error.what());
     }
-    std::cout << "asm_host: assembling " << arguments.design.string() << " in " << project.string() << std::endl;
+    std::cout << "asm_host: assembling " << printable_text(arguments.design.string()) << " in "
+              << printable_text(project.string()) << std::endl;
 
     DESIGN design;
     std::string problem;
@@ -227,7 +227,7 @@ int assemble(const ARGUMENTS& arguments)
             sof_written = sof_written || path == design.revision + ".sof";
         std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
         for (const auto& [path, size] : written)
-            std::cout << "  " << path << " (" << size << " bytes)\n";
+            std::cout << "  " << printable_text(path) << " (" << size << " bytes)\n";
 
         const DBCM_CHIP* bundle_chip = DBCM_DB_MANAGER::get_or_create_instance()->get_chip(0);
         const std::vector<SECTION_FILE> sections =
@@ -243,10 +243,10 @@ int assemble(const ARGUMENTS& arguments)
     }
     catch (const PROJECT_ERROR& error)
     {
-        std::cout << "asm_host: " << error.what() << "\n";
+        std::cout << "asm_host: " << printable_text(error.what()) << "\n";
         status = EXIT_RUN_FAILED;
     }
-    std::cout << "Project directory: " << project.string() << "\n";
+    std::cout << "Project directory: " << printable_text(project.string()) << "\n";
 
     std::string reason;
     if (internal_error)
@@ -285,7 +285,8 @@ int assemble(const ARGUMENTS& arguments)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+    if ((argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) ||
+        (argc == 3 && std::strcmp(argv[1], "assemble") == 0 && host_command::asks_for_help(argc, argv)))
     {
         std::cout << USAGE;
         return EXIT_DONE;
@@ -298,7 +299,7 @@ int main(int argc, char** argv)
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))
     {
-        std::cerr << "asm_host: " << problem << "\n" << USAGE;
+        std::cerr << "asm_host: " << printable_text(problem) << "\n" << USAGE;
         return EXIT_BAD_INPUT;
     }
     return assemble(arguments);

@@ -5,6 +5,7 @@
 
 #include "design.h"
 #include "host_command.h"
+#include "printable.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -38,6 +39,24 @@ using host_command::EXIT_DONE;
 using host_command::EXIT_INTERNAL_ERROR;
 using host_command::EXIT_RUN_FAILED;
 using host_command::fail_input;
+
+const char USAGE[] =
+    "usage: asm_host process-sof FILE.sof ASSIGNMENTS.xml [--write] [--out DIR] [--design DIR]\n"
+    "                            [--debug-log FILE] [--module PATH]\n"
+    "\n"
+    "Copies FILE.sof and the assignments file's directory into a new directory and\n"
+    "applies the file's bit settings there.\n"
+    "  --write           rewrites the copied .sof\n"
+    "  --out DIR         the working directory; it must not exist yet\n"
+    "                    (default: a new directory under ./asm_out/)\n"
+    "  --design DIR      the design directory whose design.json gives the device\n"
+    "                    (default: the directory of FILE.sof)\n"
+    "  --debug-log FILE  writes the run's debug log to FILE (line by line, then whole at the end)\n"
+    "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
+    "\n"
+    "Exit status: 0 applied; 1 the run posted an error or the host could not read or\n"
+    "store its output; 2 bad design directory, usage or module; 3 internal error\n"
+    "(also a fault of the assignments file).\n";
 
 // Changed bits listed per image before the rest is only counted.
 const size_t MAX_LISTED_BITS = 64;
@@ -153,7 +172,7 @@ void print_debug_file(const fs::path& path)
     while (std::getline(in, line))
     {
         if (count++ < MAX_PRINTED_LINES)
-            std::cout << "    | " << line << "\n";
+            std::cout << "    | " << printable_text(line) << "\n";
     }
     if (count > MAX_PRINTED_LINES)
         std::cout << "    | ... " << (count - MAX_PRINTED_LINES) << " more lines\n";
@@ -163,6 +182,11 @@ void print_debug_file(const fs::path& path)
 
 int process_sof_command(int argc, char** argv)
 {
+    if (host_command::asks_for_help(argc, argv))
+    {
+        std::cout << USAGE;
+        return EXIT_DONE;
+    }
     ARGUMENTS arguments;
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))
@@ -225,8 +249,8 @@ int process_sof_command(int argc, char** argv)
     {
         return host_command::fail_start(made, error.what());
     }
-    std::cout << "asm_host: applying " << arguments.assignments.string() << " to " << arguments.sof.string()
-              << " in " << project.string() << (arguments.write ? " (rewriting the file)" : "") << std::endl;
+    std::cout << "asm_host: applying " << printable_text(arguments.assignments.string()) << " to "
+              << printable_text(arguments.sof.string()) << " in " << printable_text(project.string()) << (arguments.write ? " (rewriting the file)" : "") << std::endl;
 
     DESIGN design;
     if (!host_command::load_design_directory(design_directory, design, problem))
@@ -303,17 +327,17 @@ int process_sof_command(int argc, char** argv)
         std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
         for (const auto& [path, size] : written)
         {
-            std::cout << "  " << path << " (" << size << " bytes)\n";
+            std::cout << "  " << printable_text(path) << " (" << size << " bytes)\n";
             if (fs::path(path) != sof_name)
                 print_debug_file(project_absolute / path);
         }
     }
     catch (const PROJECT_ERROR& error)
     {
-        std::cout << "asm_host: " << error.what() << "\n";
+        std::cout << "asm_host: " << printable_text(error.what()) << "\n";
         stored = false;
     }
-    std::cout << "Working directory: " << project.string() << "\n";
+    std::cout << "Working directory: " << printable_text(project.string()) << "\n";
 
     int status = EXIT_DONE;
     std::string reason;
