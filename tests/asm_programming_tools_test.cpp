@@ -174,7 +174,8 @@ TEST_F(ProgrammingTools, DefaultCommandConvertsTheSofWithTheFamilysTool)
     write_text("pfg_commands.txt", "first one\n");
     revision()->set_assignment(1576, "pfg_commands.txt");
     EXPECT_FALSE(run_programming_file_tools(15, *project));
-    EXPECT_EQ(pfg_log(), "Cannot start zorvane_cpf first one: the shell found no such command (exit status 127)\n");
+    EXPECT_EQ(pfg_log(), "zorvane_cpf first one: exit status 127, which the shell gives for a command it cannot "
+                         "find\n");
 }
 
 TEST_F(ProgrammingTools, ALogThatCannotBeWrittenIsAnError)
@@ -196,6 +197,13 @@ TEST_F(ProgrammingTools, ALogThatCannotBeWrittenIsAnError)
     EXPECT_TRUE(run_programming_file_tools(15, *project));
     EXPECT_EQ(texts_of(22527).size(), 2u);
     EXPECT_EQ(texts_of(22683), (std::vector<std::string>{error, error}));
+
+    // A tool that fails: its failure and the log's.
+    write_text("pfg_commands.txt", "fail now\n");
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    EXPECT_FALSE(run_programming_file_tools(15, *project));
+    EXPECT_EQ(texts_of(22528).front(), failure("zorvane_cpf fail now"));
+    EXPECT_EQ(texts_of(22683), (std::vector<std::string>{error, error, error}));
 }
 
 TEST_F(ProgrammingTools, CommandFileLinesRunInOrderUntilOneFails)

@@ -343,17 +343,19 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
     return run;
 }
 
-// Why the command's tool could not be started, "" when it was: the process
-// could not be made, or the shell that runs a command-file line could not
-// find or execute the command.
-std::string start_failure_of(const TOOL_COMMAND& command, const TOOL_RUN& run)
+// What pfg.log says of a failed command beyond its output, "" when nothing:
+// why the process could not be made, or, for a command-file line, that it
+// ended with a status the shell gives when it cannot find or execute a
+// command. A tool that ran may end so itself: the line says no more than
+// that.
+std::string failure_note_of(const TOOL_COMMAND& command, const TOOL_RUN& run)
 {
     if (!run.start_failure.empty() || command.argv.empty() || command.argv[0] != SHELL)
         return run.start_failure;
     if (run.exit_status == SHELL_COMMAND_NOT_FOUND)
-        return "Cannot start " + command.text + ": the shell found no such command (exit status 127)";
+        return command.text + ": exit status 127, which the shell gives for a command it cannot find";
     if (run.exit_status == SHELL_COMMAND_NOT_EXECUTABLE)
-        return "Cannot start " + command.text + ": the shell could not execute the command (exit status 126)";
+        return command.text + ": exit status 126, which the shell gives for a command it cannot execute";
     return std::string();
 }
 
@@ -581,9 +583,9 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
         }
         // The message sends the user to pfg.log: a tool that never ran leaves
         // the reason there.
-        const std::string start_failure = start_failure_of(command, run);
-        if (!start_failure.empty())
-            log.append(start_failure + "\n");
+        const std::string note = failure_note_of(command, run);
+        if (!note.empty())
+            log.append(note + "\n");
         log.close();
         return false;
     }
