@@ -142,6 +142,20 @@ TEST_F(HandoffBox, UseFpgaSwitchesAndIoDelayPairsCarryTheirAddressGaps)
     EXPECT_EQ(nonzero_words(base), (std::map<uint32_t, uint32_t>{{1344, 256}, {1348, 5}, {992, 88}, {996, 7}}));
 
     VK_HPS_HANDOFF_BOX vk;
+    // The VK layout's switches are its register fields; none has index 20.
+    EXPECT_EQ(vk.use_fpga_switches(),
+              (std::map<std::string, uint32_t>{
+                  {"csr.pinmux_emac0_usefpga.sel", 0},      {"csr.pinmux_emac1_usefpga.sel", 1},
+                  {"csr.pinmux_emac2_usefpga.sel", 2},      {"csr.pinmux_i2c0_usefpga.sel", 3},
+                  {"csr.pinmux_i2c1_usefpga.sel", 4},       {"csr.pinmux_i2c_emac0_usefpga.sel", 5},
+                  {"csr.pinmux_i2c_emac1_usefpga.sel", 6},  {"csr.pinmux_i2c_emac2_usefpga.sel", 7},
+                  {"csr.pinmux_nand_usefpga.sel", 8},       {"csr.pinmux_spim0_usefpga.sel", 9},
+                  {"csr.pinmux_spim1_usefpga.sel", 10},     {"csr.pinmux_spis0_usefpga.sel", 11},
+                  {"csr.pinmux_spis1_usefpga.sel", 12},     {"csr.pinmux_uart0_usefpga.sel", 13},
+                  {"csr.pinmux_uart1_usefpga.sel", 14},     {"csr.pinmux_mdio0_usefpga.sel", 15},
+                  {"csr.pinmux_mdio1_usefpga.sel", 16},     {"csr.pinmux_mdio2_usefpga.sel", 17},
+                  {"csr.pinmux_jtag_usefpga.sel", 18},      {"csr.pinmux_sdmmc_usefpga.sel", 19},
+                  {"csr.pinmux_i3c0_usefpga.sel", 21}}));
     EXPECT_FALSE(vk.set_fpga_register("jtag", 0));
     EXPECT_TRUE(vk.set_fpga_register("csr.pinmux_i3c0_usefpga.sel", 1));
     EXPECT_EQ(nonzero_words(vk), (std::map<uint32_t, uint32_t>{{1000, 92}, {1004, 1}}));

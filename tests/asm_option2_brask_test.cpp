@@ -160,6 +160,20 @@ TEST_F(OptionBrask, LegacyTilesTakeCvpFromTheHardIpCoreOfSlotZeroAndTopologiesAr
     EXPECT_NE(MSG_REPORT::active().messages()[0].text.find("PCIE Topology PCIE_X4X4X4X4 cannot be used when CVP is "
                                                            "enabled in J-Tile"),
               std::string::npos);
+
+    // So is a K-Tile's own topology of four x4 links.
+    DBCM_DB_MANAGER::get_or_create_instance()->reset();
+    dbcm_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
+    dbcm_chip->add_device("DEV_101");
+    add_tile("HSSI_0_0", "z2403a", "hssi_0_0|k",
+             {{"is_active", "TRUE"}, {"is_cvp_capable", "TRUE"}, {"is_cvp_enable", "TRUE"},
+              {"topology", "PCIE_X4X4X4X4"}});
+    msg_reset();
+    run();
+    ASSERT_EQ(count_posted("EASM_ASM_E_UNSUPPORTED_PCIE_TOPOLOGY"), 1u);
+    EXPECT_NE(MSG_REPORT::active().messages()[0].text.find("PCIE Topology PCIE_X4X4X4X4 cannot be used when CVP is "
+                                                           "enabled in K-Tile"),
+              std::string::npos);
 }
 
 TEST_F(OptionBrask, CvpDecisionTable)

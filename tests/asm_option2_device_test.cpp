@@ -4,6 +4,7 @@
 #include "option2_fixture.h"
 #include "protoc_decode.h"
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
 
@@ -290,10 +291,14 @@ TEST_F(OptionDevice, PinConflictsAndIllegalPinsAreCountedErrors)
     top_settings->set_string_option(SEU_ERROR, "SDM_IO9");
     top_settings->set_bool_option(1161, true);
     top_settings->set_string_option(797, "SDM_IO9");
-    // A pin text without a trailing number places nothing.
+    // A pin text without a trailing number places nothing, nor does one
+    // whose digits are followed by more.
     top_settings->set_string_option(798, "SDM_IO");
+    top_settings->set_string_option(807, "SDM_IO16X");
     EXPECT_FALSE(run());
     EXPECT_EQ(option_error_count, 2);
+    const std::vector<std::string> placed = pins();
+    EXPECT_EQ(std::count(placed.begin(), placed.end(), "LOADFACTORY"), 0) << placed[0];
     EXPECT_EQ(pins()[5], "AS_nCSO0");
     EXPECT_EQ(pins()[9], "nHPS_COLD_RESET");
     EXPECT_EQ(posted_texts(), (std::vector<std::string>{"SDM_IO 9 has conflicting assignments of SEU_ERROR and "

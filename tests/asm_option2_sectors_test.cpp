@@ -241,6 +241,11 @@ TEST_F(OptionSectors, HpsOptionsFromTheTexts)
     EXPECT_TRUE(stored_record().device().hps().hps_present());
     EXPECT_TRUE(MSG_REPORT::active().messages().empty());
 
+    // The last l3 of a text counts: 0 turns the cache off.
+    add_hps_texts("pwr l3 2 pwr l3 0", "");
+    ASSERT_TRUE(run());
+    EXPECT_EQ(stored_record().device().hps().l3_cache_size(), PB::OPTIONS_HPS::OFF);
+
     // An out-of-range value stops the run.
     add_hps_texts("pwr l3 3", "");
     EXPECT_EQ(internal_error_of([&] { run(); }), "Illegal HPS value for Option l3 cache size @comp/asm/asm_option2");
