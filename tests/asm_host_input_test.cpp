@@ -235,6 +235,16 @@ TEST_F(HostInput, ArgumentAndPathProblemsAreFoundBeforeTheProjectIsMade)
     fs::remove(m_scratch / "design" / "link.txt");
     ASSERT_EQ(mkfifo((m_scratch / "design" / "pipe").c_str(), 0600), 0);
     refused("assemble design --out project", "asm_host: design/pipe: not a regular file");
+    // Into an asm_out of earlier runs: the start takes back its own
+    // asm_out/design-2 and nothing else.
+    fs::create_directories(m_scratch / "asm_out" / "design-1");
+    const HOST_RESULT into_asm_out = run_host("assemble design");
+    EXPECT_EQ(into_asm_out.status, 2) << into_asm_out.output;
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_scratch / "asm_out"))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"design-1"}) << into_asm_out.output;
+    fs::remove_all(m_scratch / "asm_out");
     fs::remove(m_scratch / "design" / "pipe");
 }
 
