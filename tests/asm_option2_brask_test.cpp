@@ -146,34 +146,34 @@ TEST_F(OptionBrask, LegacyTilesTakeCvpFromTheHardIpCoreOfSlotZeroAndTopologiesAr
     EXPECT_EQ(cvp, (std::vector<bool>{true, false, false, false, false, false}));
     EXPECT_TRUE(has_debug_line("SDM_OPTION:             Legacy tiles: Cvp_enable will be set to false"));
 
-    // With CvP on, a J-Tile's PMA topology of four x4 links is refused.
-    DBCM_DB_MANAGER::get_or_create_instance()->reset();
-    dbcm_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
-    dbcm_chip->add_device("DEV_101");
-    DBCM_INSTANCE_NODE* j = add_tile("HSSI_0_0", "z2301a", "hssi_0_0|j",
-                                     {{"is_active", "TRUE"}, {"is_cvp_capable", "TRUE"}, {"is_cvp_enable", "TRUE"}});
-    j->add_child("u_wrphy_top")->add_child("pma_top_3")->set_setting("topology", "PCIE_X4X4X4X4");
+    // With CvP on, a topology of four x4 links is refused: a J-Tile's PMA
+    // topology and a K-Tile's own. Each tile stands alone on a new chip.
+    typedef std::vector<std::pair<const char*, const char*>> SETTINGS;
+    const SETTINGS cvp_tile = {{"is_active", "TRUE"}, {"is_cvp_capable", "TRUE"}, {"is_cvp_enable", "TRUE"}};
+    const auto tile_on_new_chip = [&](const char* type, const char* name, const SETTINGS& settings) {
+        DBCM_DB_MANAGER::get_or_create_instance()->reset();
+        dbcm_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
+        dbcm_chip->add_device("DEV_101");
+        return add_tile("HSSI_0_0", type, name, settings);
+    };
+    const auto expect_refused_in = [&](const std::string& tile) {
+        msg_reset();
+        run();
+        ASSERT_EQ(count_posted("EASM_ASM_E_UNSUPPORTED_PCIE_TOPOLOGY"), 1u) << tile;
+        EXPECT_NE(MSG_REPORT::active().messages()[0].text.find(
+                      "PCIE Topology PCIE_X4X4X4X4 cannot be used when CVP is enabled in " + tile),
+                  std::string::npos);
+    };
     top_settings->set_enum_option(CVP_MODE, 187);
-    msg_reset();
-    run();
-    ASSERT_EQ(count_posted("EASM_ASM_E_UNSUPPORTED_PCIE_TOPOLOGY"), 1u);
-    EXPECT_NE(MSG_REPORT::active().messages()[0].text.find("PCIE Topology PCIE_X4X4X4X4 cannot be used when CVP is "
-                                                           "enabled in J-Tile"),
-              std::string::npos);
-
-    // So is a K-Tile's own topology of four x4 links.
-    DBCM_DB_MANAGER::get_or_create_instance()->reset();
-    dbcm_chip = DBCM_DB_MANAGER::get_or_create_instance()->add_chip();
-    dbcm_chip->add_device("DEV_101");
-    add_tile("HSSI_0_0", "z2403a", "hssi_0_0|k",
-             {{"is_active", "TRUE"}, {"is_cvp_capable", "TRUE"}, {"is_cvp_enable", "TRUE"},
-              {"topology", "PCIE_X4X4X4X4"}});
-    msg_reset();
-    run();
-    ASSERT_EQ(count_posted("EASM_ASM_E_UNSUPPORTED_PCIE_TOPOLOGY"), 1u);
-    EXPECT_NE(MSG_REPORT::active().messages()[0].text.find("PCIE Topology PCIE_X4X4X4X4 cannot be used when CVP is "
-                                                           "enabled in K-Tile"),
-              std::string::npos);
+    tile_on_new_chip("z2301a", "hssi_0_0|j", cvp_tile)
+        ->add_child("u_wrphy_top")
+        ->add_child("pma_top_3")
+        ->set_setting("topology", "PCIE_X4X4X4X4");
+    expect_refused_in("J-Tile");
+    SETTINGS k_tile = cvp_tile;
+    k_tile.emplace_back("topology", "PCIE_X4X4X4X4");
+    tile_on_new_chip("z2403a", "hssi_0_0|k", k_tile);
+    expect_refused_in("K-Tile");
 }
 
 TEST_F(OptionBrask, CvpDecisionTable)
