@@ -365,8 +365,8 @@ TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
 
 TEST_F(FullPathStreams, AtomicWritersGiveANewFileTheUmaskModeAndAReplacedFileItsOwn)
 {
-    // Each writer under each umask: a new file (mode -1 before), and files
-    // of three modes replaced.
+    // Each writer under each umask: a new file (mode "none" before), and
+    // files of three modes replaced.
     const std::pair<std::string, std::function<bool(const std::string&)>> writers[] = {
         {"stream",
          [](const std::string& file) {
@@ -376,11 +376,14 @@ TEST_F(FullPathStreams, AtomicWritersGiveANewFileTheUmaskModeAndAReplacedFileIts
          }},
         {"fio", [](const std::string& file) { return fio_write_file_atomically(file, "new"); }},
     };
-    const auto row = [](const std::string& writer, mode_t mask, int before, bool written, int after) {
-        char text[96];
-        std::snprintf(text, sizeof text, "%s umask %03o: %04o -> %s %04o", writer.c_str(), static_cast<unsigned>(mask),
-                      static_cast<unsigned>(before), written ? "written" : "failed", static_cast<unsigned>(after));
-        return std::string(text);
+    const auto octal = [](int mode) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode));
+        return mode < 0 ? std::string("none") : std::string(text);
+    };
+    const auto row = [&](const std::string& writer, mode_t mask, int before, bool written, int after) {
+        return writer + " umask " + octal(static_cast<int>(mask)) + ": " + octal(before) + " -> " +
+               (written ? "written " : "failed ") + octal(after);
     };
     std::vector<std::string> modes;
     std::vector<std::string> expected;
