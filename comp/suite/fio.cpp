@@ -44,30 +44,15 @@ int close_keeping_errno(int fd)
 // put back at once, one reader at a time.
 mode_t process_umask()
 {
-    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0)
+    std::string status;
+    const size_t line = fio_read_regular_file("/proc/self/status", status) ? status.find("\nUmask:") : std::string::npos;
+    if (line != std::string::npos)
     {
-        std::string status;
-        char buffer[4096];
-        for (;;)
-        {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            status.append(buffer, static_cast<size_t>(n));
-        }
-        ::close(fd);
-        const size_t line = status.find("\nUmask:");
-        if (line != std::string::npos)
-        {
-            const char* digits = status.c_str() + line + std::strlen("\nUmask:");
-            char* end = nullptr;
-            const long mask = std::strtol(digits, &end, 8);
-            if (end != digits && mask >= 0 && mask <= 0777)
-                return static_cast<mode_t>(mask);
-        }
+        const char* digits = status.c_str() + line + std::strlen("\nUmask:");
+        char* end = nullptr;
+        const long mask = std::strtol(digits, &end, 8);
+        if (end != digits && mask >= 0 && mask <= 0777)
+            return static_cast<mode_t>(mask);
     }
     static std::mutex lock;
     std::lock_guard<std::mutex> guard(lock);
