@@ -45,7 +45,8 @@ int close_keeping_errno(int fd)
 mode_t process_umask()
 {
     std::string status;
-    const size_t line = fio_read_regular_file("/proc/self/status", status) ? status.find("\nUmask:") : std::string::npos;
+    const size_t line =
+        fio_read_regular_file("/proc/self/status", status) ? status.find("\nUmask:") : std::string::npos;
     if (line != std::string::npos)
     {
         const char* digits = status.c_str() + line + std::strlen("\nUmask:");
