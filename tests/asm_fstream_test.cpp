@@ -1,13 +1,22 @@
 #include "asm_fstream.h"
 #include "file_size_limit.h"
 
+#include <fio.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +60,16 @@ protected:
     static std::string read_all(std::istream& in)
     {
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // The names in the directory, in name order.
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     std::string m_dir;
@@ -253,6 +272,31 @@ TEST_F(FullPathStreams, ReaderRefusesAnythingButARegularFile)
     EXPECT_EQ(read_all(linked), "plain");
     EXPECT_TRUE(asm_io::kestil_is_regular_file(path("link").c_str()));
     EXPECT_FALSE(asm_io::kestil_is_regular_file(""));
+
+    // The descriptor the readers check and read: opened without waiting on
+    // the FIFO, refused by its own kind, and handed on blocking.
+    std::vector<std::string> opened;
+    for (const std::string& name : {path("dir"), path("pipe"), std::string("/dev/zero"), path("none"), path("link")})
+    {
+        errno = 0;
+        FIO_STAT record;
+        const int fd = fio_open_regular_file(name, &record);
+        const int error = errno;
+        std::string row = name.substr(name.rfind('/') + 1) + ": ";
+        if (fd < 0)
+            row += std::strerror(error);
+        else
+            row += "size " + std::to_string(record.st_size) +
+                   ((::fcntl(fd, F_GETFL) & O_NONBLOCK) != 0 ? ", non-blocking" : ", blocking") +
+                   ((::fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0 ? ", close-on-exec" : "");
+        if (fd >= 0)
+            ::close(fd);
+        opened.push_back(row);
+    }
+    const std::vector<std::string> expected = {"dir: Invalid argument", "pipe: Invalid argument",
+                                               "zero: Invalid argument", "none: No such file or directory",
+                                               "link: size 5, blocking, close-on-exec"};
+    EXPECT_EQ(opened, expected);
 }
 
 TEST_F(FullPathStreams, AtomicWriterReplacesTheFileOnlyOnCommit)
@@ -272,8 +316,6 @@ TEST_F(FullPathStreams, AtomicWriterReplacesTheFileOnlyOnCommit)
         EXPECT_FALSE(out.commit());
     }
     EXPECT_EQ(read_file("out.txt"), "new text");
-    EXPECT_EQ(fs::status(path("out.txt")).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
     // Destroyed without a commit: the target stays and no temporary is left.
     {
@@ -319,4 +361,94 @@ TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
     asm_io::kestil_atomic_ofstream unnamed("");
     EXPECT_TRUE(unnamed.fail());
     EXPECT_FALSE(unnamed.commit());
+}
+
+TEST_F(FullPathStreams, AtomicWritersGiveANewFileTheUmaskModeAndAReplacedFileItsOwn)
+{
+    // Each writer under each umask: a new file (mode "none" before), and
+    // files of three modes replaced.
+    const std::pair<std::string, std::function<bool(const std::string&)>> writers[] = {
+        {"stream",
+         [](const std::string& file) {
+             asm_io::kestil_atomic_ofstream out(file.c_str());
+             out << "new";
+             return out.commit();
+         }},
+        {"fio", [](const std::string& file) { return fio_write_file_atomically(file, "new"); }},
+    };
+    const auto octal = [](int mode) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode));
+        return mode < 0 ? std::string("none") : std::string(text);
+    };
+    const auto row = [&](const std::string& writer, mode_t mask, int before, bool written, int after) {
+        return writer + " umask " + octal(static_cast<int>(mask)) + ": " + octal(before) + " -> " +
+               (written ? "written " : "failed ") + octal(after);
+    };
+    std::vector<std::string> modes;
+    std::vector<std::string> expected;
+    for (const mode_t mask : {077, 002, 022})
+    {
+        const mode_t previous = ::umask(mask);
+        for (const auto& [writer, write] : writers)
+        {
+            for (const int before : {-1, 0600, 0664, 0444})
+            {
+                const std::string file = path(writer + "_" + std::to_string(mask) + "_" + std::to_string(before));
+                if (before >= 0)
+                {
+                    write_file(file.substr(m_dir.size() + 1), "old");
+                    ASSERT_EQ(::chmod(file.c_str(), static_cast<mode_t>(before)), 0);
+                }
+                const bool written = write(file);
+                struct stat info;
+                const int after = ::stat(file.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+                modes.push_back(row(writer, mask, before, written, after));
+                expected.push_back(row(writer, mask, before, true, before >= 0 ? before : 0666 & ~mask));
+            }
+        }
+        ::umask(previous);
+    }
+    EXPECT_EQ(modes, expected);
+}
+
+TEST_F(FullPathStreams, AtomicWritersTrackTheirTemporariesUntilRenamedOrRemoved)
+{
+    write_file("out.txt", "old");
+    {
+        // While the stream writes, its temporary is the one a signal handler
+        // removes; the commit then fails and the target stays.
+        asm_io::kestil_atomic_ofstream out(path("out.txt").c_str());
+        out << "new";
+        ASSERT_EQ(entries().size(), 2u);
+        fio_remove_tracked_temporaries();
+        EXPECT_EQ(entries(), std::vector<std::string>{"out.txt"});
+        EXPECT_FALSE(out.commit());
+    }
+    EXPECT_EQ(read_file("out.txt"), "old");
+
+    // Every way a write ends forgets its temporary: were one kept, the
+    // slots (fewer than the rounds) would run out.
+    fs::create_directory(path("taken"));
+    for (int round = 0; round < 40; ++round)
+    {
+        EXPECT_TRUE(fio_write_file_atomically(path("fio.txt"), "x"));
+        EXPECT_FALSE(fio_write_file_atomically(path("taken"), "x"));
+        {
+            FILE_SIZE_LIMIT limit(1);
+            EXPECT_FALSE(fio_write_file_atomically(path("fio.txt"), "too long"));
+        }
+        asm_io::kestil_atomic_ofstream committed(path("stream.txt").c_str());
+        committed << "x";
+        EXPECT_TRUE(committed.commit());
+        asm_io::kestil_atomic_ofstream refused(path("taken").c_str());
+        refused << "x";
+        EXPECT_FALSE(refused.commit());
+        asm_io::kestil_atomic_ofstream dropped(path("stream.txt").c_str());
+        dropped << "lost";
+    }
+    EXPECT_TRUE(fio_track_temporary(path("last")));
+    fio_untrack_temporary(path("last"));
+    const std::vector<std::string> left = {"fio.txt", "out.txt", "stream.txt", "taken"};
+    EXPECT_EQ(entries(), left);
 }

@@ -1,12 +1,19 @@
 // The stand-in libraries behave as their callers rely on.
+#include <acf.h>
 #include <cfg.h>
 #include <fio.h>
 #include <msg.h>
+#include <pgmio_sof.h>
+#include <sci.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TEST(MessageLibrary, FillArgsTakesArgumentsInPlaceholderNumberOrder)
@@ -113,4 +120,45 @@ TEST(FilePath, SplitsAndJoinsDirectoryBaseAndExtension)
     EXPECT_EQ(FIO_PATH("/x").directory(), "/");
     EXPECT_EQ(FIO_PATH("/x").text(), "/x");
     EXPECT_EQ(FIO_PATH("/p/q/../r.txt").fullpath(), "/p/r.txt");
+}
+
+TEST(FilePath, ReadersOfAUsersFilesRefuseAnythingButARegularFileWithoutWaiting)
+{
+    char pattern[] = "/tmp/suite_readers_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    // A FIFO without a writer would hold an open by name, /dev/zero never
+    // ends, and a directory opens but reads as an empty file.
+    ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir + "/zero").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0700), 0);
+    SCI_INSTANCE instance;
+    instance.name = "probe";
+    SCI_INSTANCE_BUILDER::add_instance(instance);
+    const auto design_hash = [](const std::string& file) {
+        return SCI_INSTANCE_BUILDER::get_design_hash(nullptr, nullptr, {file});
+    };
+    std::vector<std::string> outcomes;
+    std::vector<std::string> expected;
+    for (const char* name : {"pipe", "zero", "sub"})
+    {
+        const std::string file = dir + "/" + name;
+        std::string error;
+        SOF_CONTENTS contents;
+        std::string outcome =
+            std::string(name) + ": ini " + (cfg_load_ini_file(file, &error) ? "loaded" : "refused") + ", settings " +
+            std::to_string(ACF_MANAGER::get_acf_manager()->read_assignment_setting_file(file, nullptr, false).size()) +
+            ", sof " + (sof_read_file(file, contents, nullptr, &error) ? "read" : "refused");
+        // A debug file that cannot be read counts as its name alone, as
+        // when it is missing.
+        const std::string hash = design_hash(file);
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        outcome += std::string(", debug file ") + (hash == design_hash(file) ? "as missing" : "digested");
+        outcomes.push_back(outcome);
+        expected.push_back(std::string(name) + ": ini refused, settings 0, sof refused, debug file as missing");
+    }
+    EXPECT_EQ(outcomes, expected);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
 }

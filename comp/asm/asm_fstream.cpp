@@ -4,9 +4,7 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +20,16 @@ bool is_regular_path(const std::string& full_path)
     return ::stat(full_path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Opens the buffer on the file that the descriptor holds, through the
+// descriptor's /proc/self/fd entry: the system reopens that very file and
+// walks no name again, so a name swapped meanwhile for a link, a FIFO or
+// another file leads nowhere. The descriptor stays open.
+bool open_through_descriptor(std::filebuf& buffer, int fd, std::ios_base::openmode mode)
+{
+    const std::string entry = "/proc/self/fd/" + std::to_string(fd);
+    return buffer.open(entry.c_str(), mode) != nullptr;
+}
+
 template <typename STREAM>
 void open_by_full_path(STREAM& stream, const char* name, std::ios_base::openmode mode, bool regular_only = false)
 {
@@ -35,12 +43,21 @@ void open_by_full_path(STREAM& stream, const char* name, std::ios_base::openmode
         return;
     }
     const std::string full_path = fio_get_unc_full_path(name);
-    if (regular_only && !is_regular_path(full_path))
+    bool opened = false;
+    if (regular_only)
     {
-        stream.setstate(std::ios_base::failbit);
-        return;
+        // The kind is checked on the descriptor that is then read, never
+        // on the name before an open by name.
+        const int fd = fio_open_regular_file(full_path);
+        opened = fd >= 0 && open_through_descriptor(*stream.rdbuf(), fd, mode);
+        if (fd >= 0)
+            ::close(fd);
     }
-    if (stream.rdbuf()->open(full_path.c_str(), mode))
+    else
+    {
+        opened = stream.rdbuf()->open(full_path.c_str(), mode) != nullptr;
+    }
+    if (opened)
         stream.clear();
     else
         stream.setstate(std::ios_base::failbit);
@@ -81,22 +98,19 @@ kestil_atomic_ofstream::kestil_atomic_ofstream(const char* name, std::ios_base::
         return;
     }
     m_target = fio_get_unc_full_path(name);
-    const size_t slash = m_target.rfind('/');
-    const std::string base = m_target.substr(slash + 1);
-    std::string pattern = m_target.substr(0, slash + 1) + "." + base + ".XXXXXX";
-    std::vector<char> temp(pattern.begin(), pattern.end());
-    temp.push_back('\0');
-    const int fd = base.empty() ? -1 : ::mkstemp(temp.data());
+    const int fd = fio_create_temporary(m_target, &m_temp);
     if (fd < 0)
     {
         setstate(std::ios_base::failbit);
         return;
     }
-    // A finished file is readable by everyone, as a plain new file would be.
-    ::fchmod(fd, 0644);
+    // The stream writes the file that was made, whatever its name comes to
+    // lead to meanwhile. The mode is set once the stream has opened it for
+    // writing (a replaced read-only file keeps its mode).
+    const bool opened = open_through_descriptor(*rdbuf(), fd, mode | std::ios_base::out | std::ios_base::trunc) &&
+                        fio_set_replacement_mode(fd, m_target);
     ::close(fd);
-    m_temp = temp.data();
-    if (!rdbuf()->open(m_temp.c_str(), mode | std::ios_base::out | std::ios_base::trunc))
+    if (!opened)
     {
         discard();
         setstate(std::ios_base::failbit);
@@ -113,7 +127,10 @@ void kestil_atomic_ofstream::discard()
     if (rdbuf()->is_open())
         rdbuf()->close();
     if (!m_temp.empty())
+    {
         std::remove(m_temp.c_str());
+        fio_untrack_temporary(m_temp);
+    }
     m_temp.clear();
 }
 
@@ -129,6 +146,7 @@ bool kestil_atomic_ofstream::commit()
         discard();
         return false;
     }
+    fio_untrack_temporary(m_temp);
     m_temp.clear();
     return true;
 }

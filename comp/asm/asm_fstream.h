@@ -22,7 +22,8 @@ constexpr int kestil_share_deny_none = 0x40;
 // True when the full path of the name is a regular file (links followed).
 // Every reader of the module reads regular files only: a directory, a FIFO
 // or a device is refused like a missing file, so that no read blocks on a
-// pipe or runs on without end.
+// pipe or runs on without end. This is a check of the name only;
+// kestil_ifstream checks the file it opened, which is the one it reads.
 bool kestil_is_regular_file(const char* name);
 
 class kestil_ifstream : public std::ifstream
@@ -32,7 +33,8 @@ public:
     ~kestil_ifstream() override = default;
 
     // Opens for reading: the mode always includes in. A name that is not a
-    // regular file fails as a missing file does.
+    // regular file fails as a missing file does; the open never waits on a
+    // FIFO, and the stream reads the file whose kind was checked.
     void open(const char* name, std::ios_base::openmode mode = std::ios_base::in, int prot = kestil_share_deny_none);
 };
 
@@ -61,10 +63,13 @@ public:
 };
 
 // Writes a file whole or not at all. The stream writes to a new temporary
-// file in the directory of the target's full path (the fail bit is set when
-// it cannot be made); commit() closes it and renames it over the target. A
+// file in the directory of the target's full path (fio_create_temporary; the
+// fail bit is set when it cannot be made), through the file made, never by
+// its name again; commit() closes it and renames it over the target. The
+// file gets the target's mode, or for a new target 0666 less the umask. A
 // stream destroyed without a successful commit removes its temporary and
-// leaves the target as it was.
+// leaves the target as it was. The temporary is tracked until it is renamed
+// or removed.
 class kestil_atomic_ofstream : public std::ofstream
 {
 public:

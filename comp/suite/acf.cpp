@@ -1,7 +1,7 @@
 #include "acf.h"
+#include "fio.h"
 
 #include <cctype>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -125,7 +125,11 @@ std::vector<ACF_ASSIGNMENT> ACF_MANAGER::read_assignment_setting_file(const std:
                                                                        bool) const
 {
     std::vector<ACF_ASSIGNMENT> assignments;
-    std::ifstream in(path);
+    // A file that is missing or not a regular file holds no assignment.
+    std::string text;
+    if (!fio_read_regular_file(path, text))
+        text.clear();
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line))
     {

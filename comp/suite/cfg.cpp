@@ -1,11 +1,12 @@
 #include "cfg.h"
+#include "fio.h"
 
 #include <boost/algorithm/string.hpp>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <map>
+#include <sstream>
 
 namespace
 {
@@ -70,13 +71,15 @@ void cfg_clear() { settings().clear(); }
 
 bool cfg_load_ini_file(const std::string& path, std::string* error, std::vector<std::string>* names)
 {
-    std::ifstream in(path);
-    if (!in)
+    // Read from the regular file that was opened: a FIFO would hold the run.
+    std::string text;
+    if (!fio_read_regular_file(path, text))
     {
         if (error)
             *error = "cannot read " + path;
         return false;
     }
+    std::istringstream in(text);
     std::map<std::string, std::string> loaded;
     std::string line;
     int line_number = 0;

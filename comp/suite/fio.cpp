@@ -1,11 +1,13 @@
 #include "fio.h"
 
 #include <filesystem>
+#include <fcntl.h>
 #include <unistd.h>
 #include <sys/stat.h>
 #include <vector>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <cerrno>
 #include <system_error>
 #include <dirent.h>
@@ -21,11 +23,43 @@ namespace fs = std::filesystem;
 namespace
 {
 
-bool write_error(std::string* error, const std::string& reason)
+bool fail_with(std::string* error, const std::string& reason)
 {
     if (error)
         *error = reason;
     return false;
+}
+
+// Closes the descriptor and returns -1 with errno as it was before.
+int close_keeping_errno(int fd)
+{
+    const int saved_errno = errno;
+    ::close(fd);
+    errno = saved_errno;
+    return -1;
+}
+
+// The process's umask. /proc/self/status states it; without that line (an
+// older kernel, no /proc) umask() has to set it to read it, so the value is
+// put back at once, one reader at a time.
+mode_t process_umask()
+{
+    std::string status;
+    const size_t line =
+        fio_read_regular_file("/proc/self/status", status) ? status.find("\nUmask:") : std::string::npos;
+    if (line != std::string::npos)
+    {
+        const char* digits = status.c_str() + line + std::strlen("\nUmask:");
+        char* end = nullptr;
+        const long mask = std::strtol(digits, &end, 8);
+        if (end != digits && mask >= 0 && mask <= 0777)
+            return static_cast<mode_t>(mask);
+    }
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
 }
 
 // The slots of the tracked temporaries. A slot is claimed by the writer
@@ -174,50 +208,130 @@ std::string fio_get_unc_full_path(const char* name)
     return absolute.lexically_normal().string();
 }
 
+int fio_create_temporary(const std::string& path, std::string* temporary)
+{
+    const size_t slash = path.rfind('/');
+    const size_t name = slash == std::string::npos ? 0 : slash + 1;
+    if (name == path.size())
+    {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string pattern = path.substr(0, name) + "." + path.substr(name) + ".XXXXXX";
+    const int fd = ::mkostemp(&pattern[0], O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    fio_track_temporary(pattern);
+    if (temporary != nullptr)
+        *temporary = pattern;
+    return fd;
+}
+
+bool fio_set_replacement_mode(int fd, const std::string& path)
+{
+    struct stat existing;
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
+                            ? existing.st_mode & 07777
+                            : 0666 & ~process_umask();
+    return ::fchmod(fd, mode) == 0;
+}
+
+int fio_open_regular_file(const std::string& path, FIO_STAT* record)
+{
+    // Non-blocking, so that a FIFO without a writer does not hold the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return close_keeping_errno(fd);
+    if (!S_ISREG(info.st_mode))
+    {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return close_keeping_errno(fd);
+    if (record != nullptr)
+        *record = info;
+    return fd;
+}
+
+bool fio_read_regular_file(const std::string& path, std::string& bytes, std::string* error)
+{
+    FIO_STAT info;
+    const int fd = fio_open_regular_file(path, &info);
+    if (fd < 0)
+        return fail_with(error, "cannot read '" + path + "': " +
+                                    (errno == EINVAL ? std::string("not a regular file") : std::strerror(errno)));
+    bytes.clear();
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;)
+    {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            const std::string reason = std::strerror(errno);
+            ::close(fd);
+            return fail_with(error, "cannot read '" + path + "': " + reason);
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error)
 {
     const size_t slash = path.rfind('/');
-    const std::string prefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.empty())
-        return write_error(error, "no file name in '" + path + "'");
-    const std::string temp = prefix + "." + base + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
+    if (path.size() == (slash == std::string::npos ? 0 : slash + 1))
+        return fail_with(error, "no file name in '" + path + "'");
+    std::string temporary;
+    const int fd = fio_create_temporary(path, &temporary);
     if (fd < 0)
-        return write_error(error, "cannot create a temporary file for '" + path + "': " + std::strerror(errno));
-    // A finished file is readable by everyone, as a plain new file would be.
-    fchmod(fd, 0644);
+        return fail_with(error, "cannot create a temporary file for '" + path + "': " + std::strerror(errno));
+    // The reason of the first call that fails: the mode, a write or the close.
+    int failure = 0;
+    if (!fio_set_replacement_mode(fd, path))
+        failure = errno;
     const char* data = bytes.data();
     size_t left = bytes.size();
-    bool ok = true;
-    while (ok && left > 0)
+    while (failure == 0 && left > 0)
     {
         const ssize_t written = ::write(fd, data, left);
         if (written < 0 && errno == EINTR)
             continue;
-        ok = written > 0;
-        if (ok)
+        if (written <= 0)
         {
-            data += written;
-            left -= static_cast<size_t>(written);
+            failure = written < 0 ? errno : EIO;
+            break;
         }
+        data += written;
+        left -= static_cast<size_t>(written);
     }
-    const int saved_errno = errno;
-    if (::close(fd) != 0)
-        ok = false;
-    if (!ok)
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure != 0)
     {
-        std::remove(name.data());
-        return write_error(error, "cannot write '" + path + "': " + std::strerror(saved_errno));
+        std::remove(temporary.c_str());
+        fio_untrack_temporary(temporary);
+        return fail_with(error, "cannot write '" + path + "': " + std::strerror(failure));
     }
-    if (std::rename(name.data(), path.c_str()) != 0)
+    if (std::rename(temporary.c_str(), path.c_str()) != 0)
     {
         const std::string reason = std::strerror(errno);
-        std::remove(name.data());
-        return write_error(error, "cannot rename into '" + path + "': " + reason);
+        std::remove(temporary.c_str());
+        fio_untrack_temporary(temporary);
+        return fail_with(error, "cannot rename into '" + path + "': " + reason);
     }
+    fio_untrack_temporary(temporary);
     return true;
 }
 

@@ -129,9 +129,35 @@ public:
 };
 
 // Writes the bytes to a temporary file beside the path and renames it into
-// place, so the path never holds a half-written file. False, with the reason
-// in *error, when the file cannot be written.
+// place, so the path never holds a half-written file; the file keeps the
+// mode of the file it replaces (fio_set_replacement_mode). False, with the
+// reason in *error, when the file cannot be written.
 bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);
+
+// Makes the temporary file beside the path that an atomic writer fills and
+// renames over it (".<file name>.XXXXXX" in the path's directory, mode
+// 0600) and tracks it (fio_track_temporary). The descriptor, with the
+// temporary's path in *temporary; -1 with errno set when it cannot be made
+// (EINVAL for a path without a file name).
+int fio_create_temporary(const std::string& path, std::string* temporary);
+
+// Gives the file behind the descriptor (a temporary about to replace the
+// path) the mode that the path's file has, or else the mode a new file
+// gets: 0666 less the process's umask. False, with errno set, when the
+// mode cannot be set.
+bool fio_set_replacement_mode(int fd, const std::string& path);
+
+// Opens a file for reading when it is a regular file (links followed). The
+// kind is checked on the open descriptor, and the open never waits: a FIFO
+// or device, even one put in the file's place just before, is refused and
+// never read. The descriptor (blocking, close-on-exec) with the file's
+// status in *record, or -1 with errno set: EINVAL for a file that is not a
+// regular file.
+int fio_open_regular_file(const std::string& path, FIO_STAT* record = nullptr);
+
+// Reads a regular file whole through fio_open_regular_file. False, with the
+// reason in *error, when it cannot be opened or read.
+bool fio_read_regular_file(const std::string& path, std::string& bytes, std::string* error = nullptr);
 
 // Temporaries being written (the atomic writers' files before their rename)
 // are tracked, so that a process ended by a signal can remove them and leave

@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace
@@ -345,25 +343,11 @@ bool sof_write_file(const std::string& path, const SOF_CONTENTS& contents, uint3
 
 bool sof_read_file(const std::string& path, SOF_CONTENTS& contents, uint32_t* file_checksum, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return set_error(error, "cannot open '" + path + "'");
-    // Read whole, into a buffer sized once (a directory or device has no
-    // size to go by).
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return set_error(error, "cannot read '" + path + "'");
+    // Read whole from the regular file that was opened (a directory or
+    // device has no end to go by, a FIFO would hold the run).
     std::string file;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0)
-        return set_error(error, "cannot read '" + path + "'");
-    file.resize(static_cast<size_t>(size));
-    if (size > 0)
-        in.read(&file[0], size);
-    if (!in || in.peek() != std::char_traits<char>::eof())
-        return set_error(error, "cannot read '" + path + "'");
+    if (!fio_read_regular_file(path, file, error))
+        return false;
     if (!sof_decode(file, contents, error))
         return false;
     if (file_checksum != nullptr)

@@ -1,7 +1,5 @@
 #include "sci.h"
-
-#include <fstream>
-#include <iterator>
+#include "fio.h"
 
 namespace
 {
@@ -57,9 +55,9 @@ std::string SCI_INSTANCE_BUILDER::get_design_hash(const uint8_t** hash, uint64_t
             for (const std::string& name : debug_files)
             {
                 digest(half, name);
-                std::ifstream in(name, std::ios::binary);
-                if (in)
-                    digest(half, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+                std::string bytes;
+                if (fio_read_regular_file(name, bytes))
+                    digest(half, bytes);
             }
         }
         for (uint64_t half : halves)

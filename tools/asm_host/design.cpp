@@ -9,6 +9,7 @@
 #include <dbcm.h>
 #include <dmgr.h>
 #include <dstr.h>
+#include <fio.h>
 #include <flow.h>
 #include <gen.h>
 #include <msg.h>
@@ -21,8 +22,6 @@
 #include <array>
 #include <cctype>
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -621,24 +620,10 @@ DESIGN parse_design(const std::string& text, const std::string& file_label)
 
 DESIGN load_design(const std::string& path)
 {
-    // Read whole, in one piece (a directory or device has no size to go by,
-    // and opening a pipe would wait for a writer).
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        throw DESIGN_ERROR(path, "", "cannot read the file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw DESIGN_ERROR(path, "", "cannot read the file");
+    // Read whole from the regular file that was opened (a directory or
+    // device has no end to go by, and a pipe would wait for a writer).
     std::string text;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size > 0)
-    {
-        text.resize(static_cast<size_t>(size));
-        in.read(&text[0], size);
-    }
-    if (!in || in.peek() != std::char_traits<char>::eof())
+    if (!fio_read_regular_file(path, text))
         throw DESIGN_ERROR(path, "", "cannot read the file");
     return parse_design(text, path);
 }

@@ -145,11 +145,10 @@ private:
     std::vector<unsigned char> m_tail;
 };
 
-uint64_t digest_of(const fs::path& file)
+// The digest of the file behind the descriptor, read to its end; the
+// descriptor is closed.
+uint64_t digest_of(int fd, const fs::path& file)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw PROJECT_ERROR(file.string() + ": cannot read the file");
     std::vector<unsigned char> buffer(1 << 20);
     DIGEST digest;
     for (;;)
@@ -373,10 +372,17 @@ DIRECTORY_SNAPSHOT snapshot_directory(const fs::path& directory)
             throw PROJECT_ERROR(file.string() + ": cannot read the file's status: " + status_ec.message());
         if (!fs::is_regular_file(status))
             continue;
-        const uintmax_t size = fs::file_size(file, status_ec);
-        if (status_ec)
-            throw PROJECT_ERROR(file.string() + ": cannot read the file's size: " + status_ec.message());
-        snapshot[file.lexically_relative(directory).string()] = FILE_STATE{size, digest_of(file)};
+        // The size and digest are those of the file opened, checked on its
+        // descriptor: one swapped meanwhile for a FIFO or a device is no
+        // regular file either, and nothing waits on it.
+        FIO_STAT record;
+        const int fd = fio_open_regular_file(file.string(), &record);
+        if (fd < 0 && errno == EINVAL)
+            continue;
+        if (fd < 0)
+            throw PROJECT_ERROR(file.string() + ": cannot read the file: " + std::strerror(errno));
+        const uintmax_t size = static_cast<uintmax_t>(record.st_size);
+        snapshot[file.lexically_relative(directory).string()] = FILE_STATE{size, digest_of(fd, file)};
     }
     if (ec)
         throw PROJECT_ERROR(directory.string() + ": cannot list the directory: " + ec.message());
