@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -184,7 +183,6 @@ void fill_project(const fs::path& project, const fs::path& source, DIRECTORY_SNA
         also_copy(project);
     copied = snapshot_directory(project);
 }
-
 
 namespace
 {
