@@ -246,7 +246,8 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     };
     const CASE cases[] = {
         {"the key file of setting 1519", "assemble secure", "keys/design.zky", 2,
-         "asm_host: keys/design.zky: the debug log cannot be the file of setting 1519", m_scratch / "keys" / "design.zky"},
+         "asm_host: keys/design.zky: the debug log cannot be the file of setting 1519",
+         m_scratch / "keys" / "design.zky"},
         {"the assignments file of setting 1492", "assemble netlist", "options/assembler_options.xml", 2,
          "asm_host: options/assembler_options.xml: the debug log cannot be the file of setting 1492",
          m_scratch / "options" / "assembler_options.xml"},
