@@ -185,8 +185,10 @@ TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesInTheTemporaryItName
         EXPECT_EQ(lines.find("ASM End"), std::string::npos) << lines;
         EXPECT_FALSE(fs::exists(m_scratch / log));
         if (signal != SIGKILL)
+        {
             EXPECT_TRUE(has_line(run.output, "asm_host: the debug log's lines so far are in " + temporary))
                 << run.output;
+        }
         EXPECT_EQ(temporaries(m_scratch / (design + "_out")), std::vector<std::string>());
     }
 }
@@ -279,11 +281,17 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         const HOST_RESULT run = run_host(c.arguments + " --out " + out + " --debug-log " + c.log);
         EXPECT_EQ(run.status, c.status) << run.output;
         if (!c.message.empty())
+        {
             EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        }
         if (!c.input.empty())
+        {
             EXPECT_EQ(read_text(c.input), input);
+        }
         if (c.status == 2)
+        {
             EXPECT_FALSE(fs::exists(m_scratch / out));
+        }
         if (c.status == 1)
         {
             const std::string temporary = line_value(run.output, c.message);
