@@ -154,18 +154,157 @@ TEST_F(HostFaults, AFileSystemFaultUnderARunIsNamedAndExitsOne)
     }
 }
 
-TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesSoFar)
+TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesInTheTemporaryItNamed)
 {
-    // A programming-file command of the design kills the host mid-run (its
-    // shell's parent): the lines logged up to then are in the debug log.
-    const fs::path design = copy_example("programming_tools", "design");
-    write_text(design / "pfg_commands.txt", "--version >/dev/null 2>&1; kill -KILL $PPID\n");
-    const HOST_RESULT killed = run_host("assemble design --out killed --debug-log killed.log");
-    EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.output;
-    EXPECT_EQ(killed.output.find("--- asm_host summary ---"), std::string::npos) << killed.output;
-    const std::string log = read_text(m_scratch / "killed.log");
-    EXPECT_EQ(log.rfind("ASM: ASM Begin\n", 0), 0u) << log;
-    EXPECT_EQ(log.find("ASM End"), std::string::npos) << log;
+    // A programming-file command of the design sends its shell's parent, the
+    // host, a signal mid-run. SIGTERM and SIGINT end the host through its
+    // handler, which names the debug log's temporary again; SIGKILL cannot
+    // be caught, and the line the host printed when the run started names it.
+    const std::pair<const char*, int> signals[] = {{"KILL", SIGKILL}, {"TERM", SIGTERM}, {"INT", SIGINT}};
+    for (const auto& [name, signal] : signals)
+    {
+        SCOPED_TRACE(name);
+        const std::string design = std::string("design_") + name;
+        write_text(copy_example("programming_tools", design) / "pfg_commands.txt",
+                   std::string("--version >/dev/null 2>&1; kill -") + name + " $PPID\n");
+        const std::string log = std::string(name) + ".log";
+        const HOST_RESULT run =
+            run_host("assemble " + design + " --out " + design + "_out --debug-log " + log);
+        EXPECT_EQ(run.status, 128 + signal) << run.output;
+        EXPECT_EQ(run.output.find("--- asm_host summary ---"), std::string::npos) << run.output;
+        std::string temporary = line_value(run.output, "asm_host: the debug log goes to ");
+        const std::string until = " until the run ends";
+        ASSERT_TRUE(temporary.size() > until.size() &&
+                    temporary.compare(temporary.size() - until.size(), until.size(), until) == 0)
+            << run.output;
+        temporary.resize(temporary.size() - until.size());
+        EXPECT_EQ(fs::path(temporary).parent_path(), m_scratch);
+        EXPECT_EQ(fs::path(temporary).filename().string().rfind("." + log + ".", 0), 0u) << temporary;
+        const std::string lines = read_text(temporary);
+        EXPECT_EQ(lines.rfind("ASM: ASM Begin\n", 0), 0u) << lines;
+        EXPECT_EQ(lines.find("ASM End"), std::string::npos) << lines;
+        EXPECT_FALSE(fs::exists(m_scratch / log));
+        if (signal != SIGKILL)
+        {
+            EXPECT_TRUE(has_line(run.output, "asm_host: the debug log's lines so far are in " + temporary))
+                << run.output;
+        }
+        EXPECT_EQ(temporaries(m_scratch / (design + "_out")), std::vector<std::string>());
+    }
+}
+
+TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
+{
+    // The inputs reached through names the run does not use: a key file and
+    // an assignments file named by absolute paths outside the design, hard
+    // links, the module (a copy: the test must not break the build), and an
+    // include that only the module finds.
+    fs::create_directories(m_scratch / "keys");
+    fs::copy_file(fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "secure_boot" / "design.zky",
+                  m_scratch / "keys" / "design.zky");
+    design_with("secure_boot", "secure", [this](json& d) {
+        for (json& setting : d["partitions"][0]["settings"])
+            if (setting["id"] == 1519)
+                setting["value"] = (m_scratch / "keys" / "design.zky").string();
+    });
+    fs::create_directories(m_scratch / "options");
+    fs::copy_file(fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "netlist_selection" / "assembler_options.xml",
+                  m_scratch / "options" / "assembler_options.xml");
+    design_with("netlist_selection", "netlist", [this](json& d) {
+        d["settings"]["namespace"][0]["value"] = (m_scratch / "options" / "assembler_options.xml").string();
+    });
+    const fs::path included = copy_example("netlist_selection", "included");
+    std::string options = read_text(included / "assembler_options.xml");
+    options.insert(options.rfind("</assembler_options>"),
+                   "  <include path=\"" + (m_scratch / "options" / "more.xml").string() + "\"/>\n");
+    write_text(included / "assembler_options.xml", options);
+    write_text(m_scratch / "options" / "more.xml", "<?xml version=\"1.0\"?>\n<assembler_options/>\n");
+    // The rows that run a design to its end take a copy of their own.
+    copy_example("basic", "basic");
+    copy_example("basic", "plain");
+    fs::create_hard_link(m_scratch / "basic" / "design.json", m_scratch / "design-link.json");
+    assemble_basic();
+    copy_example("bit_settings", "bits");
+    fs::create_hard_link(m_scratch / "bits" / "assignments.xml", m_scratch / "assignments-link.xml");
+    const fs::path built = fs::path(ASM_HOST_PATH).parent_path();
+    fs::create_directories(m_scratch / "modules");
+    for (const char* file : {"libasm.so", "libsld_kovx.so", "assembler_asgn.xsd"})
+        fs::copy_file(built / file, m_scratch / "modules" / file);
+    write_text(m_scratch / "real.log", "an earlier log\n");
+    fs::create_symlink("real.log", m_scratch / "link.log");
+    write_text(m_scratch / "private.log", "an earlier log\n");
+    fs::permissions(m_scratch / "private.log", fs::perms::owner_read | fs::perms::owner_write);
+
+    struct CASE
+    {
+        const char* what;
+        std::string arguments;  // "--out work" and the debug log follow
+        std::string log;
+        int status;
+        // The start of a line of the output; "" for a run that succeeds.
+        std::string message;
+        // The input that must stay as it was.
+        fs::path input;
+    };
+    const CASE cases[] = {
+        {"the key file of setting 1519", "assemble secure", "keys/design.zky", 2,
+         "asm_host: keys/design.zky: the debug log cannot be the file of setting 1519",
+         m_scratch / "keys" / "design.zky"},
+        {"the assignments file of setting 1492", "assemble netlist", "options/assembler_options.xml", 2,
+         "asm_host: options/assembler_options.xml: the debug log cannot be the file of setting 1492",
+         m_scratch / "options" / "assembler_options.xml"},
+        {"a hard link of design.json", "assemble basic", "design-link.json", 2,
+         "asm_host: design-link.json: the debug log cannot be design.json of the design directory",
+         m_scratch / "basic" / "design.json"},
+        {"a hard link of the assignments file", "process-sof project/blinky.sof bits/assignments.xml",
+         "assignments-link.xml", 2,
+         "asm_host: assignments-link.xml: the debug log cannot be assignments.xml of the assignments file's "
+         "directory",
+         m_scratch / "bits" / "assignments.xml"},
+        {"the module", "assemble plain --module modules/libasm.so", "modules/libasm.so", 2,
+         "asm_host: modules/libasm.so: the debug log cannot be the module", m_scratch / "modules" / "libasm.so"},
+        {"a directory that takes no new file", "assemble plain", "/proc/self/comm", 2,
+         "asm_host: /proc/self/comm: cannot write the debug log: cannot create a file in its directory: ", ""},
+        {"an include that only the module reads", "assemble included", "options/more.xml", 1,
+         "asm_host: " + (m_scratch / "options" / "more.xml").string() +
+             ": the debug log cannot replace a file that the run read; its lines are in ",
+         m_scratch / "options" / "more.xml"},
+        {"a symbolic link", "assemble plain", "link.log", 0, "", ""},
+        {"a log of mode 0600", "assemble plain", "private.log", 0, "", ""},
+    };
+    int n = 0;
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const std::string input = c.input.empty() ? "" : read_text(c.input);
+        const std::string out = "work" + std::to_string(n++);
+        const HOST_RESULT run = run_host(c.arguments + " --out " + out + " --debug-log " + c.log);
+        EXPECT_EQ(run.status, c.status) << run.output;
+        if (!c.message.empty())
+        {
+            EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        }
+        if (!c.input.empty())
+        {
+            EXPECT_EQ(read_text(c.input), input);
+        }
+        if (c.status == 2)
+        {
+            EXPECT_FALSE(fs::exists(m_scratch / out));
+        }
+        if (c.status == 1)
+        {
+            const std::string temporary = line_value(run.output, c.message);
+            EXPECT_EQ(read_text(temporary).rfind("ASM: ASM Begin\n", 0), 0u) << temporary;
+        }
+    }
+    // The log reached through a link is written where the link leads; a
+    // replaced log keeps its mode.
+    EXPECT_TRUE(fs::is_symlink(m_scratch / "link.log"));
+    EXPECT_EQ(lines_of(read_text(m_scratch / "real.log")).back(), "ASM: ASM End");
+    EXPECT_EQ(fs::status(m_scratch / "private.log").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(lines_of(read_text(m_scratch / "private.log")).back(), "ASM: ASM End");
 }
 
 TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)

@@ -1,11 +1,14 @@
 #include "msg.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <map>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace
 {
@@ -28,10 +31,18 @@ std::vector<MSG_DEBUG_LINE>& debug_lines()
     return lines;
 }
 
-std::string& debug_echo_file()
+// The open echo file of the debug lines; -1 for none.
+int& debug_echo_descriptor()
 {
-    static std::string path;
-    return path;
+    static int descriptor = -1;
+    return descriptor;
+}
+
+void close_debug_echo()
+{
+    if (debug_echo_descriptor() >= 0)
+        ::close(debug_echo_descriptor());
+    debug_echo_descriptor() = -1;
 }
 
 const char* kind_label(MSG_POST_TYPE kind)
@@ -226,17 +237,35 @@ bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* form
     text.resize(static_cast<size_t>(size));
 
     debug_lines().push_back(MSG_DEBUG_LINE{component ? component : "", level, text});
-    if (!debug_echo_file().empty())
+    if (debug_echo_descriptor() >= 0)
     {
-        std::ofstream out(debug_echo_file(), std::ios::app);
-        out << (component ? component : "") << ": " << text << '\n';
+        // One write a line, unbuffered: a process that ends mid-run leaves
+        // every line logged before. A line that cannot be echoed is still
+        // kept in memory.
+        const std::string line = std::string(component ? component : "") + ": " + text + '\n';
+        for (size_t done = 0; done < line.size();)
+        {
+            const ssize_t n = ::write(debug_echo_descriptor(), line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
     }
     return true;
 }
 
 const std::vector<MSG_DEBUG_LINE>& msg_debug_lines() { return debug_lines(); }
 
-void msg_set_debug_echo_file(const std::string& path) { debug_echo_file() = path; }
+bool msg_set_debug_echo_file(const std::string& path)
+{
+    close_debug_echo();
+    if (path.empty())
+        return true;
+    debug_echo_descriptor() = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    return debug_echo_descriptor() >= 0;
+}
 
 void MSG_INTERNAL_ERROR::report(const char* condition, const char* component, const char* file, int line)
 {
@@ -253,5 +282,5 @@ void msg_reset()
     MSG_REPORT::active().clear();
     MSG_INDEX::get_default_index()->clear();
     debug_lines().clear();
-    debug_echo_file().clear();
+    close_debug_echo();
 }

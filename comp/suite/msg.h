@@ -181,8 +181,9 @@ struct MSG_DEBUG_LINE
 bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* format, va_list args);
 
 const std::vector<MSG_DEBUG_LINE>& msg_debug_lines();
-// Appends every later debug line to this file ("" stops the echo).
-void msg_set_debug_echo_file(const std::string& path);
+// Appends every later debug line to this existing file, opened once here;
+// "" stops the echo. False when the file cannot be opened (no echo then).
+bool msg_set_debug_echo_file(const std::string& path);
 
 // The exception that MSG_INTERNAL_ERROR::report throws. It does not derive
 // from std::exception, so no handler for standard exceptions swallows it.

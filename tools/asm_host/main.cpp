@@ -52,11 +52,13 @@ const char USAGE[] =
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
     "                    (default: a new directory under ./asm_out/)\n"
-    "  --debug-log FILE  writes the run's debug log to FILE (line by line, then whole at the end)\n"
+    "  --debug-log FILE  writes the run's debug log to FILE (line by line to a temporary\n"
+    "                    beside it, which replaces FILE when the run ends)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
-    "SRAM object file; 2 bad design directory, usage or module; 3 internal error.\n"
+    "SRAM object file; 2 bad design directory, usage or module; 3 internal error;\n"
+    "128 + the signal when SIGTERM or SIGINT ends the host.\n"
     "\n"
     "asm_host process-sof --help and asm_host dump-re-network --help describe the\n"
     "other commands.\n";
@@ -97,16 +99,6 @@ bool parse_arguments(int argc, char** argv, ARGUMENTS& arguments, std::string& p
     return true;
 }
 
-// The identity of a file (device and inode); none when there is no file. A
-// file written anew through a rename is a new one, even with the old bytes.
-std::optional<std::pair<dev_t, ino_t>> file_identity(const fs::path& file)
-{
-    struct stat status;
-    if (::stat(file.c_str(), &status) != 0)
-        return std::nullopt;
-    return std::make_pair(status.st_dev, status.st_ino);
-}
-
 int assemble(const ARGUMENTS& arguments)
 {
     // Every problem of the arguments is found first, before design.json is
@@ -132,16 +124,17 @@ int assemble(const ARGUMENTS& arguments)
     fs::path debug_log;
     if (!arguments.debug_log.empty())
     {
+        std::vector<DEBUG_LOG_INPUT> inputs = {{arguments.design, true, "the design directory"}};
+        for (DEBUG_LOG_INPUT& input : host_command::module_inputs(module_path))
+            inputs.push_back(std::move(input));
         try
         {
-            check_debug_log(arguments.debug_log, arguments.out, default_parent, arguments.design,
-                            {{arguments.design, true, "the design directory"}});
+            debug_log = check_debug_log(arguments.debug_log, arguments.out, default_parent, arguments.design, inputs);
         }
         catch (const PROJECT_ERROR& error)
         {
             return fail_input(error.what());
         }
-        debug_log = fs::absolute(arguments.debug_log, ec);
     }
 
     // The project directory is made before the slow steps (reading a large
@@ -164,6 +157,10 @@ int assemble(const ARGUMENTS& arguments)
     std::string problem;
     if (!host_command::load_design_directory(arguments.design, design, problem))
         return host_command::fail_start(made, problem);
+    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
+    if (!debug_log.empty() && !host_command::check_design_debug_log(debug_log, arguments.debug_log.string(), design,
+                                                                    project_absolute, problem))
+        return host_command::fail_start(made, problem);
     DIRECTORY_SNAPSHOT copied;
     try
     {
@@ -173,11 +170,12 @@ int assemble(const ARGUMENTS& arguments)
     {
         return host_command::fail_start(made, error.what());
     }
-    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
     const size_t first_debug_line = msg_debug_lines().size();
     // A design directory may hold an SRAM object file of an earlier run.
     const fs::path sof = project_absolute / (design.revision + ".sof");
     const auto sof_before = file_identity(sof);
+    if (!host_command::follow_debug_log(debug_log, problem))
+        return host_command::fail_start(made, problem);
 
     // The suite as the flow leaves it for the assembler: the design's data,
     // the project directory as project path, output directory and working
@@ -192,7 +190,6 @@ int assemble(const ARGUMENTS& arguments)
     std::vector<DEVICE_SELECTION> selections;
     set_and_get_accessor(new HOST_ACCESSOR_PROXY(design.accessor, &selections), true);
     int result = 0;
-    host_command::follow_debug_log(debug_log);
     const std::optional<std::string> internal_error = host_command::call_guarded([&] {
         bool out_flag = false;
         result = assemble_entry(suite.facade(), 0, out_flag, FIO_PATH(project_text, "", ""));
@@ -285,6 +282,7 @@ int assemble(const ARGUMENTS& arguments)
 
 int main(int argc, char** argv)
 {
+    host_command::install_signal_handlers();
     if ((argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) ||
         (argc == 3 && std::strcmp(argv[1], "assemble") == 0 && host_command::asks_for_help(argc, argv)))
     {

@@ -220,19 +220,22 @@ int process_sof_command(int argc, char** argv)
     fs::path debug_log;
     if (!arguments.debug_log.empty())
     {
+        std::vector<DEBUG_LOG_INPUT> inputs = {
+            {arguments.sof, false, "the SRAM object file"},
+            {assignments_directory, true, "the assignments file's directory"},
+            {design_directory / "design.json", false, "the design's design.json"},
+            {design_directory / "zorvane.ini", false, "the design's zorvane.ini"}};
+        for (DEBUG_LOG_INPUT& input : host_command::module_inputs(module_path))
+            inputs.push_back(std::move(input));
         try
         {
-            check_debug_log(arguments.debug_log, arguments.out, default_parent, assignments_directory,
-                            {{arguments.sof, false, "the SRAM object file"},
-                             {assignments_directory, true, "the assignments file's directory"},
-                             {design_directory / "design.json", false, "the design's design.json"},
-                             {design_directory / "zorvane.ini", false, "the design's zorvane.ini"}});
+            debug_log =
+                check_debug_log(arguments.debug_log, arguments.out, default_parent, assignments_directory, inputs);
         }
         catch (const PROJECT_ERROR& error)
         {
             return fail_input(error.what());
         }
-        debug_log = fs::absolute(arguments.debug_log, ec);
     }
 
     // The working directory: a copy of the assignments file's directory
@@ -264,6 +267,10 @@ int process_sof_command(int argc, char** argv)
             made, DESIGN_ERROR((design_directory / "design.json").string(), "die.asm_data",
                                "required key is missing: process-sof opens the device through its assembler data")
                       .what());
+    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
+    if (!debug_log.empty() && !host_command::check_design_debug_log(debug_log, arguments.debug_log.string(), design,
+                                                                    project_absolute, problem))
+        return host_command::fail_start(made, problem);
 
     DIRECTORY_SNAPSHOT copied;
     const fs::path sof_name = sof_absolute.filename();
@@ -280,8 +287,9 @@ int process_sof_command(int argc, char** argv)
     {
         return host_command::fail_start(made, error.what());
     }
-    const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
     const size_t first_debug_line = msg_debug_lines().size();
+    if (!host_command::follow_debug_log(debug_log, problem))
+        return host_command::fail_start(made, problem);
 
     SOF_CONTENTS before;
     const bool readable = sof_read_file((project_absolute / sof_name).string(), before, nullptr);
@@ -297,7 +305,6 @@ int process_sof_command(int argc, char** argv)
         dmgr_set_device_builder([&design](DEV_PART part) { return make_design_device(design, part); });
         if (::chdir(project_absolute.c_str()) != 0)
             return host_command::fail_start(made, project_absolute.string() + ": cannot enter the directory");
-        host_command::follow_debug_log(debug_log);
         internal_error = host_command::call_guarded([&] {
             entry(FIO_PATH((project_absolute / sof_name).string()),
                   FIO_PATH((project_absolute / arguments.assignments.filename()).string()), arguments.write);

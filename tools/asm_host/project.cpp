@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -294,20 +293,62 @@ void check_design_directory(const fs::path& design_directory)
         throw PROJECT_ERROR(design_directory.string() + ": cannot list the directory: " + ec.message());
 }
 
-void check_debug_log(const fs::path& debug_log, const fs::path& requested, const fs::path& default_parent,
-                     const fs::path& source, const std::vector<DEBUG_LOG_INPUT>& inputs)
+std::optional<FILE_IDENTITY> file_identity(const fs::path& file)
 {
-    const fs::path log = normalised(debug_log);
-    const std::string name = debug_log.string();
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0)
+        return std::nullopt;
+    return FILE_IDENTITY(status.st_dev, status.st_ino);
+}
+
+fs::path debug_log_target(const fs::path& debug_log)
+{
+    std::error_code ec;
+    fs::path path = fs::absolute(debug_log, ec);
+    // weakly_canonical follows the links of a path that exists; a link to a
+    // file not made yet is followed here, each step from the link's own
+    // directory (a loop stops, and fails as the path below).
+    for (int links = 0; links < 40 && fs::is_symlink(path, ec); ++links)
+    {
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            break;
+        path = target.is_absolute() ? target : normalised(path.parent_path()) / target;
+    }
+    return normalised(path);
+}
+
+void check_debug_log_inputs(const fs::path& log, const std::string& name, const std::vector<DEBUG_LOG_INPUT>& inputs)
+{
+    const std::optional<FILE_IDENTITY> identity = file_identity(log);
     for (const DEBUG_LOG_INPUT& input : inputs)
     {
         const fs::path path = normalised(input.path);
-        if (input.directory && is_within(log, path))
+        if (!input.directory)
+        {
+            if (log == path || (identity && identity == file_identity(path)))
+                throw PROJECT_ERROR(name + ": the debug log cannot be " + input.what);
+            continue;
+        }
+        if (is_within(log, path))
             throw PROJECT_ERROR(name + ": the debug log cannot lie inside " + input.what);
+        if (!identity)
+            continue;
+        // A hard link reaches a file of the directory from outside it.
         std::error_code ec;
-        if (!input.directory && (log == path || fs::equivalent(log, path, ec)))
-            throw PROJECT_ERROR(name + ": the debug log cannot be " + input.what);
+        for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+            if (file_identity(it->path()) == identity)
+                throw PROJECT_ERROR(name + ": the debug log cannot be " +
+                                    it->path().lexically_relative(path).string() + " of " + input.what);
     }
+}
+
+fs::path check_debug_log(const fs::path& debug_log, const fs::path& requested, const fs::path& default_parent,
+                         const fs::path& source, const std::vector<DEBUG_LOG_INPUT>& inputs)
+{
+    const fs::path log = debug_log_target(debug_log);
+    const std::string name = debug_log.string();
+    check_debug_log_inputs(log, name, inputs);
     const fs::path project = without_trailing_separator(requested);
     bool in_project = false;
     if (!project.empty())
@@ -330,14 +371,55 @@ void check_debug_log(const fs::path& debug_log, const fs::path& requested, const
     if (in_project)
         throw PROJECT_ERROR(name + ": the debug log cannot lie inside the project directory");
     std::error_code ec;
-    const fs::file_status status = fs::symlink_status(log, ec);
+    const fs::file_status status = fs::status(log, ec);
     if (fs::exists(status) && !fs::is_regular_file(status))
         throw PROJECT_ERROR(name + ": not a regular file");
     if (!fs::is_directory(log.parent_path(), ec))
         throw PROJECT_ERROR(name + ": cannot write the debug log: its directory does not exist");
-    const fs::path writable = fs::exists(status) ? log : log.parent_path();
-    if (::access(writable.c_str(), W_OK) != 0)
+    if (fs::exists(status) && ::access(log.c_str(), W_OK) != 0)
         throw PROJECT_ERROR(name + ": cannot write the debug log: " + std::strerror(errno));
+    // The run writes the log to a temporary beside it: a directory that
+    // takes no new file would fail the run only at its end.
+    std::string probe;
+    const int fd = create_temporary_beside(log, probe);
+    if (fd < 0)
+        throw PROJECT_ERROR(name + ": cannot write the debug log: cannot create a file in its directory: " +
+                            std::strerror(errno));
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return log;
+}
+
+int create_temporary_beside(const fs::path& file, std::string& temporary)
+{
+    const std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return -1;
+    struct stat status;
+    mode_t mode;
+    if (::stat(file.c_str(), &status) == 0)
+    {
+        mode = status.st_mode & 07777;
+    }
+    else
+    {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd, mode) != 0)
+    {
+        const int saved = errno;
+        ::close(fd);
+        ::unlink(name.data());
+        errno = saved;
+        return -1;
+    }
+    temporary = name.data();
+    return fd;
 }
 
 void copy_design_directory(const fs::path& design_directory, const fs::path& project)

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 // A problem with the project directory or its files; what() says which path
 // and what went wrong.
@@ -42,6 +45,12 @@ std::filesystem::path create_project_directory(const std::filesystem::path& requ
 // directories (symbolic links, devices, pipes, sockets).
 void check_design_directory(const std::filesystem::path& design_directory);
 
+// The identity of a file (device and inode, links followed); none when there
+// is no file. A file written anew through a rename is a new one, even with
+// the old bytes.
+typedef std::pair<dev_t, ino_t> FILE_IDENTITY;
+std::optional<FILE_IDENTITY> file_identity(const std::filesystem::path& file);
+
 // An input of a command that its debug log may not overwrite: a file, or
 // everything inside a directory; what names it in the refusal.
 struct DEBUG_LOG_INPUT
@@ -51,14 +60,34 @@ struct DEBUG_LOG_INPUT
     std::string what;
 };
 
-// Refuses a debug log that is one of the inputs or lies inside one of their
-// directories, that lies inside the project directory that
-// create_project_directory will make with the same arguments (source is the
-// directory copied into it), that is not a regular file, or that cannot be
-// written.
-void check_debug_log(const std::filesystem::path& debug_log, const std::filesystem::path& requested,
-                     const std::filesystem::path& default_parent, const std::filesystem::path& source,
-                     const std::vector<DEBUG_LOG_INPUT>& inputs);
+// The file a debug log's lines go to: the path with its symbolic links
+// followed to their end (a link to a file that does not exist yet leads to
+// that file), absolute and normal.
+std::filesystem::path debug_log_target(const std::filesystem::path& debug_log);
+
+// Refuses a debug log (the target of the name, given as name) that is the
+// same file as one of the inputs, whatever path reaches it (a hard or
+// symbolic link), that lies inside one of the input directories or is the
+// same file as one inside them.
+void check_debug_log_inputs(const std::filesystem::path& target, const std::string& name,
+                            const std::vector<DEBUG_LOG_INPUT>& inputs);
+
+// Refuses a debug log as check_debug_log_inputs does, and one that lies
+// inside the project directory that create_project_directory will make with
+// the same arguments (source is the directory copied into it), that is not a
+// regular file, that cannot be written, or whose directory takes no new file
+// (the log is written to a temporary beside it). Makes nothing; returns the
+// log's target.
+std::filesystem::path check_debug_log(const std::filesystem::path& debug_log, const std::filesystem::path& requested,
+                                      const std::filesystem::path& default_parent,
+                                      const std::filesystem::path& source,
+                                      const std::vector<DEBUG_LOG_INPUT>& inputs);
+
+// Makes a new temporary file ".<name>.XXXXXX" beside the file, with the
+// file's own permissions when it exists (else those of a new file under the
+// umask); its descriptor, its path in temporary. -1 with errno set when it
+// cannot be made.
+int create_temporary_beside(const std::filesystem::path& file, std::string& temporary);
 
 // Copies the design directory's contents into the (empty) project directory.
 void copy_design_directory(const std::filesystem::path& design_directory, const std::filesystem::path& project);
