@@ -438,8 +438,8 @@ std::optional<std::string> call_guarded(const std::function<void()>& call)
     catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
     {
         std::ostringstream text;
-        text << "\"" << printable_text(error.condition()) << "\" (" << error.component() << ", " << error.file() << ", line "
-             << error.line() << ")";
+        text << "\"" << printable_text(error.condition()) << "\" (" << error.component() << ", " << error.file()
+             << ", line " << error.line() << ")";
         return text.str();
     }
     catch (const std::exception& error)

@@ -253,7 +253,8 @@ int process_sof_command(int argc, char** argv)
         return host_command::fail_start(made, error.what());
     }
     std::cout << "asm_host: applying " << printable_text(arguments.assignments.string()) << " to "
-              << printable_text(arguments.sof.string()) << " in " << printable_text(project.string()) << (arguments.write ? " (rewriting the file)" : "") << std::endl;
+              << printable_text(arguments.sof.string()) << " in " << printable_text(project.string())
+              << (arguments.write ? " (rewriting the file)" : "") << std::endl;
 
     DESIGN design;
     if (!host_command::load_design_directory(design_directory, design, problem))
