@@ -224,6 +224,9 @@ void shapes(benchmark::internal::Benchmark* benchmark)
     for (int shape = WIDE_SECTION; shape <= BALANCED; ++shape)
         for (int megabytes : {1, 10})
             benchmark->Args({shape, megabytes});
+    // Many indented blocks: the whitespace text between elements at a size
+    // where work per element that grows with the file shows.
+    benchmark->Args({BALANCED, 40});
 }
 
 }  // namespace
