@@ -1,5 +1,6 @@
 // The options-file load (ASM_OPTIONS::initialize) of generated files of each
-// shape, at about 1 and 10 MB, against its floor: a bare validating DOM parse
+// shape, at about 1 and 10 MB (and the balanced shape, many indented blocks,
+// at 40 MB too), against its floor: a bare validating DOM parse
 // of the same files with the same parser settings, the schema compiled once.
 // Counters: load and floor time of one run, their ratio (target: at most
 // 1.2), and the load's time per MB, which should not grow with the size
@@ -224,6 +225,9 @@ void shapes(benchmark::internal::Benchmark* benchmark)
     for (int shape = WIDE_SECTION; shape <= BALANCED; ++shape)
         for (int megabytes : {1, 10})
             benchmark->Args({shape, megabytes});
+    // Many indented blocks: the whitespace text between elements at a size
+    // where work per element that grows with the file shows.
+    benchmark->Args({BALANCED, 40});
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <regex>
 #include <set>
 
@@ -173,6 +174,42 @@ TEST_F(IniWarning, SwitchNoOneReadsIsNamedOnceAndTheRunGoesOn)
                                                   "\"atribute_coverage_check_asm\"; it is ignored",
                                                   "asm_host: warning: design/zorvane.ini: no one reads the INI switch "
                                                   "\"\\x1b]0;title\\x07skip\\x9b2J\"; it is ignored"}));
+}
+
+TEST_F(IniWarning, ManySwitchesAreWarnedAboutInTheirOrderInLinearTime)
+{
+    // n unread switches in a scrambled order, each given again in reverse
+    // order, among switches that are read: each is named once, in the order
+    // of its first line, and the run's CPU time grows with n, not n squared.
+    const size_t n = 8000;
+    std::map<size_t, std::vector<std::string>> expected;
+    for (size_t size : {n, 4 * n})
+    {
+        const fs::path design = copy_example("basic", "design" + std::to_string(size));
+        std::vector<std::string> names;
+        for (size_t i = 0; i < size; ++i)
+            names.push_back("unread_switch_" + std::to_string(i * 7919 % size));
+        std::string ini = "skip_asm = on\n";
+        for (const std::string& name : names)
+            ini += name + " = on\nsdm_dump_option_data = off\n";
+        for (auto name = names.rbegin(); name != names.rend(); ++name)
+            ini += *name + " = off\n";
+        write_text(design / "zorvane.ini", ini);
+        for (const std::string& name : names)
+            expected[size].push_back("asm_host: warning: design" + std::to_string(size) +
+                                     "/zorvane.ini: no one reads the INI switch \"" + name + "\"; it is ignored");
+    }
+    EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
+        const std::string name = std::to_string(size);
+        const HOST_RESULT result = run_host("assemble design" + name + " --out out" + name);
+        EXPECT_EQ(result.status, 0) << result.output.substr(0, 2000);
+        std::vector<std::string> warnings;
+        for (const std::string& line : lines_of(result.output))
+            if (line.rfind("asm_host: warning: ", 0) == 0)
+                warnings.push_back(line);
+        EXPECT_TRUE(warnings == expected[size]) << warnings.size() << " warnings, " << expected[size].size()
+                                                << " expected";
+    }));
 }
 
 }  // namespace

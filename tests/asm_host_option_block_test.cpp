@@ -5,6 +5,7 @@
 #include "host_run.h"
 #include "protoc_decode.h"
 
+#include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
 
@@ -85,6 +86,31 @@ TEST_F(HostOptionBlockRun, Family52SampleStoresAFilledRecord)
     const std::string dump = read_text(m_scratch / "out" / "asm_option_data_dump.txt");
     EXPECT_NE(dump.find("cram_hash: "), std::string::npos);
     EXPECT_EQ(usages(dump), usages(decoded));
+}
+
+TEST_F(HostOptionBlockRun, ManyAtomParametersAreReadAndSetInLinearTime)
+{
+    // The sample with n more atoms, each given a parameter, the last atom
+    // first: the run's CPU time grows with n, not with n squared.
+    const size_t n = 8000;
+    for (size_t size : {n, 4 * n})
+    {
+        const fs::path design = copy_example("option_block", "design" + std::to_string(size));
+        nlohmann::json data = nlohmann::json::parse(read_text(design / "design.json"));
+        for (size_t i = 0; i < size; ++i)
+        {
+            data["netlist"]["atoms"].push_back({{"name", "atom_" + std::to_string(i)}, {"type", "la_lab"}});
+            data["option_block"]["atom_parameters"].push_back(
+                {{"atom", "atom_" + std::to_string(size - 1 - i)}, {"parameters", {{"p", "v"}}}});
+        }
+        write_text(design / "design.json", data.dump());
+        write_text(design / "zorvane.ini", "skip_asm = on\n");
+    }
+    EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
+        const std::string name = std::to_string(size);
+        const HOST_RESULT run = run_host("assemble design" + name + " --out out" + name);
+        EXPECT_EQ(run.status, 0) << run.output;
+    }));
 }
 
 TEST_F(HostOptionBlockRun, PinConflictStopsBeforeTheDeviceRun)

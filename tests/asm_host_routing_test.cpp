@@ -3,6 +3,9 @@
 #include "design_error.h"
 #include "design_routing.h"
 #include "host_run.h"
+#include "netlist_atoms.h"
+
+#include <cdb_atom.h>
 
 #include <nlohmann/json.hpp>
 
@@ -76,6 +79,31 @@ TEST(DesignRouting, RefusesWhatTheNetlistAndTermsDoNotHold)
     EXPECT_EQ(problem.rfind("routing.networks.blc[0]", 0), 0u) << problem;
 }
 
+TEST(HostAtomIndex, FindsTheFirstAtomOfANameInNetlistOrder)
+{
+    // top: a, (empty slot), bb [b, a, inner [d], c], b, e
+    CDB_ATOM_NETLIST top;
+    CDB_ATOM_NODE* a = top.add_atom(std::make_unique<CDB_ATOM_NODE>("a", "la_lab"));
+    top.add_atom(nullptr);
+    CDB_ATOM_BLACKBOX* bb = top.add_blackbox("bb", "box");
+    CDB_ATOM_NETLIST* child = bb->get_child_netlist();
+    CDB_ATOM_NODE* child_b = child->add_atom(std::make_unique<CDB_ATOM_NODE>("b", "la_lab"));
+    child->add_atom(std::make_unique<CDB_ATOM_NODE>("a", "la_lab"));
+    CDB_ATOM_BLACKBOX* inner = child->add_blackbox("inner", "box");
+    CDB_ATOM_NODE* d = inner->get_child_netlist()->add_atom(std::make_unique<CDB_ATOM_NODE>("d", "la_lab"));
+    CDB_ATOM_NODE* c = child->add_atom(std::make_unique<CDB_ATOM_NODE>("c", "la_lab"));
+    top.add_atom(std::make_unique<CDB_ATOM_NODE>("b", "la_lab"));
+    CDB_ATOM_NODE* e = top.add_atom(std::make_unique<CDB_ATOM_NODE>("e", "la_lab"));
+
+    const HOST_ATOM_INDEX index(&top);
+    const std::vector<std::string> names{"a", "bb", "b", "inner", "d", "c", "e", "f", ""};
+    std::vector<CDB_ATOM_NODE*> found;
+    for (const std::string& name : names)
+        found.push_back(index.find(name));
+    EXPECT_EQ(found, (std::vector<CDB_ATOM_NODE*>{a, bb, child_b, inner, d, c, e, nullptr, nullptr}));
+    EXPECT_EQ(HOST_ATOM_INDEX(nullptr).find("a"), nullptr);
+}
+
 class HostDumpReNetwork : public HOST_RUN_TEST
 {
 };
@@ -105,6 +133,36 @@ TEST_F(HostDumpReNetwork, DumpsTheSampleDesignInEachStyle)
                              "r4_w3(b: (0,10):1)(b: (2,2):0) -> 2,lab_2_1.da0 DYGR_SUBGRAPH_CRF(b: (3,5):1) count_1"),
               std::string::npos)
         << schematic;
+}
+
+TEST_F(HostDumpReNetwork, ManyRoutedAtomsAreFoundInLinearTime)
+{
+    // The sample with n more atoms in its netlist, each routed: the run's
+    // CPU time grows with n, not with n squared, and the dump still holds
+    // the sample's network.
+    const size_t n = 8000;
+    for (size_t size : {n, 4 * n})
+    {
+        const fs::path design = copy_example("routed", "routed" + std::to_string(size));
+        json data = json::parse(read_text(design / "design.json"));
+        for (size_t i = 0; i < size; ++i)
+        {
+            const std::string name = "extra_" + std::to_string(i);
+            data["netlist"]["atoms"].push_back({{"name", name}, {"type", "la_lab"}});
+            data["routing"]["atoms"].push_back({{"atom", name}});
+        }
+        write_text(design / "design.json", data.dump());
+    }
+    EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
+        const std::string name = std::to_string(size);
+        const HOST_RESULT run = run_host("dump-re-network routed" + name + " pre_asm mcfs --out out" + name);
+        ASSERT_EQ(run.status, 0) << run.output;
+        const std::string flat = read_text(m_scratch / ("out" + name) / "counter.asmre");
+        EXPECT_TRUE(has_line(flat, "count_0 --> COMBOUT : LAB_X1Y1_COMBOUT0 -> 1,R4_X1Y1_3 (LAB_LINE:LL[3]) "
+                                   "DYGR_SUBGRAPH_CRF : R4_MUX_X1Y1_3 : input = lab_out0 : output = r4_w3 -> "
+                                   "2,LAB_X2Y1_DATAA0 ( DEV_ELEMENT_GENERIC :IN) DYGR_SUBGRAPH_CRF count_1 : DATAA"))
+            << flat;
+    }));
 }
 
 TEST_F(HostDumpReNetwork, ReportsBadWordsAndInternalErrors)

@@ -2,6 +2,7 @@
 // selection and merge, the debug copy, the parser's safety on hostile input,
 // and the netlist selection.
 #include "asm_options.h"
+#include "cpu_growth.h"
 #include "file_size_limit.h"
 
 #include <asm_model.h>
@@ -316,6 +317,45 @@ TEST_F(OptionsFile, ALaterBlockWithMoreChildrenMergesIntoTheFirstBlocksPlaceAndA
     EXPECT_EQ(get_attribute_string("device", options.m_dom_element), "DEVA");
     EXPECT_EQ(get_attribute_string("keyword", options.m_dom_element), "nightly");
     EXPECT_EQ(get_attribute_string("device_check", options.m_dom_element), "any");
+}
+
+TEST_F(OptionsFile, ManyIndentedSectionsLoadInLinearTimeWithTheirTextsJoined)
+{
+    // Files of n and 4n cram sections, each a bit between a line break and a
+    // long indentation: the load's CPU time grows with the file, not with
+    // its square (the text of each section once grew piece by piece, and
+    // each outgrown piece was looked for among all the document's large
+    // texts). The cell is kept as a record, and the text around it is one
+    // text node of its section, as it stands in the file.
+    const size_t n = 12000;
+    const std::string indentation(140, ' ');
+    for (size_t size : {n, 4 * n})
+    {
+        std::string body = "<asm_assignments><bit_settings action=\"override\">\n";
+        for (size_t i = 0; i < size; ++i)
+            body += "<cram>\n<address_1d addr=\"" + std::to_string(i) + "\" value=\"1\"/>" + indentation +
+                    "\n</cram>\n";
+        body += "</bit_settings></asm_assignments>\n";
+        write_options("opts" + std::to_string(size) + ".xml", body);
+    }
+    const std::string section_text = "\n" + indentation + "\n";
+    EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
+        ASM_OPTIONS options;
+        options.initialize(FIO_PATH(m_dir + "/opts" + std::to_string(size) + ".xml"), "top", "DEVA", "");
+        ASSERT_TRUE(options.m_initialized);
+        std::vector<xercesc::DOMElement*> sections;
+        get_child_elements(sections, options.m_dom_element->getFirstElementChild(), "cram");
+        ASSERT_EQ(sections.size(), size);
+        size_t joined = 0;
+        for (const xercesc::DOMElement* section : sections)
+        {
+            const xercesc::DOMNode* text = section->getFirstChild();
+            joined += text != nullptr && text->getNextSibling() == nullptr &&
+                      text->getNodeType() == xercesc::DOMNode::TEXT_NODE &&
+                      text_of(text->getNodeValue()) == section_text;
+        }
+        EXPECT_EQ(joined, size);
+    }));
 }
 
 TEST_F(OptionsFile, EmptyTextsOfTheSofToolMatchAnyOrEmptyAttributes)

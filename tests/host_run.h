@@ -1,5 +1,8 @@
 // Runs the built host program in a scratch directory and reads what it left.
+// A run's CPU time counts in cpu_seconds() once run_host returns.
 #pragma once
+
+#include "cpu_growth.h"
 
 #include <gtest/gtest.h>
 

@@ -35,6 +35,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 
 #define ASM_SOURCE_TAG "comp/asm/asm_options"
@@ -227,6 +228,14 @@ ASM_CELL_RECORDS_HANDLER* cell_records_handler()
 // DOM nodes costs far more than reading the file. The scanner still reads
 // and validates them. The text around such an element joins the text before
 // it.
+//
+// Text is handed to the DOM one node at a time: the pieces that the scanner
+// reports in a row (the whitespace between cell records among them) are
+// gathered here and given to the base parser once, as it would have joined
+// them. Appended piece by piece, a long text grows its buffer again and
+// again, and the document gives each outgrown buffer back by a search of
+// every large block it holds, which makes a file of many such texts load in
+// time that grows with the square of its size.
 class ASM_XML_DOM_PARSER : public xercesc::XercesDOMParser
 {
 public:
@@ -273,6 +282,8 @@ public:
     // Readies the block records for the next parse.
     void start_file()
     {
+        m_pending_text.clear();
+        m_has_pending_text = false;
         m_seen_blocks.clear();
         m_depth = 0;
         m_skip_depth = 0;
@@ -283,6 +294,20 @@ public:
     // Whether cell elements are built as DOM elements (else kept as
     // records).
     void set_build_cells(bool build_cells) { m_build_cells = build_cells; }
+
+    // Hands the text gathered last to the document: called when the parse
+    // ends, however it ends, as the scanner reports nothing more.
+    void flush_text()
+    {
+        if (!m_has_pending_text)
+            return;
+        if (m_pending_ignorable)
+            xercesc::XercesDOMParser::ignorableWhitespace(m_pending_text.data(), m_pending_text.size(), false);
+        else
+            xercesc::XercesDOMParser::docCharacters(m_pending_text.data(), m_pending_text.size(), false);
+        m_pending_text.clear();
+        m_has_pending_text = false;
+    }
 
     void startElement(const xercesc::XMLElementDecl& elemDecl, const unsigned int urlId, const XMLCh* const elemPrefix,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, const XMLSize_t attrCount,
@@ -301,6 +326,7 @@ public:
                 m_skip_depth = 1;
             return;
         }
+        flush_text();
         const bool block =
             m_depth == 1 && unprefixed && XMLString::equals(elemDecl.getBaseName(), m_block_tag.get());
         if (block && !block_matches(attrList, attrCount))
@@ -338,6 +364,7 @@ public:
             --m_skip_depth;
             return;
         }
+        flush_text();
         --m_depth;
         xercesc::XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
         if (m_own_document != NULL && fCurrentParent == m_holder)
@@ -353,36 +380,61 @@ public:
         }
     }
 
-    // Nothing inside a block that is not built reaches the document.
+    // Nothing inside a block that is not built reaches the document. Text
+    // waits for the next event that reaches it (see flush_text); a text node
+    // is ignorable whitespace when its first piece is.
     void docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override
     {
-        if (m_skip_depth == 0)
+        if (m_skip_depth != 0)
+            return;
+        if (cdataSection)
+        {
+            flush_text();
             xercesc::XercesDOMParser::docCharacters(chars, length, cdataSection);
+            return;
+        }
+        gather_text(chars, length, false);
     }
-    void ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override
+    void ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length, const bool) override
     {
-        if (m_skip_depth == 0)
-            xercesc::XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
+        if (m_skip_depth != 0)
+            return;
+        if (!getIncludeIgnorableWhitespace())
+            return;
+        gather_text(chars, length, true);
     }
     void docComment(const XMLCh* const comment) override
     {
-        if (m_skip_depth == 0)
-            xercesc::XercesDOMParser::docComment(comment);
+        if (m_skip_depth != 0)
+            return;
+        flush_text();
+        xercesc::XercesDOMParser::docComment(comment);
     }
     void docPI(const XMLCh* const target, const XMLCh* const data) override
     {
-        if (m_skip_depth == 0)
-            xercesc::XercesDOMParser::docPI(target, data);
+        if (m_skip_depth != 0)
+            return;
+        flush_text();
+        xercesc::XercesDOMParser::docPI(target, data);
     }
     void startEntityReference(const xercesc::XMLEntityDecl& entDecl) override
     {
-        if (m_skip_depth == 0)
-            xercesc::XercesDOMParser::startEntityReference(entDecl);
+        if (m_skip_depth != 0)
+            return;
+        flush_text();
+        xercesc::XercesDOMParser::startEntityReference(entDecl);
     }
     void endEntityReference(const xercesc::XMLEntityDecl& entDecl) override
     {
-        if (m_skip_depth == 0)
-            xercesc::XercesDOMParser::endEntityReference(entDecl);
+        if (m_skip_depth != 0)
+            return;
+        flush_text();
+        xercesc::XercesDOMParser::endEntityReference(entDecl);
+    }
+    void endDocument() override
+    {
+        flush_text();
+        xercesc::XercesDOMParser::endDocument();
     }
 
     // The three texts that a root-level asm_assignments block is matched
@@ -411,6 +463,20 @@ public:
     }
 
 private:
+    // Text outside an element never reaches the document, as the base
+    // parser drops it.
+    void gather_text(const XMLCh* const chars, const XMLSize_t length, bool ignorable)
+    {
+        if (!fWithinElement)
+            return;
+        if (!m_has_pending_text)
+        {
+            m_has_pending_text = true;
+            m_pending_ignorable = ignorable;
+        }
+        m_pending_text.append(chars, length);
+    }
+
     // Keeps a cell element below a parent that holds cells as a record of
     // the parent; false for any other element.
     bool keep_cell_record(const xercesc::XMLElementDecl& elemDecl,
@@ -510,6 +576,11 @@ private:
     xercesc::DOMDocumentImpl* m_target = NULL;
     // The parser's document while it builds into the target.
     xercesc::DOMDocumentImpl* m_own_document = NULL;
+    // The text reported since the last event that reached the document,
+    // and whether its first piece was ignorable whitespace.
+    std::basic_string<XMLCh> m_pending_text;
+    bool m_has_pending_text = false;
+    bool m_pending_ignorable = false;
 };
 
 // Reads an options file through the module's file stream, which opens
@@ -945,6 +1016,8 @@ void ASM_OPTIONS::parse_file()
         parser->start_file();
         XML_TEXT file_name(full_path);
         parser->parse(ASM_FILE_INPUT_SOURCE(file_name.get(), full_path));
+        // A parse that stopped at an error leaves the text it read last.
+        parser->flush_text();
 
         parser->end_target();
         dom_document = parser->take_document();

@@ -1,19 +1,22 @@
 // Runs a fuzz target's LLVMFuzzerTestOneInput over inputs without libFuzzer,
 // so that the ordinary (sanitized) build replays the checked-in corpus:
-//   asm_fuzz_TARGET_replay [--timeout SECONDS] PATH...
+//   asm_fuzz_TARGET_replay [--timeout CPU_SECONDS] PATH...
 // A path is a file or a directory, whose regular files run in name order.
 //
 // Each input runs in a process of its own (this program again, with --one),
 // with a fresh process state and its own temporary directory (TMPDIR),
 // which is removed however the process ends. An input fails when its
 // process does not end normally with status 0 (a crash, a sanitizer
-// report, a finding of the target), runs longer than the timeout or grows
-// past the memory limit.
+// report, a finding of the target), uses more CPU time than the timeout
+// or grows past the memory limit. The timeout counts CPU time, which a busy
+// machine does not inflate; a process that waits without computing (on a
+// FIFO, say) is ended after HANG_FACTOR times the timeout of waiting.
 #include "fuzz_support.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +53,7 @@ namespace
 {
 
 const unsigned DEFAULT_TIMEOUT_SECONDS = 3;
+const unsigned HANG_FACTOR = 10;
 
 bool read_input(const std::string& path, std::string& bytes)
 {
@@ -61,8 +65,11 @@ bool read_input(const std::string& path, std::string& bytes)
 }
 
 // The child's side: one input, in this process.
-int run_one(const std::string& path)
+int run_one(const std::string& path, unsigned timeout)
 {
+    // The CPU time limit: SIGXCPU at the timeout, SIGKILL a second later.
+    const struct rlimit cpu = {timeout, timeout + 1};
+    setrlimit(RLIMIT_CPU, &cpu);
 #ifndef ASM_REPLAY_ASAN
     // An address space of 2 GiB (the sanitizer build limits the resident
     // size instead, in __asan_default_options).
@@ -102,7 +109,8 @@ bool replay(const std::string& self, const std::string& path, unsigned timeout)
     std::string one = "--one";
     std::string input = path;
     std::string program = self;
-    char* argv[] = {program.data(), one.data(), input.data(), nullptr};
+    std::string limit = std::to_string(timeout);
+    char* argv[] = {program.data(), one.data(), input.data(), limit.data(), nullptr};
 
     std::fprintf(stderr, "replay: %s\n", path.c_str());
     const auto start = std::chrono::steady_clock::now();
@@ -115,31 +123,37 @@ bool replay(const std::string& self, const std::string& path, unsigned timeout)
     else
     {
         int status = 0;
-        bool timed_out = false;
+        struct rusage usage = {};
+        bool hung = false;
         for (;;)
         {
-            const pid_t ended = waitpid(child, &status, WNOHANG);
+            const pid_t ended = wait4(child, &status, WNOHANG, &usage);
             if (ended == child || (ended < 0 && errno != EINTR))
                 break;
-            if (!timed_out && std::chrono::steady_clock::now() - start > std::chrono::seconds(timeout))
+            if (!hung && std::chrono::steady_clock::now() - start > std::chrono::seconds(HANG_FACTOR * timeout))
             {
-                timed_out = true;
+                hung = true;
                 kill(child, SIGKILL);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        if (timed_out)
-            std::fprintf(stderr, "replay: %s: timeout: still running after %u s\n", path.c_str(), timeout);
+        const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+        const bool over_cpu_limit = WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || cpu >= timeout);
+        if (hung)
+            std::fprintf(stderr, "replay: %s: hangs: still running after %u s, %.3f s of CPU time\n", path.c_str(),
+                         HANG_FACTOR * timeout, cpu);
+        else if (over_cpu_limit)
+            std::fprintf(stderr, "replay: %s: timeout: more than %u s of CPU time\n", path.c_str(), timeout);
         else if (WIFSIGNALED(status))
-            std::fprintf(stderr, "replay: %s: ended by signal %d after %.3f s\n", path.c_str(), WTERMSIG(status),
-                         took.count());
+            std::fprintf(stderr, "replay: %s: ended by signal %d after %.3f s of CPU time\n", path.c_str(),
+                         WTERMSIG(status), cpu);
         else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-            std::fprintf(stderr, "replay: %s: exit status %d after %.3f s\n", path.c_str(), WEXITSTATUS(status),
-                         took.count());
+            std::fprintf(stderr, "replay: %s: exit status %d after %.3f s of CPU time\n", path.c_str(),
+                         WEXITSTATUS(status), cpu);
         else
         {
-            std::fprintf(stderr, "replay: %s: passed in %.3f s\n", path.c_str(), took.count());
+            std::fprintf(stderr, "replay: %s: passed in %.3f s of CPU time\n", path.c_str(), cpu);
             passed = true;
         }
     }
@@ -152,8 +166,8 @@ bool replay(const std::string& self, const std::string& path, unsigned timeout)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
-        return run_one(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--one") == 0)
+        return run_one(argv[2], static_cast<unsigned>(std::stoul(argv[3])));
 
     unsigned timeout = DEFAULT_TIMEOUT_SECONDS;
     std::vector<std::string> inputs;
@@ -163,6 +177,11 @@ int main(int argc, char** argv)
         if (argument == "--timeout" && i + 1 < argc)
         {
             timeout = static_cast<unsigned>(std::stoul(argv[++i]));
+            if (timeout == 0)
+            {
+                std::fprintf(stderr, "replay: the timeout is a whole number of seconds, at least 1\n");
+                return 2;
+            }
             continue;
         }
         std::error_code ec;
@@ -182,7 +201,7 @@ int main(int argc, char** argv)
     }
     if (inputs.empty())
     {
-        std::fprintf(stderr, "usage: %s [--timeout SECONDS] FILE_OR_DIRECTORY...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--timeout CPU_SECONDS] FILE_OR_DIRECTORY...\n", argv[0]);
         return 2;
     }
 

@@ -3,6 +3,7 @@
 #include "design_partitions.h"
 #include "design_sld_read.h"
 #include "design_routing.h"
+#include "netlist_atoms.h"
 
 #include <acf.h>
 #include <asmdb.h>
@@ -807,9 +808,11 @@ HOST_SUITE::HOST_SUITE(const DESIGN& design) : m_hdb_chip(design.chip_name), m_t
         MSG_INDEX::get_default_index()->suppress(id);
 
     apply_design_sld(design.sld, &m_cap_inst, part);
-    m_fitter_clocks = apply_option_block(design, m_chip, m_netlist.get());
+    // The option block's and the routing's atoms, each found by name.
+    const HOST_ATOM_INDEX atom_index(m_netlist.get());
+    m_fitter_clocks = apply_option_block(design, m_chip, atom_index);
     if (design.routing)
-        m_routing = std::make_unique<HOST_ROUTING>(design, &m_chip, m_netlist.get(), &m_device, bundle_chip);
+        m_routing = std::make_unique<HOST_ROUTING>(design, &m_chip, atom_index, &m_device, bundle_chip);
 }
 
 HOST_SUITE::~HOST_SUITE()

@@ -2,6 +2,7 @@
 
 #include "design.h"
 #include "design_json.h"
+#include "netlist_atoms.h"
 
 #include <acf.h>
 #include <cdb.h>
@@ -39,30 +40,6 @@ std::set<int> read_int_set(const VALUE& value, const char* what)
         values.insert(element.int32());
     }
     return values;
-}
-
-bool netlist_has_atom(const DESIGN_NETLIST& netlist, const std::string& name)
-{
-    for (const DESIGN_ATOM& atom : netlist.atoms)
-        if (atom.name == name || (atom.children && netlist_has_atom(*atom.children, name)))
-            return true;
-    return false;
-}
-
-CDB_ATOM_NODE* find_atom(CDB_ATOM_NETLIST* netlist, const std::string& name)
-{
-    for (CDB_ATOM_NODE* atom : netlist->nodes())
-    {
-        if (atom == nullptr)
-            continue;
-        if (atom->name() == name)
-            return atom;
-        CDB_ATOM_BLACKBOX* blackbox = atom->get_blackbox();
-        if (blackbox != nullptr && blackbox->get_child_netlist() != nullptr)
-            if (CDB_ATOM_NODE* found = find_atom(blackbox->get_child_netlist(), name))
-                return found;
-    }
-    return nullptr;
 }
 
 // The settings of the device configuration that the fitter reads.
@@ -199,6 +176,9 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
                      }
                      else
                      {
+                         const std::unordered_map<std::string, size_t> netlist_atoms =
+                             design.netlist ? count_atom_names(*design.netlist)
+                                            : std::unordered_map<std::string, size_t>();
                          for (const VALUE& element : field.elements())
                          {
                              OBJECT entry(element);
@@ -208,7 +188,7 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
                                  if (k == "atom")
                                  {
                                      atom.atom = f.nonempty_string();
-                                     if (!design.netlist || !netlist_has_atom(*design.netlist, atom.atom))
+                                     if (netlist_atoms.count(atom.atom) == 0)
                                          f.fail("no atom " + atom.atom + " in the netlist");
                                      return;
                                  }
@@ -226,7 +206,7 @@ DESIGN_OPTION_BLOCK read_option_block(const json& value, const std::string& path
 }
 
 DESIGN_FITTER_CLOCKS apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip,
-                                        CDB_ATOM_NETLIST* netlist)
+                                        const HOST_ATOM_INDEX& atom_index)
 {
     ACF_MANAGER::get_acf_manager()->set_project(
         "", design.option_block && design.option_block->revisions ? *design.option_block->revisions
@@ -248,7 +228,7 @@ DESIGN_FITTER_CLOCKS apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY&
         acf_set_related_default(related.id, related.other_id, related.other_value, related.name);
     for (const DESIGN_ATOM_PARAMETERS& atom : block.atom_parameters)
     {
-        CDB_ATOM_NODE* node = netlist != nullptr ? find_atom(netlist, atom.atom) : nullptr;
+        CDB_ATOM_NODE* node = atom_index.find(atom.atom);
         if (node != nullptr)
             for (const auto& [name, text] : atom.parameters)
                 node->set_parameter(name, text);

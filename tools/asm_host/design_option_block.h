@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-class CDB_ATOM_NETLIST;
 class CDB_CHIP_DB_ENTRY;
+class HOST_ATOM_INDEX;
 struct DESIGN;
 
 struct DESIGN_ENUM_NAME
@@ -109,7 +109,7 @@ DESIGN_OPTION_BLOCK read_option_block(const nlohmann::json& value, const std::st
 // and the atoms' parameters. Returns the fitter clocks the design states,
 // which set_option_block_project_directory completes.
 DESIGN_FITTER_CLOCKS apply_option_block(const DESIGN& design, CDB_CHIP_DB_ENTRY& chip,
-                                        CDB_ATOM_NETLIST* netlist);
+                                        const HOST_ATOM_INDEX& atom_index);
 // The project's directory, where the revisions' settings files are read;
 // then the fitter's clocks (apply_fitter_clocks), which follow from them.
 void set_option_block_project_directory(const std::string& directory, const DESIGN_FITTER_CLOCKS& stated,

@@ -2,6 +2,7 @@
 
 #include "design.h"
 #include "design_json.h"
+#include "netlist_atoms.h"
 
 #include <cdb.h>
 #include <cdb_atom.h>
@@ -75,16 +76,6 @@ std::vector<DESIGN_PHYSICAL_PORT> read_ports(OBJECT& term, const char* key, size
         ports.push_back(port);
     });
     return ports;
-}
-
-void collect_atom_names(const DESIGN_NETLIST& netlist, std::map<std::string, int>& names)
-{
-    for (const DESIGN_ATOM& atom : netlist.atoms)
-    {
-        ++names[atom.name];
-        if (atom.children)
-            collect_atom_names(*atom.children, names);
-    }
 }
 
 }  // namespace
@@ -223,9 +214,9 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const json& value, con
         routing->pads.push_back(pad);
     });
 
-    std::map<std::string, int> netlist_atoms;
+    std::unordered_map<std::string, size_t> netlist_atoms;
     if (netlist != nullptr)
-        collect_atom_names(*netlist, netlist_atoms);
+        netlist_atoms = count_atom_names(*netlist);
     std::set<std::string> routed_atoms;
     top.each_object("atoms", false, [&](OBJECT& entry) {
         DESIGN_ROUTED_ATOM atom;
@@ -326,22 +317,6 @@ struct HOST_ROUTING::NETWORKS
 namespace
 {
 
-CDB_ATOM_NODE* find_atom(CDB_ATOM_NETLIST* netlist, const std::string& name)
-{
-    for (auto it = netlist->begin_raw_node_list(); it != netlist->end_raw_node_list(); ++it)
-    {
-        CDB_ATOM_NODE* atom = *it;
-        if (atom == nullptr)
-            continue;
-        if (atom->name() == name)
-            return atom;
-        if (atom->is_blackbox() && atom->get_blackbox()->get_child_netlist() != nullptr)
-            if (CDB_ATOM_NODE* found = find_atom(atom->get_blackbox()->get_child_netlist(), name))
-                return found;
-    }
-    return nullptr;
-}
-
 void add_tree(ZGL::FOREST<int, int>& forest, const DESIGN_ROUTING_TREE& tree, int parent,
               const std::map<uint32_t, int>& graph_nodes)
 {
@@ -360,7 +335,7 @@ DEV_ELEMENT_ENUM element_enum(const std::string& name, std::map<std::string, DEV
 
 }  // namespace
 
-HOST_ROUTING::HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, CDB_ATOM_NETLIST* netlist,
+HOST_ROUTING::HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, const HOST_ATOM_INDEX& atom_index,
                            DEV_DEVICE* device, DBCM_CHIP* bundle_chip)
     : m_networks(std::make_unique<NETWORKS>()), m_device(device)
 {
@@ -468,7 +443,7 @@ HOST_ROUTING::HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, CDB_AT
     std::vector<CDB_ATOM_NODE*> atoms;
     for (const DESIGN_ROUTED_ATOM& data : routing.atoms)
     {
-        CDB_ATOM_NODE* atom = netlist != nullptr ? find_atom(netlist, data.atom) : nullptr;
+        CDB_ATOM_NODE* atom = atom_index.find(data.atom);
         atoms.push_back(atom);
         if (atom == nullptr)
             continue;

@@ -17,7 +17,7 @@
 
 struct DESIGN;
 struct DESIGN_NETLIST;
-class CDB_ATOM_NETLIST;
+class HOST_ATOM_INDEX;
 class CDB_CHIP_DB_ENTRY;
 class DEV_DEVICE;
 class DBCM_CHIP;
@@ -170,7 +170,7 @@ std::shared_ptr<const DESIGN_ROUTING> read_design_routing(const nlohmann::json& 
 class HOST_ROUTING
 {
 public:
-    HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, CDB_ATOM_NETLIST* netlist, DEV_DEVICE* device,
+    HOST_ROUTING(const DESIGN& design, CDB_CHIP_DB_ENTRY* chip, const HOST_ATOM_INDEX& atom_index, DEV_DEVICE* device,
                  DBCM_CHIP* bundle_chip);
     ~HOST_ROUTING();
     HOST_ROUTING(const HOST_ROUTING&) = delete;

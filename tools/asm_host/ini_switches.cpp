@@ -1,6 +1,7 @@
 #include "ini_switches.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 const std::vector<std::string>& known_ini_switches()
 {
@@ -49,9 +50,9 @@ std::vector<std::string> unread_ini_switches(const std::vector<std::string>& nam
 {
     const std::vector<std::string>& known = known_ini_switches();
     std::vector<std::string> unread;
+    std::unordered_set<std::string> named;
     for (const std::string& name : names)
-        if (!std::binary_search(known.begin(), known.end(), name) &&
-            std::find(unread.begin(), unread.end(), name) == unread.end())
+        if (!std::binary_search(known.begin(), known.end(), name) && named.insert(name).second)
             unread.push_back(name);
     return unread;
 }
