@@ -545,6 +545,8 @@ TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorks
     write_text(design / "blinky.sof", "");
     fs::create_directories(m_scratch / "bits");
     write_text(m_scratch / "bits" / "bits.xml", "");
+    // A .sof that is a FIFO without a writer or a device that never ends.
+    ASSERT_EQ(mkfifo((design / "pipe.sof").c_str(), 0600), 0);
     const std::string missing_module =
         "asm_host: cannot load " + (m_scratch / "nowhere.so").string() + ": " + (m_scratch / "nowhere.so").string();
     const std::pair<std::string, std::string> cases[] = {
@@ -558,6 +560,8 @@ TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorks
         {"process-sof " + sof + " --out taken",
          "asm_host: taken: already exists (a project directory is never reused)"},
         {"process-sof " + sof + " --out work --module nowhere.so", missing_module},
+        {"process-sof design/pipe.sof bits/bits.xml --out work", "asm_host: design/pipe.sof: not a file"},
+        {"process-sof /dev/zero bits/bits.xml --out work", "asm_host: /dev/zero: not a file"},
         {"process-sof " + sof + " --out work --debug-log design/design.json",
          "asm_host: design/design.json: the debug log cannot be the design's design.json"},
     };
