@@ -45,13 +45,13 @@ protected:
     }
 
     // Files whose name starts with "." anywhere under the directory: the
-    // temporaries of an atomic write.
-    static std::vector<std::string> temporaries(const fs::path& directory)
+    // temporaries of an atomic write (with a longer prefix, those of one file).
+    static std::vector<std::string> temporaries(const fs::path& directory, const std::string& prefix = ".")
     {
         std::vector<std::string> found;
         std::error_code ec;
         for (fs::recursive_directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
-            if (it->path().filename().string().rfind('.', 0) == 0)
+            if (it->path().filename().string().rfind(prefix, 0) == 0)
                 found.push_back(it->path().string());
         return found;
     }
@@ -255,14 +255,6 @@ TEST_F(HostFaults, ASignalDuringALongWriteRemovesTheFileBeingWritten)
             routing.erase("emulator");
         });
     };
-    const auto dump_temporaries = [](const fs::path& project) {
-        std::vector<std::string> found;
-        std::error_code ec;
-        for (fs::directory_iterator it(project, ec), end; !ec && it != end; it.increment(ec))
-            if (it->path().filename().string().rfind(".counter.asmre.", 0) == 0)
-                found.push_back(it->path().string());
-        return found;
-    };
     bool signalled = false;
     for (int attempt = 0, nets = 200; attempt < 4 && !signalled; ++attempt, nets *= 2)
     {
@@ -290,7 +282,7 @@ TEST_F(HostFaults, ASignalDuringALongWriteRemovesTheFileBeingWritten)
         bool seen = false;
         for (long polls = 0; polls < 1000000 && !seen && ended == 0; ++polls)
         {
-            seen = !dump_temporaries(project).empty();
+            seen = !temporaries(project, ".counter.asmre.").empty();
             if (!seen)
             {
                 ended = ::waitpid(pid, &wait_status, WNOHANG);
