@@ -45,13 +45,13 @@ protected:
     }
 
     // Files whose name starts with "." anywhere under the directory: the
-    // temporaries of an atomic write.
-    static std::vector<std::string> temporaries(const fs::path& directory)
+    // temporaries of an atomic write (with a longer prefix, those of one file).
+    static std::vector<std::string> temporaries(const fs::path& directory, const std::string& prefix = ".")
     {
         std::vector<std::string> found;
         std::error_code ec;
         for (fs::recursive_directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
-            if (it->path().filename().string().rfind('.', 0) == 0)
+            if (it->path().filename().string().rfind(prefix, 0) == 0)
                 found.push_back(it->path().string());
         return found;
     }
@@ -191,6 +191,126 @@ TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesInTheTemporaryItName
         }
         EXPECT_EQ(temporaries(m_scratch / (design + "_out")), std::vector<std::string>());
     }
+}
+
+TEST_F(HostFaults, ASignalDuringALongWriteRemovesTheFileBeingWritten)
+{
+    // A routed design whose nets all pass the same hops of long names: a
+    // small design.json, a dump of tens of megabytes written through a
+    // temporary. The test sends SIGTERM once the dump's temporary is in the
+    // project directory; a run that ended before the signal landed is tried
+    // again with more nets.
+    const auto routed_design = [this](const std::string& as, int nets) {
+        const int hops = 50;
+        return design_with("routed", as, [&](json& d) {
+            d.erase("accessor");
+            json& routing = d["routing"];
+            json atoms = json::array(), nodes = json::array(), trees = json::array(), edges = json::array(),
+                 instances = json::array(), blocks = json::array(), terms = json::array();
+            for (int k = 0; k < hops; ++k)
+            {
+                nodes.push_back({{"gid", 900000 + k}, {"name", "R" + std::to_string(k) + std::string(4000, 'W')}});
+                if (k > 0)
+                    edges.push_back({{"from", 900000 + k - 1}, {"to", 900000 + k}, {"graph", "crf"}, {"bits", {k}}});
+            }
+            for (int i = 0; i < nets; ++i)
+            {
+                const std::string atom = "a" + std::to_string(i), next = "a" + std::to_string((i + 1) % nets);
+                const int out = 2 * i + 1, in = 2 * ((i + 1) % nets) + 2;
+                atoms.push_back({{"name", atom}, {"type", "la_lab"}});
+                nodes.push_back({{"gid", out}, {"name", "O" + std::to_string(i)}});
+                nodes.push_back({{"gid", out + 1}, {"name", "I" + std::to_string(i)}});
+                json tree = {{"gid", in}};
+                for (int k = hops - 1; k >= 0; --k)
+                    tree = {{"gid", 900000 + k}, {"children", {tree}}};
+                trees.push_back({{"gid", out}, {"children", {tree}}});
+                edges.push_back({{"from", out}, {"to", 900000}, {"graph", "crf"}, {"bits", {1}}});
+                edges.push_back({{"from", 900000 + hops - 1}, {"to", in}, {"graph", "crf"}, {"bits", {2}}});
+                instances.push_back({{"x", i}, {"y", 1}, {"name", "l" + std::to_string(i)}});
+                blocks.push_back({{"x", i},
+                                  {"y", 1},
+                                  {"location", 100000 + i},
+                                  {"ports",
+                                   {{{"name", "COMBOUT"}, {"direction", "OUTPUT"}, {"gid", out}},
+                                    {{"name", "DATAA"}, {"direction", "INPUT"}, {"gid", out + 1}}}}});
+                terms.push_back(
+                    {{"atom", atom},
+                     {"instance_name", "top|" + atom},
+                     {"location", 100000 + i},
+                     {"inputs", {{{"port", "DATAA"}, {"index", 0}, {"map", {{{"instance", i}, {"port", "DATAA"}}}}}}},
+                     {"outputs",
+                      {{{"port", "COMBOUT"},
+                        {"index", 0},
+                        {"map", {{{"instance", i}, {"port", "COMBOUT"}}}},
+                        {"fanout", {{{"atom", next}, {"port", "DATAA"}, {"index", 0}}}}}}}});
+            }
+            d["netlist"]["atoms"] = atoms;
+            routing["nodes"] = nodes;
+            routing["networks"] = {{"crf", trees}};
+            routing["edges"] = edges;
+            routing["instances"] = instances;
+            routing["blocks"] = blocks;
+            routing["pads"] = json::array();
+            routing["atoms"] = terms;
+            routing.erase("emulator");
+        });
+    };
+    bool signalled = false;
+    for (int attempt = 0, nets = 200; attempt < 4 && !signalled; ++attempt, nets *= 2)
+    {
+        SCOPED_TRACE(std::to_string(nets) + " nets");
+        const std::string name = "routed" + std::to_string(attempt);
+        routed_design(name, nets);
+        const fs::path project = m_scratch / (name + "_out");
+        const fs::path output = m_scratch / (name + ".txt");
+        const std::string scratch = m_scratch.string(), log = output.string(), out = project.string();
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+        {
+            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
+                ::dup2(fd, STDERR_FILENO) < 0)
+                ::_exit(126);
+            ::execl(ASM_HOST_PATH, "asm_host", "dump-re-network", name.c_str(), "pre_asm_with_bits", "mcfs", "--out",
+                    out.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Polls until the dump's temporary appears or the host has ended.
+        int wait_status = 0;
+        pid_t ended = 0;
+        bool seen = false;
+        for (long polls = 0; polls < 1000000 && !seen && ended == 0; ++polls)
+        {
+            seen = !temporaries(project, ".counter.asmre.").empty();
+            if (!seen)
+            {
+                ended = ::waitpid(pid, &wait_status, WNOHANG);
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+        }
+        if (ended == 0)
+        {
+            ::kill(pid, SIGTERM);
+            ended = ::waitpid(pid, &wait_status, 0);
+        }
+        ASSERT_EQ(ended, pid);
+        const std::string text = read_text(output);
+        ASSERT_TRUE(WIFEXITED(wait_status)) << text;
+        if (WEXITSTATUS(wait_status) == 0)
+        {
+            // The dump was written before the signal: try again, longer.
+            EXPECT_TRUE(fs::exists(project / "counter.asmre")) << text;
+            fs::remove_all(project);
+            continue;
+        }
+        signalled = true;
+        EXPECT_TRUE(seen) << text;
+        EXPECT_EQ(WEXITSTATUS(wait_status), 128 + SIGTERM) << text;
+        EXPECT_EQ(temporaries(project), std::vector<std::string>()) << text;
+        EXPECT_FALSE(fs::exists(project / "counter.asmre")) << text;
+    }
+    EXPECT_TRUE(signalled) << "every dump ended before the signal";
 }
 
 TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
@@ -417,6 +537,8 @@ TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorks
     write_text(design / "blinky.sof", "");
     fs::create_directories(m_scratch / "bits");
     write_text(m_scratch / "bits" / "bits.xml", "");
+    // A .sof that is a FIFO without a writer or a device that never ends.
+    ASSERT_EQ(mkfifo((design / "pipe.sof").c_str(), 0600), 0);
     const std::string missing_module =
         "asm_host: cannot load " + (m_scratch / "nowhere.so").string() + ": " + (m_scratch / "nowhere.so").string();
     const std::pair<std::string, std::string> cases[] = {
@@ -430,6 +552,8 @@ TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorks
         {"process-sof " + sof + " --out taken",
          "asm_host: taken: already exists (a project directory is never reused)"},
         {"process-sof " + sof + " --out work --module nowhere.so", missing_module},
+        {"process-sof design/pipe.sof bits/bits.xml --out work", "asm_host: design/pipe.sof: not a file"},
+        {"process-sof /dev/zero bits/bits.xml --out work", "asm_host: /dev/zero: not a file"},
         {"process-sof " + sof + " --out work --debug-log design/design.json",
          "asm_host: design/design.json: the debug log cannot be the design's design.json"},
     };

@@ -246,6 +246,21 @@ TEST_F(HostInput, ArgumentAndPathProblemsAreFoundBeforeTheProjectIsMade)
     EXPECT_EQ(left, std::vector<std::string>{"design-1"}) << into_asm_out.output;
     fs::remove_all(m_scratch / "asm_out");
     fs::remove(m_scratch / "design" / "pipe");
+
+    // zorvane.ini is read before the copy: one that is a FIFO or leads to a
+    // device is refused as what it is, and never read.
+    const fs::path ini = m_scratch / "design" / "zorvane.ini";
+    const std::function<void()> not_files[] = {
+        [&] { ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0); },
+        [&] { fs::create_symlink("/dev/zero", ini); },
+    };
+    for (const std::function<void()>& make : not_files)
+    {
+        fs::remove(ini);
+        make();
+        const std::string output = refused("assemble design --out project", "");
+        EXPECT_TRUE(has_line(output, "asm_host: design/zorvane.ini: not a regular file")) << output;
+    }
 }
 
 TEST_F(HostInput, AnOutDirectoryWithATrailingSlashIsMade)

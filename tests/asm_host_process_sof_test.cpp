@@ -182,6 +182,10 @@ TEST_F(ProcessSofHost, EveryAddressFormForcesExactlyItsBits)
     // the file as it was before the forcing.
     EXPECT_EQ(read_text(m_scratch / "applied" / "compare.txt"),
               "$CRAM\n100 : 0 : a design bit, expected set\n2047 : 1 : a design bit, expected clear\n\n");
+    EXPECT_NE(run.output.find("  compare.txt (84 bytes)\n    | $CRAM\n    | 100 : 0 : a design bit, expected set\n"
+                              "    | 2047 : 1 : a design bit, expected clear\n    | \n"),
+              std::string::npos)
+        << run.output;
     EXPECT_EQ(read_text(m_scratch / "applied" / "read.txt"),
               "$CRAM\n6 : 0\n7 : 1\n\n\n$JTAG_USER_CODE : 110000001111111111101110\n");
     const std::vector<std::string> override_lines = lines_of(read_text(m_scratch / "applied" / "override.txt"));
@@ -193,11 +197,23 @@ TEST_F(ProcessSofHost, EveryAddressFormForcesExactlyItsBits)
 
 TEST_F(ProcessSofHost, WithoutWriteTheFileStaysAsItWas)
 {
-    const HOST_RESULT run = run_host("process-sof project/blinky.sof '" ASM_TEST_SOURCE_DIR
-                                     "/examples/bit_settings/assignments.xml' --out dry");
+    // The copies of the .sof and of the assignments file's directory keep
+    // their bytes and permission bits.
+    const fs::path bits = copy_example("bit_settings", "bits");
+    fs::create_directories(bits / "more");
+    write_text(bits / "more" / "notes.txt", "kept\n");
+    const fs::perms sof_mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    const fs::perms notes_mode = sof_mode | fs::perms::owner_exec | fs::perms::others_read;
+    fs::permissions(m_sof, sof_mode);
+    fs::permissions(bits / "more" / "notes.txt", notes_mode);
+    const HOST_RESULT run = run_host("process-sof project/blinky.sof bits/assignments.xml --out dry");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(read_text(m_scratch / "dry" / "blinky.sof"), m_original);
     EXPECT_TRUE(fs::exists(m_scratch / "dry" / "read.txt"));
+    EXPECT_EQ(read_text(m_scratch / "dry" / "more" / "notes.txt"), "kept\n");
+    const auto mode = [](const fs::path& file) { return static_cast<unsigned>(fs::status(file).permissions()); };
+    EXPECT_EQ(mode(m_scratch / "dry" / "blinky.sof"), static_cast<unsigned>(sof_mode));
+    EXPECT_EQ(mode(m_scratch / "dry" / "more" / "notes.txt"), static_cast<unsigned>(notes_mode));
 }
 
 TEST_F(ProcessSofHost, BadFilesStopTheRunBeforeAnythingIsWritten)

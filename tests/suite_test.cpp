@@ -148,7 +148,8 @@ TEST(FilePath, ReadersOfAUsersFilesRefuseAnythingButARegularFileWithoutWaiting)
         std::string outcome =
             std::string(name) + ": ini " + (cfg_load_ini_file(file, &error) ? "loaded" : "refused") + ", settings " +
             std::to_string(ACF_MANAGER::get_acf_manager()->read_assignment_setting_file(file, nullptr, false).size()) +
-            ", sof " + (sof_read_file(file, contents, nullptr, &error) ? "read" : "refused");
+            ", sof " + (sof_read_file(file, contents, nullptr, &error) ? "read" : "refused") + ", copy " +
+            (fio_copy_regular_file(file, dir + "/copy", &error) ? std::string("made") : error);
         // A debug file that cannot be read counts as its name alone, as
         // when it is missing.
         const std::string hash = design_hash(file);
@@ -156,9 +157,15 @@ TEST(FilePath, ReadersOfAUsersFilesRefuseAnythingButARegularFileWithoutWaiting)
         std::filesystem::remove(file, ec);
         outcome += std::string(", debug file ") + (hash == design_hash(file) ? "as missing" : "digested");
         outcomes.push_back(outcome);
-        expected.push_back(std::string(name) + ": ini refused, settings 0, sof refused, debug file as missing");
+        expected.push_back(std::string(name) +
+                           ": ini refused, settings 0, sof refused, copy not a regular file, debug file as missing");
     }
     EXPECT_EQ(outcomes, expected);
+    // The copies refused left neither a file nor a temporary.
+    std::vector<std::string> left;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(dir))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>());
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 }

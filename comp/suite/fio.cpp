@@ -330,51 +330,120 @@ bool fio_read_regular_file(const std::string& path, std::string& bytes, std::str
     return true;
 }
 
+namespace
+{
+
+// Writes the whole buffer; 0, or the errno of the write that failed.
+int write_all(int fd, const char* data, size_t size)
+{
+    while (size > 0)
+    {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : EIO;
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return 0;
+}
+
+// The step of replace_through_temporary that failed.
+enum class REPLACE_STEP
+{
+    CREATE,
+    FILL,
+    RENAME,
+};
+
+// Fills a new temporary beside the path (fill takes its descriptor and
+// returns 0 or the errno of its failure; closing the temporary counts as
+// filling it) and renames it over the path. 0, or the errno of the step that
+// failed, named in *failed; the temporary is never left behind.
+template <typename FILL>
+int replace_through_temporary(const std::string& path, FILL fill, REPLACE_STEP* failed)
+{
+    std::string temporary;
+    const int fd = fio_create_temporary(path, &temporary);
+    if (fd < 0)
+    {
+        *failed = REPLACE_STEP::CREATE;
+        return errno;
+    }
+    int failure = fill(fd);
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    *failed = REPLACE_STEP::FILL;
+    if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0)
+    {
+        failure = errno;
+        *failed = REPLACE_STEP::RENAME;
+    }
+    if (failure != 0)
+        std::remove(temporary.c_str());
+    fio_untrack_temporary(temporary);
+    return failure;
+}
+
+}  // namespace
+
 bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error)
 {
     const size_t slash = path.rfind('/');
     if (path.size() == (slash == std::string::npos ? 0 : slash + 1))
         return fail_with(error, "no file name in '" + path + "'");
-    std::string temporary;
-    const int fd = fio_create_temporary(path, &temporary);
-    if (fd < 0)
-        return fail_with(error, "cannot create a temporary file for '" + path + "': " + std::strerror(errno));
-    // The reason of the first call that fails: the mode, a write or the close.
-    int failure = 0;
-    if (!fio_set_replacement_mode(fd, path))
-        failure = errno;
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (failure == 0 && left > 0)
+    REPLACE_STEP failed;
+    const int failure = replace_through_temporary(
+        path,
+        [&](int fd) {
+            // The reason of the first call that fails: the mode or a write.
+            if (!fio_set_replacement_mode(fd, path))
+                return errno;
+            return write_all(fd, bytes.data(), bytes.size());
+        },
+        &failed);
+    if (failure == 0)
+        return true;
+    switch (failed)
     {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-        {
-            failure = written < 0 ? errno : EIO;
-            break;
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure != 0)
-    {
-        std::remove(temporary.c_str());
-        fio_untrack_temporary(temporary);
+    case REPLACE_STEP::CREATE:
+        return fail_with(error, "cannot create a temporary file for '" + path + "': " + std::strerror(failure));
+    case REPLACE_STEP::FILL:
         return fail_with(error, "cannot write '" + path + "': " + std::strerror(failure));
+    case REPLACE_STEP::RENAME:
+        break;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        fio_untrack_temporary(temporary);
-        return fail_with(error, "cannot rename into '" + path + "': " + reason);
-    }
-    fio_untrack_temporary(temporary);
-    return true;
+    return fail_with(error, "cannot rename into '" + path + "': " + std::strerror(failure));
+}
+
+bool fio_copy_regular_file(const std::string& source, const std::string& target, std::string* error)
+{
+    FIO_STAT record;
+    const int in = fio_open_regular_file(source, &record);
+    if (in < 0)
+        return fail_with(error, errno == EINVAL ? std::string("not a regular file") : std::strerror(errno));
+    REPLACE_STEP failed;
+    const int failure = replace_through_temporary(
+        target,
+        [&](int out) {
+            if (::fchmod(out, record.st_mode & 07777) != 0)
+                return errno;
+            char buffer[1 << 16];
+            for (;;)
+            {
+                const ssize_t n = ::read(in, buffer, sizeof buffer);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    return n < 0 ? errno : 0;
+                if (const int written = write_all(out, buffer, static_cast<size_t>(n)))
+                    return written;
+            }
+        },
+        &failed);
+    ::close(in);
+    return failure == 0 || fail_with(error, std::strerror(failure));
 }
 
 void FIO_PATH::extension(int kind, int version)

@@ -134,6 +134,14 @@ public:
 // reason in *error, when the file cannot be written.
 bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 
+// Copies a regular file to the target, through a temporary beside the target
+// and a rename; the copy has the source's permission bits. The source is
+// opened as fio_open_regular_file opens it: a FIFO or device, even one put
+// in the file's place just before, is refused and never read. False, with
+// the reason in *error ("not a regular file", else the system's text), when
+// the file cannot be read or the copy written.
+bool fio_copy_regular_file(const std::string& source, const std::string& target, std::string* error = nullptr);
+
 // Makes the temporary file beside the path that an atomic writer fills and
 // renames over it (".<file name>.XXXXXX" in the path's directory, mode
 // 0600) and tracks it (fio_track_temporary). The descriptor, with the

@@ -155,15 +155,19 @@ bool load_design_directory(const fs::path& directory, DESIGN& design, std::strin
         problem = error.what();
         return false;
     }
-    std::error_code ec;
+    // The file's kind is that of the descriptor opened, never of a status
+    // read by name before: a FIFO put in its place is refused all the same.
     const fs::path ini = directory / "zorvane.ini";
-    if (!fs::exists(ini, ec))
+    const int fd = fio_open_regular_file(ini.string());
+    if (fd < 0 && errno == ENOENT)
         return true;
-    if (!fs::is_regular_file(ini, ec))
+    if (fd < 0 && errno == EINVAL)
     {
         problem = ini.string() + ": not a regular file";
         return false;
     }
+    if (fd >= 0)
+        ::close(fd);
     std::vector<std::string> names;
     if (!cfg_load_ini_file(ini.string(), &problem, &names))
         return false;

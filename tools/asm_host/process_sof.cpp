@@ -20,7 +20,6 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -166,7 +165,12 @@ void print_changes(const SOF_CONTENTS& before, const SOF_CONTENTS& after)
 
 void print_debug_file(const fs::path& path)
 {
-    std::ifstream in(path);
+    // Read from the regular file that was opened: one swapped for a FIFO
+    // since the run would hold the summary.
+    std::string text;
+    if (!fio_read_regular_file(path.string(), text))
+        return;
+    std::istringstream in(text);
     std::string line;
     size_t count = 0;
     while (std::getline(in, line))
@@ -280,8 +284,7 @@ int process_sof_command(int argc, char** argv)
         host_command::fill_project(project, assignments_directory, copied, [&](const fs::path& directory) {
             if (fs::exists(directory / sof_name, ec))
                 throw PROJECT_ERROR(sof_name.string() + ": the assignments file's directory holds a file of that name");
-            if (!fs::copy_file(sof_absolute, directory / sof_name, ec))
-                throw PROJECT_ERROR(sof_absolute.string() + ": cannot copy: " + ec.message());
+            copy_regular_file(sof_absolute, directory / sof_name);
         });
     }
     catch (const PROJECT_ERROR& error)

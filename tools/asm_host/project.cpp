@@ -270,25 +270,35 @@ fs::path create_project_directory(const fs::path& requested_path, const fs::path
     }
 }
 
+namespace
+{
+
+// The status of an entry of a design directory, which holds only regular
+// files and directories: the copy holds what the run may write over, a
+// symbolic link would lead its writes out of the project directory, a device
+// or pipe would hang the copy. Anything else is refused by name.
+fs::file_status design_entry_status(const fs::directory_entry& entry)
+{
+    std::error_code status_ec;
+    const fs::file_status status = entry.symlink_status(status_ec);
+    if (status_ec)
+        throw PROJECT_ERROR(entry.path().string() + ": cannot read the file's status: " + status_ec.message());
+    if (fs::is_symlink(status))
+        throw PROJECT_ERROR(entry.path().string() +
+                            ": a symbolic link; a design directory holds only files and directories");
+    if (!fs::is_regular_file(status) && !fs::is_directory(status))
+        throw PROJECT_ERROR(entry.path().string() +
+                            ": not a regular file; a design directory holds only files and directories");
+    return status;
+}
+
+}  // namespace
+
 void check_design_directory(const fs::path& design_directory)
 {
-    // The copy holds what the run may write over: a symbolic link would lead
-    // its writes out of the project directory, a device or pipe would hang
-    // the copy.
     std::error_code ec;
     for (fs::recursive_directory_iterator it(design_directory, ec), end; !ec && it != end; it.increment(ec))
-    {
-        std::error_code status_ec;
-        const fs::file_status status = it->symlink_status(status_ec);
-        if (status_ec)
-            throw PROJECT_ERROR(it->path().string() + ": cannot read the file's status: " + status_ec.message());
-        if (fs::is_symlink(status))
-            throw PROJECT_ERROR(it->path().string() +
-                                ": a symbolic link; a design directory holds only files and directories");
-        if (!fs::is_regular_file(status) && !fs::is_directory(status))
-            throw PROJECT_ERROR(it->path().string() +
-                                ": not a regular file; a design directory holds only files and directories");
-    }
+        design_entry_status(*it);
     if (ec)
         throw PROJECT_ERROR(design_directory.string() + ": cannot list the directory: " + ec.message());
 }
@@ -424,11 +434,33 @@ int create_temporary_beside(const fs::path& file, std::string& temporary)
 
 void copy_design_directory(const fs::path& design_directory, const fs::path& project)
 {
+    // Entry by entry, each refused as check_design_directory refuses it: one
+    // changed since the check is refused all the same, and each file is read
+    // from the descriptor that was opened and found a regular file.
     std::error_code ec;
-    fs::copy(design_directory, project, fs::copy_options::recursive, ec);
+    for (fs::recursive_directory_iterator it(design_directory, ec), end; !ec && it != end; it.increment(ec))
+    {
+        const fs::file_status status = design_entry_status(*it);
+        const fs::path target = project / it->path().lexically_relative(design_directory);
+        if (!fs::is_directory(status))
+        {
+            copy_regular_file(it->path(), target);
+            continue;
+        }
+        std::error_code copy_ec;
+        fs::create_directory(target, it->path(), copy_ec);
+        if (copy_ec)
+            throw PROJECT_ERROR(it->path().string() + ": cannot copy: " + copy_ec.message());
+    }
     if (ec)
-        throw PROJECT_ERROR("cannot copy " + design_directory.string() + " to " + project.string() + ": " +
-                            ec.message());
+        throw PROJECT_ERROR(design_directory.string() + ": cannot list the directory: " + ec.message());
+}
+
+void copy_regular_file(const fs::path& source, const fs::path& target)
+{
+    std::string reason;
+    if (!fio_copy_regular_file(source.string(), target.string(), &reason))
+        throw PROJECT_ERROR(source.string() + ": cannot copy: " + reason);
 }
 
 DIRECTORY_SNAPSHOT snapshot_directory(const fs::path& directory)

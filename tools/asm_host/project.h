@@ -89,8 +89,15 @@ std::filesystem::path check_debug_log(const std::filesystem::path& debug_log, co
 // cannot be made.
 int create_temporary_beside(const std::filesystem::path& file, std::string& temporary);
 
-// Copies the design directory's contents into the (empty) project directory.
+// Copies the design directory's contents into the (empty) project directory,
+// refusing what check_design_directory refuses; files keep their permission
+// bits, directories theirs less the umask. Throws the PROJECT_ERROR.
 void copy_design_directory(const std::filesystem::path& design_directory, const std::filesystem::path& project);
+
+// Copies a regular file to the target (fio_copy_regular_file: a FIFO or
+// device in its place is refused, never read); the copy keeps its
+// permission bits. Throws the PROJECT_ERROR naming the source.
+void copy_regular_file(const std::filesystem::path& source, const std::filesystem::path& target);
 
 // Size and content digest of each regular file under a directory (symbolic
 // links followed; a link that leads nowhere is no file), by path relative to
