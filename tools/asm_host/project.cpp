@@ -402,33 +402,22 @@ fs::path check_debug_log(const fs::path& debug_log, const fs::path& requested, c
 
 int create_temporary_beside(const fs::path& file, std::string& temporary)
 {
-    const std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    // The debug log's temporary outlives a signal (it holds the lines so
+    // far), so it is not among the temporaries a signal removes.
+    std::string made;
+    const int fd = fio_create_temporary(file.string(), &made);
     if (fd < 0)
         return -1;
-    struct stat status;
-    mode_t mode;
-    if (::stat(file.c_str(), &status) == 0)
-    {
-        mode = status.st_mode & 07777;
-    }
-    else
-    {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0)
+    fio_untrack_temporary(made);
+    if (!fio_set_replacement_mode(fd, file.string()))
     {
         const int saved = errno;
         ::close(fd);
-        ::unlink(name.data());
+        ::unlink(made.c_str());
         errno = saved;
         return -1;
     }
-    temporary = name.data();
+    temporary = made;
     return fd;
 }
 
