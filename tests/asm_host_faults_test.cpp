@@ -11,10 +11,12 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -27,6 +29,22 @@ namespace
 class HostFaults : public HOST_RUN_TEST
 {
 protected:
+    void TearDown() override
+    {
+        for (const fs::path& mount : m_mounts)
+            ::umount2(mount.c_str(), MNT_DETACH);
+        for (const fs::path& file : m_append_only)
+        {
+            [[maybe_unused]] const int status = std::system(("chattr -a '" + file.string() + "' 2>/dev/null").c_str());
+        }
+        HOST_RUN_TEST::TearDown();
+    }
+
+    // Files bound over other files, and append-only files, that the test
+    // made: taken back before the scratch directory is removed.
+    std::vector<fs::path> m_mounts;
+    std::vector<fs::path> m_append_only;
+
     // A copy of a sample with the design.json that change makes of it.
     fs::path design_with(const std::string& example, const std::string& as, const std::function<void(json&)>& change)
     {
@@ -354,6 +372,47 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     fs::create_symlink("real.log", m_scratch / "link.log");
     write_text(m_scratch / "private.log", "an earlier log\n");
     fs::permissions(m_scratch / "private.log", fs::perms::owner_read | fs::perms::owner_write);
+    // A device script outside the design that opens a file by absolute path
+    // and sources one by a path relative to the run's directory.
+    fs::create_directories(m_scratch / "tclx" / "zasm");
+    write_text(m_scratch / "tclx" / "data.txt", "the script's data\n");
+    write_text(m_scratch / "tclx" / "more.tcl", "set sourced 1\n");
+    write_text(m_scratch / "tclx" / "zasm" / "zx15f256.tcl",
+               "set f [open " + (m_scratch / "tclx" / "data.txt").string() +
+                   " r]\nread $f\nclose $f\nsource ../tclx/more.tcl\n");
+    design_with("basic", "scripted", [this](json& d) {
+        d["settings"]["namespace"].push_back({{"id", 658}, {"type", "boolean"}, {"value", true}});
+        d["tcl_directory"] = (m_scratch / "tclx").string();
+    });
+    // The host program, by a hard link: a log renamed over the link would
+    // leave the built program as it is.
+    std::error_code link_ec;
+    fs::create_hard_link(ASM_HOST_PATH, m_scratch / "host-link", link_ec);
+    // A log that cannot be renamed over: a mount point, another user's file
+    // in a sticky directory; and one that no run may replace: append-only.
+    // Each needs what the machine may not allow (root, mounts, chattr).
+    write_text(m_scratch / "bound-source.log", "an earlier log\n");
+    write_text(m_scratch / "bound.log", "");
+    const bool bound = ::mount((m_scratch / "bound-source.log").c_str(), (m_scratch / "bound.log").c_str(), nullptr,
+                               MS_BIND, nullptr) == 0;
+    if (bound)
+        m_mounts.push_back(m_scratch / "bound.log");
+    write_text(m_scratch / "append.log", "an earlier log\n");
+    m_append_only.push_back(m_scratch / "append.log");
+    const bool append_only =
+        std::system(("chattr +a '" + (m_scratch / "append.log").string() + "' 2>/dev/null").c_str()) == 0;
+    const std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    const bool other_user = ::geteuid() == 0 && std::system((as_nobody + " true 2>/dev/null").c_str()) == 0;
+    fs::permissions(m_scratch, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    fs::create_directories(m_scratch / "sticky");
+    fs::permissions(m_scratch / "sticky", fs::perms::all | fs::perms::sticky_bit);
+    write_text(m_scratch / "sticky" / "owned.log", "an earlier log\n");
+    fs::permissions(m_scratch / "sticky" / "owned.log", fs::perms::owner_read | fs::perms::owner_write |
+                                                            fs::perms::group_read | fs::perms::group_write |
+                                                            fs::perms::others_read | fs::perms::others_write);
+    // A log of another owner, replaced by a run that may keep its owner.
+    write_text(m_scratch / "nobody.log", "an earlier log\n");
+    const bool chowned = ::chown((m_scratch / "nobody.log").c_str(), 65534, 65534) == 0;
 
     struct CASE
     {
@@ -365,6 +424,11 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         std::string message;
         // The input that must stay as it was.
         fs::path input;
+        // The project directory; "" for one of the table's own.
+        std::string out = "";
+        std::string runner = "";
+        // False when the machine cannot set the case up.
+        bool runs = true;
     };
     const CASE cases[] = {
         {"the key file of setting 1519", "assemble secure", "keys/design.zky", 2,
@@ -389,16 +453,44 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
          "asm_host: " + (m_scratch / "options" / "more.xml").string() +
              ": the debug log cannot replace a file that the run read; its lines are in ",
          m_scratch / "options" / "more.xml"},
+        {"a file that the device script opens", "assemble scripted", "tclx/data.txt", 1,
+         "asm_host: " + (m_scratch / "tclx" / "data.txt").string() +
+             ": the debug log cannot replace a file that the run read; its lines are in ",
+         m_scratch / "tclx" / "data.txt"},
+        {"a file that the device script sources", "assemble scripted", "tclx/more.tcl", 1,
+         "asm_host: " + (m_scratch / "tclx" / "more.tcl").string() +
+             ": the debug log cannot replace a file that the run read; its lines are in ",
+         m_scratch / "tclx" / "more.tcl"},
+        {"the host program", "assemble plain", "host-link", 2,
+         "asm_host: host-link: the debug log cannot be the host program", m_scratch / "host-link", "", "",
+         !link_ec},
+        {"a parent that --out makes", "assemble plain", "oo", 2,
+         "asm_host: oo: the debug log cannot be the project directory or a directory above it", "", "oo/o"},
+        {"a parent that process-sof's --out makes", "process-sof project/blinky.sof bits/assignments.xml", "pp", 2,
+         "asm_host: pp: the debug log cannot be the project directory or a directory above it", "", "pp/w"},
+        {"an append-only log", "assemble plain", "append.log", 2,
+         "asm_host: append.log: cannot write the debug log: Operation not permitted", m_scratch / "append.log", "",
+         "", append_only},
         {"a symbolic link", "assemble plain", "link.log", 0, "", ""},
         {"a log of mode 0600", "assemble plain", "private.log", 0, "", ""},
+        {"a log of another owner", "assemble plain", "nobody.log", 0, "", ""},
+        {"a mount point", "assemble plain", "bound.log", 0, "", "", "", "", bound},
+        {"another user's log in a sticky directory", "assemble plain", "sticky/owned.log", 0, "", "", "sticky/work",
+         as_nobody, other_user},
     };
     int n = 0;
+    std::vector<std::string> not_run;
     for (const CASE& c : cases)
     {
         SCOPED_TRACE(c.what);
+        if (!c.runs)
+        {
+            not_run.push_back(c.what);
+            continue;
+        }
         const std::string input = c.input.empty() ? "" : read_text(c.input);
-        const std::string out = "work" + std::to_string(n++);
-        const HOST_RESULT run = run_host(c.arguments + " --out " + out + " --debug-log " + c.log);
+        const std::string out = c.out.empty() ? "work" + std::to_string(n++) : c.out;
+        const HOST_RESULT run = run_host(c.arguments + " --out " + out + " --debug-log " + c.log, c.runner);
         EXPECT_EQ(run.status, c.status) << run.output;
         if (!c.message.empty())
         {
@@ -410,7 +502,7 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         }
         if (c.status == 2)
         {
-            EXPECT_FALSE(fs::exists(m_scratch / out));
+            EXPECT_FALSE(fs::exists(m_scratch / *fs::path(out).begin()));
         }
         if (c.status == 1)
         {
@@ -425,6 +517,33 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     EXPECT_EQ(fs::status(m_scratch / "private.log").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(lines_of(read_text(m_scratch / "private.log")).back(), "ASM: ASM End");
+    // A log that cannot be renamed over is written in place, its temporary
+    // gone; a replaced log keeps its owner where the run may give it.
+    const auto last_line = [](const fs::path& file) {
+        const std::vector<std::string> lines = lines_of(read_text(file));
+        return lines.empty() ? std::string() : lines.back();
+    };
+    if (bound)
+    {
+        EXPECT_EQ(last_line(m_scratch / "bound-source.log"), "ASM: ASM End");
+    }
+    if (other_user)
+    {
+        EXPECT_EQ(last_line(m_scratch / "sticky" / "owned.log"), "ASM: ASM End");
+        EXPECT_EQ(temporaries(m_scratch / "sticky", ".owned.log."), std::vector<std::string>());
+    }
+    struct stat owner;
+    ASSERT_EQ(::stat((m_scratch / "nobody.log").c_str(), &owner), 0);
+    EXPECT_EQ(owner.st_uid, chowned ? 65534u : ::geteuid());
+    EXPECT_EQ(last_line(m_scratch / "nobody.log"), "ASM: ASM End");
+    EXPECT_EQ(temporaries(m_scratch, ".bound.log."), std::vector<std::string>());
+    if (!not_run.empty())
+    {
+        std::string names;
+        for (const std::string& what : not_run)
+            names += (names.empty() ? "" : ", ") + what;
+        GTEST_SKIP() << "this machine cannot set up: " << names;
+    }
 }
 
 TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)

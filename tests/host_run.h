@@ -34,10 +34,12 @@ protected:
 
     void TearDown() override { std::filesystem::remove_all(m_scratch); }
 
-    // Runs "asm_host ARGS" with the scratch directory as working directory.
-    HOST_RESULT run_host(const std::string& arguments) const
+    // Runs "asm_host ARGS" with the scratch directory as working directory;
+    // a runner ("setpriv ...") goes before the host's path.
+    HOST_RESULT run_host(const std::string& arguments, const std::string& runner = "") const
     {
-        const std::string command = "cd '" + m_scratch.string() + "' && '" ASM_HOST_PATH "' " + arguments + " 2>&1";
+        const std::string command =
+            "cd '" + m_scratch.string() + "' && " + runner + " '" ASM_HOST_PATH "' " + arguments + " 2>&1";
         HOST_RESULT result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr)

@@ -272,10 +272,15 @@ int fio_create_temporary(const std::string& path, std::string* temporary)
 bool fio_set_replacement_mode(int fd, const std::string& path)
 {
     struct stat existing;
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
-                            ? existing.st_mode & 07777
-                            : 0666 & ~process_umask();
-    return ::fchmod(fd, mode) == 0;
+    const bool replaces = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // The file keeps its owner where the process may give it (as root);
+    // elsewhere the new file stays the process's own. Before the mode: a
+    // change of owner clears the set-id bits.
+    if (replaces)
+    {
+        [[maybe_unused]] const int kept = ::fchown(fd, existing.st_uid, existing.st_gid);
+    }
+    return ::fchmod(fd, replaces ? existing.st_mode & 07777 : 0666 & ~process_umask()) == 0;
 }
 
 int fio_open_regular_file(const std::string& path, FIO_STAT* record)

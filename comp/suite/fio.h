@@ -151,8 +151,9 @@ int fio_create_temporary(const std::string& path, std::string* temporary);
 
 // Gives the file behind the descriptor (a temporary about to replace the
 // path) the mode that the path's file has, or else the mode a new file
-// gets: 0666 less the process's umask. False, with errno set, when the
-// mode cannot be set.
+// gets: 0666 less the process's umask. A replaced file's owner and group
+// are given too where the process may (never a failure). False, with errno
+// set, when the mode cannot be set.
 bool fio_set_replacement_mode(int fd, const std::string& path);
 
 // Opens a file for reading when it is a regular file (links followed). The

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -212,10 +213,19 @@ std::vector<fs::path> loaded_libraries()
     return libraries;
 }
 
-// Writes the bytes over the file's contents; false with the reason.
+// Writes the bytes over the contents of the regular file (never waiting on
+// anything else put in its place); false with the reason.
 bool write_whole_file(const std::string& file, const std::string& bytes, std::string& reason)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat status;
+    const int kind = fd < 0 ? 0 : ::fstat(fd, &status) != 0 ? errno : S_ISREG(status.st_mode) ? 0 : EINVAL;
+    if (kind != 0)
+    {
+        ::close(fd);
+        fd = -1;
+        errno = kind;
+    }
     bool written = fd >= 0;
     for (size_t done = 0; written && done < bytes.size();)
     {
@@ -243,6 +253,7 @@ std::vector<DEBUG_LOG_INPUT> module_inputs(const fs::path& module)
         {module, false, "the module"},
         {module.parent_path() / "assembler_asgn.xsd", false, "the module's schema"},
         {module.parent_path() / "libsld_kovx.so", false, "the debug-instance extension library"},
+        {"/proc/self/exe", false, "the host program"},
     };
     for (const fs::path& library : loaded_libraries())
         inputs.push_back({library, false, "the loaded library " + library.string()});
@@ -413,12 +424,18 @@ bool store_debug_log(const fs::path& target, size_t first)
                   << printable_text(temporary) << "\n";
         return false;
     }
+    // A log that cannot be renamed over (a file of another user in a sticky
+    // directory, a mount point) but was found writable when the run started
+    // is written in place: a good run is not failed at its end for it.
     if (std::rename(temporary.c_str(), target.c_str()) != 0)
     {
-        std::cout << "asm_host: " << printable_text(target.string()) << ": cannot write the file: "
-                  << std::strerror(errno) << "; the debug log's lines are in " << printable_text(temporary)
-                  << "\n";
-        return false;
+        if (!write_whole_file(target, text, problem))
+        {
+            std::cout << "asm_host: " << printable_text(target.string()) << ": cannot write the file: " << problem
+                      << "; the debug log's lines are in " << printable_text(temporary) << "\n";
+            return false;
+        }
+        ::unlink(temporary.c_str());
     }
     set_signal_notice("");
     return true;

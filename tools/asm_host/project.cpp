@@ -361,6 +361,10 @@ fs::path check_debug_log(const fs::path& debug_log, const fs::path& requested, c
     check_debug_log_inputs(log, name, inputs);
     const fs::path project = without_trailing_separator(requested);
     bool in_project = false;
+    // The run makes the project directory and its missing parents: the log
+    // cannot be one of them.
+    if (is_within(normalised(project.empty() ? default_parent : project), log))
+        throw PROJECT_ERROR(name + ": the debug log cannot be the project directory or a directory above it");
     if (!project.empty())
     {
         in_project = is_within(log, normalised(project));
@@ -386,8 +390,16 @@ fs::path check_debug_log(const fs::path& debug_log, const fs::path& requested, c
         throw PROJECT_ERROR(name + ": not a regular file");
     if (!fs::is_directory(log.parent_path(), ec))
         throw PROJECT_ERROR(name + ": cannot write the debug log: its directory does not exist");
-    if (fs::exists(status) && ::access(log.c_str(), W_OK) != 0)
-        throw PROJECT_ERROR(name + ": cannot write the debug log: " + std::strerror(errno));
+    // Opened for writing as it stands, without truncating it or waiting: an
+    // append-only or immutable file, which no run could replace, is refused
+    // here rather than at the run's end.
+    if (fs::exists(status))
+    {
+        const int log_fd = ::open(log.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (log_fd < 0)
+            throw PROJECT_ERROR(name + ": cannot write the debug log: " + std::strerror(errno));
+        ::close(log_fd);
+    }
     // The run writes the log to a temporary beside it: a directory that
     // takes no new file would fail the run only at its end.
     std::string probe;

@@ -74,10 +74,11 @@ void check_debug_log_inputs(const std::filesystem::path& target, const std::stri
 
 // Refuses a debug log as check_debug_log_inputs does, and one that lies
 // inside the project directory that create_project_directory will make with
-// the same arguments (source is the directory copied into it), that is not a
-// regular file, that cannot be written, or whose directory takes no new file
-// (the log is written to a temporary beside it). Makes nothing; returns the
-// log's target.
+// the same arguments (source is the directory copied into it) or is that
+// directory or one above it, that is not a regular file, that cannot be
+// opened for writing as it stands (an append-only file among them), or
+// whose directory takes no new file (the log is written to a temporary
+// beside it). Makes nothing; returns the log's target.
 std::filesystem::path check_debug_log(const std::filesystem::path& debug_log, const std::filesystem::path& requested,
                                       const std::filesystem::path& default_parent,
                                       const std::filesystem::path& source,
