@@ -150,6 +150,15 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
          with_key("revision", std::string(237, 'r')),
          "design/design.json: revision: a revision name names files of the project directory and cannot be longer "
          "than 236 bytes"},
+        {"a revision too long to name a partial-reconfiguration region's mask file",
+         [](json&) {
+             json d = json::parse(read_text(fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "partial_reconfig" /
+                                            "design.json"));
+             d["revision"] = std::string(229, 'r');
+             return d.dump();
+         },
+         "design/design.json: revision: a revision name names files of the project directory and cannot be longer "
+         "than 228 bytes with the partial-reconfiguration region \"root.pr_blink\""},
         {"a compile instance too long to name a file",
          with_key("compile_instance", std::string(244, 'c')),
          "design/design.json: compile_instance: a compile instance name names files of the project directory and "

@@ -1,7 +1,14 @@
 // The security settings through the built host: the family 67 secure boot
-// sample with its OPTIONS.bin decoded by protoc, and a missing key file.
+// sample with its OPTIONS.bin decoded by protoc, and a missing key file (its
+// name printed escaped).
 #include "host_run.h"
 #include "protoc_decode.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+using nlohmann::json;
 
 namespace fs = std::filesystem;
 
@@ -31,13 +38,46 @@ TEST_F(HostSecureBoot, SampleStoresTheKeyFileAndTheSecuritySettings)
 
 TEST_F(HostSecureBoot, MissingKeyFileStopsBeforeTheDeviceRun)
 {
-    const fs::path design = copy_example("secure_boot", "variant");
-    fs::remove(design / "design.zky");
-    const HOST_RESULT result = run_host("assemble variant --out out");
-    EXPECT_EQ(result.status, 1) << result.output;
-    const size_t missing = result.output.find((m_scratch / "out" / "design.zky").string() + "\" for programming");
-    ASSERT_NE(missing, std::string::npos) << result.output;
-    const size_t without = result.output.find("This design has enabled programming bitstream encryption.");
-    EXPECT_TRUE(without != std::string::npos && without > missing) << result.output;
-    EXPECT_FALSE(fs::exists(m_scratch / "out" / "secure_boot.sof"));
+    struct CASE
+    {
+        const char* what;
+        const char* key;      // setting 1519, or null for the sample's, removed
+        const char* printed;  // the key file's name as the error prints it
+    };
+    const CASE cases[] = {
+        {"the sample's key file removed", nullptr, "design.zky"},
+        {"a key file named with control characters", "de\x1b[31msign\x7f.zky", "de\\x1b[31msign\\x7f.zky"},
+    };
+    int n = 0;
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const std::string name = "variant" + std::to_string(n++);
+        const fs::path design = copy_example("secure_boot", name);
+        fs::remove(design / "design.zky");
+        if (c.key != nullptr)
+        {
+            json document = json::parse(read_text(design / "design.json"));
+            for (json& setting : document["partitions"][0]["settings"])
+                if (setting["id"] == 1519)
+                    setting["value"] = c.key;
+            write_text(design / "design.json", document.dump());
+        }
+        const fs::path out = m_scratch / (name + "_out");
+        const HOST_RESULT result = run_host("assemble " + name + " --out " + out.filename().string());
+        EXPECT_EQ(result.status, 1) << result.output;
+        const std::string missing = "Error (20588): The specified file \"" + (out / c.printed).string() +
+                                    "\" for programming bitstream authentication cannot be located.";
+        const std::vector<std::string> lines = lines_of(result.output);
+        const auto at = std::find(lines.begin(), lines.end(), missing);
+        ASSERT_NE(at, lines.end()) << result.output;
+        EXPECT_NE(std::find_if(at, lines.end(),
+                               [](const std::string& line) {
+                                   return line.find("This design has enabled programming bitstream encryption.") !=
+                                          std::string::npos;
+                               }),
+                  lines.end())
+            << result.output;
+        EXPECT_FALSE(fs::exists(out / "secure_boot.sof"));
+    }
 }

@@ -6,6 +6,7 @@
 #include "gen.h"
 
 #include <string>
+#include <string_view>
 
 // Compares exactly (byte by byte): below, equal to or above zero. A null
 // text sorts before every other.
@@ -23,3 +24,9 @@ void gen_tolower(std::string& text);
 // the suite's platform: in radix 10 a negative value gets a minus sign, in
 // every other radix the value is written as its unsigned 32-bit pattern.
 char* gen_itoa(int value, char* buffer, int radix);
+
+// The text with every control character (C0, DEL and the UTF-8 encoded C1
+// controls) and every byte that is not part of well-formed UTF-8 written as
+// "\xNN", so that no name printed to a terminal can move the cursor,
+// recolour it or forge a line of its own. Plain text comes back unchanged.
+std::string gen_printable_text(std::string_view text);

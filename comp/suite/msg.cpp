@@ -1,4 +1,5 @@
 #include "msg.h"
+#include "gen_string.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -161,11 +162,14 @@ bool MSG_BASE::post()
         record.sub_messages.push_back(MSG_RECORD{sub->m_kind, sub->m_id, sub->m_id_name, sub->m_text,
                                                  sub->m_severity_level, false});
     report.add(record);
+    // The report keeps the texts as posted; the terminal gets them with
+    // their control characters escaped, as a name in them may hold any.
     if (!is_silent())
     {
-        std::cout << kind_label(m_kind) << " (" << m_id << "): " << m_text << std::endl;
+        std::cout << kind_label(m_kind) << " (" << m_id << "): " << gen_printable_text(m_text) << std::endl;
         for (const auto& sub : m_sub_messages)
-            std::cout << "    " << kind_label(sub->m_kind) << " (" << sub->m_id << "): " << sub->m_text << std::endl;
+            std::cout << "    " << kind_label(sub->m_kind) << " (" << sub->m_id
+                      << "): " << gen_printable_text(sub->m_text) << std::endl;
     }
     return true;
 }
@@ -270,8 +274,11 @@ bool msg_set_debug_echo_file(const std::string& path)
 void MSG_INTERNAL_ERROR::report(const char* condition, const char* component, const char* file, int line)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "Internal Error: Sub-system: %s, File: %s, Line: %d\n%s\n", component ? component : "",
-                 file ? file : "", line, condition ? condition : "");
+    // The condition may quote the user's input (a token or file name): the
+    // report prints it escaped, the exception carries it as it is.
+    std::fprintf(stderr, "Internal Error: Sub-system: %s, File: %s, Line: %d\n%s\n",
+                 gen_printable_text(component ? component : "").c_str(), gen_printable_text(file ? file : "").c_str(),
+                 line, gen_printable_text(condition ? condition : "").c_str());
     std::fflush(stderr);
     throw MSG_INTERNAL_ERROR_EXCEPTION(condition ? condition : "", component ? component : "", file ? file : "",
                                        line);

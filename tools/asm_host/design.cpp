@@ -50,6 +50,23 @@ using design_json::VALUE;
 using design_json::read_generated_options;
 using design_json::read_settings;
 
+// Each partial-reconfiguration region (region kind 0) names a mask file
+// "<revision>.<region>.pmsf" (".msf" at most as long; the region's bytes other
+// than letters, digits, "_" and "-" made "_"), written through the
+// temporary ".<revision>.<region>.pmsf.XXXXXX", which must be a file name.
+void check_mask_file_name(const VALUE& revision, const VALUE& region)
+{
+    const size_t added = std::string_view("..").size() + std::string_view(".pmsf.XXXXXX").size();
+    const std::string name = region.string();
+    if (name.size() + added >= NAME_MAX)
+        region.fail("a partial-reconfiguration region names files of the project directory and cannot be longer "
+                    "than " + std::to_string(NAME_MAX - added - 1) + " bytes");
+    const size_t longest = NAME_MAX - added - name.size();
+    if (revision.string().size() > longest)
+        revision.fail("a revision name names files of the project directory and cannot be longer than " +
+                      std::to_string(longest) + " bytes with the partial-reconfiguration region \"" + name + "\"");
+}
+
 DESIGN_NETLIST read_netlist(const VALUE& value, int depth = 0)
 {
     if (depth >= MAX_NESTING)
@@ -199,7 +216,8 @@ DESIGN read_design(const VALUE& root)
     // The revision names the .sof and the other programming files (through
     // temporaries such as ".<revision>.sof.XXXXXX") and "<revision>.pre_asm_netlist";
     // by default it also names the chip's routing dump (as chip_name below).
-    design.revision = top.required("revision").file_name_part("a revision name", 19);
+    const VALUE revision = top.required("revision");
+    design.revision = revision.file_name_part("a revision name", 19);
     design.compilation = top.required("compilation").nonempty_string();
     // The routing dump is named after the chip, written as
     // ".<chip>.mcfd.asmre.XXXXXX".
@@ -401,7 +419,11 @@ DESIGN read_design(const VALUE& root)
             regions.kind = kind.int32();
             region_kinds.check(regions.kind, kind);
             for (const VALUE& name : entry.required("names").elements())
+            {
+                if (regions.kind == 0)
+                    check_mask_file_name(revision, name);
                 regions.names.push_back(name.string());
+            }
             if (std::optional<VALUE> preserved = entry.optional("preserved"))
                 for (const VALUE& name : preserved->elements())
                 {

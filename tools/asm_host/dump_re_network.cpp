@@ -8,12 +8,12 @@
 #include "accessor_proxy.h"
 #include "design.h"
 #include "host_command.h"
-#include "printable.h"
 #include "project.h"
 
 #include <asm_dump_words.h>
 #include <dbcm.h>
 #include <gen.h>
+#include <gen_string.h>
 #include <hdb.h>
 #include <msg.h>
 #include <zcu.h>
@@ -101,7 +101,7 @@ void check_word(const std::string& word, const char* what, const std::array<cons
             return;
         listed += (listed.empty() ? "" : ", ") + std::string(name);
     }
-    std::cerr << "asm_host: warning: " << what << " \"" << printable_text(word) << "\" is not one of " << listed
+    std::cerr << "asm_host: warning: " << what << " \"" << gen_printable_text(word) << "\" is not one of " << listed
               << "; the module takes " << known[0] << std::endl;
 }
 
@@ -115,7 +115,7 @@ void check_handle(const std::string& word)
     const long value = digits ? std::strtol(word.c_str(), nullptr, 10) : 0;
     if (digits && errno == 0 && value >= INT_MIN && value <= INT_MAX)
         return;
-    std::cerr << "asm_host: warning: the device handle \"" << printable_text(word)
+    std::cerr << "asm_host: warning: the device handle \"" << gen_printable_text(word)
               << "\" is not a decimal number from " << INT_MIN << " to " << INT_MAX << std::endl;
 }
 
@@ -132,7 +132,7 @@ int dump_re_network_main(int argc, char** argv)
     std::string problem;
     if (!parse(argc, argv, arguments, problem))
     {
-        std::cerr << "asm_host: " << printable_text(problem) << "\n" << USAGE;
+        std::cerr << "asm_host: " << gen_printable_text(problem) << "\n" << USAGE;
         return EXIT_BAD_INPUT;
     }
     check_word(arguments.words[0], "the dump kind", ASM_DUMP_KIND_WORDS);
@@ -172,8 +172,8 @@ int dump_re_network_main(int argc, char** argv)
     {
         return host_command::fail_start(made, error.what());
     }
-    std::cout << "asm_host: dumping the routed network of " << printable_text(arguments.design.string()) << " in "
-              << printable_text(project.string()) << std::endl;
+    std::cout << "asm_host: dumping the routed network of " << gen_printable_text(arguments.design.string()) << " in "
+              << gen_printable_text(project.string()) << std::endl;
 
     DESIGN design;
     if (!host_command::load_design_directory(arguments.design, design, problem))
@@ -228,13 +228,13 @@ int dump_re_network_main(int argc, char** argv)
             const auto written = changed_files(copied, snapshot_directory(fs::path(project_text)));
             std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
             for (const auto& [path, size] : written)
-                std::cout << "  " << printable_text(path) << " (" << size << " bytes)\n";
+                std::cout << "  " << gen_printable_text(path) << " (" << size << " bytes)\n";
         }
         catch (const PROJECT_ERROR& error)
         {
             // The project directory went or changed under the run: no
             // success is claimed for a dump the host cannot see.
-            std::cout << "asm_host: " << printable_text(error.what()) << "\n";
+            std::cout << "asm_host: " << gen_printable_text(error.what()) << "\n";
             status = EXIT_RUN_FAILED;
             reason = "the host could not read the run's output";
         }
@@ -244,7 +244,7 @@ int dump_re_network_main(int argc, char** argv)
             reason = "internal error";
         }
     }
-    std::cout << "Project directory: " << printable_text(project.string()) << "\n";
+    std::cout << "Project directory: " << gen_printable_text(project.string()) << "\n";
     std::cout << "Exit status: " << status << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
     // libasm.so stays mapped once loaded; the module lets go of its handle
     // all the same.

@@ -1,10 +1,10 @@
 #include "host_command.h"
 
 #include "ini_switches.h"
-#include "printable.h"
 
 #include <cfg.h>
 #include <fio.h>
+#include <gen_string.h>
 #include <msg.h>
 
 #include <dlfcn.h>
@@ -32,7 +32,7 @@ namespace host_command
 
 int fail_input(const std::string& problem)
 {
-    std::cerr << "asm_host: " << printable_text(problem) << std::endl;
+    std::cerr << "asm_host: " << gen_printable_text(problem) << std::endl;
     return EXIT_BAD_INPUT;
 }
 
@@ -139,7 +139,7 @@ bool open_module(MODULE& module, const fs::path& path, std::initializer_list<con
     std::string problem;
     if (!module.load(path, entries, problem))
     {
-        std::cerr << "asm_host: " << printable_text(problem) << std::endl;
+        std::cerr << "asm_host: " << gen_printable_text(problem) << std::endl;
         return false;
     }
     return true;
@@ -175,8 +175,8 @@ bool load_design_directory(const fs::path& directory, DESIGN& design, std::strin
     // The suite ignores a switch that no one reads: a misspelt name would
     // change nothing without a word.
     for (const std::string& name : unread_ini_switches(names))
-        std::cerr << "asm_host: warning: " << printable_text(ini.string()) << ": no one reads the INI switch \""
-                  << printable_text(name) << "\"; it is ignored" << std::endl;
+        std::cerr << "asm_host: warning: " << gen_printable_text(ini.string()) << ": no one reads the INI switch \""
+                  << gen_printable_text(name) << "\"; it is ignored" << std::endl;
     return true;
 }
 
@@ -384,8 +384,9 @@ bool follow_debug_log(const fs::path& target, std::string& problem)
         return false;
     }
     g_debug_log_temporary = temporary;
-    set_signal_notice("asm_host: the debug log's lines so far are in " + printable_text(temporary) + "\n");
-    std::cout << "asm_host: the debug log goes to " << printable_text(temporary) << " until the run ends" << std::endl;
+    set_signal_notice("asm_host: the debug log's lines so far are in " + gen_printable_text(temporary) + "\n");
+    std::cout << "asm_host: the debug log goes to " << gen_printable_text(temporary) << " until the run ends"
+              << std::endl;
     return true;
 }
 
@@ -407,7 +408,7 @@ bool store_debug_log(const fs::path& target, size_t first)
     {
         ::unlink(temporary.c_str());
         set_signal_notice("");
-        std::cout << "asm_host: " << printable_text(target.string()) << ": cannot write the file: " << problem
+        std::cout << "asm_host: " << gen_printable_text(target.string()) << ": cannot write the file: " << problem
                   << "\n";
         return false;
     }
@@ -419,9 +420,9 @@ bool store_debug_log(const fs::path& target, size_t first)
         read_by_run = read_by_run || (identity && file_identity(library) == identity);
     if (read_by_run)
     {
-        std::cout << "asm_host: " << printable_text(target.string())
+        std::cout << "asm_host: " << gen_printable_text(target.string())
                   << ": the debug log cannot replace a file that the run read; its lines are in "
-                  << printable_text(temporary) << "\n";
+                  << gen_printable_text(temporary) << "\n";
         return false;
     }
     // A log that cannot be renamed over (a file of another user in a sticky
@@ -431,8 +432,8 @@ bool store_debug_log(const fs::path& target, size_t first)
     {
         if (!write_whole_file(target, text, problem))
         {
-            std::cout << "asm_host: " << printable_text(target.string()) << ": cannot write the file: " << problem
-                      << "; the debug log's lines are in " << printable_text(temporary) << "\n";
+            std::cout << "asm_host: " << gen_printable_text(target.string()) << ": cannot write the file: "
+                      << problem << "; the debug log's lines are in " << gen_printable_text(temporary) << "\n";
             return false;
         }
         ::unlink(temporary.c_str());
@@ -446,7 +447,7 @@ std::string last_debug_line(size_t first, const std::string& end)
     const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
     for (size_t i = lines.size(); i > first; --i)
         if (lines[i - 1].text != end)
-            return "\"" + printable_text(lines[i - 1].text) + "\"";
+            return "\"" + gen_printable_text(lines[i - 1].text) + "\"";
     return "";
 }
 
@@ -459,13 +460,13 @@ std::optional<std::string> call_guarded(const std::function<void()>& call)
     catch (const MSG_INTERNAL_ERROR_EXCEPTION& error)
     {
         std::ostringstream text;
-        text << "\"" << printable_text(error.condition()) << "\" (" << error.component() << ", " << error.file()
+        text << "\"" << gen_printable_text(error.condition()) << "\" (" << error.component() << ", " << error.file()
              << ", line " << error.line() << ")";
         return text.str();
     }
     catch (const std::exception& error)
     {
-        return "exception: " + printable_text(error.what());
+        return "exception: " + gen_printable_text(error.what());
     }
     catch (...)
     {

@@ -7,7 +7,6 @@
 #include "process_sof.h"
 #include "dump_re_network.h"
 #include "host_command.h"
-#include "printable.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -15,6 +14,7 @@
 #include <dbcm.h>
 #include <fio.h>
 #include <gen.h>
+#include <gen_string.h>
 #include <msg.h>
 
 #include <sys/stat.h>
@@ -150,8 +150,8 @@ int assemble(const ARGUMENTS& arguments)
     {
         return host_command::fail_start(made, error.what());
     }
-    std::cout << "asm_host: assembling " << printable_text(arguments.design.string()) << " in "
-              << printable_text(project.string()) << std::endl;
+    std::cout << "asm_host: assembling " << gen_printable_text(arguments.design.string()) << " in "
+              << gen_printable_text(project.string()) << std::endl;
 
     DESIGN design;
     std::string problem;
@@ -224,7 +224,7 @@ int assemble(const ARGUMENTS& arguments)
             sof_written = sof_written || path == design.revision + ".sof";
         std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
         for (const auto& [path, size] : written)
-            std::cout << "  " << printable_text(path) << " (" << size << " bytes)\n";
+            std::cout << "  " << gen_printable_text(path) << " (" << size << " bytes)\n";
 
         const DBCM_CHIP* bundle_chip = DBCM_DB_MANAGER::get_or_create_instance()->get_chip(0);
         const std::vector<SECTION_FILE> sections =
@@ -240,10 +240,10 @@ int assemble(const ARGUMENTS& arguments)
     }
     catch (const PROJECT_ERROR& error)
     {
-        std::cout << "asm_host: " << printable_text(error.what()) << "\n";
+        std::cout << "asm_host: " << gen_printable_text(error.what()) << "\n";
         status = EXIT_RUN_FAILED;
     }
-    std::cout << "Project directory: " << printable_text(project.string()) << "\n";
+    std::cout << "Project directory: " << gen_printable_text(project.string()) << "\n";
 
     std::string reason;
     if (internal_error)
@@ -297,7 +297,7 @@ int main(int argc, char** argv)
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))
     {
-        std::cerr << "asm_host: " << printable_text(problem) << "\n" << USAGE;
+        std::cerr << "asm_host: " << gen_printable_text(problem) << "\n" << USAGE;
         return EXIT_BAD_INPUT;
     }
     return assemble(arguments);

@@ -5,13 +5,13 @@
 
 #include "design.h"
 #include "host_command.h"
-#include "printable.h"
 #include "project.h"
 
 #include <asm_model.h>
 #include <dmgr.h>
 #include <fio.h>
 #include <gen.h>
+#include <gen_string.h>
 #include <msg.h>
 #include <pgmio_sof.h>
 
@@ -176,7 +176,7 @@ void print_debug_file(const fs::path& path)
     while (std::getline(in, line))
     {
         if (count++ < MAX_PRINTED_LINES)
-            std::cout << "    | " << printable_text(line) << "\n";
+            std::cout << "    | " << gen_printable_text(line) << "\n";
     }
     if (count > MAX_PRINTED_LINES)
         std::cout << "    | ... " << (count - MAX_PRINTED_LINES) << " more lines\n";
@@ -256,8 +256,8 @@ int process_sof_command(int argc, char** argv)
     {
         return host_command::fail_start(made, error.what());
     }
-    std::cout << "asm_host: applying " << printable_text(arguments.assignments.string()) << " to "
-              << printable_text(arguments.sof.string()) << " in " << printable_text(project.string())
+    std::cout << "asm_host: applying " << gen_printable_text(arguments.assignments.string()) << " to "
+              << gen_printable_text(arguments.sof.string()) << " in " << gen_printable_text(project.string())
               << (arguments.write ? " (rewriting the file)" : "") << std::endl;
 
     DESIGN design;
@@ -338,17 +338,17 @@ int process_sof_command(int argc, char** argv)
         std::cout << "Files written:" << (written.empty() ? " none" : "") << "\n";
         for (const auto& [path, size] : written)
         {
-            std::cout << "  " << printable_text(path) << " (" << size << " bytes)\n";
+            std::cout << "  " << gen_printable_text(path) << " (" << size << " bytes)\n";
             if (fs::path(path) != sof_name)
                 print_debug_file(project_absolute / path);
         }
     }
     catch (const PROJECT_ERROR& error)
     {
-        std::cout << "asm_host: " << printable_text(error.what()) << "\n";
+        std::cout << "asm_host: " << gen_printable_text(error.what()) << "\n";
         stored = false;
     }
-    std::cout << "Working directory: " << printable_text(project.string()) << "\n";
+    std::cout << "Working directory: " << gen_printable_text(project.string()) << "\n";
 
     int status = EXIT_DONE;
     std::string reason;
