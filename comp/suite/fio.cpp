@@ -18,6 +18,8 @@
 #include <mutex>
 #include <atomic>
 #include <climits>
+#include <csignal>
+#include <pthread.h>
 
 namespace fs = std::filesystem;
 
@@ -260,10 +262,21 @@ int fio_create_temporary(const std::string& path, std::string* temporary)
         return -1;
     }
     std::string pattern = path.substr(0, name) + "." + path.substr(name) + ".XXXXXX";
+    // The file is made and tracked with the ending signals held back, so
+    // that a signal never finds it made but not yet tracked.
+    sigset_t ending, previous;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &ending, &previous);
     const int fd = ::mkostemp(&pattern[0], O_CLOEXEC);
+    const int saved = errno;
+    if (fd >= 0)
+        fio_track_temporary(pattern);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = saved;
     if (fd < 0)
         return -1;
-    fio_track_temporary(pattern);
     if (temporary != nullptr)
         *temporary = pattern;
     return fd;
