@@ -149,13 +149,6 @@ bool fio_was_read(dev_t device, ino_t inode)
     return record.files.count(std::make_pair(device, inode)) != 0;
 }
 
-void fio_clear_read_record()
-{
-    READ_RECORD& record = read_record();
-    std::lock_guard<std::mutex> guard(record.lock);
-    record.files.clear();
-}
-
 namespace
 {
 

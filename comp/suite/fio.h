@@ -183,10 +183,9 @@ void fio_remove_tracked_temporaries();
 // The files the module's readers opened (device and inode), so that the
 // host never replaces a file the run read with one of its own outputs.
 // fio_record_read notes the file at the path (nothing when it has no
-// status); fio_was_read asks for a file; fio_clear_read_record forgets them.
+// status); fio_was_read asks for a file.
 void fio_record_read(const std::string& path);
 bool fio_was_read(dev_t device, ino_t inode);
-void fio_clear_read_record();
 
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.

@@ -39,11 +39,22 @@ int& debug_echo_descriptor()
     return descriptor;
 }
 
-void close_debug_echo()
+// False once a line could not be echoed whole.
+bool& debug_echo_complete()
 {
-    if (debug_echo_descriptor() >= 0)
-        ::close(debug_echo_descriptor());
+    static bool complete = true;
+    return complete;
+}
+
+// Stops the echo; false when the file lacks a line or does not close.
+bool close_debug_echo()
+{
+    bool complete = debug_echo_complete();
+    if (debug_echo_descriptor() >= 0 && ::close(debug_echo_descriptor()) != 0)
+        complete = false;
     debug_echo_descriptor() = -1;
+    debug_echo_complete() = true;
+    return complete;
 }
 
 const char* kind_label(MSG_POST_TYPE kind)
@@ -253,7 +264,10 @@ bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* form
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
+            {
+                debug_echo_complete() = false;
                 break;
+            }
             done += static_cast<size_t>(n);
         }
     }
@@ -264,9 +278,9 @@ const std::vector<MSG_DEBUG_LINE>& msg_debug_lines() { return debug_lines(); }
 
 bool msg_set_debug_echo_file(const std::string& path)
 {
-    close_debug_echo();
+    const bool complete = close_debug_echo();
     if (path.empty())
-        return true;
+        return complete;
     debug_echo_descriptor() = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     return debug_echo_descriptor() >= 0;
 }

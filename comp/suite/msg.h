@@ -182,7 +182,9 @@ bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* form
 
 const std::vector<MSG_DEBUG_LINE>& msg_debug_lines();
 // Appends every later debug line to this existing file, opened once here;
-// "" stops the echo. False when the file cannot be opened (no echo then).
+// "" stops the echo. False when the file cannot be opened (no echo then),
+// and, when the echo stops, when a line or the close failed: the file then
+// lacks lines that msg_debug_lines() holds.
 bool msg_set_debug_echo_file(const std::string& path);
 
 // The exception that MSG_INTERNAL_ERROR::report throws. It does not derive

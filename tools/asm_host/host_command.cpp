@@ -394,17 +394,17 @@ bool store_debug_log(const fs::path& target, size_t first)
 {
     if (target.empty())
         return true;
-    msg_set_debug_echo_file("");
+    const bool echoed_whole = msg_set_debug_echo_file("");
     const std::string temporary = g_debug_log_temporary;
     g_debug_log_temporary.clear();
-    // The echo may have missed a line (a full disk): the file is written
-    // again whole.
     const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
     std::string text;
     for (size_t i = first; i < lines.size(); ++i)
         text.append(lines[i].component).append(": ").append(lines[i].text).append(1, '\n');
+    // The temporary holds the log already, unless the echo missed a line (a
+    // full disk): then it is written again whole.
     std::string problem;
-    if (!write_whole_file(temporary, text, problem))
+    if (!echoed_whole && !write_whole_file(temporary, text, problem))
     {
         ::unlink(temporary.c_str());
         set_signal_notice("");
