@@ -401,9 +401,9 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     m_append_only.push_back(m_scratch / "append.log");
     const bool append_only =
         std::system(("chattr +a '" + (m_scratch / "append.log").string() + "' 2>/dev/null").c_str()) == 0;
-    const std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-    const bool other_user = ::geteuid() == 0 && std::system((as_nobody + " true 2>/dev/null").c_str()) == 0;
-    fs::permissions(m_scratch, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    std::string why_not_other_user;
+    const OTHER_USER nobody = other_user(why_not_other_user);
+    const bool other_user = !nobody.runner.empty();
     fs::create_directories(m_scratch / "sticky");
     fs::permissions(m_scratch / "sticky", fs::perms::all | fs::perms::sticky_bit);
     write_text(m_scratch / "sticky" / "owned.log", "an earlier log\n");
@@ -475,7 +475,7 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         {"a log of another owner", "assemble plain", "nobody.log", 0, "", ""},
         {"a mount point", "assemble plain", "bound.log", 0, "", "", "", "", bound},
         {"another user's log in a sticky directory", "assemble plain", "sticky/owned.log", 0, "", "", "sticky/work",
-         as_nobody, other_user},
+         nobody.runner, other_user},
     };
     int n = 0;
     std::vector<std::string> not_run;
@@ -489,7 +489,8 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         }
         const std::string input = c.input.empty() ? "" : read_text(c.input);
         const std::string out = c.out.empty() ? "work" + std::to_string(n++) : c.out;
-        const HOST_RESULT run = run_host(c.arguments + " --out " + out + " --debug-log " + c.log, c.runner);
+        const HOST_RESULT run = run_host(c.arguments + " --out " + out + " --debug-log " + c.log, c.runner,
+                                         c.runner.empty() ? ASM_HOST_PATH : nobody.host);
         EXPECT_EQ(run.status, c.status) << run.output;
         if (!c.message.empty())
         {

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 struct HOST_RESULT
@@ -35,11 +36,13 @@ protected:
     void TearDown() override { std::filesystem::remove_all(m_scratch); }
 
     // Runs "asm_host ARGS" with the scratch directory as working directory;
-    // a runner ("setpriv ...") goes before the host's path.
-    HOST_RESULT run_host(const std::string& arguments, const std::string& runner = "") const
+    // a runner ("setpriv ...") goes before the host's path, and host names
+    // another copy of the host program.
+    HOST_RESULT run_host(const std::string& arguments, const std::string& runner = "",
+                         const std::string& host = ASM_HOST_PATH) const
     {
         const std::string command =
-            "cd '" + m_scratch.string() + "' && " + runner + " '" ASM_HOST_PATH "' " + arguments + " 2>&1";
+            "cd '" + m_scratch.string() + "' && " + runner + " '" + host + "' " + arguments + " 2>&1";
         HOST_RESULT result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr)
@@ -104,5 +107,55 @@ protected:
         return "";
     }
 
+    // How to run the host as an ordinary user (uid and gid 65534), whose
+    // outcome can differ from root's. The build may lie where that user
+    // cannot enter (a clone in a private directory), so the host program,
+    // its libraries and the module's data files are copied into a directory
+    // of their own that everyone may read, and the scratch directory is
+    // opened to everyone. Empty, with the reason in why, where the machine
+    // cannot do it (not root, no setpriv, the copy does not run).
+    struct OTHER_USER
+    {
+        std::string runner;  // for run_host's runner
+        std::string host;    // for run_host's host
+    };
+    OTHER_USER other_user(std::string& why)
+    {
+        namespace fs = std::filesystem;
+        if (::geteuid() != 0)
+        {
+            why = "the tests do not run as root, so they cannot run the host as another user";
+            return {};
+        }
+        if (m_other_host.empty())
+        {
+            const fs::path copy = m_scratch / "other_user_bin";
+            std::error_code ec;
+            fs::create_directory(copy, ec);
+            const fs::path built = fs::path(ASM_HOST_PATH).parent_path();
+            for (fs::directory_iterator it(built, ec), end; !ec && it != end; it.increment(ec))
+            {
+                const std::string name = it->path().filename().string();
+                const bool wanted = name == "asm_host" || it->path().extension() == ".so" ||
+                                    it->path().extension() == ".xsd";
+                if (wanted && fs::is_regular_file(it->path()))
+                    fs::copy_file(it->path(), copy / name, ec);
+            }
+            fs::permissions(m_scratch, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add, ec);
+            m_other_host = (copy / "asm_host").string();
+        }
+        OTHER_USER other{"setpriv --reuid=65534 --regid=65534 --clear-groups env LD_LIBRARY_PATH='" +
+                             std::filesystem::path(m_other_host).parent_path().string() + "'",
+                         m_other_host};
+        const HOST_RESULT probe = run_host("--help", other.runner, other.host);
+        if (probe.status != 0)
+        {
+            why = "the host does not run as uid 65534 here: " + probe.output;
+            return {};
+        }
+        return other;
+    }
+
     std::filesystem::path m_scratch;
+    std::string m_other_host;
 };
