@@ -194,7 +194,10 @@ int process_sof_command(int argc, char** argv)
     ARGUMENTS arguments;
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))
-        return fail_input(problem);
+    {
+        std::cerr << "asm_host: " << gen_printable_text(problem) << "\n" << USAGE;
+        return EXIT_BAD_INPUT;
+    }
 
     // Every problem of the arguments is found first, before design.json is
     // read and before the working directory is made.
