@@ -252,7 +252,11 @@ TEST_F(HostInput, ArgumentAndPathProblemsAreFoundBeforeTheProjectIsMade)
     refused("assemble design --out project --debug-log missing/log.txt",
             "asm_host: missing/log.txt: cannot write the debug log: its directory does not exist");
     fs::create_directories(m_scratch / "a_directory");
-    refused("assemble design --out project --debug-log a_directory", "asm_host: a_directory: not a regular file");
+    refused("assemble design --out project --debug-log a_directory",
+            "asm_host: a_directory: exists and is not a debug log; remove it or name another file");
+    ASSERT_EQ(mkfifo((m_scratch / "unread.log").c_str(), 0600), 0);
+    refused("assemble design --out project --debug-log unread.log",
+            "asm_host: unread.log: a FIFO that no process reads; the debug log never waits for a reader");
     EXPECT_EQ(read_text(m_scratch / "design" / "design.json"), design_json);
 
     // A symbolic link or a pipe in the design directory would lead the run's
