@@ -188,7 +188,9 @@ TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesInTheLog)
         EXPECT_EQ(run.status, 128 + signal) << run.output;
         EXPECT_EQ(run.output.find("--- asm_host summary ---"), std::string::npos) << run.output;
         const std::vector<std::string> lines = lines_of(read_text(m_scratch / log));
-        ASSERT_GE(lines.size(), 2u);
+        EXPECT_GE(lines.size(), 2u);
+        if (lines.size() < 2)
+            continue;
         EXPECT_EQ(lines[0], DEBUG_LOG_FIRST_LINE);
         EXPECT_EQ(lines[1], "ASM: ASM Begin");
         EXPECT_EQ(std::find(lines.begin(), lines.end(), "ASM: ASM End"), lines.end());
@@ -479,7 +481,9 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     for (const fs::path& log : {m_scratch / "previous.log", m_scratch / "logs" / "linked.log"})
     {
         const std::vector<std::string> lines = lines_of(read_text(log));
-        ASSERT_GE(lines.size(), 3u) << log;
+        EXPECT_GE(lines.size(), 3u) << log;
+        if (lines.size() < 3)
+            continue;
         EXPECT_EQ(lines[0], DEBUG_LOG_FIRST_LINE) << log;
         EXPECT_EQ(lines[1], "ASM: ASM Begin") << log;
         EXPECT_EQ(lines.back(), "ASM: ASM End") << log;
@@ -574,12 +578,14 @@ TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
             continue;
         }
         const std::vector<std::string> lines = lines_of(read_text(log));
-        ASSERT_GE(lines.size(), 3u);
+        EXPECT_GE(lines.size(), 3u);
+        if (lines.size() < 3)
+            continue;
         EXPECT_EQ(lines[0], DEBUG_LOG_FIRST_LINE);
         EXPECT_EQ(lines[1], "ASM: ASM Begin");
         EXPECT_EQ(lines.back(), "ASM: ASM End");
         struct stat status;
-        ASSERT_EQ(::stat(log.c_str(), &status), 0);
+        EXPECT_EQ(::stat(log.c_str(), &status), 0);
         EXPECT_EQ(status.st_uid, 0u);
     }
     if (!not_run.empty())
