@@ -102,7 +102,7 @@ void floor_run(const std::string& sof)
 
 void BM_ForceBits(benchmark::State& state)
 {
-    msg_set_debug_echo_file("");
+    msg_set_debug_echo_descriptor(-1);
     FIXTURE fixture;
     const std::string options = fixture.options_for(state.range(0));
     double forced_total = 0;

@@ -79,6 +79,15 @@ protected:
 
 TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
 {
+    // The partial-reconfiguration sample with its second region renamed.
+    const auto pr_region = [](const std::string& name) {
+        return [name](json&) {
+            json d = json::parse(read_text(fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "partial_reconfig" /
+                                           "design.json"));
+            d["chip_bundle"]["regions"][0]["names"][1] = name;
+            return d.dump();
+        };
+    };
     struct CASE
     {
         const char* what;
@@ -159,6 +168,15 @@ TEST_F(HostInput, BadDesignJsonExitsTwoNamingFileAndKey)
          },
          "design/design.json: revision: a revision name names files of the project directory and cannot be longer "
          "than 228 bytes with the partial-reconfiguration region \"root.pr_blink\""},
+        {"a partial-reconfiguration region that names no partition", pr_region("root.pr_blonk"),
+         "design/design.json: chip_bundle.regions[0].names[1]: the partial-reconfiguration region \"root.pr_blonk\" "
+         "names no partition"},
+        {"a partial-reconfiguration region that ends in a dot", pr_region("root."),
+         "design/design.json: chip_bundle.regions[0].names[1]: the partial-reconfiguration region \"root.\" names no "
+         "partition"},
+        {"an empty partial-reconfiguration region", pr_region(""),
+         "design/design.json: chip_bundle.regions[0].names[1]: the partial-reconfiguration region \"\" names no "
+         "partition"},
         {"a compile instance too long to name a file",
          with_key("compile_instance", std::string(244, 'c')),
          "design/design.json: compile_instance: a compile instance name names files of the project directory and "
@@ -234,7 +252,11 @@ TEST_F(HostInput, ArgumentAndPathProblemsAreFoundBeforeTheProjectIsMade)
     refused("assemble design --out project --debug-log missing/log.txt",
             "asm_host: missing/log.txt: cannot write the debug log: its directory does not exist");
     fs::create_directories(m_scratch / "a_directory");
-    refused("assemble design --out project --debug-log a_directory", "asm_host: a_directory: not a regular file");
+    refused("assemble design --out project --debug-log a_directory",
+            "asm_host: a_directory: exists and is not a debug log; remove it or name another file");
+    ASSERT_EQ(mkfifo((m_scratch / "unread.log").c_str(), 0600), 0);
+    refused("assemble design --out project --debug-log unread.log",
+            "asm_host: unread.log: a FIFO that no process reads; the debug log never waits for a reader");
     EXPECT_EQ(read_text(m_scratch / "design" / "design.json"), design_json);
 
     // A symbolic link or a pipe in the design directory would lead the run's

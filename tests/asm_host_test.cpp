@@ -792,12 +792,24 @@ TEST_F(HostRun, BadIniLineExitsTwoNamingTheFileAndLine)
 
 TEST_F(HostRun, UsageErrorsExitTwoWithTheUsage)
 {
-    for (const char* arguments : {"", "build examples", "assemble", "assemble a b", "assemble a --out",
-                                  "assemble a --colour red", "assemble a --out x --out y"})
+    const std::string assemble = "usage: asm_host assemble DESIGN_DIR";
+    const std::string process_sof = "usage: asm_host process-sof FILE.sof ASSIGNMENTS.xml";
+    const std::pair<const char*, const std::string&> usage_errors[] = {
+        {"", assemble},
+        {"build examples", assemble},
+        {"assemble", assemble},
+        {"assemble a b", assemble},
+        {"assemble a --out", assemble},
+        {"assemble a --colour red", assemble},
+        {"assemble a --out x --out y", assemble},
+        {"process-sof x.sof", process_sof},
+        {"process-sof x.sof y.xml --colour red", process_sof},
+    };
+    for (const auto& [arguments, usage] : usage_errors)
     {
         const HOST_RESULT run = run_host(arguments);
         EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find("usage: asm_host assemble DESIGN_DIR"), std::string::npos) << arguments;
+        EXPECT_NE(run.output.find(usage), std::string::npos) << arguments << "\n" << run.output;
     }
     // Each command prints its own usage on request.
     const std::pair<const char*, const char*> helps[] = {
@@ -840,8 +852,8 @@ TEST_F(HostRun, SkipAsmExitsZeroAndTheDebugLogShowsTheRun)
     EXPECT_TRUE(has_line(run.output, "Exit status: 0")) << run.output;
     EXPECT_TRUE(has_line(run.output, "Files written: none")) << run.output;
     const std::vector<std::string> expected = {
-        "ASM: ASM Begin", "ASM: Skipping ASM because skip_asm = ON was found in your zorvane.ini file.",
-        "ASM: ASM End"};
+        DEBUG_LOG_FIRST_LINE, "ASM: ASM Begin",
+        "ASM: Skipping ASM because skip_asm = ON was found in your zorvane.ini file.", "ASM: ASM End"};
     EXPECT_EQ(lines_of(read_text(m_scratch / "logs.txt")), expected);
     EXPECT_TRUE(fs::exists(m_scratch / "project" / "asm.rpt"));
 }

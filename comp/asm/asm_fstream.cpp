@@ -61,9 +61,6 @@ void open_by_full_path(STREAM& stream, const char* name, std::ios_base::openmode
         stream.clear();
     else
         stream.setstate(std::ios_base::failbit);
-    // The host keeps its own outputs (the debug log) off the files a run read.
-    if (stream.rdbuf()->is_open() && (mode & std::ios_base::in))
-        fio_record_read(full_path);
 }
 
 }  // namespace

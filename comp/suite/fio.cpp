@@ -14,7 +14,6 @@
 #include <fnmatch.h>
 #include <algorithm>
 #include <map>
-#include <set>
 #include <mutex>
 #include <atomic>
 #include <climits>
@@ -113,40 +112,6 @@ void fio_remove_tracked_temporaries()
     for (TEMPORARY_SLOT& slot : g_temporaries)
         if (slot.state.load() == 2)
             ::unlink(slot.path);
-}
-
-namespace
-{
-
-struct READ_RECORD
-{
-    std::mutex lock;
-    std::set<std::pair<dev_t, ino_t>> files;
-};
-
-READ_RECORD& read_record()
-{
-    static READ_RECORD record;
-    return record;
-}
-
-}  // namespace
-
-void fio_record_read(const std::string& path)
-{
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0)
-        return;
-    READ_RECORD& record = read_record();
-    std::lock_guard<std::mutex> guard(record.lock);
-    record.files.emplace(status.st_dev, status.st_ino);
-}
-
-bool fio_was_read(dev_t device, ino_t inode)
-{
-    READ_RECORD& record = read_record();
-    std::lock_guard<std::mutex> guard(record.lock);
-    return record.files.count(std::make_pair(device, inode)) != 0;
 }
 
 namespace

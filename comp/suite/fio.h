@@ -180,13 +180,6 @@ void fio_untrack_temporary(const std::string& path);
 // only reads fixed slots and calls unlink).
 void fio_remove_tracked_temporaries();
 
-// The files the module's readers opened (device and inode), so that the
-// host never replaces a file the run read with one of its own outputs.
-// fio_record_read notes the file at the path (nothing when it has no
-// status); fio_was_read asks for a file.
-void fio_record_read(const std::string& path);
-bool fio_was_read(dev_t device, ino_t inode);
-
 // The full path of a file name. The suite gives the wide full UNC name on
 // platforms that have one; on Linux it is the absolute narrow path.
 std::string fio_get_unc_full_path(const char* name);

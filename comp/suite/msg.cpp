@@ -8,7 +8,6 @@
 #include <iostream>
 #include <map>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace
@@ -32,29 +31,27 @@ std::vector<MSG_DEBUG_LINE>& debug_lines()
     return lines;
 }
 
-// The open echo file of the debug lines; -1 for none.
+// The descriptor that the debug lines are echoed to; -1 for none.
 int& debug_echo_descriptor()
 {
     static int descriptor = -1;
     return descriptor;
 }
 
-// False once a line could not be echoed whole.
-bool& debug_echo_complete()
+// The error of the first line that could not be echoed whole; 0 for none.
+int& debug_echo_error()
 {
-    static bool complete = true;
-    return complete;
+    static int error = 0;
+    return error;
 }
 
-// Stops the echo; false when the file lacks a line or does not close.
-bool close_debug_echo()
+// Stops the echo; the error of its first line that failed.
+int stop_debug_echo()
 {
-    bool complete = debug_echo_complete();
-    if (debug_echo_descriptor() >= 0 && ::close(debug_echo_descriptor()) != 0)
-        complete = false;
+    const int error = debug_echo_error();
     debug_echo_descriptor() = -1;
-    debug_echo_complete() = true;
-    return complete;
+    debug_echo_error() = 0;
+    return error;
 }
 
 const char* kind_label(MSG_POST_TYPE kind)
@@ -265,7 +262,8 @@ bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* form
                 continue;
             if (n <= 0)
             {
-                debug_echo_complete() = false;
+                if (debug_echo_error() == 0)
+                    debug_echo_error() = n < 0 ? errno : EIO;
                 break;
             }
             done += static_cast<size_t>(n);
@@ -276,13 +274,11 @@ bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* form
 
 const std::vector<MSG_DEBUG_LINE>& msg_debug_lines() { return debug_lines(); }
 
-bool msg_set_debug_echo_file(const std::string& path)
+int msg_set_debug_echo_descriptor(int fd)
 {
-    const bool complete = close_debug_echo();
-    if (path.empty())
-        return complete;
-    debug_echo_descriptor() = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    return debug_echo_descriptor() >= 0;
+    const int error = stop_debug_echo();
+    debug_echo_descriptor() = fd;
+    return error;
 }
 
 void MSG_INTERNAL_ERROR::report(const char* condition, const char* component, const char* file, int line)
@@ -303,5 +299,5 @@ void msg_reset()
     MSG_REPORT::active().clear();
     MSG_INDEX::get_default_index()->clear();
     debug_lines().clear();
-    close_debug_echo();
+    stop_debug_echo();
 }

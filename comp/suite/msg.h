@@ -176,16 +176,17 @@ struct MSG_DEBUG_LINE
 };
 
 // Writes one debug line (printf-style format) under a component tag. The
-// line is kept in memory and, when an echo file is set, appended to it.
+// line is kept in memory and, when an echo is set, written to it.
 // Returns true when the line was written.
 bool msg_local_vdebug(const char* component, MSG_D_LEVEL level, const char* format, va_list args);
 
 const std::vector<MSG_DEBUG_LINE>& msg_debug_lines();
-// Appends every later debug line to this existing file, opened once here;
-// "" stops the echo. False when the file cannot be opened (no echo then),
-// and, when the echo stops, when a line or the close failed: the file then
-// lacks lines that msg_debug_lines() holds.
-bool msg_set_debug_echo_file(const std::string& path);
+// Writes every later debug line to the open descriptor as it comes, one
+// write a line; -1 stops the echo. The descriptor stays the caller's (it is
+// never closed here). Returns, for the echo that this call stops, 0 when
+// every line went out whole, else the error (errno) of the first line that
+// did not.
+int msg_set_debug_echo_descriptor(int fd);
 
 // The exception that MSG_INTERNAL_ERROR::report throws. It does not derive
 // from std::exception, so no handler for standard exceptions swallows it.
@@ -216,5 +217,5 @@ public:
     [[noreturn]] static void report(const char* condition, const char* component, const char* file, int line);
 };
 
-// Forgets every posted message, debug line, suppressed id and the echo file.
+// Forgets every posted message, debug line, suppressed id and the echo.
 void msg_reset();

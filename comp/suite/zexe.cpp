@@ -1,6 +1,5 @@
 #include "zexe.h"
 
-#include "fio.h"
 #include "msg.h"
 
 #include <tcl.h>
@@ -33,49 +32,6 @@ void debug_line(const char* format, ...)
     va_end(args);
 }
 
-// A command of the interpreter wrapped so that the files it names are
-// recorded as read (fio_record_read) before the original runs: the host
-// keeps its debug log off them.
-struct WRAPPED_COMMAND
-{
-    Tcl_ObjCmdProc* original;
-    ClientData original_data;
-    // The argument that names the file: 1 from the front, else the last.
-    bool file_is_last;
-};
-
-int record_file_and_call(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
-{
-    const WRAPPED_COMMAND* command = static_cast<const WRAPPED_COMMAND*>(data);
-    if (objc >= 2)
-    {
-        Tcl_Obj* file = command->file_is_last ? objv[objc - 1] : objv[1];
-        // "open |command" starts a pipeline; it names no file.
-        const char* text = Tcl_GetString(file);
-        // The path as the interpreter resolves it: against its current
-        // directory, "~" expanded.
-        Tcl_Obj* resolved = text[0] == '|' ? nullptr : Tcl_FSGetNormalizedPath(interp, file);
-        if (resolved != nullptr)
-            fio_record_read(Tcl_GetString(resolved));
-        Tcl_ResetResult(interp);
-    }
-    return command->original(command->original_data, interp, objc, objv);
-}
-
-void wrap_command(Tcl_Interp* interp, const char* name, bool file_is_last)
-{
-    Tcl_CmdInfo info;
-    if (Tcl_GetCommandInfo(interp, name, &info) == 0 || info.objProc == nullptr)
-    {
-        debug_line("cannot wrap the %s command", name);
-        return;
-    }
-    // One per interpreter; freed when the interpreter deletes the command.
-    WRAPPED_COMMAND* command = new WRAPPED_COMMAND{info.objProc, info.objClientData, file_is_last};
-    Tcl_CreateObjCommand(interp, name, record_file_and_call, command,
-                         [](ClientData data) { delete static_cast<WRAPPED_COMMAND*>(data); });
-}
-
 Tcl_Interp* interpreter()
 {
     ZEXE_STATE& zexe = state();
@@ -93,8 +49,6 @@ Tcl_Interp* interpreter()
         debug_line("Tcl_Init failed: %s", Tcl_GetStringResult(zexe.interp));
     if (Tcl_HideCommand(zexe.interp, "exit", "exit") != TCL_OK)
         debug_line("cannot hide the exit command: %s", Tcl_GetStringResult(zexe.interp));
-    wrap_command(zexe.interp, "open", false);
-    wrap_command(zexe.interp, "source", true);
     Tcl_ResetResult(zexe.interp);
     return zexe.interp;
 }

@@ -29,6 +29,7 @@
 #include <sstream>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 using nlohmann::json;
 
@@ -65,6 +66,19 @@ void check_mask_file_name(const VALUE& revision, const VALUE& region)
     if (revision.string().size() > longest)
         revision.fail("a revision name names files of the project directory and cannot be longer than " +
                       std::to_string(longest) + " bytes with the partial-reconfiguration region \"" + name + "\"");
+}
+
+// A partial-reconfiguration region after the set's first (the static region)
+// is "<parent region>.<partition>": the text after its last "." is the block
+// name of one of the design's partitions (its block_name, else its name).
+void check_region_partition(const VALUE& region, const std::unordered_set<std::string>& block_names)
+{
+    const std::string name = region.string();
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && block_names.count(name.substr(dot + 1)) != 0)
+        return;
+    region.fail("the partial-reconfiguration region \"" + name +
+                "\" names no partition: a region after the first is \"<parent region>.<partition's block name>\"");
 }
 
 DESIGN_NETLIST read_netlist(const VALUE& value, int depth = 0)
@@ -413,6 +427,9 @@ DESIGN read_design(const VALUE& root)
     {
         OBJECT bundle(*bundle_value);
         UNIQUE<int> region_kinds("region kind");
+        std::unordered_set<std::string> block_names;
+        for (const DESIGN_PARTITION& partition : design.partitions)
+            block_names.insert(partition.block_name.value_or(partition.name));
         bundle.each_object("regions", false, [&](OBJECT& entry) {
             DESIGN_REGIONS regions;
             VALUE kind = entry.required("kind");
@@ -422,6 +439,8 @@ DESIGN read_design(const VALUE& root)
             {
                 if (regions.kind == 0)
                     check_mask_file_name(revision, name);
+                if (regions.kind == 0 && !regions.names.empty())
+                    check_region_partition(name, block_names);
                 regions.names.push_back(name.string());
             }
             if (std::optional<VALUE> preserved = entry.optional("preserved"))

@@ -8,16 +8,11 @@
 #include <msg.h>
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <link.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -195,85 +190,19 @@ void fill_project(const fs::path& project, const fs::path& source, DIRECTORY_SNA
     copied = snapshot_directory(project);
 }
 
-namespace
-{
-
-// The files of the shared libraries the process has loaded.
-std::vector<fs::path> loaded_libraries()
-{
-    std::vector<fs::path> libraries;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            // The program itself has no name; the kernel's objects no path.
-            if (info->dlpi_name != nullptr && std::strchr(info->dlpi_name, '/') != nullptr)
-                static_cast<std::vector<fs::path>*>(data)->push_back(info->dlpi_name);
-            return 0;
-        },
-        &libraries);
-    return libraries;
-}
-
-// Writes the bytes over the contents of the regular file (never waiting on
-// anything else put in its place); false with the reason.
-bool write_whole_file(const std::string& file, const std::string& bytes, std::string& reason)
-{
-    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat status;
-    const int kind = fd < 0 ? 0 : ::fstat(fd, &status) != 0 ? errno : S_ISREG(status.st_mode) ? 0 : EINVAL;
-    if (kind != 0)
-    {
-        ::close(fd);
-        fd = -1;
-        errno = kind;
-    }
-    bool written = fd >= 0;
-    for (size_t done = 0; written && done < bytes.size();)
-    {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        done += written ? static_cast<size_t>(n) : 0;
-    }
-    if (!written)
-        reason = std::strerror(errno);
-    if (fd >= 0 && ::close(fd) != 0 && written)
-    {
-        reason = std::strerror(errno);
-        written = false;
-    }
-    return written;
-}
-
-}  // namespace
-
-std::vector<DEBUG_LOG_INPUT> module_inputs(const fs::path& module)
-{
-    std::vector<DEBUG_LOG_INPUT> inputs = {
-        {module, false, "the module"},
-        {module.parent_path() / "assembler_asgn.xsd", false, "the module's schema"},
-        {module.parent_path() / "libsld_kovx.so", false, "the debug-instance extension library"},
-        {"/proc/self/exe", false, "the host program"},
-    };
-    for (const fs::path& library : loaded_libraries())
-        inputs.push_back({library, false, "the loaded library " + library.string()});
-    return inputs;
-}
-
-bool check_design_debug_log(const fs::path& target, const std::string& name, const DESIGN& design,
-                            const fs::path& project, std::string& problem)
+bool check_design_debug_log(const DEBUG_LOG& log, const DESIGN& design, const fs::path& project,
+                            std::string& problem)
 {
     // The settings that name a file the run reads: the assignments file, the
     // key file and the programming-file commands, wherever the design holds
     // them.
     static const int FILE_SETTINGS[] = {1492, 1519, 1576};
-    std::vector<DEBUG_LOG_INPUT> inputs;
+    std::vector<std::pair<fs::path, std::string>> files;
     const auto add_settings = [&](const std::vector<DESIGN_SETTING>& settings) {
         for (const DESIGN_SETTING& setting : settings)
             if (setting.kind == HDB_OPTION_KIND_STRING && !setting.string_value.empty() &&
                 std::find(std::begin(FILE_SETTINGS), std::end(FILE_SETTINGS), setting.id) != std::end(FILE_SETTINGS))
-                inputs.push_back({project / setting.string_value, false,
-                                  "the file of setting " + std::to_string(setting.id)});
+                files.emplace_back(project / setting.string_value, "the file of setting " + std::to_string(setting.id));
     };
     add_settings(design.namespace_settings);
     add_settings(design.global_settings.value_or(std::vector<DESIGN_SETTING>()));
@@ -289,46 +218,23 @@ bool check_design_debug_log(const fs::path& target, const std::string& name, con
             add_settings(partition.netlist->generated_options);
     }
     for (const std::string& file : design.sld.debug_files)
-        inputs.push_back({project / file, false, "the debug file " + file});
-    try
-    {
-        check_debug_log_inputs(target, name, inputs);
-    }
-    catch (const PROJECT_ERROR& error)
-    {
-        problem = error.what();
-        return false;
-    }
+        files.emplace_back(project / file, "the debug file " + file);
+    for (const auto& [file, what] : files)
+        if (log.is(file))
+        {
+            problem = log.name() + ": the debug log cannot be " + what;
+            return false;
+        }
     return true;
 }
 
 namespace
 {
 
-// The debug log's temporary while the run writes it.
-std::string g_debug_log_temporary;
-
-// What the signal handler prints: a fixed buffer, filled before the run.
-char g_signal_notice[PATH_MAX + 128];
-std::atomic<size_t> g_signal_notice_size{0};
-
-void set_signal_notice(const std::string& text)
-{
-    g_signal_notice_size.store(0);
-    const size_t size = std::min(text.size(), sizeof g_signal_notice);
-    std::memcpy(g_signal_notice, text.data(), size);
-    g_signal_notice_size.store(size);
-}
-
 extern "C" void end_on_signal(int signal)
 {
-    // Only async-signal-safe calls: unlink, write, _exit.
+    // Only async-signal-safe calls: unlink, _exit.
     fio_remove_tracked_temporaries();
-    const size_t size = g_signal_notice_size.load();
-    if (size > 0)
-    {
-        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, g_signal_notice, size);
-    }
     ::_exit(128 + signal);
 }
 
@@ -336,7 +242,6 @@ extern "C" void end_on_signal(int signal)
 
 void install_signal_handlers()
 {
-    static_assert(std::atomic<size_t>::is_always_lock_free, "the signal handler reads the notice's size");
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = end_on_signal;
@@ -349,97 +254,11 @@ void install_signal_handlers()
 
 int fail_start(const fs::path& made, const std::string& problem)
 {
-    // The directory is this run's own: no half copy is left behind, nor the
-    // debug log's temporary of a run that never started.
+    // The directory is this run's own: no half copy is left behind.
     std::error_code ec;
     if (!made.empty())
         fs::remove_all(made, ec);
-    if (!g_debug_log_temporary.empty())
-    {
-        msg_set_debug_echo_file("");
-        ::unlink(g_debug_log_temporary.c_str());
-        g_debug_log_temporary.clear();
-        set_signal_notice("");
-    }
     return fail_input(problem);
-}
-
-bool follow_debug_log(const fs::path& target, std::string& problem)
-{
-    if (target.empty())
-        return true;
-    std::string temporary;
-    const int fd = create_temporary_beside(target, temporary);
-    if (fd < 0)
-    {
-        problem = target.string() + ": cannot write the debug log: cannot create a file in its directory: " +
-                  std::strerror(errno);
-        return false;
-    }
-    ::close(fd);
-    if (!msg_set_debug_echo_file(temporary))
-    {
-        problem = temporary + ": cannot open the debug log's temporary: " + std::strerror(errno);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    g_debug_log_temporary = temporary;
-    set_signal_notice("asm_host: the debug log's lines so far are in " + gen_printable_text(temporary) + "\n");
-    std::cout << "asm_host: the debug log goes to " << gen_printable_text(temporary) << " until the run ends"
-              << std::endl;
-    return true;
-}
-
-bool store_debug_log(const fs::path& target, size_t first)
-{
-    if (target.empty())
-        return true;
-    const bool echoed_whole = msg_set_debug_echo_file("");
-    const std::string temporary = g_debug_log_temporary;
-    g_debug_log_temporary.clear();
-    const std::vector<MSG_DEBUG_LINE>& lines = msg_debug_lines();
-    std::string text;
-    for (size_t i = first; i < lines.size(); ++i)
-        text.append(lines[i].component).append(": ").append(lines[i].text).append(1, '\n');
-    // The temporary holds the log already, unless the echo missed a line (a
-    // full disk): then it is written again whole.
-    std::string problem;
-    if (!echoed_whole && !write_whole_file(temporary, text, problem))
-    {
-        ::unlink(temporary.c_str());
-        set_signal_notice("");
-        std::cout << "asm_host: " << gen_printable_text(target.string()) << ": cannot write the file: " << problem
-                  << "\n";
-        return false;
-    }
-    // The module alone knows some of its inputs (includes, token files):
-    // the log never replaces one of them, nor a library of the process.
-    const std::optional<FILE_IDENTITY> identity = file_identity(target);
-    bool read_by_run = identity && fio_was_read(identity->first, identity->second);
-    for (const fs::path& library : loaded_libraries())
-        read_by_run = read_by_run || (identity && file_identity(library) == identity);
-    if (read_by_run)
-    {
-        std::cout << "asm_host: " << gen_printable_text(target.string())
-                  << ": the debug log cannot replace a file that the run read; its lines are in "
-                  << gen_printable_text(temporary) << "\n";
-        return false;
-    }
-    // A log that cannot be renamed over (a file of another user in a sticky
-    // directory, a mount point) but was found writable when the run started
-    // is written in place: a good run is not failed at its end for it.
-    if (std::rename(temporary.c_str(), target.c_str()) != 0)
-    {
-        if (!write_whole_file(target, text, problem))
-        {
-            std::cout << "asm_host: " << gen_printable_text(target.string()) << ": cannot write the file: "
-                      << problem << "; the debug log's lines are in " << gen_printable_text(temporary) << "\n";
-            return false;
-        }
-        ::unlink(temporary.c_str());
-    }
-    set_signal_notice("");
-    return true;
 }
 
 std::string last_debug_line(size_t first, const std::string& end)

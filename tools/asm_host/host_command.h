@@ -105,39 +105,20 @@ void fill_project(const std::filesystem::path& project, const std::filesystem::p
 
 // Takes back what a start that failed made (the project directory, or the
 // outermost parent that the run made for it) and prints the problem;
-// returns EXIT_BAD_INPUT.
+// returns EXIT_BAD_INPUT. (A debug log that the start made is removed when
+// its DEBUG_LOG goes.)
 int fail_start(const std::filesystem::path& made, const std::string& problem);
 
-// What a command's debug log may not be besides its own inputs: the module,
-// its schema, the extension library it loads by name and every library the
-// process has loaded.
-std::vector<DEBUG_LOG_INPUT> module_inputs(const std::filesystem::path& module);
-
-// Refuses a debug log (its target, given as name) that is a file the
-// design's settings name (the assignments file, the key file, the
-// programming-file commands) or one of its debug files; relative names are
+// Refuses a debug log that is a file the design's settings name (the
+// assignments file, the key file, the programming-file commands) or one of
+// its debug files, also one that does not exist yet; relative names are
 // taken from the project directory, where the run takes place. False with
 // the problem.
-bool check_design_debug_log(const std::filesystem::path& target, const std::string& name, const DESIGN& design,
-                            const std::filesystem::path& project, std::string& problem);
-
-// Starts the debug log of a run (nothing for an empty path): a temporary
-// beside the log's target, named on the output, takes every debug line as it
-// comes, so that a run that ends the process still leaves its lines there.
-// False with the problem when the temporary cannot be made.
-bool follow_debug_log(const std::filesystem::path& target, std::string& problem);
-
-// Ends the echo, writes the debug lines from the index first on to the
-// temporary whole and renames it over the log's target; nothing to do for an
-// empty path. The rename never lands on a file that the run read or a
-// library the process loaded: the log then stays in its temporary. A log
-// that cannot be stored is printed as the host's error, naming the
-// temporary when it holds the lines: false.
-bool store_debug_log(const std::filesystem::path& target, size_t first);
+bool check_design_debug_log(const DEBUG_LOG& log, const DESIGN& design, const std::filesystem::path& project,
+                            std::string& problem);
 
 // SIGTERM and SIGINT end the host at once with status 128 + the signal:
-// the tracked temporaries of the file writers are removed first, and the
-// debug log's temporary, which keeps the run's lines, is named.
+// the tracked temporaries of the file writers are removed first.
 void install_signal_handlers();
 
 // The last debug line from the index first on that is not "end", quoted;

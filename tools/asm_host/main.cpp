@@ -52,8 +52,8 @@ const char USAGE[] =
     "Copies DESIGN_DIR into a new project directory and assembles the design there.\n"
     "  --out DIR         the project directory; it must not exist yet\n"
     "                    (default: a new directory under ./asm_out/)\n"
-    "  --debug-log FILE  writes the run's debug log to FILE (line by line to a temporary\n"
-    "                    beside it, which replaces FILE when the run ends)\n"
+    "  --debug-log FILE  writes the run's debug log to FILE line by line; FILE is new,\n"
+    "                    empty, an earlier debug log (replaced), a device or a pipe\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
@@ -121,20 +121,16 @@ int assemble(const ARGUMENTS& arguments)
         return EXIT_BAD_INPUT;
     const auto assemble_entry = module.entry<ASM_ASSEMBLE_ENTRY>("asm_assemble");
     const auto set_and_get_accessor = module.entry<SET_AND_GET_ACCESSOR_ENTRY>("set_and_get_asm_zasm_accessor");
-    fs::path debug_log;
-    if (!arguments.debug_log.empty())
+    DEBUG_LOG debug_log;
+    try
     {
-        std::vector<DEBUG_LOG_INPUT> inputs = {{arguments.design, true, "the design directory"}};
-        for (DEBUG_LOG_INPUT& input : host_command::module_inputs(module_path))
-            inputs.push_back(std::move(input));
-        try
-        {
-            debug_log = check_debug_log(arguments.debug_log, arguments.out, default_parent, arguments.design, inputs);
-        }
-        catch (const PROJECT_ERROR& error)
-        {
-            return fail_input(error.what());
-        }
+        if (!arguments.debug_log.empty())
+            debug_log.open(arguments.debug_log, arguments.out, default_parent, arguments.design,
+                           "the design directory");
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return fail_input(error.what());
     }
 
     // The project directory is made before the slow steps (reading a large
@@ -158,8 +154,7 @@ int assemble(const ARGUMENTS& arguments)
     if (!host_command::load_design_directory(arguments.design, design, problem))
         return host_command::fail_start(made, problem);
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
-    if (!debug_log.empty() && !host_command::check_design_debug_log(debug_log, arguments.debug_log.string(), design,
-                                                                    project_absolute, problem))
+    if (debug_log.is_open() && !host_command::check_design_debug_log(debug_log, design, project_absolute, problem))
         return host_command::fail_start(made, problem);
     DIRECTORY_SNAPSHOT copied;
     try
@@ -174,7 +169,7 @@ int assemble(const ARGUMENTS& arguments)
     // A design directory may hold an SRAM object file of an earlier run.
     const fs::path sof = project_absolute / (design.revision + ".sof");
     const auto sof_before = file_identity(sof);
-    if (!host_command::follow_debug_log(debug_log, problem))
+    if (!debug_log.start(problem))
         return host_command::fail_start(made, problem);
 
     // The suite as the flow leaves it for the assembler: the design's data,
@@ -214,7 +209,12 @@ int assemble(const ARGUMENTS& arguments)
         std::cout << " (device " << selection.device << ", part " << selection.part << ")";
     std::cout << "\n";
 
-    int status = host_command::store_debug_log(debug_log, first_debug_line) ? EXIT_DONE : EXIT_RUN_FAILED;
+    int status = EXIT_DONE;
+    if (!debug_log.finish(problem))
+    {
+        std::cout << "asm_host: " << gen_printable_text(problem) << "\n";
+        status = EXIT_RUN_FAILED;
+    }
     const auto sof_after = file_identity(sof);
     bool sof_written = sof_after && sof_after != sof_before;
     try

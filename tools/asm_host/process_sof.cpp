@@ -50,7 +50,8 @@ const char USAGE[] =
     "                    (default: a new directory under ./asm_out/)\n"
     "  --design DIR      the design directory whose design.json gives the device\n"
     "                    (default: the directory of FILE.sof)\n"
-    "  --debug-log FILE  writes the run's debug log to FILE (line by line, then whole at the end)\n"
+    "  --debug-log FILE  writes the run's debug log to FILE line by line; FILE is new,\n"
+    "                    empty, an earlier debug log (replaced), a device or a pipe\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "Exit status: 0 applied; 1 the run posted an error or the host could not read or\n"
@@ -194,7 +195,10 @@ int process_sof_command(int argc, char** argv)
     ARGUMENTS arguments;
     std::string problem;
     if (!parse_arguments(argc, argv, arguments, problem))
-        return fail_input(problem);
+    {
+        std::cerr << "asm_host: " << gen_printable_text(problem) << "\n" << USAGE;
+        return EXIT_BAD_INPUT;
+    }
 
     // Every problem of the arguments is found first, before design.json is
     // read and before the working directory is made.
@@ -221,25 +225,16 @@ int process_sof_command(int argc, char** argv)
     if (!host_command::open_module(module, module_path, {"asm_process_sof"}))
         return EXIT_BAD_INPUT;
     const auto entry = module.entry<ASM_PROCESS_SOF_ENTRY>("asm_process_sof");
-    fs::path debug_log;
-    if (!arguments.debug_log.empty())
+    DEBUG_LOG debug_log;
+    try
     {
-        std::vector<DEBUG_LOG_INPUT> inputs = {
-            {arguments.sof, false, "the SRAM object file"},
-            {assignments_directory, true, "the assignments file's directory"},
-            {design_directory / "design.json", false, "the design's design.json"},
-            {design_directory / "zorvane.ini", false, "the design's zorvane.ini"}};
-        for (DEBUG_LOG_INPUT& input : host_command::module_inputs(module_path))
-            inputs.push_back(std::move(input));
-        try
-        {
-            debug_log =
-                check_debug_log(arguments.debug_log, arguments.out, default_parent, assignments_directory, inputs);
-        }
-        catch (const PROJECT_ERROR& error)
-        {
-            return fail_input(error.what());
-        }
+        if (!arguments.debug_log.empty())
+            debug_log.open(arguments.debug_log, arguments.out, default_parent, assignments_directory,
+                           "the assignments file's directory");
+    }
+    catch (const PROJECT_ERROR& error)
+    {
+        return fail_input(error.what());
     }
 
     // The working directory: a copy of the assignments file's directory
@@ -273,8 +268,7 @@ int process_sof_command(int argc, char** argv)
                                "required key is missing: process-sof opens the device through its assembler data")
                       .what());
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();
-    if (!debug_log.empty() && !host_command::check_design_debug_log(debug_log, arguments.debug_log.string(), design,
-                                                                    project_absolute, problem))
+    if (debug_log.is_open() && !host_command::check_design_debug_log(debug_log, design, project_absolute, problem))
         return host_command::fail_start(made, problem);
 
     DIRECTORY_SNAPSHOT copied;
@@ -291,8 +285,7 @@ int process_sof_command(int argc, char** argv)
     {
         return host_command::fail_start(made, error.what());
     }
-    const size_t first_debug_line = msg_debug_lines().size();
-    if (!host_command::follow_debug_log(debug_log, problem))
+    if (!debug_log.start(problem))
         return host_command::fail_start(made, problem);
 
     SOF_CONTENTS before;
@@ -327,7 +320,9 @@ int process_sof_command(int argc, char** argv)
 
     // The working directory may have gone or changed under the run: what
     // cannot be read is named, and the run is not called a success.
-    bool stored = host_command::store_debug_log(debug_log, first_debug_line);
+    bool stored = debug_log.finish(problem);
+    if (!stored)
+        std::cout << "asm_host: " << gen_printable_text(problem) << "\n";
     SOF_CONTENTS after;
     if (readable && sof_read_file((project_absolute / sof_name).string(), after, nullptr))
         print_changes(before, after);

@@ -3,6 +3,7 @@
 #include <fio.h>
 
 #include <dbcm.h>
+#include <msg.h>
 
 #include <cerrno>
 #include <cstring>
@@ -311,13 +312,21 @@ std::optional<FILE_IDENTITY> file_identity(const fs::path& file)
     return FILE_IDENTITY(status.st_dev, status.st_ino);
 }
 
+const char DEBUG_LOG_FIRST_LINE[] = "asm_host debug log (a later run given this file as its --debug-log replaces it)";
+
+namespace
+{
+
+// The file a debug log's lines go to: the path with its symbolic links
+// followed to their end (a link to a file that does not exist yet leads to
+// that file), absolute and normal.
 fs::path debug_log_target(const fs::path& debug_log)
 {
     std::error_code ec;
     fs::path path = fs::absolute(debug_log, ec);
     // weakly_canonical follows the links of a path that exists; a link to a
     // file not made yet is followed here, each step from the link's own
-    // directory (a loop stops, and fails as the path below).
+    // directory (a loop stops, and the open fails on it).
     for (int links = 0; links < 40 && fs::is_symlink(path, ec); ++links)
     {
         const fs::path target = fs::read_symlink(path, ec);
@@ -328,43 +337,51 @@ fs::path debug_log_target(const fs::path& debug_log)
     return normalised(path);
 }
 
-void check_debug_log_inputs(const fs::path& log, const std::string& name, const std::vector<DEBUG_LOG_INPUT>& inputs)
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Whether the regular file open for writing (its status) is empty or begins
+// with the debug log's first line. It is read through a descriptor of its
+// own, opened by the same name and found to be the same file; a file that
+// cannot be opened for reading is taken only when its size is 0.
+bool begins_as_debug_log(const fs::path& log, const struct stat& written)
 {
-    const std::optional<FILE_IDENTITY> identity = file_identity(log);
-    for (const DEBUG_LOG_INPUT& input : inputs)
+    const int fd = ::open(log.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return written.st_size == 0;
+    struct stat status;
+    const std::string first_line = std::string(DEBUG_LOG_FIRST_LINE) + "\n";
+    std::string start(first_line.size(), '\0');
+    size_t filled = 0;
+    bool read = ::fstat(fd, &status) == 0 && same_file(status, written);
+    while (read && filled < start.size())
     {
-        const fs::path path = normalised(input.path);
-        if (!input.directory)
-        {
-            if (log == path || (identity && identity == file_identity(path)))
-                throw PROJECT_ERROR(name + ": the debug log cannot be " + input.what);
+        const ssize_t n = ::read(fd, &start[filled], start.size() - filled);
+        if (n < 0 && errno == EINTR)
             continue;
-        }
-        if (is_within(log, path))
-            throw PROJECT_ERROR(name + ": the debug log cannot lie inside " + input.what);
-        if (!identity)
-            continue;
-        // A hard link reaches a file of the directory from outside it.
-        std::error_code ec;
-        for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
-            if (file_identity(it->path()) == identity)
-                throw PROJECT_ERROR(name + ": the debug log cannot be " +
-                                    it->path().lexically_relative(path).string() + " of " + input.what);
+        read = n >= 0;
+        if (n <= 0)
+            break;
+        filled += static_cast<size_t>(n);
     }
+    ::close(fd);
+    return read && (filled == 0 || start == first_line);
 }
 
-fs::path check_debug_log(const fs::path& debug_log, const fs::path& requested, const fs::path& default_parent,
-                         const fs::path& source, const std::vector<DEBUG_LOG_INPUT>& inputs)
+}  // namespace
+
+void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::path& default_parent,
+                     const fs::path& source, const std::string& source_what)
 {
-    const fs::path log = debug_log_target(debug_log);
-    const std::string name = debug_log.string();
-    check_debug_log_inputs(log, name, inputs);
+    m_name = name.string();
+    const fs::path log = debug_log_target(name);
+    if (is_within(log, normalised(source)))
+        throw PROJECT_ERROR(m_name + ": the debug log cannot lie inside " + source_what);
     const fs::path project = without_trailing_separator(requested);
     bool in_project = false;
     // The run makes the project directory and its missing parents: the log
     // cannot be one of them.
     if (is_within(normalised(project.empty() ? default_parent : project), log))
-        throw PROJECT_ERROR(name + ": the debug log cannot be the project directory or a directory above it");
+        throw PROJECT_ERROR(m_name + ": the debug log cannot be the project directory or a directory above it");
     if (!project.empty())
     {
         in_project = is_within(log, normalised(project));
@@ -383,54 +400,119 @@ fs::path check_debug_log(const fs::path& debug_log, const fs::path& requested, c
         }
     }
     if (in_project)
-        throw PROJECT_ERROR(name + ": the debug log cannot lie inside the project directory");
-    std::error_code ec;
-    const fs::file_status status = fs::status(log, ec);
-    if (fs::exists(status) && !fs::is_regular_file(status))
-        throw PROJECT_ERROR(name + ": not a regular file");
-    if (!fs::is_directory(log.parent_path(), ec))
-        throw PROJECT_ERROR(name + ": cannot write the debug log: its directory does not exist");
-    // Opened for writing as it stands, without truncating it or waiting: an
-    // append-only or immutable file, which no run could replace, is refused
-    // here rather than at the run's end.
-    if (fs::exists(status))
-    {
-        const int log_fd = ::open(log.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (log_fd < 0)
-            throw PROJECT_ERROR(name + ": cannot write the debug log: " + std::strerror(errno));
-        ::close(log_fd);
-    }
-    // The run writes the log to a temporary beside it: a directory that
-    // takes no new file would fail the run only at its end.
-    std::string probe;
-    const int fd = create_temporary_beside(log, probe);
+        throw PROJECT_ERROR(m_name + ": the debug log cannot lie inside the project directory");
+
+    // A new file is made exclusively, so that it is known to be this run's;
+    // an existing one is opened as it stands, never truncated here, never
+    // waiting for a FIFO's reader (ENXIO: there is none).
+    const std::string not_a_log = m_name + ": exists and is not a debug log; remove it or name another file";
+    const int flags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(log.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    const bool created = fd >= 0;
+    if (fd < 0 && errno == ENOENT)
+        throw PROJECT_ERROR(m_name + ": cannot write the debug log: its directory does not exist");
+    if (fd < 0 && errno == EEXIST)
+        fd = ::open(log.c_str(), flags);
     if (fd < 0)
-        throw PROJECT_ERROR(name + ": cannot write the debug log: cannot create a file in its directory: " +
-                            std::strerror(errno));
-    ::close(fd);
-    ::unlink(probe.c_str());
-    return log;
+    {
+        struct stat status;
+        if (errno == ENXIO && ::stat(log.c_str(), &status) == 0 && S_ISFIFO(status.st_mode))
+            throw PROJECT_ERROR(m_name + ": a FIFO that no process reads; the debug log never waits for a reader");
+        if (errno == ENXIO || errno == EISDIR)
+            throw PROJECT_ERROR(not_a_log);
+        throw PROJECT_ERROR(m_name + ": cannot write the debug log: " + std::strerror(errno));
+    }
+    m_fd = fd;
+    m_target = log;
+    m_created = created;
+    struct stat status;
+    const bool accepted = ::fstat(fd, &status) == 0 &&
+                          (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) ||
+                           (S_ISREG(status.st_mode) && (created || begins_as_debug_log(log, status))));
+    if (!accepted)
+    {
+        close();
+        throw PROJECT_ERROR(not_a_log);
+    }
+    if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    {
+        const int error = errno;
+        close();
+        throw PROJECT_ERROR(m_name + ": cannot write the debug log: " + std::strerror(error));
+    }
 }
 
-int create_temporary_beside(const fs::path& file, std::string& temporary)
+DEBUG_LOG::~DEBUG_LOG() { close(); }
+
+void DEBUG_LOG::close()
 {
-    // The debug log's temporary outlives a signal (it holds the lines so
-    // far), so it is not among the temporaries a signal removes.
-    std::string made;
-    const int fd = fio_create_temporary(file.string(), &made);
-    if (fd < 0)
-        return -1;
-    fio_untrack_temporary(made);
-    if (!fio_set_replacement_mode(fd, file.string()))
+    if (m_fd < 0)
+        return;
+    if (m_started)
+        msg_set_debug_echo_descriptor(-1);
+    // The file that this run made is taken back when the run never started,
+    // unless another file has taken its name meanwhile.
+    struct stat status;
+    struct stat named;
+    if (m_created && !m_started && ::fstat(m_fd, &status) == 0 && ::lstat(m_target.c_str(), &named) == 0 &&
+        same_file(status, named))
+        ::unlink(m_target.c_str());
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+bool DEBUG_LOG::is(const fs::path& file) const
+{
+    std::error_code ec;
+    const fs::path path = fs::weakly_canonical(fs::absolute(file, ec), ec);
+    struct stat status;
+    struct stat named;
+    return (!ec && path == m_target) || (::stat(file.c_str(), &named) == 0 && ::fstat(m_fd, &status) == 0 &&
+                                         same_file(status, named));
+}
+
+bool DEBUG_LOG::start(std::string& problem)
+{
+    if (m_fd < 0)
+        return true;
+    struct stat status;
+    if (!m_created && ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) && ::ftruncate(m_fd, 0) != 0)
     {
-        const int saved = errno;
-        ::close(fd);
-        ::unlink(made.c_str());
-        errno = saved;
-        return -1;
+        problem = m_name + ": cannot write the debug log: " + std::strerror(errno);
+        return false;
     }
-    temporary = made;
-    return fd;
+    m_started = true;
+    const std::string first_line = std::string(DEBUG_LOG_FIRST_LINE) + "\n";
+    for (size_t done = 0; done < first_line.size();)
+    {
+        const ssize_t n = ::write(m_fd, first_line.data() + done, first_line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            m_error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    msg_set_debug_echo_descriptor(m_fd);
+    return true;
+}
+
+bool DEBUG_LOG::finish(std::string& problem)
+{
+    if (m_fd < 0)
+        return true;
+    const int echo_error = msg_set_debug_echo_descriptor(-1);
+    if (m_error == 0)
+        m_error = echo_error;
+    if (::close(m_fd) != 0 && m_error == 0)
+        m_error = errno;
+    m_fd = -1;
+    if (m_error == 0)
+        return true;
+    problem = m_name + ": cannot write the debug log: " + std::strerror(m_error);
+    return false;
 }
 
 void copy_design_directory(const fs::path& design_directory, const fs::path& project)

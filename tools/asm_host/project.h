@@ -51,44 +51,65 @@ void check_design_directory(const std::filesystem::path& design_directory);
 typedef std::pair<dev_t, ino_t> FILE_IDENTITY;
 std::optional<FILE_IDENTITY> file_identity(const std::filesystem::path& file);
 
-// An input of a command that its debug log may not overwrite: a file, or
-// everything inside a directory; what names it in the refusal.
-struct DEBUG_LOG_INPUT
+// The first line of every debug log that the host writes (without its line
+// end). An existing regular file is taken for a debug log only when it
+// begins with this line or is empty.
+extern const char DEBUG_LOG_FIRST_LINE[];
+
+// A run's debug log. It is opened once, and everything about the file is
+// decided on that descriptor: nothing is renamed, and nothing opened again
+// by name.
+class DEBUG_LOG
 {
-    std::filesystem::path path;
-    bool directory;
-    std::string what;
+public:
+    DEBUG_LOG() = default;
+    DEBUG_LOG(const DEBUG_LOG&) = delete;
+    DEBUG_LOG& operator=(const DEBUG_LOG&) = delete;
+    // Closes the log; a file that open() made for a run that never started
+    // is removed again.
+    ~DEBUG_LOG();
+
+    // Opens the log of the name, its symbolic links followed (a link to a
+    // file not made yet leads to that file). Refused, making nothing: a log
+    // inside the source directory (what names it in the refusal), inside the
+    // project directory that create_project_directory will make with the
+    // same arguments, or that is that directory or one above it; an existing
+    // file that is not an empty regular file, a regular file that begins
+    // with DEBUG_LOG_FIRST_LINE, a character device or a FIFO that a process
+    // reads (never waiting for one). A new file is made here, and is this
+    // run's own. Throws the PROJECT_ERROR naming the log.
+    void open(const std::filesystem::path& name, const std::filesystem::path& requested,
+              const std::filesystem::path& default_parent, const std::filesystem::path& source,
+              const std::string& source_what);
+
+    bool is_open() const { return m_fd >= 0; }
+    // The name the log was given.
+    const std::string& name() const { return m_name; }
+    // Whether the file at the path is the log: the same path once links are
+    // followed, or the same file.
+    bool is(const std::filesystem::path& file) const;
+
+    // Starts the run's lines (nothing for a log not open): a regular file is
+    // emptied, the first line written, and every debug line then written as
+    // it comes. False with the problem when the file cannot be emptied.
+    bool start(std::string& problem);
+
+    // Stops the lines and closes the log (nothing for a log not open); false
+    // with the problem, naming the log, when a line could not be written.
+    bool finish(std::string& problem);
+
+private:
+    // Closes the descriptor; see the destructor.
+    void close();
+
+    int m_fd = -1;
+    std::string m_name;
+    std::filesystem::path m_target;
+    bool m_created = false;
+    bool m_started = false;
+    // The error of the first line that could not be written; 0 for none.
+    int m_error = 0;
 };
-
-// The file a debug log's lines go to: the path with its symbolic links
-// followed to their end (a link to a file that does not exist yet leads to
-// that file), absolute and normal.
-std::filesystem::path debug_log_target(const std::filesystem::path& debug_log);
-
-// Refuses a debug log (the target of the name, given as name) that is the
-// same file as one of the inputs, whatever path reaches it (a hard or
-// symbolic link), that lies inside one of the input directories or is the
-// same file as one inside them.
-void check_debug_log_inputs(const std::filesystem::path& target, const std::string& name,
-                            const std::vector<DEBUG_LOG_INPUT>& inputs);
-
-// Refuses a debug log as check_debug_log_inputs does, and one that lies
-// inside the project directory that create_project_directory will make with
-// the same arguments (source is the directory copied into it) or is that
-// directory or one above it, that is not a regular file, that cannot be
-// opened for writing as it stands (an append-only file among them), or
-// whose directory takes no new file (the log is written to a temporary
-// beside it). Makes nothing; returns the log's target.
-std::filesystem::path check_debug_log(const std::filesystem::path& debug_log, const std::filesystem::path& requested,
-                                      const std::filesystem::path& default_parent,
-                                      const std::filesystem::path& source,
-                                      const std::vector<DEBUG_LOG_INPUT>& inputs);
-
-// Makes a new temporary file ".<name>.XXXXXX" beside the file, with the
-// file's own permissions when it exists (else those of a new file under the
-// umask); its descriptor, its path in temporary. -1 with errno set when it
-// cannot be made.
-int create_temporary_beside(const std::filesystem::path& file, std::string& temporary);
 
 // Copies the design directory's contents into the (empty) project directory,
 // refusing what check_design_directory refuses; files keep their permission
