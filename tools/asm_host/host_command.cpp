@@ -1,5 +1,6 @@
 #include "host_command.h"
 
+#include "host_signals.h"
 #include "ini_switches.h"
 
 #include <cfg.h>
@@ -124,6 +125,7 @@ bool MODULE::load(const fs::path& path, std::initializer_list<const char*> entri
         problem = path.string() + " does not export " + names;
         return false;
     }
+    host_signals::set_module_clean_up(reinterpret_cast<void (*)()>(find("asm_clean_up_on_signal")));
     return true;
 }
 
@@ -308,44 +310,7 @@ namespace
 // The debug log's temporary while the run writes it.
 std::string g_debug_log_temporary;
 
-// What the signal handler prints: a fixed buffer, filled before the run.
-char g_signal_notice[PATH_MAX + 128];
-std::atomic<size_t> g_signal_notice_size{0};
-
-void set_signal_notice(const std::string& text)
-{
-    g_signal_notice_size.store(0);
-    const size_t size = std::min(text.size(), sizeof g_signal_notice);
-    std::memcpy(g_signal_notice, text.data(), size);
-    g_signal_notice_size.store(size);
-}
-
-extern "C" void end_on_signal(int signal)
-{
-    // Only async-signal-safe calls: unlink, write, _exit.
-    fio_remove_tracked_temporaries();
-    const size_t size = g_signal_notice_size.load();
-    if (size > 0)
-    {
-        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, g_signal_notice, size);
-    }
-    ::_exit(128 + signal);
-}
-
 }  // namespace
-
-void install_signal_handlers()
-{
-    static_assert(std::atomic<size_t>::is_always_lock_free, "the signal handler reads the notice's size");
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = end_on_signal;
-    sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGTERM);
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
 
 int fail_start(const fs::path& made, const std::string& problem)
 {
@@ -359,7 +324,6 @@ int fail_start(const fs::path& made, const std::string& problem)
         msg_set_debug_echo_file("");
         ::unlink(g_debug_log_temporary.c_str());
         g_debug_log_temporary.clear();
-        set_signal_notice("");
     }
     return fail_input(problem);
 }
@@ -384,7 +348,6 @@ bool follow_debug_log(const fs::path& target, std::string& problem)
         return false;
     }
     g_debug_log_temporary = temporary;
-    set_signal_notice("asm_host: the debug log's lines so far are in " + gen_printable_text(temporary) + "\n");
     std::cout << "asm_host: the debug log goes to " << gen_printable_text(temporary) << " until the run ends"
               << std::endl;
     return true;
@@ -407,7 +370,6 @@ bool store_debug_log(const fs::path& target, size_t first)
     if (!echoed_whole && !write_whole_file(temporary, text, problem))
     {
         ::unlink(temporary.c_str());
-        set_signal_notice("");
         std::cout << "asm_host: " << gen_printable_text(target.string()) << ": cannot write the file: " << problem
                   << "\n";
         return false;
@@ -438,7 +400,6 @@ bool store_debug_log(const fs::path& target, size_t first)
         }
         ::unlink(temporary.c_str());
     }
-    set_signal_notice("");
     return true;
 }
 
