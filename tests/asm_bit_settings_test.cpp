@@ -586,6 +586,20 @@ TEST_F(BitSettings, DebugFileThatCannotBeWrittenNamesItsPath)
               "comp/asm/asm_options: Cannot open file " + m_dir + "/dir.txt for bit settings debug output");
     EXPECT_EQ(apply_error("<bit_settings action='read'><debug_mode value='1'/></bit_settings>"),
               "comp/asm/asm_options: Cannot open file " + m_dir + "/ for bit settings debug output");
+    // A FIFO is refused as it stands, without waiting for a reader; a
+    // character device (/dev/null, reached here through a link) takes the
+    // listing as it stands.
+    ASSERT_EQ(mkfifo((m_dir + "/pipe.txt").c_str(), 0600), 0);
+    EXPECT_EQ(apply_error("<bit_settings action='override'><debug_mode value='1' filename='pipe.txt'/>"
+                          "</bit_settings>"),
+              "comp/asm/asm_options: Cannot open file " + m_dir + "/pipe.txt for bit settings debug output");
+    EXPECT_TRUE(fs::is_fifo(m_dir + "/pipe.txt"));
+    fs::create_symlink("/dev/null", m_dir + "/null.txt");
+    EXPECT_EQ(apply_error("<bit_settings action='override'><debug_mode value='1' filename='null.txt'/>"
+                          "</bit_settings>"),
+              "(none)");
+    EXPECT_TRUE(fs::is_symlink(m_dir + "/null.txt"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
 
     write("read.txt", "an earlier listing\n");
     write_options("<bit_settings action='read'><cram><address_1d addr='0:31' value='00000000'/></cram>"
@@ -601,7 +615,7 @@ TEST_F(BitSettings, DebugFileThatCannotBeWrittenNamesItsPath)
     for (const fs::directory_entry& entry : fs::directory_iterator(m_dir))
         files.push_back(entry.path().filename().string());
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"dir.txt", "options.xml", "read.txt"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"dir.txt", "null.txt", "options.xml", "pipe.txt", "read.txt"}));
     // Without the limit the listing is written whole.
     apply_written();
     std::string listing = "$CRAM\n";

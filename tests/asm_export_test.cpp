@@ -145,12 +145,12 @@ TEST(ExportedEntry, OnlyTheEntryPointsAreExported)
 {
     const std::set<std::string> entries = {"asm_assemble",        "asm_elaborate",      "asm_retrieve_rba_tag_data",
                                            "set_and_get_asm_zasm_accessor", "asm_process_sof",
-                                           "asm_dump_re_network", "get_dumper_instance"};
+                                           "asm_dump_re_network", "get_dumper_instance", "asm_clean_up_on_signal"};
     const std::set<std::string> names = exported_names(ASM_LIBRARY_PATH);
     // Those of this build are there; nothing else is, no weak instance of a
     // standard-library template, no typeinfo, no internal function.
     for (const char* name : {"asm_assemble", "asm_elaborate", "asm_retrieve_rba_tag_data",
-                             "set_and_get_asm_zasm_accessor"})
+                             "set_and_get_asm_zasm_accessor", "asm_clean_up_on_signal"})
         EXPECT_EQ(names.count(name), 1u) << name;
     for (const std::string& name : names)
         EXPECT_EQ(entries.count(name), 1u) << name;

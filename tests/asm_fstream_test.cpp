@@ -1,4 +1,5 @@
 #include "asm_fstream.h"
+#include "asm_signal_registry.h"
 #include "file_size_limit.h"
 
 #include <fio.h>
@@ -14,10 +15,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -187,16 +191,22 @@ TEST_F(FullPathStreams, NullOrEmptyNameFails)
 TEST_F(FullPathStreams, InputStreamAlwaysOpensForReading)
 {
     // With out as the only mode given, in is added: a missing file is not
-    // created, and an existing one is read without being truncated.
+    // created, and an existing one is read without being truncated. The
+    // stream opens for reading only: a read-only file opens (for a user
+    // other than root) whatever the mode asks.
     kestil_ifstream missing;
     missing.open(path("never.txt").c_str(), std::ios::out);
     EXPECT_TRUE(missing.fail());
     EXPECT_FALSE(fs::exists(path("never.txt")));
 
     write_file("kept.txt", "content");
-    kestil_ifstream in;
-    in.open(path("kept.txt").c_str(), std::ios::binary);
-    EXPECT_EQ(read_all(in), "content");
+    ASSERT_EQ(::chmod(path("kept.txt").c_str(), 0444), 0);
+    for (const std::ios::openmode mode : {std::ios::binary, std::ios::out | std::ios::binary})
+    {
+        kestil_ifstream in;
+        in.open(path("kept.txt").c_str(), mode);
+        EXPECT_EQ(read_all(in), "content") << mode;
+    }
 }
 
 TEST_F(FullPathStreams, OutputStreamAlwaysOpensForWriting)
@@ -273,8 +283,9 @@ TEST_F(FullPathStreams, ReaderRefusesAnythingButARegularFile)
     EXPECT_TRUE(asm_io::kestil_is_regular_file(path("link").c_str()));
     EXPECT_FALSE(asm_io::kestil_is_regular_file(""));
 
-    // The descriptor the readers check and read: opened without waiting on
-    // the FIFO, refused by its own kind, and handed on blocking.
+    // The suite's reader, which the host and the stand-ins use, the same:
+    // opened without waiting on the FIFO, refused by its own kind, and
+    // handed on blocking.
     std::vector<std::string> opened;
     for (const std::string& name : {path("dir"), path("pipe"), std::string("/dev/zero"), path("none"), path("link")})
     {
@@ -333,16 +344,50 @@ TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
     EXPECT_TRUE(nowhere.fail());
     EXPECT_FALSE(nowhere.commit());
 
-    // A directory stands where the file must go: the rename fails.
-    fs::create_directory(path("taken"));
+    // Only a regular file or a new name is replaced, by either writer: a
+    // directory, a FIFO without a reader (never waited for) and a socket are
+    // refused as they stand; a character device, reached here through a
+    // link, is written as it stands and the link stays.
+    fs::create_directory(path("dir"));
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path("socket").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    fs::create_symlink("/dev/null", path("null"));
+    const auto kind = [](const std::string& file) {
+        struct stat info;
+        if (::lstat(file.c_str(), &info) != 0)
+            return std::string("none");
+        if (S_ISLNK(info.st_mode))
+            return "link to " + std::string(::stat(file.c_str(), &info) == 0 && S_ISCHR(info.st_mode)
+                                                ? "character device"
+                                                : "something else");
+        return std::string(S_ISDIR(info.st_mode)    ? "directory"
+                           : S_ISFIFO(info.st_mode) ? "FIFO"
+                           : S_ISSOCK(info.st_mode) ? "socket"
+                                                    : "other");
+    };
+    std::vector<std::string> outcomes;
+    for (const char* target : {"dir", "pipe", "socket", "null"})
     {
-        asm_io::kestil_atomic_ofstream out(path("taken").c_str());
-        ASSERT_TRUE(out.good());
+        asm_io::kestil_atomic_ofstream out(path(target).c_str());
         out << "text";
-        EXPECT_FALSE(out.commit());
+        const bool stream = out.commit();
+        const bool suite = fio_write_file_atomically(path(target), "text");
+        outcomes.push_back(std::string(target) + ": stream " + (stream ? "wrote" : "refused") + ", fio " +
+                           (suite ? "wrote" : "refused") + ", now " + kind(path(target)));
     }
-    EXPECT_TRUE(fs::is_directory(path("taken")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+    ::close(listening);
+    const std::vector<std::string> expected = {
+        "dir: stream refused, fio refused, now directory", "pipe: stream refused, fio refused, now FIFO",
+        "socket: stream refused, fio refused, now socket",
+        "null: stream wrote, fio wrote, now link to character device"};
+    EXPECT_EQ(outcomes, expected);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"dir", "null", "pipe", "socket"}));
+    for (const char* target : {"dir", "pipe", "socket", "null"})
+        fs::remove(path(target));
 
     // A write that fails part way, as on a full disk: the file size limit
     // makes every write past 16 bytes fail (EFBIG).
@@ -356,7 +401,7 @@ TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
     }
     EXPECT_FALSE(committed);
     EXPECT_EQ(read_file("kept.txt"), "kept");
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+    EXPECT_EQ(entries(), std::vector<std::string>{"kept.txt"});
 
     asm_io::kestil_atomic_ofstream unnamed("");
     EXPECT_TRUE(unnamed.fail());
@@ -416,12 +461,13 @@ TEST_F(FullPathStreams, AtomicWritersTrackTheirTemporariesUntilRenamedOrRemoved)
 {
     write_file("out.txt", "old");
     {
-        // While the stream writes, its temporary is the one a signal handler
-        // removes; the commit then fails and the target stays.
+        // While the stream writes, its temporary is the one the module's
+        // clean-up for a signal removes; the commit then fails and the
+        // target stays.
         asm_io::kestil_atomic_ofstream out(path("out.txt").c_str());
         out << "new";
         ASSERT_EQ(entries().size(), 2u);
-        fio_remove_tracked_temporaries();
+        asm_clean_up_on_signal();
         EXPECT_EQ(entries(), std::vector<std::string>{"out.txt"});
         EXPECT_FALSE(out.commit());
     }
@@ -450,5 +496,33 @@ TEST_F(FullPathStreams, AtomicWritersTrackTheirTemporariesUntilRenamedOrRemoved)
     EXPECT_TRUE(fio_track_temporary(path("last")));
     fio_untrack_temporary(path("last"));
     const std::vector<std::string> left = {"fio.txt", "out.txt", "stream.txt", "taken"};
+    EXPECT_EQ(entries(), left);
+
+    // A full registry never leaves a file untracked: with every slot taken
+    // the next write fails and makes nothing, for the stream and for the
+    // suite's writer alike; a slot given back serves again.
+    std::vector<std::unique_ptr<asm_io::kestil_atomic_ofstream>> open;
+    while (open.size() < 1000)
+    {
+        open.push_back(std::make_unique<asm_io::kestil_atomic_ofstream>(path("stream.txt").c_str()));
+        if (open.back()->fail())
+            break;
+    }
+    ASSERT_TRUE(open.back()->fail()) << open.size() << " writers, none refused";
+    EXPECT_EQ(entries().size(), left.size() + open.size() - 1);
+    open.pop_back();
+    open.pop_back();
+    open.push_back(std::make_unique<asm_io::kestil_atomic_ofstream>(path("stream.txt").c_str()));
+    EXPECT_TRUE(open.back()->good());
+    open.clear();
+    std::vector<std::string> tracked;
+    while (tracked.size() < 1000 && fio_track_temporary(path("slot" + std::to_string(tracked.size()))))
+        tracked.push_back(path("slot" + std::to_string(tracked.size())));
+    std::string error;
+    EXPECT_FALSE(fio_write_file_atomically(path("fio.txt"), "untracked", &error));
+    EXPECT_EQ(error, "cannot create a temporary file for '" + path("fio.txt") + "': " + std::strerror(EAGAIN));
+    for (const std::string& slot : tracked)
+        fio_untrack_temporary(slot);
+    EXPECT_EQ(read_file("fio.txt"), "x");
     EXPECT_EQ(entries(), left);
 }

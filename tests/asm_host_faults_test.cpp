@@ -199,13 +199,16 @@ TEST_F(HostFaults, ARunThatEndsTheProcessLeavesItsDebugLinesInTheLog)
     }
 }
 
-TEST_F(HostFaults, ASignalDuringALongWriteRemovesTheFileBeingWritten)
+TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheRun)
 {
-    // A routed design whose nets all pass the same hops of long names: a
-    // small design.json, a dump of tens of megabytes written through a
-    // temporary. The test sends SIGTERM once the dump's temporary is in the
-    // project directory; a run that ended before the signal landed is tried
-    // again with more nets.
+    // Every ending signal during a long write: a routed design whose nets
+    // all pass the same hops of long names makes a small design.json and a
+    // dump of tens of megabytes written through a temporary. The test sends
+    // the signal once the dump's temporary is in the project directory; a
+    // run that ended before the signal landed is tried again with more nets.
+    // Then a programming-file tool and the process it started in the
+    // background, ended with the host by SIGTERM; and SIGINT, ignored when
+    // the host starts, which the host then ignores.
     const auto routed_design = [this](const std::string& as, int nets) {
         const int hops = 50;
         return design_with("routed", as, [&](json& d) {
@@ -261,34 +264,36 @@ TEST_F(HostFaults, ASignalDuringALongWriteRemovesTheFileBeingWritten)
             routing.erase("emulator");
         });
     };
-    bool signalled = false;
-    for (int attempt = 0, nets = 200; attempt < 4 && !signalled; ++attempt, nets *= 2)
-    {
-        SCOPED_TRACE(std::to_string(nets) + " nets");
-        const std::string name = "routed" + std::to_string(attempt);
-        routed_design(name, nets);
-        const fs::path project = m_scratch / (name + "_out");
-        const fs::path output = m_scratch / (name + ".txt");
-        const std::string scratch = m_scratch.string(), log = output.string(), out = project.string();
+    // The host in the scratch directory, its output to a file; the signal
+    // ignored from the start when asked.
+    const auto start_host = [this](const std::vector<std::string>& arguments, const fs::path& output,
+                                   int ignored) {
+        std::vector<char*> argv = {const_cast<char*>("asm_host")};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        const std::string scratch = m_scratch.string(), log = output.string();
         const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
         if (pid == 0)
         {
             const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
-                ::dup2(fd, STDERR_FILENO) < 0)
+                ::dup2(fd, STDERR_FILENO) < 0 || (ignored != 0 && std::signal(ignored, SIG_IGN) == SIG_ERR))
                 ::_exit(126);
-            ::execl(ASM_HOST_PATH, "asm_host", "dump-re-network", name.c_str(), "pre_asm_with_bits", "mcfs", "--out",
-                    out.c_str(), static_cast<char*>(nullptr));
+            ::execv(ASM_HOST_PATH, argv.data());
             ::_exit(127);
         }
-        // Polls until the dump's temporary appears or the host has ended.
+        return pid;
+    };
+    // Polls until ready() or the host has ended; sends the signal when ready.
+    // The host's wait status.
+    const auto signal_when = [](pid_t pid, int signal, const std::function<bool()>& ready, bool& seen) {
         int wait_status = 0;
         pid_t ended = 0;
-        bool seen = false;
+        seen = false;
         for (long polls = 0; polls < 1000000 && !seen && ended == 0; ++polls)
         {
-            seen = !temporaries(project, ".counter.asmre.").empty();
+            seen = ready();
             if (!seen)
             {
                 ended = ::waitpid(pid, &wait_status, WNOHANG);
@@ -297,26 +302,140 @@ TEST_F(HostFaults, ASignalDuringALongWriteRemovesTheFileBeingWritten)
         }
         if (ended == 0)
         {
-            ::kill(pid, SIGTERM);
+            ::kill(pid, signal);
             ended = ::waitpid(pid, &wait_status, 0);
         }
-        ASSERT_EQ(ended, pid);
-        const std::string text = read_text(output);
-        ASSERT_TRUE(WIFEXITED(wait_status)) << text;
-        if (WEXITSTATUS(wait_status) == 0)
+        EXPECT_EQ(ended, pid);
+        return wait_status;
+    };
+
+    const auto ending = [](int wait_status) {
+        return WIFEXITED(wait_status) ? "exit " + std::to_string(WEXITSTATUS(wait_status))
+                                      : "signal " + std::to_string(WTERMSIG(wait_status));
+    };
+
+    const std::pair<const char*, int> dump_signals[] = {
+        {"TERM", SIGTERM}, {"HUP", SIGHUP}, {"QUIT", SIGQUIT}, {"PIPE", SIGPIPE}};
+    int runs = 0;
+    for (const auto& [name, signal] : dump_signals)
+    {
+        SCOPED_TRACE(name);
+        bool signalled = false;
+        for (int attempt = 0, nets = 200; attempt < 4 && !signalled; ++attempt, nets *= 2)
         {
-            // The dump was written before the signal: try again, longer.
-            EXPECT_TRUE(fs::exists(project / "counter.asmre")) << text;
-            fs::remove_all(project);
-            continue;
+            SCOPED_TRACE(std::to_string(nets) + " nets");
+            const std::string design = "routed" + std::to_string(attempt);
+            if (!fs::exists(m_scratch / design))
+                routed_design(design, nets);
+            const fs::path project = m_scratch / ("run" + std::to_string(runs));
+            const fs::path output = m_scratch / ("run" + std::to_string(runs++) + ".txt");
+            const pid_t pid = start_host(
+                {"dump-re-network", design, "pre_asm_with_bits", "mcfs", "--out", project.string()}, output, 0);
+            ASSERT_GE(pid, 0);
+            bool seen = false;
+            const int wait_status = signal_when(
+                pid, signal, [&] { return !temporaries(project, ".counter.asmre.").empty(); }, seen);
+            const std::string text = read_text(output);
+            if (ending(wait_status) == "exit 0")
+            {
+                // The dump was written before the signal: try again, longer.
+                EXPECT_TRUE(fs::exists(project / "counter.asmre")) << text;
+                fs::remove_all(project);
+                continue;
+            }
+            signalled = true;
+            EXPECT_TRUE(seen) << text;
+            EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + signal)) << text;
+            EXPECT_EQ(temporaries(project), std::vector<std::string>()) << text;
+            EXPECT_FALSE(fs::exists(project / "counter.asmre")) << text;
         }
-        signalled = true;
-        EXPECT_TRUE(seen) << text;
-        EXPECT_EQ(WEXITSTATUS(wait_status), 128 + SIGTERM) << text;
-        EXPECT_EQ(temporaries(project), std::vector<std::string>()) << text;
-        EXPECT_FALSE(fs::exists(project / "counter.asmre")) << text;
+        EXPECT_TRUE(signalled) << "every dump ended before the signal";
     }
-    EXPECT_TRUE(signalled) << "every dump ended before the signal";
+
+    // The tool's shell starts a process in the background, writes its own
+    // number and that process's, and becomes a long wait. Both must have
+    // ended with the host (a zombie that no one reaps counts as ended).
+    const fs::path tools = copy_example("programming_tools", "tools");
+    write_text(tools / "pfg_commands.txt", "--version >/dev/null 2>&1; sleep 300 >/dev/null 2>&1 & "
+                                           "echo $! >child.pid; echo $$ >tool.pid.new; mv tool.pid.new tool.pid; "
+                                           "exec sleep 300\n");
+    const fs::path tools_out = m_scratch / "tools_out";
+    const pid_t host = start_host({"assemble", "tools", "--out", tools_out.string()}, m_scratch / "tools.txt", 0);
+    ASSERT_GE(host, 0);
+    bool seen = false;
+    const int wait_status = signal_when(host, SIGTERM, [&] { return fs::exists(tools_out / "tool.pid"); }, seen);
+    const std::string text = read_text(m_scratch / "tools.txt");
+    EXPECT_TRUE(seen) << text;
+    EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + SIGTERM)) << text;
+    const auto state = [](pid_t pid) {
+        const std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
+        const size_t end = stat.rfind(')');
+        return end == std::string::npos || end + 2 >= stat.size() ? 'X' : stat[end + 2];
+    };
+    for (const char* file : {"tool.pid", "child.pid"})
+    {
+        const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
+        ASSERT_GT(started, 0) << file;
+        int polls = 0;
+        while (state(started) != 'X' && state(started) != 'Z' && ++polls < 1000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(state(started) == 'X' || state(started) == 'Z') << file << " is still running";
+        if (state(started) != 'X' && state(started) != 'Z')
+            ::kill(started, SIGKILL);
+    }
+
+    // SIGINT ignored at start (a background job of a script): the tool's
+    // SIGINT to the host changes nothing, and the run ends as it would.
+    write_text(tools / "pfg_commands.txt", "--version >/dev/null 2>&1; kill -INT $PPID\n");
+    const pid_t ignoring = start_host({"assemble", "tools", "--out", "ignoring"}, m_scratch / "ignoring.txt", SIGINT);
+    ASSERT_GE(ignoring, 0);
+    int ignoring_status = 0;
+    ASSERT_EQ(::waitpid(ignoring, &ignoring_status, 0), ignoring);
+    const std::string ignoring_text = read_text(m_scratch / "ignoring.txt");
+    EXPECT_EQ(ending(ignoring_status), "exit 0") << ignoring_text;
+    EXPECT_TRUE(has_line(ignoring_text, "Exit status: 0")) << ignoring_text;
+}
+
+TEST_F(HostFaults, TheModuleReadsAndWritesItsFilesWithoutProc)
+{
+    // Where /proc is not mounted (a chroot, a build sandbox) each sample
+    // runs as it does with /proc: here in a mount namespace whose /proc is
+    // covered by an empty file system. The sanitizers read their options
+    // from /proc/self/environ, so the cover holds that file alone, turning
+    // off leak checking (which reads /proc); their warnings are left out.
+    const std::string cover = "mount -t tmpfs none /proc && mkdir /proc/self && "
+                              "printf \"ASAN_OPTIONS=detect_leaks=0\\0\" >/proc/self/environ";
+    std::string unshare;
+    for (const char* candidate : {"unshare --mount", "unshare --user --map-root-user --mount"})
+        if (unshare.empty() && std::system((std::string(candidate) + " sh -c '" + cover +
+                                            " && test ! -e /proc/self/exe' >/dev/null 2>&1")
+                                               .c_str()) == 0)
+            unshare = candidate;
+    if (unshare.empty())
+        GTEST_SKIP() << "this machine gives no mount namespace whose /proc can be covered (unshare --mount, "
+                        "with or without --user)";
+    const auto host_lines = [](const std::string& output) {
+        std::string kept;
+        for (const std::string& line : lines_of(output))
+            if (line.rfind("==", 0) != 0)
+                kept += line + "\n";
+        return kept;
+    };
+    // The host finds its module through /proc/self/exe: it is named.
+    const std::string module = (fs::path(ASM_HOST_PATH).parent_path() / "libasm.so").string();
+    for (const std::string example : {"basic", "option_block", "netlist_selection"})
+    {
+        SCOPED_TRACE(example);
+        const std::string arguments =
+            "assemble '" ASM_TEST_SOURCE_DIR "/examples/" + example + "' --out project --module '" + module + "'";
+        const HOST_RESULT with_proc = run_host(arguments);
+        fs::remove_all(m_scratch / "project");
+        const HOST_RESULT without_proc = run_host(arguments, unshare + " sh -c '" + cover + " && exec \"$0\" \"$@\"'");
+        fs::remove_all(m_scratch / "project");
+        EXPECT_EQ(with_proc.status, 0) << with_proc.output;
+        EXPECT_EQ(without_proc.status, with_proc.status) << without_proc.output;
+        EXPECT_EQ(host_lines(without_proc.output), host_lines(with_proc.output));
+    }
 }
 
 TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)

@@ -1,10 +1,17 @@
 #include "asm_fstream.h"
 
+#include "asm_signal_registry.h"
+
 #include <fio.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,50 +21,115 @@ namespace asm_io
 namespace
 {
 
-bool is_regular_path(const std::string& full_path)
+// A file buffer opened on a descriptor: what libstdc++'s stdio_filebuf does
+// in its constructor, done on the stream's own buffer. The buffer is swapped
+// in, opened and swapped back, so that a buffer the caller set before the
+// open (pubsetbuf) is the one used.
+class DESCRIPTOR_FILEBUF : public std::filebuf
 {
+public:
+    // Opens the buffer on the descriptor, which it then owns (its close
+    // closes the descriptor). False when it cannot: the descriptor is closed.
+    static bool open(std::filebuf& buffer, int fd, std::ios_base::openmode mode)
+    {
+        DESCRIPTOR_FILEBUF opening;
+        opening.swap(buffer);
+        const bool opened = opening.open_descriptor(fd, mode);
+        opening.swap(buffer);
+        if (!opened)
+            ::close(fd);
+        return opened;
+    }
+
+private:
+    bool open_descriptor(int fd, std::ios_base::openmode mode)
+    {
+        if (is_open() || _M_file.sys_open(fd, mode) == nullptr)
+            return false;
+        _M_allocate_internal_buffer();
+        _M_mode = mode;
+        _M_reading = false;
+        _M_writing = false;
+        _M_set_buffer(-1);
+        _M_state_last = _M_state_cur = _M_state_beg;
+        return true;
+    }
+};
+
+// Closes the descriptor and returns -1 with errno as it was before.
+int close_keeping_errno(int fd)
+{
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return -1;
+}
+
+// Opens the path without waiting (a FIFO without a writer, or one without
+// a reader, would hold a blocking open), keeps the descriptor only when
+// its own status is of the kind asked (S_ISREG, S_ISCHR), and makes it
+// blocking again. The descriptor, or -1.
+int open_kind(const std::string& path, int access, bool (*kind)(mode_t))
+{
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
     struct stat info;
-    return ::stat(full_path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (::fstat(fd, &info) != 0)
+        return close_keeping_errno(fd);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (!kind(info.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return close_keeping_errno(fd);
+    return fd;
 }
 
-// Opens the buffer on the file that the descriptor holds, through the
-// descriptor's /proc/self/fd entry: the system reopens that very file and
-// walks no name again, so a name swapped meanwhile for a link, a FIFO or
-// another file leads nowhere. The descriptor stays open.
-bool open_through_descriptor(std::filebuf& buffer, int fd, std::ios_base::openmode mode)
+bool is_regular(mode_t mode) { return S_ISREG(mode); }
+bool is_character_device(mode_t mode) { return S_ISCHR(mode); }
+
+// The process's umask. /proc/self/status states it; where it does not (no
+// /proc, an older kernel) umask() has to set it to read it, so the value is
+// put back at once, one reader at a time.
+mode_t process_umask()
 {
-    const std::string entry = "/proc/self/fd/" + std::to_string(fd);
-    return buffer.open(entry.c_str(), mode) != nullptr;
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+    {
+        std::string status;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;)
+        {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                break;
+            status.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        const size_t line = status.find("\nUmask:");
+        if (line != std::string::npos)
+        {
+            const char* digits = status.c_str() + line + std::strlen("\nUmask:");
+            char* end = nullptr;
+            const long mask = std::strtol(digits, &end, 8);
+            if (end != digits && mask >= 0 && mask <= 0777)
+                return static_cast<mode_t>(mask);
+        }
+    }
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> guard(lock);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
 }
 
-template <typename STREAM>
-void open_by_full_path(STREAM& stream, const char* name, std::ios_base::openmode mode, bool regular_only = false)
+template <typename STREAM, typename OPEN>
+void open_by_full_path(STREAM& stream, const char* name, OPEN open)
 {
     if (stream.rdbuf()->is_open())
         return;
     // The full path of an empty name is the current directory, which must
     // not pass for the file.
-    if (name == nullptr || *name == '\0')
-    {
-        stream.setstate(std::ios_base::failbit);
-        return;
-    }
-    const std::string full_path = fio_get_unc_full_path(name);
-    bool opened = false;
-    if (regular_only)
-    {
-        // The kind is checked on the descriptor that is then read, never
-        // on the name before an open by name.
-        const int fd = fio_open_regular_file(full_path);
-        opened = fd >= 0 && open_through_descriptor(*stream.rdbuf(), fd, mode);
-        if (fd >= 0)
-            ::close(fd);
-    }
-    else
-    {
-        opened = stream.rdbuf()->open(full_path.c_str(), mode) != nullptr;
-    }
-    if (opened)
+    if (name != nullptr && *name != '\0' && open(*stream.rdbuf(), fio_get_unc_full_path(name)))
         stream.clear();
     else
         stream.setstate(std::ios_base::failbit);
@@ -67,12 +139,20 @@ void open_by_full_path(STREAM& stream, const char* name, std::ios_base::openmode
 
 bool kestil_is_regular_file(const char* name)
 {
-    return name != nullptr && *name != '\0' && is_regular_path(fio_get_unc_full_path(name));
+    struct stat info;
+    return name != nullptr && *name != '\0' && ::stat(fio_get_unc_full_path(name).c_str(), &info) == 0 &&
+           S_ISREG(info.st_mode);
 }
 
 void kestil_ifstream::open(const char* name, std::ios_base::openmode mode, int /*prot*/)
 {
-    open_by_full_path(*this, name, mode | std::ios_base::in, true);
+    const std::ios_base::openmode reading = std::ios_base::in | (mode & std::ios_base::binary);
+    open_by_full_path(*this, name, [reading](std::filebuf& buffer, const std::string& full_path) {
+        // The kind is checked on the descriptor that is then read, never on
+        // the name before an open by name.
+        const int fd = open_kind(full_path, O_RDONLY, is_regular);
+        return fd >= 0 && DESCRIPTOR_FILEBUF::open(buffer, fd, reading);
+    });
 }
 
 kestil_ofstream::kestil_ofstream(const char* name, std::ios_base::openmode mode, int prot) : std::ofstream()
@@ -82,12 +162,16 @@ kestil_ofstream::kestil_ofstream(const char* name, std::ios_base::openmode mode,
 
 void kestil_ofstream::open(const char* name, std::ios_base::openmode mode, int /*prot*/)
 {
-    open_by_full_path(*this, name, mode | std::ios_base::out);
+    open_by_full_path(*this, name, [mode](std::filebuf& buffer, const std::string& full_path) {
+        return buffer.open(full_path.c_str(), mode | std::ios_base::out) != nullptr;
+    });
 }
 
 void kestil_fstream::open(const char* name, std::ios_base::openmode mode, int /*prot*/)
 {
-    open_by_full_path(*this, name, mode);
+    open_by_full_path(*this, name, [mode](std::filebuf& buffer, const std::string& full_path) {
+        return buffer.open(full_path.c_str(), mode) != nullptr;
+    });
 }
 
 kestil_atomic_ofstream::kestil_atomic_ofstream(const char* name, std::ios_base::openmode mode) : std::ofstream()
@@ -98,19 +182,30 @@ kestil_atomic_ofstream::kestil_atomic_ofstream(const char* name, std::ios_base::
         return;
     }
     m_target = fio_get_unc_full_path(name);
-    const int fd = fio_create_temporary(m_target, &m_temp);
-    if (fd < 0)
+    // Only a regular file or a new name is replaced; a character device is
+    // written as it stands, and anything else is refused.
+    struct stat existing;
+    const bool exists = ::stat(m_target.c_str(), &existing) == 0;
+    int fd = -1;
+    if (exists && S_ISCHR(existing.st_mode))
     {
-        setstate(std::ios_base::failbit);
-        return;
+        fd = open_kind(m_target, O_WRONLY, is_character_device);
     }
-    // The stream writes the file that was made, whatever its name comes to
-    // lead to meanwhile. The mode is set once the stream has opened it for
-    // writing (a replaced read-only file keeps its mode).
-    const bool opened = open_through_descriptor(*rdbuf(), fd, mode | std::ios_base::out | std::ios_base::trunc) &&
-                        fio_set_replacement_mode(fd, m_target);
-    ::close(fd);
-    if (!opened)
+    else if (exists ? S_ISREG(existing.st_mode) : errno == ENOENT)
+    {
+        fd = asm_registry::make_temporary(m_target, m_temp, m_temp_slot);
+        // A replaced file keeps its owner where the process may give it
+        // (as root), then its mode: a change of owner clears the set-id bits.
+        if (fd >= 0 && exists)
+        {
+            [[maybe_unused]] const int kept = ::fchown(fd, existing.st_uid, existing.st_gid);
+        }
+        if (fd >= 0 && ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~process_umask()) != 0)
+            fd = close_keeping_errno(fd);
+    }
+    // The stream writes the file that was opened or made, whatever its name
+    // comes to lead to meanwhile.
+    if (fd < 0 || !DESCRIPTOR_FILEBUF::open(*rdbuf(), fd, std::ios_base::out | (mode & std::ios_base::binary)))
     {
         discard();
         setstate(std::ios_base::failbit);
@@ -129,25 +224,27 @@ void kestil_atomic_ofstream::discard()
     if (!m_temp.empty())
     {
         std::remove(m_temp.c_str());
-        fio_untrack_temporary(m_temp);
+        asm_registry::forget_temporary(m_temp_slot);
     }
     m_temp.clear();
+    m_temp_slot = -1;
 }
 
 bool kestil_atomic_ofstream::commit()
 {
-    if (m_temp.empty())
+    if (!rdbuf()->is_open())
         return false;
     flush();
     const bool written = !fail() && rdbuf()->close() != nullptr;
-    if (!written || std::rename(m_temp.c_str(), m_target.c_str()) != 0)
+    if (!written || (!m_temp.empty() && std::rename(m_temp.c_str(), m_target.c_str()) != 0))
     {
         setstate(std::ios_base::failbit);
         discard();
         return false;
     }
-    fio_untrack_temporary(m_temp);
+    asm_registry::forget_temporary(m_temp_slot);
     m_temp.clear();
+    m_temp_slot = -1;
     return true;
 }
 

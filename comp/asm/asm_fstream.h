@@ -1,6 +1,8 @@
 // File streams that open a file by its full path: the name the caller gives
 // goes through fio_get_unc_full_path first. Otherwise they are the standard
-// file streams over char.
+// file streams over char. The readers and the atomic writer open the file
+// themselves (POSIX, never through /proc) and hand the descriptor they
+// checked to the stream's own file buffer.
 #pragma once
 
 #include <fstream>
@@ -32,9 +34,10 @@ public:
     kestil_ifstream() = default;
     ~kestil_ifstream() override = default;
 
-    // Opens for reading: the mode always includes in. A name that is not a
-    // regular file fails as a missing file does; the open never waits on a
-    // FIFO, and the stream reads the file whose kind was checked.
+    // Opens for reading only, whatever else the mode asks (binary is kept):
+    // a read-only file opens. A name that is not a regular file fails as a
+    // missing file does; the open never waits on a FIFO, and the stream
+    // reads the file whose kind was checked.
     void open(const char* name, std::ios_base::openmode mode = std::ios_base::in, int prot = kestil_share_deny_none);
 };
 
@@ -62,14 +65,17 @@ public:
               int prot = kestil_share_deny_none);
 };
 
-// Writes a file whole or not at all. The stream writes to a new temporary
-// file in the directory of the target's full path (fio_create_temporary; the
-// fail bit is set when it cannot be made), through the file made, never by
-// its name again; commit() closes it and renames it over the target. The
-// file gets the target's mode, or for a new target 0666 less the umask. A
-// stream destroyed without a successful commit removes its temporary and
-// leaves the target as it was. The temporary is tracked until it is renamed
-// or removed.
+// Writes a file whole or not at all. A target that is a regular file or a
+// new name is replaced: the stream writes to a new temporary file in the
+// directory of the target's full path (registered for the signal handler,
+// asm_signal_registry.h), through the descriptor made, never by its name
+// again; commit() closes it and renames it over the target. The file gets
+// the replaced file's mode (and its owner where the process may give it),
+// or for a new target 0666 less the umask. A target that is a character
+// device (/dev/null) is written as it stands, as a plain open would. Any
+// other target (a directory, a FIFO, a socket, a block device) is refused
+// without waiting: the stream fails. A stream destroyed without a
+// successful commit removes its temporary and leaves the target as it was.
 class kestil_atomic_ofstream : public std::ofstream
 {
 public:
@@ -90,7 +96,8 @@ private:
     void discard();
 
     std::string m_target;
-    std::string m_temp;
+    std::string m_temp;  // empty when the target is written as it stands
+    int m_temp_slot = -1;
 };
 
 }  // namespace asm_io

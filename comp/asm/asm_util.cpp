@@ -4,6 +4,7 @@
 #include "asm_common.h"
 #include "asm_fstream.h"
 #include "asm_messages.h"
+#include "asm_signal_registry.h"
 
 #include <acf.h>
 #include <asm2.h>
@@ -286,6 +287,8 @@ const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 
 // Runs the words as a process without a shell: standard input /dev/null,
 // standard output read from a pipe to its end, standard error inherited.
+// The tool runs in a process group of its own, registered while it runs, so
+// that a signal that ends the process ends the tool and what it started.
 TOOL_RUN run_tool(const std::vector<std::string>& words)
 {
     TOOL_RUN run;
@@ -307,7 +310,25 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
         argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int spawned = EAGAIN;
+    const int slot = asm_registry::claim_tool_slot();
+    if (slot >= 0)
+    {
+        // The tool gets the signal mask of the caller, not the one held
+        // here while it is started and registered.
+        const asm_registry::ENDING_SIGNALS_HELD held;
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setsigmask(&attributes, &held.previous());
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+        spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
+        if (spawned == 0)
+            asm_registry::publish_tool_group(slot, pid);
+        else
+            asm_registry::release_tool_slot(slot);
+    }
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe_fds[1]);
     if (spawned != 0)
@@ -331,6 +352,14 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
     }
     ::close(pipe_fds[0]);
 
+    // The tool is waited for without being reaped, and its group forgotten
+    // while the group's number is still its own (a reaped tool's number may
+    // name another process group).
+    siginfo_t ended;
+    while (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR)
+    {
+    }
+    asm_registry::release_tool_slot(slot);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0)
     {

@@ -221,16 +221,22 @@ int fio_create_temporary(const std::string& path, std::string* temporary)
     }
     std::string pattern = path.substr(0, name) + "." + path.substr(name) + ".XXXXXX";
     // The file is made and tracked with the ending signals held back, so
-    // that a signal never finds it made but not yet tracked.
+    // that a signal never finds it made but not yet tracked. A file that
+    // cannot be tracked (every slot taken) is not kept.
     sigset_t ending, previous;
     sigemptyset(&ending);
-    sigaddset(&ending, SIGTERM);
-    sigaddset(&ending, SIGINT);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE})
+        sigaddset(&ending, signal);
     pthread_sigmask(SIG_BLOCK, &ending, &previous);
-    const int fd = ::mkostemp(&pattern[0], O_CLOEXEC);
-    const int saved = errno;
-    if (fd >= 0)
-        fio_track_temporary(pattern);
+    int fd = ::mkostemp(&pattern[0], O_CLOEXEC);
+    int saved = errno;
+    if (fd >= 0 && !fio_track_temporary(pattern))
+    {
+        ::unlink(pattern.c_str());
+        ::close(fd);
+        fd = -1;
+        saved = EAGAIN;
+    }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     errno = saved;
     if (fd < 0)
@@ -325,6 +331,29 @@ int write_all(int fd, const char* data, size_t size)
     return 0;
 }
 
+// Opens the path for writing when it is a character device, checked on the
+// descriptor (opened without waiting, then made blocking). The descriptor,
+// or -1 with errno set: EINVAL for anything but a character device.
+int open_character_device(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return close_keeping_errno(fd);
+    if (!S_ISCHR(info.st_mode))
+    {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return close_keeping_errno(fd);
+    return fd;
+}
+
 // The step of replace_through_temporary that failed.
 enum class REPLACE_STEP
 {
@@ -369,6 +398,21 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
     const size_t slash = path.rfind('/');
     if (path.size() == (slash == std::string::npos ? 0 : slash + 1))
         return fail_with(error, "no file name in '" + path + "'");
+    // Only a regular file or a new name is replaced. A character device
+    // (/dev/null) is written as it stands, as a plain open would; anything
+    // else (a directory, a FIFO, a socket, a block device) is refused
+    // without waiting.
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+    {
+        if (!S_ISCHR(existing.st_mode))
+            return fail_with(error, "cannot write '" + path + "': neither a regular file nor a character device");
+        const int fd = open_character_device(path);
+        int failure = fd < 0 ? errno : write_all(fd, bytes.data(), bytes.size());
+        if (fd >= 0 && ::close(fd) != 0 && failure == 0)
+            failure = errno;
+        return failure == 0 || fail_with(error, "cannot write '" + path + "': " + std::strerror(failure));
+    }
     REPLACE_STEP failed;
     const int failure = replace_through_temporary(
         path,

@@ -130,8 +130,11 @@ public:
 
 // Writes the bytes to a temporary file beside the path and renames it into
 // place, so the path never holds a half-written file; the file keeps the
-// mode of the file it replaces (fio_set_replacement_mode). False, with the
-// reason in *error, when the file cannot be written.
+// mode of the file it replaces (fio_set_replacement_mode). Only a regular
+// file or a new name is replaced: a character device (/dev/null) is written
+// as it stands, and a directory, FIFO, socket or block device is refused
+// without waiting. False, with the reason in *error, when the file cannot
+// be written.
 bool fio_write_file_atomically(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 
 // Copies a regular file to the target, through a temporary beside the target
@@ -146,7 +149,8 @@ bool fio_copy_regular_file(const std::string& source, const std::string& target,
 // renames over it (".<file name>.XXXXXX" in the path's directory, mode
 // 0600) and tracks it (fio_track_temporary). The descriptor, with the
 // temporary's path in *temporary; -1 with errno set when it cannot be made
-// (EINVAL for a path without a file name).
+// (EINVAL for a path without a file name, EAGAIN when it cannot be tracked:
+// no file is then left).
 int fio_create_temporary(const std::string& path, std::string* temporary);
 
 // Gives the file behind the descriptor (a temporary about to replace the
@@ -171,7 +175,7 @@ bool fio_read_regular_file(const std::string& path, std::string& bytes, std::str
 // Temporaries being written (the atomic writers' files before their rename)
 // are tracked, so that a process ended by a signal can remove them and leave
 // no partial file behind. fio_track_temporary takes the path (false when
-// every slot is taken: the file is then simply not tracked);
+// every slot is taken: fio_create_temporary then fails);
 // fio_untrack_temporary forgets it once it is renamed or removed.
 bool fio_track_temporary(const std::string& path);
 void fio_untrack_temporary(const std::string& path);

@@ -1,5 +1,6 @@
 #include "host_command.h"
 
+#include "host_signals.h"
 #include "ini_switches.h"
 
 #include <cfg.h>
@@ -119,6 +120,7 @@ bool MODULE::load(const fs::path& path, std::initializer_list<const char*> entri
         problem = path.string() + " does not export " + names;
         return false;
     }
+    host_signals::set_module_clean_up(reinterpret_cast<void (*)()>(find("asm_clean_up_on_signal")));
     return true;
 }
 
@@ -226,30 +228,6 @@ bool check_design_debug_log(const DEBUG_LOG& log, const DESIGN& design, const fs
             return false;
         }
     return true;
-}
-
-namespace
-{
-
-extern "C" void end_on_signal(int signal)
-{
-    // Only async-signal-safe calls: unlink, _exit.
-    fio_remove_tracked_temporaries();
-    ::_exit(128 + signal);
-}
-
-}  // namespace
-
-void install_signal_handlers()
-{
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = end_on_signal;
-    sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGTERM);
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
 }
 
 int fail_start(const fs::path& made, const std::string& problem)

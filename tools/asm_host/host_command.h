@@ -65,7 +65,8 @@ public:
 
     // Loads the module and looks its entries up; false with the problem
     // ("cannot load PATH: REASON" or "PATH does not export A and B") when
-    // the module or an entry cannot be found.
+    // the module or an entry cannot be found. The module's clean-up entry,
+    // when it has one, goes to the signal handler (host_signals.h).
     bool load(const std::filesystem::path& path, std::initializer_list<const char*> entries, std::string& problem);
 
     // An entry that load() looked up.
@@ -116,10 +117,6 @@ int fail_start(const std::filesystem::path& made, const std::string& problem);
 // the problem.
 bool check_design_debug_log(const DEBUG_LOG& log, const DESIGN& design, const std::filesystem::path& project,
                             std::string& problem);
-
-// SIGTERM and SIGINT end the host at once with status 128 + the signal:
-// the tracked temporaries of the file writers are removed first.
-void install_signal_handlers();
 
 // The last debug line from the index first on that is not "end", quoted;
 // empty when there is none.

@@ -7,6 +7,7 @@
 #include "process_sof.h"
 #include "dump_re_network.h"
 #include "host_command.h"
+#include "host_signals.h"
 #include "project.h"
 
 #include <asm_model.h>
@@ -58,7 +59,8 @@ const char USAGE[] =
     "\n"
     "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
     "SRAM object file; 2 bad design directory, usage or module; 3 internal error;\n"
-    "128 + the signal when SIGTERM or SIGINT ends the host.\n"
+    "128 + the signal when SIGTERM, SIGINT, SIGHUP, SIGQUIT or SIGPIPE ends the host\n"
+    "(a signal ignored when the host starts stays ignored).\n"
     "\n"
     "asm_host process-sof --help and asm_host dump-re-network --help describe the\n"
     "other commands.\n";
@@ -282,7 +284,7 @@ int assemble(const ARGUMENTS& arguments)
 
 int main(int argc, char** argv)
 {
-    host_command::install_signal_handlers();
+    host_signals::install();
     if ((argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) ||
         (argc == 3 && std::strcmp(argv[1], "assemble") == 0 && host_command::asks_for_help(argc, argv)))
     {

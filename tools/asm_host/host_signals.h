@@ -1,0 +1,19 @@
+// How a signal ends the host. SIGTERM, SIGINT, SIGHUP, SIGQUIT and SIGPIPE
+// end it at once with status 128 + the signal, after removing the
+// temporaries that the suite's file writers track and calling the module's
+// clean-up entry (its own temporaries removed, the process groups of the
+// tools it runs sent SIGTERM). A signal ignored when the host starts (a
+// background job of a script) stays ignored.
+#pragma once
+
+namespace host_signals
+{
+
+// Installs the handler for each ending signal that is not ignored.
+void install();
+
+// The module's clean-up entry (asm_clean_up_on_signal), which the handler
+// calls; null for a module without one.
+void set_module_clean_up(void (*clean_up)());
+
+}  // namespace host_signals
