@@ -16,9 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -479,6 +480,12 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     assemble_basic();
     copy_example("bit_settings", "bits");
     fs::create_hard_link(m_scratch / "bits" / "assignments.xml", m_scratch / "assignments-link.xml");
+    // An assignments file whose listing the run writes where the log is.
+    const fs::path listing = copy_example("bit_settings", "listing");
+    std::string listed = read_text(listing / "assignments.xml");
+    listed.replace(listed.find("\"override.txt\""), std::strlen("\"override.txt\""),
+                   "\"" + (m_scratch / "listed.log").string() + "\"");
+    write_text(listing / "assignments.xml", listed);
     const fs::path built = fs::path(ASM_HOST_PATH).parent_path();
     fs::create_directories(m_scratch / "modules");
     for (const char* file : {"asm_host", "libasm.so", "libsld_kovx.so", "assembler_asgn.xsd"})
@@ -570,6 +577,9 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
          "asm_host: /dev/full: cannot write the debug log: No space left on device", ""},
         {"a full disk under process-sof", process_sof, "/dev/full", 1,
          "asm_host: /dev/full: cannot write the debug log: No space left on device", ""},
+        {"a listing written in the log's place", "process-sof project/blinky.sof listing/assignments.xml",
+         "listed.log", 1,
+         "asm_host: listed.log: the run wrote another file in the debug log's place; the log's lines are lost", ""},
     };
     int n = 0;
     for (const CASE& c : cases)

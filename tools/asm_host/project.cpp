@@ -506,9 +506,21 @@ bool DEBUG_LOG::finish(std::string& problem)
     const int echo_error = msg_set_debug_echo_descriptor(-1);
     if (m_error == 0)
         m_error = echo_error;
+    // A file that the run wrote by the log's name (a listing that the
+    // assignments file names) has replaced the log: the lines went to the
+    // file it replaced, and are lost with it.
+    struct stat status;
+    struct stat named;
+    const bool replaced = ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                          (::stat(m_target.c_str(), &named) != 0 || !same_file(status, named));
     if (::close(m_fd) != 0 && m_error == 0)
         m_error = errno;
     m_fd = -1;
+    if (replaced)
+    {
+        problem = m_name + ": the run wrote another file in the debug log's place; the log's lines are lost";
+        return false;
+    }
     if (m_error == 0)
         return true;
     problem = m_name + ": cannot write the debug log: " + std::strerror(m_error);

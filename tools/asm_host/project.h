@@ -95,7 +95,8 @@ public:
     bool start(std::string& problem);
 
     // Stops the lines and closes the log (nothing for a log not open); false
-    // with the problem, naming the log, when a line could not be written.
+    // with the problem, naming the log, when a line could not be written or
+    // the run wrote another file in the log's place.
     bool finish(std::string& problem);
 
 private:
