@@ -573,6 +573,7 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         {"an earlier debug log", "assemble plain", "previous.log", 0, "", ""},
         {"a symbolic link to another directory", "assemble plain", "links/linked.log", 0, "", ""},
         {"/dev/null", "assemble plain", "/dev/null", 0, "", ""},
+        {"/dev/stderr, a pipe", "assemble plain", "/dev/stderr", 0, DEBUG_LOG_FIRST_LINE, ""},
         {"a full disk", "assemble plain", "/dev/full", 1,
          "asm_host: /dev/full: cannot write the debug log: No space left on device", ""},
         {"a full disk under process-sof", process_sof, "/dev/full", 1,

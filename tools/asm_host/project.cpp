@@ -402,21 +402,30 @@ void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::
     if (in_project)
         throw PROJECT_ERROR(m_name + ": the debug log cannot lie inside the project directory");
 
-    // A new file is made exclusively, so that it is known to be this run's;
-    // an existing one is opened as it stands, never truncated here, never
-    // waiting for a FIFO's reader (ENXIO: there is none).
+    // An existing file is opened by the name given, as it stands (the
+    // system follows every link, /dev/stderr's too), never truncated here,
+    // never waiting for a FIFO's reader (ENXIO: there is none). A new file
+    // is made where the name's links lead, exclusively, so that it is known
+    // to be this run's.
     const std::string not_a_log = m_name + ": exists and is not a debug log; remove it or name another file";
     const int flags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = ::open(log.c_str(), flags | O_CREAT | O_EXCL, 0666);
-    const bool created = fd >= 0;
+    std::error_code ec;
+    const std::string given = fs::absolute(name, ec).string();
+    int fd = ::open(given.c_str(), flags);
+    bool created = false;
     if (fd < 0 && errno == ENOENT)
-        throw PROJECT_ERROR(m_name + ": cannot write the debug log: its directory does not exist");
-    if (fd < 0 && errno == EEXIST)
-        fd = ::open(log.c_str(), flags);
+    {
+        fd = ::open(log.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        created = fd >= 0;
+        if (fd < 0 && errno == ENOENT)
+            throw PROJECT_ERROR(m_name + ": cannot write the debug log: its directory does not exist");
+        if (fd < 0 && errno == EEXIST)
+            fd = ::open(given.c_str(), flags);
+    }
     if (fd < 0)
     {
         struct stat status;
-        if (errno == ENXIO && ::stat(log.c_str(), &status) == 0 && S_ISFIFO(status.st_mode))
+        if (errno == ENXIO && ::stat(given.c_str(), &status) == 0 && S_ISFIFO(status.st_mode))
             throw PROJECT_ERROR(m_name + ": a FIFO that no process reads; the debug log never waits for a reader");
         if (errno == ENXIO || errno == EISDIR)
             throw PROJECT_ERROR(not_a_log);
@@ -428,7 +437,7 @@ void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::
     struct stat status;
     const bool accepted = ::fstat(fd, &status) == 0 &&
                           (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) ||
-                           (S_ISREG(status.st_mode) && (created || begins_as_debug_log(log, status))));
+                           (S_ISREG(status.st_mode) && (created || begins_as_debug_log(given, status))));
     if (!accepted)
     {
         close();
