@@ -41,6 +41,33 @@ int close_keeping_errno(int fd)
     return -1;
 }
 
+// Opens the path with the access (O_RDONLY, O_WRONLY) when it is a file of
+// the kind (S_IFREG, S_IFCHR), checked on the descriptor: opened without
+// waiting (a FIFO without a writer or a reader would hold the open), then
+// made blocking. The descriptor (close-on-exec) with the file's status in
+// *record, or -1 with errno set: EINVAL for a file of another kind.
+int open_of_kind(const std::string& path, int access, mode_t kind, FIO_STAT* record = nullptr)
+{
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return close_keeping_errno(fd);
+    if ((info.st_mode & S_IFMT) != kind)
+    {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return close_keeping_errno(fd);
+    if (record != nullptr)
+        *record = info;
+    return fd;
+}
+
 // The process's umask. /proc/self/status states it; without that line (an
 // older kernel, no /proc) umask() has to set it to read it, so the value is
 // put back at once, one reader at a time.
@@ -262,25 +289,7 @@ bool fio_set_replacement_mode(int fd, const std::string& path)
 
 int fio_open_regular_file(const std::string& path, FIO_STAT* record)
 {
-    // Non-blocking, so that a FIFO without a writer does not hold the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return close_keeping_errno(fd);
-    if (!S_ISREG(info.st_mode))
-    {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return close_keeping_errno(fd);
-    if (record != nullptr)
-        *record = info;
-    return fd;
+    return open_of_kind(path, O_RDONLY, S_IFREG, record);
 }
 
 bool fio_read_regular_file(const std::string& path, std::string& bytes, std::string* error)
@@ -329,29 +338,6 @@ int write_all(int fd, const char* data, size_t size)
         size -= static_cast<size_t>(written);
     }
     return 0;
-}
-
-// Opens the path for writing when it is a character device, checked on the
-// descriptor (opened without waiting, then made blocking). The descriptor,
-// or -1 with errno set: EINVAL for anything but a character device.
-int open_character_device(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return close_keeping_errno(fd);
-    if (!S_ISCHR(info.st_mode))
-    {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return close_keeping_errno(fd);
-    return fd;
 }
 
 // The step of replace_through_temporary that failed.
@@ -407,7 +393,7 @@ bool fio_write_file_atomically(const std::string& path, const std::string& bytes
     {
         if (!S_ISCHR(existing.st_mode))
             return fail_with(error, "cannot write '" + path + "': neither a regular file nor a character device");
-        const int fd = open_character_device(path);
+        const int fd = open_of_kind(path, O_WRONLY, S_IFCHR);
         int failure = fd < 0 ? errno : write_all(fd, bytes.data(), bytes.size());
         if (fd >= 0 && ::close(fd) != 0 && failure == 0)
             failure = errno;
