@@ -228,6 +228,46 @@ TEST_F(HostEndToEnd, TwoDesignsGiveTwoChecksums)
     EXPECT_NE(first.bitfield->get_file_checksum(), second.bitfield->get_file_checksum());
 }
 
+TEST_F(HostEndToEnd, AnOrdinaryUsersReadOnlyInputsAreRead)
+{
+    // Samples of an ordinary user whose files are all read-only, as the
+    // project directories that the runs copy them into: the module opens the
+    // key file, the assignments file, its include and its token file for
+    // reading only. Root may open any file for writing, so the runs are the
+    // other user's.
+    std::string why;
+    const OTHER_USER nobody = other_user(why);
+    if (nobody.runner.empty())
+        GTEST_SKIP() << why;
+    copy_example("secure_boot", "secure");
+    copy_example("basic", "basic");
+    const fs::path bits = copy_example("bit_settings", "bits");
+    std::string assignments = read_text(bits / "assignments.xml");
+    assignments.insert(assignments.find("  <asm_assignments"), "  <include path=\"more.xml\"/>\n");
+    write_text(bits / "assignments.xml", assignments);
+    write_text(bits / "more.xml", "<?xml version=\"1.0\"?>\n<assembler_options/>\n");
+    for (const char* samples : {"secure", "basic", "bits"})
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(m_scratch / samples))
+        {
+            ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
+            if (entry.is_regular_file())
+                fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+    fs::create_directory(m_scratch / "work");
+    ASSERT_EQ(::chown((m_scratch / "work").c_str(), 65534, 65534), 0);
+    const std::pair<const char*, const char*> runs[] = {
+        {"a key file", "assemble secure --out work/secure"},
+        {"a design", "assemble basic --out work/basic"},
+        {"an assignments file, its include and its token file",
+         "process-sof work/basic/blinky.sof bits/assignments.xml --write --out work/bits"},
+    };
+    for (const auto& [what, arguments] : runs)
+    {
+        const HOST_RESULT run = run_host(arguments, nobody.runner, nobody.host);
+        EXPECT_EQ(run.status, 0) << what << "\n" << run.output;
+    }
+}
+
 TEST_F(HostEndToEnd, ABitOutsideTheImageExitsOneAndWritesNoSof)
 {
     const fs::path design = copy_example("basic", "too_far");

@@ -181,9 +181,9 @@ TEST_F(IniWarning, ManySwitchesAreWarnedAboutInTheirOrderInLinearTime)
     // n unread switches in a scrambled order, each given again in reverse
     // order, among switches that are read: each is named once, in the order
     // of its first line, and the run's CPU time grows with n, not n squared.
-    const size_t n = 8000;
+    const size_t n = 4000;
     std::map<size_t, std::vector<std::string>> expected;
-    for (size_t size : {n, 4 * n})
+    for (size_t size : growth_sizes(n))
     {
         const fs::path design = copy_example("basic", "design" + std::to_string(size));
         std::vector<std::string> names;

@@ -42,6 +42,10 @@ TEST(DesignRouting, RefusesWhatTheNetlistAndTermsDoNotHold)
     unknown_atom["routing"]["atoms"][1]["atom"] = "count_9";
     EXPECT_EQ(design_problem(unknown_atom), "routing.atoms[1].atom: no atom of the netlist has this name");
 
+    json twice_named = design;
+    twice_named["netlist"]["atoms"].push_back({{"name", "count_1"}, {"type", "la_lab"}});
+    EXPECT_EQ(design_problem(twice_named), "routing.atoms[2].atom: more than one atom of the netlist has this name");
+
     json undeclared_input = design;
     undeclared_input["routing"]["atoms"][1]["outputs"][0]["fanout"][0]["index"] = 3;
     EXPECT_EQ(design_problem(undeclared_input),
@@ -140,8 +144,8 @@ TEST_F(HostDumpReNetwork, ManyRoutedAtomsAreFoundInLinearTime)
     // The sample with n more atoms in its netlist, each routed: the run's
     // CPU time grows with n, not with n squared, and the dump still holds
     // the sample's network.
-    const size_t n = 8000;
-    for (size_t size : {n, 4 * n})
+    const size_t n = 2000;
+    for (size_t size : growth_sizes(n))
     {
         const fs::path design = copy_example("routed", "routed" + std::to_string(size));
         json data = json::parse(read_text(design / "design.json"));

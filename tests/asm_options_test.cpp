@@ -321,15 +321,15 @@ TEST_F(OptionsFile, ALaterBlockWithMoreChildrenMergesIntoTheFirstBlocksPlaceAndA
 
 TEST_F(OptionsFile, ManyIndentedSectionsLoadInLinearTimeWithTheirTextsJoined)
 {
-    // Files of n and 4n cram sections, each a bit between a line break and a
-    // long indentation: the load's CPU time grows with the file, not with
-    // its square (the text of each section once grew piece by piece, and
-    // each outgrown piece was looked for among all the document's large
-    // texts). The cell is kept as a record, and the text around it is one
-    // text node of its section, as it stands in the file.
-    const size_t n = 12000;
+    // Files of many cram sections, each a bit between a line break and a long
+    // indentation: the load's CPU time grows with the file, not with its
+    // square (the text of each section once grew piece by piece, and each
+    // outgrown piece was looked for among all the document's large texts).
+    // The cell is kept as a record, and the text around it is one text node
+    // of its section, as it stands in the file.
+    const size_t n = 6000;
     const std::string indentation(140, ' ');
-    for (size_t size : {n, 4 * n})
+    for (size_t size : growth_sizes(n))
     {
         std::string body = "<asm_assignments><bit_settings action=\"override\">\n";
         for (size_t i = 0; i < size; ++i)
