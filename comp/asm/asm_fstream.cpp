@@ -21,6 +21,11 @@ namespace asm_io
 namespace
 {
 
+// The readers and the atomic writer attach a descriptor to the stream's own
+// file buffer through libstdc++'s protected members (_M_file and the rest,
+// as its stdio_filebuf does); no other standard library has them.
+#ifdef __GLIBCXX__
+
 // A file buffer opened on a descriptor: what libstdc++'s stdio_filebuf does
 // in its constructor, done on the stream's own buffer. The buffer is swapped
 // in, opened and swapped back, so that a buffer the caller set before the
@@ -55,6 +60,15 @@ private:
         return true;
     }
 };
+
+#else
+#error "asm_fstream.cpp attaches descriptors to std::filebuf through libstdc++'s members; build with libstdc++"
+// Declared only, so that the #error above is the build's one message.
+struct DESCRIPTOR_FILEBUF
+{
+    static bool open(std::filebuf& buffer, int fd, std::ios_base::openmode mode);
+};
+#endif
 
 // Closes the descriptor and returns -1 with errno as it was before.
 int close_keeping_errno(int fd)

@@ -55,7 +55,9 @@ const char USAGE[] =
     "\n"
     "Exit status: 0 dumped; 1 the host could not read the run's output (the project\n"
     "directory cannot be listed); 2 bad design directory or usage; 3 internal error (also\n"
-    "a dump that cannot be written).\n";
+    "a dump that cannot be written); 128 + the signal when SIGTERM, SIGINT, SIGHUP,\n"
+    "SIGQUIT or SIGPIPE ends the host (a signal ignored when the host starts stays\n"
+    "ignored).\n";
 
 struct DUMP_ARGUMENTS
 {

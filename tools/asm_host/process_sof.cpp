@@ -56,7 +56,9 @@ const char USAGE[] =
     "\n"
     "Exit status: 0 applied; 1 the run posted an error or the host could not read or\n"
     "store its output; 2 bad design directory, usage or module; 3 internal error\n"
-    "(also a fault of the assignments file).\n";
+    "(also a fault of the assignments file); 128 + the signal when SIGTERM, SIGINT,\n"
+    "SIGHUP, SIGQUIT or SIGPIPE ends the host (a signal ignored when the host starts\n"
+    "stays ignored).\n";
 
 // Changed bits listed per image before the rest is only counted.
 const size_t MAX_LISTED_BITS = 64;
