@@ -208,8 +208,8 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
     // the signal once the dump's temporary is in the project directory; a
     // run that ended before the signal landed is tried again with more nets.
     // Then a programming-file tool and the process it started in the
-    // background, ended with the host by SIGTERM; and SIGINT, ignored when
-    // the host starts, which the host then ignores.
+    // background, ended with the host by SIGTERM, also when they ignore it;
+    // and SIGINT, ignored when the host starts, which the host then ignores.
     const auto routed_design = [this](const std::string& as, int nets) {
         const int hops = 50;
         return design_with("routed", as, [&](json& d) {
@@ -355,34 +355,45 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
 
     // The tool's shell starts a process in the background, writes its own
     // number and that process's, and becomes a long wait. Both must have
-    // ended with the host (a zombie that no one reaps counts as ended).
+    // ended with the host (a zombie that no one reaps counts as ended): at
+    // once when they end on SIGTERM, and after the host's grace, by SIGKILL,
+    // when the tool ignores SIGTERM (and so, by inheritance, does its child).
     const fs::path tools = copy_example("programming_tools", "tools");
-    write_text(tools / "pfg_commands.txt", "--version >/dev/null 2>&1; sleep 300 >/dev/null 2>&1 & "
-                                           "echo $! >child.pid; echo $$ >tool.pid.new; mv tool.pid.new tool.pid; "
-                                           "exec sleep 300\n");
-    const fs::path tools_out = m_scratch / "tools_out";
-    const pid_t host = start_host({"assemble", "tools", "--out", tools_out.string()}, m_scratch / "tools.txt", 0);
-    ASSERT_GE(host, 0);
-    bool seen = false;
-    const int wait_status = signal_when(host, SIGTERM, [&] { return fs::exists(tools_out / "tool.pid"); }, seen);
-    const std::string text = read_text(m_scratch / "tools.txt");
-    EXPECT_TRUE(seen) << text;
-    EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + SIGTERM)) << text;
     const auto state = [](pid_t pid) {
         const std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
         const size_t end = stat.rfind(')');
         return end == std::string::npos || end + 2 >= stat.size() ? 'X' : stat[end + 2];
     };
-    for (const char* file : {"tool.pid", "child.pid"})
+    const std::pair<const char*, const char*> tool_cases[] = {{"a tool that ends on SIGTERM", ""},
+                                                              {"a tool that ignores SIGTERM", "trap '' TERM; "}};
+    for (const auto& [what, trap] : tool_cases)
     {
-        const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
-        ASSERT_GT(started, 0) << file;
-        int polls = 0;
-        while (state(started) != 'X' && state(started) != 'Z' && ++polls < 1000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_TRUE(state(started) == 'X' || state(started) == 'Z') << file << " is still running";
-        if (state(started) != 'X' && state(started) != 'Z')
-            ::kill(started, SIGKILL);
+        SCOPED_TRACE(what);
+        const fs::path tools_out = m_scratch / ("tools_out" + std::to_string(runs));
+        const fs::path output = m_scratch / ("tools" + std::to_string(runs++) + ".txt");
+        write_text(tools / "pfg_commands.txt", std::string("--version >/dev/null 2>&1; ") + trap +
+                                                   "sleep 300 >/dev/null 2>&1 & echo $! >child.pid; "
+                                                   "echo $$ >tool.pid.new; mv tool.pid.new tool.pid; "
+                                                   "exec sleep 300\n");
+        const pid_t host = start_host({"assemble", "tools", "--out", tools_out.string()}, output, 0);
+        ASSERT_GE(host, 0);
+        bool seen = false;
+        const int wait_status =
+            signal_when(host, SIGTERM, [&] { return fs::exists(tools_out / "tool.pid"); }, seen);
+        const std::string text = read_text(output);
+        EXPECT_TRUE(seen) << text;
+        EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + SIGTERM)) << text;
+        for (const char* file : {"tool.pid", "child.pid"})
+        {
+            const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
+            ASSERT_GT(started, 0) << file;
+            int polls = 0;
+            while (state(started) != 'X' && state(started) != 'Z' && ++polls < 3000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_TRUE(state(started) == 'X' || state(started) == 'Z') << file << " is still running";
+            if (state(started) != 'X' && state(started) != 'Z')
+                ::kill(started, SIGKILL);
+        }
     }
 
     // SIGINT ignored at start (a background job of a script): the tool's

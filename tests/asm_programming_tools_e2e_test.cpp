@@ -8,6 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 namespace fs = std::filesystem;
 
 // The host inherits PATH from the test, with the sample's tools first.
@@ -53,6 +63,85 @@ TEST_F(ProgrammingToolsHost, SampleRunsItsCommandsAndItsDeviceScript)
     const std::string script = (project / "tcl" / "zasm" / "zx15f256.tcl").string();
     EXPECT_TRUE(has_line(log, "ASM: device_specific_tcl: Found " + script)) << log;
     EXPECT_TRUE(has_line(log, "ASM: device_specific_tcl: TCL_OK ")) << log;
+}
+
+TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)
+{
+    // The host runs in a terminal that script(1) makes, as from a shell
+    // prompt, with the terminal as its standard error. A tool's command
+    // writes to the standard error it inherits while the terminal stops the
+    // writes of background jobs (stty tostop), or sets the terminal's modes:
+    // the tool is no job of the terminal, it does not stop, and the run ends
+    // as it would, the tool's line shown. A run that has not ended within a
+    // minute is ended (the host, which the shell's exec makes the terminal's
+    // session leader, gets the terminal's hangup) and fails its row.
+    if (std::system("script -qec true /dev/null </dev/null >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "script (util-linux) is missing or cannot make a terminal here";
+    struct CASE
+    {
+        const char* what;
+        const char* terminal;  // the terminal's settings before the host starts
+        const char* command;   // the line of pfg_commands.txt
+        const char* shown;     // the line the tool writes to its standard error
+    };
+    const CASE cases[] = {
+        {"a write to standard error under tostop", "stty tostop",
+         "--version >/dev/null; echo 'tool: a line on standard error' >&2", "tool: a line on standard error"},
+        {"terminal modes set", "stty -tostop",
+         "--version >/dev/null; stty -echo <&2 && echo 'tool: modes set' >&2", "tool: modes set"},
+    };
+    const fs::path tools = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "programming_tools" / "tools";
+    setenv("PATH", (tools.string() + ":" + std::getenv("PATH")).c_str(), 1);
+    // The rows run side by side, each in a terminal of its own.
+    const size_t count = sizeof cases / sizeof cases[0];
+    pid_t scripts[count];
+    std::string outputs[count];
+    for (size_t n = 0; n < count; ++n)
+    {
+        const std::string design = "design" + std::to_string(n);
+        outputs[n] = (m_scratch / ("terminal" + std::to_string(n) + ".txt")).string();
+        write_text(copy_example("programming_tools", design) / "pfg_commands.txt",
+                   std::string(cases[n].command) + "\n");
+        const std::string command = std::string(cases[n].terminal) + "; exec '" ASM_HOST_PATH "' assemble " +
+                                    design + " --out project" + std::to_string(n);
+        const std::string scratch = m_scratch.string();
+        scripts[n] = ::fork();
+        ASSERT_GE(scripts[n], 0);
+        if (scripts[n] == 0)
+        {
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(outputs[n].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (in < 0 || out < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(in, STDIN_FILENO) < 0 ||
+                ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(out, STDERR_FILENO) < 0)
+                ::_exit(126);
+            ::execlp("script", "script", "-qec", command.c_str(), "/dev/null", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    int wait_statuses[count] = {};
+    bool ended[count] = {};
+    for (int polls = 0; polls < 6000 && std::find(ended, ended + count, false) != ended + count; ++polls)
+    {
+        for (size_t n = 0; n < count; ++n)
+            if (!ended[n])
+                ended[n] = ::waitpid(scripts[n], &wait_statuses[n], WNOHANG) == scripts[n];
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (size_t n = 0; n < count; ++n)
+    {
+        SCOPED_TRACE(cases[n].what);
+        if (!ended[n])
+        {
+            ::kill(scripts[n], SIGKILL);
+            ::waitpid(scripts[n], &wait_statuses[n], 0);
+        }
+        std::string text = read_text(outputs[n]);
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        EXPECT_TRUE(ended[n]) << "the run had not ended within a minute\n" << text;
+        EXPECT_TRUE(ended[n] && WIFEXITED(wait_statuses[n]) && WEXITSTATUS(wait_statuses[n]) == 0) << text;
+        EXPECT_TRUE(has_line(text, cases[n].shown)) << text;
+        EXPECT_TRUE(has_line(text, "Exit status: 0")) << text;
+    }
 }
 
 TEST(ProgrammingToolsDesign, AnAssignmentIsAFlagOrAText)

@@ -6,9 +6,12 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -42,6 +45,23 @@ TOOL_SLOT g_tools[TOOL_SLOTS];
 
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
               "the signal handler reads the slots");
+
+// How long the tools have to end after SIGTERM before their groups are sent
+// SIGKILL, and how often the clean-up looks meanwhile.
+constexpr long TOOL_GRACE_MS = 1500;
+constexpr int TOOL_POLL_MS = 10;
+
+// Whether the tool, a child of the caller, has ended; it is not reaped.
+// waitid is a bare system call, as safe in a signal handler as waitpid,
+// which cannot leave the child unreaped.
+bool tool_ended(pid_t tool)
+{
+    siginfo_t ended;
+    std::memset(&ended, 0, sizeof ended);
+    if (::waitid(P_PID, static_cast<id_t>(tool), &ended, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return errno == ECHILD;
+    return ended.si_pid == tool;
+}
 
 template <typename SLOT, size_t COUNT>
 int claim(SLOT (&slots)[COUNT])
@@ -130,10 +150,43 @@ void release_tool_slot(int slot)
 
 extern "C" void asm_clean_up_on_signal()
 {
+    const int saved_errno = errno;
     for (TEMPORARY_SLOT& slot : g_temporaries)
         if (slot.state.load() == SLOT_PUBLISHED)
             ::unlink(slot.path);
+    pid_t groups[TOOL_SLOTS];
+    size_t count = 0;
     for (TOOL_SLOT& slot : g_tools)
         if (slot.state.load() == SLOT_PUBLISHED)
-            ::kill(-slot.group.load(), SIGTERM);
+        {
+            groups[count] = slot.group.load();
+            ::kill(-groups[count++], SIGTERM);
+        }
+    if (count > 0)
+    {
+        // The tools are the caller's children, left unreaped here: a tool's
+        // zombie keeps its pid, and so its group's number, from being given
+        // to anyone else, and the SIGKILL below reaches what the tool started
+        // alone. A zombie counts as a member of its group (kill(-group, 0)
+        // finds it), so a tool has ended when waitid finds it ended; what it
+        // started and left in its group gets the SIGKILL once every tool has
+        // ended, or when the grace is over.
+        timespec start;
+        ::clock_gettime(CLOCK_MONOTONIC, &start);
+        for (;;)
+        {
+            size_t ended = 0;
+            while (ended < count && tool_ended(groups[ended]))
+                ++ended;
+            timespec now;
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+            const long elapsed_ms = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+            if (ended == count || elapsed_ms >= TOOL_GRACE_MS)
+                break;
+            ::poll(nullptr, 0, TOOL_POLL_MS);
+        }
+        for (size_t i = 0; i < count; ++i)
+            ::kill(-groups[i], SIGKILL);
+    }
+    errno = saved_errno;
 }

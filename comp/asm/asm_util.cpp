@@ -287,8 +287,13 @@ const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 
 // Runs the words as a process without a shell: standard input /dev/null,
 // standard output read from a pipe to its end, standard error inherited.
-// The tool runs in a process group of its own, registered while it runs, so
-// that a signal that ends the process ends the tool and what it started.
+// The tool runs in a session of its own, and so in a process group of its
+// own whose number is its pid, registered while it runs, so that a signal
+// that ends the process ends the tool and what it started. In a session of
+// its own the tool has no controlling terminal: the user's terminal never
+// stops it as a background job (a write to it under "stty tostop", a change
+// of its modes), and the terminal's Ctrl-C reaches the host alone, whose
+// signal handler ends the tool's group.
 TOOL_RUN run_tool(const std::vector<std::string>& words)
 {
     TOOL_RUN run;
@@ -319,9 +324,8 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
         const asm_registry::ENDING_SIGNALS_HELD held;
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
-        posix_spawnattr_setpgroup(&attributes, 0);
         posix_spawnattr_setsigmask(&attributes, &held.previous());
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
         spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
         posix_spawnattr_destroy(&attributes);
         if (spawned == 0)

@@ -20,7 +20,7 @@ std::atomic<void (*)()> g_module_clean_up{nullptr};
 
 extern "C" void end_on_signal(int signal)
 {
-    // Only async-signal-safe calls: unlink, kill, _exit.
+    // Only async-signal-safe calls: unlink, kill, waitid, clock_gettime, poll, _exit.
     fio_remove_tracked_temporaries();
     if (void (*clean_up)() = g_module_clean_up.load())
         clean_up();
