@@ -230,7 +230,7 @@ int process_sof_command(int argc, char** argv)
     {
         if (!arguments.debug_log.empty())
             debug_log.open(arguments.debug_log, arguments.out, default_parent, assignments_directory,
-                           "the assignments file's directory");
+                           "the assignments file's directory", design_directory);
     }
     catch (const PROJECT_ERROR& error)
     {
