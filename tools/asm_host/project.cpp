@@ -368,23 +368,25 @@ bool begins_as_debug_log(const fs::path& log, const struct stat& written)
     return read && (filled == 0 || start == first_line);
 }
 
-// The host's standard output or error (the descriptor) when the file is
-// the one it writes to; -1 when it is neither.
-int standard_stream_of(const struct stat& file)
+// The host's standard output or error (the descriptor) when the file that
+// the log's descriptor opened is the one it writes to; -1 when it is
+// neither. The log's own descriptor is none of them (a host started with
+// its standard output closed opens the log there).
+int standard_stream_of(const struct stat& file, int log)
 {
     for (const int standard : {STDOUT_FILENO, STDERR_FILENO})
     {
         struct stat status;
-        if (::fstat(standard, &status) == 0 && same_file(status, file))
+        if (standard != log && ::fstat(standard, &status) == 0 && same_file(status, file))
             return standard;
     }
     return -1;
 }
 
 // Refuses a log that is a file of the directory by another name (a hard
-// link, or a link that leads out of it): the run reads every one of them.
-// What cannot be listed is passed over; the copy of a source directory
-// refuses it later.
+// link to it, or the file that a symbolic link in it leads to): the run
+// reads every one of them. What cannot be listed is passed over; the copy
+// of a source directory refuses it later.
 void refuse_file_of(const std::string& log, const struct stat& file, const fs::path& directory,
                     const std::string& what)
 {
@@ -475,7 +477,7 @@ void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::
     // descriptor, at the offset where its output goes on.
     struct stat status;
     const bool known = ::fstat(fd, &status) == 0;
-    const int standard = known && S_ISREG(status.st_mode) ? standard_stream_of(status) : -1;
+    const int standard = known && S_ISREG(status.st_mode) ? standard_stream_of(status, fd) : -1;
     m_shared = standard >= 0;
     const bool accepted =
         known && (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) ||
