@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -528,6 +529,38 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     fs::create_directories(m_scratch / "links");
     fs::create_directories(m_scratch / "logs");
     fs::create_symlink("../logs/linked.log", m_scratch / "links" / "linked.log");
+    // An empty file of a design directory, by another name.
+    write_text(copy_example("basic", "inied") / "zorvane.ini", "");
+    fs::create_hard_link(m_scratch / "inied" / "zorvane.ini", m_scratch / "ini-link");
+    // Empty files that a design two levels down names relative to the
+    // project directory, one level down: from the design directory or the
+    // working directory the names lead elsewhere.
+    write_text(m_scratch / "keys" / "k.zky", "");
+    fs::create_directories(m_scratch / "nested");
+    design_with("secure_boot", "nested/relkey", [](json& d) {
+        for (json& setting : d["partitions"][0]["settings"])
+            if (setting["id"] == 1519)
+                setting["value"] = "../keys/k.zky";
+    });
+    fs::create_directories(m_scratch / "dbg");
+    write_text(m_scratch / "dbg" / "x.stp", "");
+    design_with("debug_files", "nested/reldbg", [](json& d) { d["debug"]["debug_files"] = {"../dbg/x.stp"}; });
+    // A log that a run is writing: this test holds its lock.
+    write_text(m_scratch / "locked.log", std::string(DEBUG_LOG_FIRST_LINE) + "\nASM: a run under way\n");
+    const int locked = ::open((m_scratch / "locked.log").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(locked, 0);
+    ASSERT_EQ(::flock(locked, LOCK_EX | LOCK_NB), 0);
+    // A log without a name: a file that this test holds open (the host
+    // inherits the descriptor) and has unlinked.
+    const int nameless = ::open((m_scratch / "nameless.log").c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(nameless, 0);
+    ASSERT_EQ(::unlink((m_scratch / "nameless.log").c_str()), 0);
+    // A programming-file command that moves the log away mid-run.
+    write_text(copy_example("programming_tools", "moving") / "pfg_commands.txt",
+               "--version >/dev/null 2>&1; mv '" + (m_scratch / "moving.log").string() + "' '" +
+                   (m_scratch / "moved.log").string() + "'\n");
+    // A design that posts messages between its debug lines.
+    copy_example("transceiver_pr", "trx");
 
     struct CASE
     {
@@ -546,6 +579,11 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     };
     const auto not_a_log = [](const std::string& log) {
         return "asm_host: " + log + ": exists and is not a debug log; remove it or name another file";
+    };
+    const auto moved = [](const std::string& log) {
+        return "asm_host: " + log +
+               ": the debug log's name no longer leads to the file its lines were written to (the run or another "
+               "process replaced or moved it)";
     };
     const std::string process_sof = "process-sof project/blinky.sof bits/assignments.xml";
     const CASE cases[] = {
@@ -590,8 +628,25 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         {"a full disk under process-sof", process_sof, "/dev/full", 1,
          "asm_host: /dev/full: cannot write the debug log: No space left on device", ""},
         {"a listing written in the log's place", "process-sof project/blinky.sof listing/assignments.xml",
-         "listed.log", 1,
-         "asm_host: listed.log: the run wrote another file in the debug log's place; the log's lines are lost", ""},
+         "listed.log", 1, moved("listed.log"), ""},
+        {"a log moved away mid-run", "assemble moving", "moving.log", 1, moved("moving.log"), ""},
+        {"a log without a name", "assemble plain", "/dev/fd/" + std::to_string(nameless), 0, "", ""},
+        {"a hard link of an empty file of the design directory", "assemble inied", "ini-link", 2,
+         "asm_host: ini-link: the debug log cannot be a file of the design directory (inied/zorvane.ini)",
+         m_scratch / "inied" / "zorvane.ini"},
+        {"a key file named from the project directory", "assemble nested/relkey", "keys/k.zky", 2,
+         "asm_host: keys/k.zky: the debug log cannot be the file of setting 1519", m_scratch / "keys" / "k.zky"},
+        {"a debug file named from the project directory", "assemble nested/reldbg", "dbg/x.stp", 2,
+         "asm_host: dbg/x.stp: the debug log cannot be the debug file ../dbg/x.stp", m_scratch / "dbg" / "x.stp"},
+        {"a log that another run is writing", "assemble plain", "locked.log", 2,
+         "asm_host: locked.log: another run is writing this debug log", m_scratch / "locked.log"},
+        // The host's own output in a file: checked below.
+        {"/dev/stderr, a file the host's output goes to", "assemble plain", "/dev/stderr > shared-err.txt", 0, "", "",
+         "shared-err"},
+        {"/dev/stdout, a file the host's output goes to", "assemble plain", "/dev/stdout > shared-out.txt", 0, "", "",
+         "shared-out"},
+        {"/dev/stdout of a run that posts messages between its lines", "assemble trx", "/dev/stdout > shared-trx.txt",
+         0, "", "", "shared-trx"},
     };
     int n = 0;
     for (const CASE& c : cases)
@@ -634,6 +689,43 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     EXPECT_EQ(replaced.st_ino, previous.st_ino);
     EXPECT_EQ(fs::read_symlink(m_scratch / "links" / "linked.log"), fs::path("../logs/linked.log"));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    ::close(locked);
+    // The file that the log was moved to, and the one without a name, hold
+    // every line.
+    std::string unnamed(4096, '\0');
+    const ssize_t size = ::pread(nameless, &unnamed[0], unnamed.size(), 0);
+    unnamed.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    ::close(nameless);
+    for (const std::string& log : {read_text(m_scratch / "moved.log"), unnamed})
+    {
+        const std::vector<std::string> lines = lines_of(log);
+        EXPECT_GE(lines.size(), 3u) << log;
+        if (lines.size() < 3)
+            continue;
+        EXPECT_EQ(lines[0], DEBUG_LOG_FIRST_LINE);
+        EXPECT_EQ(lines[1], "ASM: ASM Begin");
+        EXPECT_EQ(lines.back(), "ASM: ASM End");
+    }
+    // The host's output with the log in it holds every line it printed, in
+    // the order printed: the output of a run without the log, with the log
+    // (that of the earlier debug log's run) after the first line; and for a
+    // run whose messages come between the log's lines, what the same run
+    // writes into a pipe. The project directories' names are alike and as long
+    // (the report holds them).
+    const auto named = [](std::string text, const std::string& out, const std::string& as) {
+        for (size_t at = text.find(out); at != std::string::npos; at = text.find(out, at + as.size()))
+            text.replace(at, out.size(), as);
+        return text;
+    };
+    const std::string without_log = run_host("assemble plain --out refer-same").output;
+    const size_t first_line = without_log.find('\n') + 1;
+    const std::string expected = without_log.substr(0, first_line) + read_text(m_scratch / "previous.log") +
+                                 without_log.substr(first_line);
+    EXPECT_EQ(read_text(m_scratch / "shared-err.txt"), named(expected, "refer-same", "shared-err"));
+    EXPECT_EQ(read_text(m_scratch / "shared-out.txt"), named(expected, "refer-same", "shared-out"));
+    EXPECT_EQ(read_text(m_scratch / "shared-trx.txt"),
+              named(run_host("assemble trx --out refer-trxs --debug-log /dev/stdout").output, "refer-trxs",
+                    "shared-trx"));
 }
 
 TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
@@ -678,6 +770,29 @@ TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
         write_text(m_scratch / "sticky" / name, earlier);
         fs::permissions(m_scratch / "sticky" / name, perms);
     }
+    // A disk that fills under the log after its first lines: a tmpfs of one
+    // page, in a mount namespace of the run's own, and a design whose log
+    // needs more. The runner prints the log's first lines once the host ends.
+    copy_example("hps_handoff", "long");
+    fs::create_directories(m_scratch / "small");
+    const long page = ::sysconf(_SC_PAGESIZE);
+    std::string small_disk;
+    for (const char* unshare : {"unshare --mount", "unshare --user --map-root-user --mount"})
+    {
+        const std::string mount = std::string(unshare) + " sh -c 'mount -t tmpfs -o size=" + std::to_string(page) +
+                                  " none small && ";
+        if (small_disk.empty() &&
+            std::system(("cd '" + m_scratch.string() + "' && " + mount + "true' >/dev/null 2>&1").c_str()) == 0)
+            small_disk = mount + "\"$0\" \"$@\"; status=$?; head -n 2 small/full.log; exit $status'";
+    }
+    if (small_disk.empty())
+        not_run.push_back("a tmpfs in a mount namespace (unshare --mount, mount -t tmpfs)");
+    // The sample's log is some 9 KB.
+    if (page > 8192)
+    {
+        not_run.push_back("a tmpfs of one page: a page of " + std::to_string(page) + " bytes holds the whole log");
+        small_disk.clear();
+    }
 
     struct CASE
     {
@@ -688,6 +803,10 @@ TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
         std::string message;
         std::string out;
         bool as_nobody = false;
+        std::string design = "plain";
+        // What runs the host; the row's lines of the log, when the log is out
+        // of the test's reach, are those the runner prints.
+        std::string runner = "";
     };
     const CASE cases[] = {
         {"a mount point", bound, "bound.log", 0, "", "work0"},
@@ -700,6 +819,9 @@ TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
         {"a log the user cannot read", !nobody.runner.empty(), "sticky/unreadable.log", 2,
          "asm_host: sticky/unreadable.log: exists and is not a debug log; remove it or name another file",
          "sticky/work4", true},
+        {"a disk that fills after the log's first lines", !small_disk.empty(), "small/full.log", 1,
+         "asm_host: small/full.log: cannot write the debug log: No space left on device", "work5", false, "long",
+         small_disk},
     };
     for (const CASE& c : cases)
     {
@@ -707,10 +829,16 @@ TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
         if (!c.runs)
             continue;
         const fs::path log = c.log == "bound.log" ? m_scratch / "bound-source.log" : m_scratch / c.log;
-        const HOST_RESULT run = c.as_nobody ? run_host("assemble plain --out " + c.out + " --debug-log " + c.log,
-                                                       nobody.runner, nobody.host)
-                                            : run_host("assemble plain --out " + c.out + " --debug-log " + c.log);
+        const std::string arguments = "assemble " + c.design + " --out " + c.out + " --debug-log " + c.log;
+        const HOST_RESULT run =
+            c.as_nobody ? run_host(arguments, nobody.runner, nobody.host) : run_host(arguments, c.runner);
         EXPECT_EQ(run.status, c.status) << run.output;
+        if (c.status == 1)
+        {
+            EXPECT_TRUE(has_line(run.output, c.message)) << run.output;
+            EXPECT_TRUE(has_line(run.output, "ASM: ASM Begin")) << run.output;
+            continue;
+        }
         if (c.status != 0)
         {
             EXPECT_TRUE(has_line(run.output, c.message)) << run.output;
@@ -742,22 +870,31 @@ TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)
 {
     assemble_basic();
     const fs::path bits = copy_example("bit_settings", "bits");
+    // Empty files of the design directory (the .sof's own, or --design):
+    // the next run of the design reads them.
+    write_text(m_scratch / "project" / "zorvane.ini", "");
+    fs::create_hard_link(m_scratch / "project" / "zorvane.ini", m_scratch / "ini-link");
+    write_text(copy_example("basic", "dz") / "zorvane.ini", "");
     const std::string sof = read_text(m_scratch / "project" / "blinky.sof");
     const std::string assignments = read_text(bits / "assignments.xml");
     const std::string design_json = read_text(m_scratch / "project" / "design.json");
-    const std::string command = "process-sof project/blinky.sof bits/assignments.xml --out work --debug-log ";
-    const std::string not_a_log = ": exists and is not a debug log; remove it or name another file";
+    const std::string command = "process-sof project/blinky.sof bits/assignments.xml --out work";
+    const std::string in_design = ": the debug log cannot lie inside the design directory";
     const std::pair<std::string, std::string> cases[] = {
-        {"project/blinky.sof", "project/blinky.sof" + not_a_log},
+        {"project/blinky.sof", "project/blinky.sof" + in_design},
         {"bits/assignments.xml",
          "bits/assignments.xml: the debug log cannot lie inside the assignments file's directory"},
-        {"project/design.json", "project/design.json" + not_a_log},
+        {"project/design.json", "project/design.json" + in_design},
+        {"project/zorvane.ini", "project/zorvane.ini" + in_design},
+        {"dz/zorvane.ini --design dz", "dz/zorvane.ini" + in_design},
+        {"ini-link", "ini-link: the debug log cannot be a file of the design directory (" +
+                         (m_scratch / "project" / "zorvane.ini").string() + ")"},
         {"work/debug.log", "work/debug.log: the debug log cannot lie inside the project directory"},
         {"missing/debug.log", "missing/debug.log: cannot write the debug log: its directory does not exist"},
     };
     for (const auto& [log, message] : cases)
     {
-        const HOST_RESULT run = run_host(command + log);
+        const HOST_RESULT run = run_host(command + " --debug-log " + log);
         EXPECT_EQ(run.status, 2) << log << "\n" << run.output;
         EXPECT_TRUE(has_line(run.output, "asm_host: " + message)) << run.output;
         EXPECT_FALSE(fs::exists(m_scratch / "work")) << log;
@@ -766,8 +903,10 @@ TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)
     EXPECT_EQ(read_text(m_scratch / "project" / "blinky.sof"), sof);
     EXPECT_EQ(read_text(bits / "assignments.xml"), assignments);
     EXPECT_EQ(read_text(m_scratch / "project" / "design.json"), design_json);
+    EXPECT_EQ(read_text(m_scratch / "project" / "zorvane.ini"), "");
+    EXPECT_EQ(read_text(m_scratch / "dz" / "zorvane.ini"), "");
 
-    const HOST_RESULT run = run_host(command + "debug.log");
+    const HOST_RESULT run = run_host(command + " --debug-log debug.log");
     EXPECT_EQ(run.status, 0) << run.output;
     const std::vector<std::string> log = lines_of(read_text(m_scratch / "debug.log"));
     ASSERT_GE(log.size(), 2u);
@@ -867,7 +1006,7 @@ TEST_F(HostFaults, ArgumentsAreCheckedBeforeDesignJsonAndTheHostSaysWhereItWorks
         {"process-sof design/pipe.sof bits/bits.xml --out work", "asm_host: design/pipe.sof: not a file"},
         {"process-sof /dev/zero bits/bits.xml --out work", "asm_host: /dev/zero: not a file"},
         {"process-sof " + sof + " --out work --debug-log design/design.json",
-         "asm_host: design/design.json: exists and is not a debug log; remove it or name another file"},
+         "asm_host: design/design.json: the debug log cannot lie inside the design directory"},
     };
     for (const auto& [arguments, message] : cases)
     {

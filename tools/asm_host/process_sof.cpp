@@ -51,7 +51,9 @@ const char USAGE[] =
     "  --design DIR      the design directory whose design.json gives the device\n"
     "                    (default: the directory of FILE.sof)\n"
     "  --debug-log FILE  writes the run's debug log to FILE line by line; FILE is new,\n"
-    "                    empty, an earlier debug log (replaced), a device or a pipe\n"
+    "                    empty or an earlier debug log (emptied and written in place;\n"
+    "                    one run at a time), a character device, a pipe, or the file\n"
+    "                    that the host's own output goes to (never emptied)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "Exit status: 0 applied; 1 the run posted an error or the host could not read or\n"
@@ -232,7 +234,7 @@ int process_sof_command(int argc, char** argv)
     {
         if (!arguments.debug_log.empty())
             debug_log.open(arguments.debug_log, arguments.out, default_parent, assignments_directory,
-                           "the assignments file's directory");
+                           "the assignments file's directory", design_directory);
     }
     catch (const PROJECT_ERROR& error)
     {

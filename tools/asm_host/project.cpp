@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <system_error>
@@ -367,15 +368,50 @@ bool begins_as_debug_log(const fs::path& log, const struct stat& written)
     return read && (filled == 0 || start == first_line);
 }
 
+// The host's standard output or error (the descriptor) when the file that
+// the log's descriptor opened is the one it writes to; -1 when it is
+// neither. The log's own descriptor is none of them (a host started with
+// its standard output closed opens the log there).
+int standard_stream_of(const struct stat& file, int log)
+{
+    for (const int standard : {STDOUT_FILENO, STDERR_FILENO})
+    {
+        struct stat status;
+        if (standard != log && ::fstat(standard, &status) == 0 && same_file(status, file))
+            return standard;
+    }
+    return -1;
+}
+
+// Refuses a log that is a file of the directory by another name (a hard
+// link to it, or the file that a symbolic link in it leads to): the run
+// reads every one of them. What cannot be listed is passed over; the copy
+// of a source directory refuses it later.
+void refuse_file_of(const std::string& log, const struct stat& file, const fs::path& directory,
+                    const std::string& what)
+{
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(directory, fs::directory_options::skip_permission_denied, ec), end;
+         !ec && it != end; it.increment(ec))
+    {
+        struct stat status;
+        if (::stat(it->path().c_str(), &status) == 0 && same_file(status, file))
+            throw PROJECT_ERROR(log + ": the debug log cannot be a file of " + what + " (" + it->path().string() +
+                                ")");
+    }
+}
+
 }  // namespace
 
 void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::path& default_parent,
-                     const fs::path& source, const std::string& source_what)
+                     const fs::path& source, const std::string& source_what, const fs::path& design)
 {
     m_name = name.string();
     const fs::path log = debug_log_target(name);
     if (is_within(log, normalised(source)))
         throw PROJECT_ERROR(m_name + ": the debug log cannot lie inside " + source_what);
+    if (!design.empty() && is_within(log, normalised(design)))
+        throw PROJECT_ERROR(m_name + ": the debug log cannot lie inside the design directory");
     const fs::path project = without_trailing_separator(requested);
     bool in_project = false;
     // The run makes the project directory and its missing parents: the log
@@ -432,22 +468,67 @@ void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::
         throw PROJECT_ERROR(m_name + ": cannot write the debug log: " + std::strerror(errno));
     }
     m_fd = fd;
+    m_lines_fd = fd;
     m_target = log;
     m_created = created;
+    // The host's own standard output or error in a file (--debug-log
+    // /dev/stderr > run.log 2>&1) holds what the host printed: it is never
+    // emptied, whatever it holds, and the lines go through the host's own
+    // descriptor, at the offset where its output goes on.
     struct stat status;
-    const bool accepted = ::fstat(fd, &status) == 0 &&
-                          (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) ||
-                           (S_ISREG(status.st_mode) && (created || begins_as_debug_log(given, status))));
+    const bool known = ::fstat(fd, &status) == 0;
+    const int standard = known && S_ISREG(status.st_mode) ? standard_stream_of(status, fd) : -1;
+    m_shared = standard >= 0;
+    const bool accepted =
+        known && (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) ||
+                  (S_ISREG(status.st_mode) && (created || m_shared || begins_as_debug_log(given, status))));
     if (!accepted)
     {
         close();
         throw PROJECT_ERROR(not_a_log);
+    }
+    if (S_ISREG(status.st_mode))
+    {
+        try
+        {
+            if (!created)
+                refuse_file_of(m_name, status, source, source_what);
+            if (!created && !design.empty())
+                refuse_file_of(m_name, status, design, "the design directory");
+        }
+        catch (const PROJECT_ERROR&)
+        {
+            close();
+            throw;
+        }
+        // One log, one run: another run's lock (held by the descriptor it
+        // opened, until it ends) refuses the log before this run empties it.
+        // A file system that keeps no locks takes none.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        {
+            // A file made here is the other run's once it holds the lock.
+            m_created = false;
+            close();
+            throw PROJECT_ERROR(m_name + ": another run is writing this debug log");
+        }
+        struct stat named;
+        m_named = ::stat(log.c_str(), &named) == 0 && same_file(named, status);
     }
     if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
     {
         const int error = errno;
         close();
         throw PROJECT_ERROR(m_name + ": cannot write the debug log: " + std::strerror(error));
+    }
+    if (m_shared)
+    {
+        m_lines_fd = ::fcntl(standard, F_DUPFD_CLOEXEC, 0);
+        if (m_lines_fd < 0)
+        {
+            const int error = errno;
+            close();
+            throw PROJECT_ERROR(m_name + ": cannot write the debug log: " + std::strerror(error));
+        }
     }
 }
 
@@ -466,8 +547,11 @@ void DEBUG_LOG::close()
     if (m_created && !m_started && ::fstat(m_fd, &status) == 0 && ::lstat(m_target.c_str(), &named) == 0 &&
         same_file(status, named))
         ::unlink(m_target.c_str());
+    if (m_lines_fd >= 0 && m_lines_fd != m_fd)
+        ::close(m_lines_fd);
     ::close(m_fd);
     m_fd = -1;
+    m_lines_fd = -1;
 }
 
 bool DEBUG_LOG::is(const fs::path& file) const
@@ -485,7 +569,8 @@ bool DEBUG_LOG::start(std::string& problem)
     if (m_fd < 0)
         return true;
     struct stat status;
-    if (!m_created && ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) && ::ftruncate(m_fd, 0) != 0)
+    if (!m_created && !m_shared && ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        ::ftruncate(m_fd, 0) != 0)
     {
         problem = m_name + ": cannot write the debug log: " + std::strerror(errno);
         return false;
@@ -494,7 +579,7 @@ bool DEBUG_LOG::start(std::string& problem)
     const std::string first_line = std::string(DEBUG_LOG_FIRST_LINE) + "\n";
     for (size_t done = 0; done < first_line.size();)
     {
-        const ssize_t n = ::write(m_fd, first_line.data() + done, first_line.size() - done);
+        const ssize_t n = ::write(m_lines_fd, first_line.data() + done, first_line.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -504,7 +589,7 @@ bool DEBUG_LOG::start(std::string& problem)
         }
         done += static_cast<size_t>(n);
     }
-    msg_set_debug_echo_descriptor(m_fd);
+    msg_set_debug_echo_descriptor(m_lines_fd);
     return true;
 }
 
@@ -515,19 +600,26 @@ bool DEBUG_LOG::finish(std::string& problem)
     const int echo_error = msg_set_debug_echo_descriptor(-1);
     if (m_error == 0)
         m_error = echo_error;
-    // A file that the run wrote by the log's name (a listing that the
-    // assignments file names) has replaced the log: the lines went to the
-    // file it replaced, and are lost with it.
+    // The name that led to the log's file leads elsewhere or nowhere: a file
+    // that the run wrote by the log's name (a listing that the assignments
+    // file names) replaced it, or the file was moved. Who reads the log by
+    // its name finds no lines there. A name that never led to the file (a
+    // /dev/fd/N of a file without a name) is not checked.
     struct stat status;
     struct stat named;
-    const bool replaced = ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) &&
-                          (::stat(m_target.c_str(), &named) != 0 || !same_file(status, named));
+    const bool moved = m_named && ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                       (::stat(m_target.c_str(), &named) != 0 || !same_file(status, named));
+    if (m_lines_fd != m_fd && ::close(m_lines_fd) != 0 && m_error == 0)
+        m_error = errno;
     if (::close(m_fd) != 0 && m_error == 0)
         m_error = errno;
     m_fd = -1;
-    if (replaced)
+    m_lines_fd = -1;
+    if (moved)
     {
-        problem = m_name + ": the run wrote another file in the debug log's place; the log's lines are lost";
+        problem = m_name +
+                  ": the debug log's name no longer leads to the file its lines were written to (the run or "
+                  "another process replaced or moved it)";
         return false;
     }
     if (m_error == 0)

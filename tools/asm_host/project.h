@@ -71,16 +71,20 @@ public:
 
     // Opens the log of the name, its symbolic links followed (a link to a
     // file not made yet leads to that file). Refused, making nothing: a log
-    // inside the source directory (what names it in the refusal), inside the
-    // project directory that create_project_directory will make with the
-    // same arguments, or that is that directory or one above it; an existing
-    // file that is not an empty regular file, a regular file that begins
-    // with DEBUG_LOG_FIRST_LINE, a character device or a FIFO that a process
-    // reads (never waiting for one). A new file is made here, and is this
-    // run's own. Throws the PROJECT_ERROR naming the log.
+    // inside the source directory (what names it in the refusal) or the
+    // design directory (process-sof's, which the run reads but does not
+    // copy; none when empty), or that is a file of either by another name
+    // (a hard link); inside the project directory that
+    // create_project_directory will make with the same arguments, or that
+    // is that directory or one above it; an existing file that is not an
+    // empty regular file, a regular file that begins with
+    // DEBUG_LOG_FIRST_LINE, the host's own standard output or error, a
+    // character device or a FIFO that a process reads (never waiting for
+    // one); a regular file whose lock another run holds. A new file is made
+    // here, and is this run's own. Throws the PROJECT_ERROR naming the log.
     void open(const std::filesystem::path& name, const std::filesystem::path& requested,
               const std::filesystem::path& default_parent, const std::filesystem::path& source,
-              const std::string& source_what);
+              const std::string& source_what, const std::filesystem::path& design = {});
 
     bool is_open() const { return m_fd >= 0; }
     // The name the log was given.
@@ -90,23 +94,37 @@ public:
     bool is(const std::filesystem::path& file) const;
 
     // Starts the run's lines (nothing for a log not open): a regular file is
-    // emptied, the first line written, and every debug line then written as
-    // it comes. False with the problem when the file cannot be emptied.
+    // emptied (unless it is the host's standard output or error), the first
+    // line written, and every debug line then written as it comes. False
+    // with the problem when the file cannot be emptied.
     bool start(std::string& problem);
 
     // Stops the lines and closes the log (nothing for a log not open); false
     // with the problem, naming the log, when a line could not be written or
-    // the run wrote another file in the log's place.
+    // the name that led to the log's file when it was opened leads
+    // elsewhere now (the file was replaced or moved).
     bool finish(std::string& problem);
 
 private:
-    // Closes the descriptor; see the destructor.
+    // Closes the descriptors; see the destructor.
     void close();
 
+    // The descriptor opened by the name: the file's kind, identity and
+    // lock are those of this one.
     int m_fd = -1;
+    // The descriptor the lines go through: m_fd, or a duplicate of the
+    // host's standard output or error when the log is that file, so that
+    // the lines and the host's output share one offset.
+    int m_lines_fd = -1;
     std::string m_name;
     std::filesystem::path m_target;
     bool m_created = false;
+    // Whether the log is the host's standard output or error (never
+    // emptied).
+    bool m_shared = false;
+    // Whether the name led to the descriptor's file when it was opened: only
+    // then does finish() check it again.
+    bool m_named = false;
     bool m_started = false;
     // The error of the first line that could not be written; 0 for none.
     int m_error = 0;
