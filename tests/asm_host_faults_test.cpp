@@ -890,7 +890,7 @@ TEST_F(HostFaults, ManyPartitionsAndSuppressedIdsAreReadInLinearTime)
     // Designs of partitions (all below p0) and twice as many suppressed
     // message ids: the run's CPU time grows with the lists, not with their
     // square.
-    const size_t n = 4000;
+    const size_t n = 6000;
     for (size_t size : growth_sizes(n))
     {
         const fs::path design = design_with("basic", "design" + std::to_string(size), [&](json& d) {
@@ -906,6 +906,8 @@ TEST_F(HostFaults, ManyPartitionsAndSuppressedIdsAreReadInLinearTime)
     }
     EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
         const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("work" + name));
         const HOST_RESULT run = run_host("assemble design" + name + " --out work" + name);
         EXPECT_EQ(run.status, 0) << run.output;
     }));

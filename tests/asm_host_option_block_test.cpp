@@ -92,7 +92,7 @@ TEST_F(HostOptionBlockRun, ManyAtomParametersAreReadAndSetInLinearTime)
 {
     // The sample with n more atoms, each given a parameter, the last atom
     // first: the run's CPU time grows with n, not with n squared.
-    const size_t n = 4000;
+    const size_t n = 6000;
     for (size_t size : growth_sizes(n))
     {
         const fs::path design = copy_example("option_block", "design" + std::to_string(size));
@@ -108,6 +108,8 @@ TEST_F(HostOptionBlockRun, ManyAtomParametersAreReadAndSetInLinearTime)
     }
     EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
         const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("out" + name));
         const HOST_RESULT run = run_host("assemble design" + name + " --out out" + name);
         EXPECT_EQ(run.status, 0) << run.output;
     }));
