@@ -913,7 +913,7 @@ TEST_F(HostFaults, ManyPartitionsAndSuppressedIdsAreReadInLinearTime)
     // Designs of partitions (all below p0) and twice as many suppressed
     // message ids: the run's CPU time grows with the lists, not with their
     // square.
-    const size_t n = 6000;
+    const size_t n = 4000;
     for (size_t size : growth_sizes(n))
     {
         const fs::path design = design_with("basic", "design" + std::to_string(size), [&](json& d) {

@@ -181,7 +181,7 @@ TEST_F(IniWarning, ManySwitchesAreWarnedAboutInTheirOrderInLinearTime)
     // n unread switches in a scrambled order, each given again in reverse
     // order, among switches that are read: each is named once, in the order
     // of its first line, and the run's CPU time grows with n, not n squared.
-    const size_t n = 6000;
+    const size_t n = 4000;
     std::map<size_t, std::vector<std::string>> expected;
     for (size_t size : growth_sizes(n))
     {

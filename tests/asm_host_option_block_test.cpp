@@ -92,7 +92,7 @@ TEST_F(HostOptionBlockRun, ManyAtomParametersAreReadAndSetInLinearTime)
 {
     // The sample with n more atoms, each given a parameter, the last atom
     // first: the run's CPU time grows with n, not with n squared.
-    const size_t n = 6000;
+    const size_t n = 4000;
     for (size_t size : growth_sizes(n))
     {
         const fs::path design = copy_example("option_block", "design" + std::to_string(size));

@@ -144,7 +144,7 @@ TEST_F(HostDumpReNetwork, ManyRoutedAtomsAreFoundInLinearTime)
     // The sample with n more atoms in its netlist, each routed: the run's
     // CPU time grows with n, not with n squared, and the dump still holds
     // the sample's network.
-    const size_t n = 6000;
+    const size_t n = 4000;
     for (size_t size : growth_sizes(n))
     {
         const fs::path design = copy_example("routed", "routed" + std::to_string(size));

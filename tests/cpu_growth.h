@@ -3,13 +3,12 @@
 // against what it adds at 16n. What the work costs at size 0 (starting a
 // process, loading, the sample around the added items) is taken from both
 // first: left in, it weighs on the small run most and squeezes linear and
-// quadratic growth together. Sizes 0 and n are each run three times and the
-// least time of each counts: a run's CPU time only ever grows with the
-// machine's noise (a busy machine, a first run that finds nothing cached),
-// and in a Release build that noise can be as large as what n adds, so a
-// single run could even take longer at 0 than at n. The run at 16n is long
-// enough that its noise is a small share; it runs once. A guard's n is
-// chosen so that what n adds stands well above the noise in a Release build.
+// quadratic growth together. Each size runs three times, in rounds of all
+// three sizes, and the least time of each size counts: noise (other jobs,
+// a first run that finds nothing cached) only ever adds to a run's CPU time,
+// and in a Release build it can add as much as n does, so that one run at 0
+// could take longer than one at n. Each guard's n makes what n adds in a
+// Release build stand well above what is left of that noise.
 // Linear work then grows about 16 times, quadratic work about 256 times, and
 // the limit lies four times from each. Wall-clock time is never compared: on
 // a shared machine it says more about the other jobs.
@@ -52,36 +51,34 @@ inline std::vector<size_t> growth_sizes(size_t n)
     return {0, n, GROWTH_FACTOR * n};
 }
 
-// How many times sizes 0 and n run; the least time of each counts.
-const int SMALL_RUNS = 3;
+// How many times each size runs; the least time of each counts.
+const int GROWTH_RUNS = 3;
 
-// Runs run(0) and run(n) SMALL_RUNS times each, in turn, then
-// run(GROWTH_FACTOR * n) once, and succeeds when the CPU time that the large
-// run takes beyond the least run(0) is less than LINEAR_GROWTH_LIMIT times
-// what the least run(n) takes beyond it; the message gives the three times.
-// run must be able to run again at a size it has run at.
+// Runs run(0), run(n) and run(GROWTH_FACTOR * n) in turn, GROWTH_RUNS
+// times, and succeeds when the least CPU time of the large run, beyond the
+// least of run(0), is less than LINEAR_GROWTH_LIMIT times what the least of
+// run(n) takes beyond it; the message gives the three times. run must be
+// able to run again at a size it has run at.
 inline testing::AssertionResult grows_linearly(size_t n, const std::function<void(size_t)>& run)
 {
-    const auto timed = [&run](size_t size) {
-        const double start = cpu_seconds();
-        run(size);
-        return cpu_seconds() - start;
-    };
-    double empty = 0;
-    double small = 0;
-    for (int i = 0; i < SMALL_RUNS; ++i)
-    {
-        const double empty_run = timed(0);
-        const double small_run = timed(n);
-        empty = i == 0 ? empty_run : std::min(empty, empty_run);
-        small = i == 0 ? small_run : std::min(small, small_run);
-    }
-    const double large = timed(GROWTH_FACTOR * n);
+    const std::vector<size_t> sizes = growth_sizes(n);
+    std::vector<double> least(sizes.size());
+    for (int round = 0; round < GROWTH_RUNS; ++round)
+        for (size_t i = 0; i < sizes.size(); ++i)
+        {
+            const double start = cpu_seconds();
+            run(sizes[i]);
+            const double taken = cpu_seconds() - start;
+            least[i] = round == 0 ? taken : std::min(least[i], taken);
+        }
+    const double empty = least[0];
+    const double small = least[1];
+    const double large = least[2];
     // A floor of a millisecond: the clock's tick, and no division by zero.
     const double ratio = (large - empty) / std::max(small - empty, 1e-3);
     std::ostringstream text;
-    text << "CPU time " << empty << " s at 0, " << small << " s at " << n << " (the least of " << SMALL_RUNS
-         << " runs each), " << large << " s at " << GROWTH_FACTOR * n << " (" << ratio
+    text << "CPU time " << empty << " s at 0, " << small << " s at " << n << ", " << large << " s at "
+         << GROWTH_FACTOR * n << " (the least of " << GROWTH_RUNS << " runs each; " << ratio
          << " times beyond the run at 0; the limit is " << LINEAR_GROWTH_LIMIT << ")";
     if (ratio < LINEAR_GROWTH_LIMIT)
         return testing::AssertionSuccess() << text.str();
