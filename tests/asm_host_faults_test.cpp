@@ -19,9 +19,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <thread>
 
 using nlohmann::json;
@@ -416,6 +418,9 @@ TEST_F(HostFaults, TheModuleReadsAndWritesItsFilesWithoutProc)
     // covered by an empty file system. The sanitizers read their options
     // from /proc/self/environ, so the cover holds that file alone, turning
     // off leak checking (which reads /proc); their warnings are left out.
+    // Both runs have the umask 022, and the files written have the same
+    // modes: a file layer that reads the umask from /proc/self/status has
+    // to find it another way.
     const std::string cover = "mount -t tmpfs none /proc && mkdir /proc/self && "
                               "printf \"ASAN_OPTIONS=detect_leaks=0\\0\" >/proc/self/environ";
     std::string unshare;
@@ -434,6 +439,22 @@ TEST_F(HostFaults, TheModuleReadsAndWritesItsFilesWithoutProc)
                 kept += line + "\n";
         return kept;
     };
+    // The permission bits of everything in the project directory, by path;
+    // the directory is then removed for the next run.
+    const auto modes_written = [this]() {
+        const auto octal = [](const fs::file_status& status) {
+            char text[8];
+            std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(status.permissions()) & 07777u);
+            return std::string(text);
+        };
+        const fs::path project = m_scratch / "project";
+        std::map<std::string, std::string> modes{{".", octal(fs::symlink_status(project))}};
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(project, ec), end; !ec && it != end; it.increment(ec))
+            modes[fs::relative(it->path(), project).string()] = octal(it->symlink_status());
+        fs::remove_all(project);
+        return modes;
+    };
     // The host finds its module through /proc/self/exe: it is named.
     const std::string module = (fs::path(ASM_HOST_PATH).parent_path() / "libasm.so").string();
     for (const std::string example : {"basic", "option_block", "netlist_selection"})
@@ -441,13 +462,15 @@ TEST_F(HostFaults, TheModuleReadsAndWritesItsFilesWithoutProc)
         SCOPED_TRACE(example);
         const std::string arguments =
             "assemble '" ASM_TEST_SOURCE_DIR "/examples/" + example + "' --out project --module '" + module + "'";
-        const HOST_RESULT with_proc = run_host(arguments);
-        fs::remove_all(m_scratch / "project");
-        const HOST_RESULT without_proc = run_host(arguments, unshare + " sh -c '" + cover + " && exec \"$0\" \"$@\"'");
-        fs::remove_all(m_scratch / "project");
+        const HOST_RESULT with_proc = run_host(arguments, "umask 022 &&");
+        const std::map<std::string, std::string> modes_with_proc = modes_written();
+        const HOST_RESULT without_proc =
+            run_host(arguments, "umask 022 && " + unshare + " sh -c '" + cover + " && exec \"$0\" \"$@\"'");
+        const std::map<std::string, std::string> modes_without_proc = modes_written();
         EXPECT_EQ(with_proc.status, 0) << with_proc.output;
         EXPECT_EQ(without_proc.status, with_proc.status) << without_proc.output;
         EXPECT_EQ(host_lines(without_proc.output), host_lines(with_proc.output));
+        EXPECT_EQ(modes_without_proc, modes_with_proc);
     }
 }
 
@@ -1056,6 +1079,8 @@ TEST_F(HostFaults, ManyPartitionsAndSuppressedIdsAreReadInLinearTime)
     }
     EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
         const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("work" + name));
         const HOST_RESULT run = run_host("assemble design" + name + " --out work" + name);
         EXPECT_EQ(run.status, 0) << run.output;
     }));

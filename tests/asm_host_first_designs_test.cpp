@@ -201,6 +201,8 @@ TEST_F(IniWarning, ManySwitchesAreWarnedAboutInTheirOrderInLinearTime)
     }
     EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
         const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("out" + name));
         const HOST_RESULT result = run_host("assemble design" + name + " --out out" + name);
         EXPECT_EQ(result.status, 0) << result.output.substr(0, 2000);
         std::vector<std::string> warnings;

@@ -108,6 +108,8 @@ TEST_F(HostOptionBlockRun, ManyAtomParametersAreReadAndSetInLinearTime)
     }
     EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
         const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("out" + name));
         const HOST_RESULT run = run_host("assemble design" + name + " --out out" + name);
         EXPECT_EQ(run.status, 0) << run.output;
     }));

@@ -144,7 +144,7 @@ TEST_F(HostDumpReNetwork, ManyRoutedAtomsAreFoundInLinearTime)
     // The sample with n more atoms in its netlist, each routed: the run's
     // CPU time grows with n, not with n squared, and the dump still holds
     // the sample's network.
-    const size_t n = 2000;
+    const size_t n = 4000;
     for (size_t size : growth_sizes(n))
     {
         const fs::path design = copy_example("routed", "routed" + std::to_string(size));
@@ -159,6 +159,8 @@ TEST_F(HostDumpReNetwork, ManyRoutedAtomsAreFoundInLinearTime)
     }
     EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
         const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("out" + name));
         const HOST_RESULT run = run_host("dump-re-network routed" + name + " pre_asm mcfs --out out" + name);
         ASSERT_EQ(run.status, 0) << run.output;
         const std::string flat = read_text(m_scratch / ("out" + name) / "counter.asmre");
