@@ -24,10 +24,15 @@ namespace fs = std::filesystem;
 class ProgrammingToolsHost : public HOST_RUN_TEST
 {
 protected:
-    HOST_RESULT assemble(const fs::path& design, const std::string& out) const
+    static void put_sample_tools_first()
     {
         const fs::path tools = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "programming_tools" / "tools";
         setenv("PATH", (tools.string() + ":" + std::getenv("PATH")).c_str(), 1);
+    }
+
+    HOST_RESULT assemble(const fs::path& design, const std::string& out) const
+    {
+        put_sample_tools_first();
         return run_host("assemble '" + design.string() + "' --out " + out + " --debug-log debug.log");
     }
 };
@@ -90,8 +95,7 @@ TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)
         {"terminal modes set", "stty -tostop",
          "--version >/dev/null; stty -echo <&2 && echo 'tool: modes set' >&2", "tool: modes set"},
     };
-    const fs::path tools = fs::path(ASM_TEST_SOURCE_DIR) / "examples" / "programming_tools" / "tools";
-    setenv("PATH", (tools.string() + ":" + std::getenv("PATH")).c_str(), 1);
+    put_sample_tools_first();
     // The rows run side by side, each in a terminal of its own.
     const size_t count = sizeof cases / sizeof cases[0];
     pid_t scripts[count];

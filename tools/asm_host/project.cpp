@@ -390,15 +390,13 @@ int standard_stream_of(const struct stat& file, int log)
 void refuse_file_of(const std::string& log, const struct stat& file, const fs::path& directory,
                     const std::string& what)
 {
+    const FILE_IDENTITY identity(file.st_dev, file.st_ino);
     std::error_code ec;
     for (fs::recursive_directory_iterator it(directory, fs::directory_options::skip_permission_denied, ec), end;
          !ec && it != end; it.increment(ec))
-    {
-        struct stat status;
-        if (::stat(it->path().c_str(), &status) == 0 && same_file(status, file))
+        if (file_identity(it->path()) == identity)
             throw PROJECT_ERROR(log + ": the debug log cannot be a file of " + what + " (" + it->path().string() +
                                 ")");
-    }
 }
 
 }  // namespace
@@ -607,7 +605,7 @@ bool DEBUG_LOG::finish(std::string& problem)
     // /dev/fd/N of a file without a name) is not checked.
     struct stat status;
     struct stat named;
-    const bool moved = m_named && ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode) &&
+    const bool moved = m_named && ::fstat(m_fd, &status) == 0 &&
                        (::stat(m_target.c_str(), &named) != 0 || !same_file(status, named));
     if (m_lines_fd != m_fd && ::close(m_lines_fd) != 0 && m_error == 0)
         m_error = errno;
