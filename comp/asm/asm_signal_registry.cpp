@@ -51,16 +51,20 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_al
 constexpr long TOOL_GRACE_MS = 1500;
 constexpr int TOOL_POLL_MS = 10;
 
-// Whether the tool, a child of the caller, has ended; it is not reaped.
-// waitid is a bare system call, as safe in a signal handler as waitpid,
-// which cannot leave the child unreaped.
-bool tool_ended(pid_t tool)
+// Whether nothing of the tool's process group is left. The tool, a child
+// of the caller, is reaped once it has ended (so are other children of the
+// caller in the group: what a tool left when it ended, where the caller
+// takes in orphans), since a zombie still counts as a member of its group.
+// Reaping the tool does not free the group's number while anything of the
+// group lives. waitpid and kill are bare system calls, safe in a signal
+// handler.
+bool group_ended(pid_t group)
 {
-    siginfo_t ended;
-    std::memset(&ended, 0, sizeof ended);
-    if (::waitid(P_PID, static_cast<id_t>(tool), &ended, WEXITED | WNOHANG | WNOWAIT) != 0)
-        return errno == ECHILD;
-    return ended.si_pid == tool;
+    int status = 0;
+    while (::waitpid(-group, &status, WNOHANG) > 0)
+    {
+    }
+    return ::kill(-group, 0) != 0 && errno == ESRCH;
 }
 
 template <typename SLOT, size_t COUNT>
@@ -164,29 +168,36 @@ extern "C" void asm_clean_up_on_signal()
         }
     if (count > 0)
     {
-        // The tools are the caller's children, left unreaped here: a tool's
-        // zombie keeps its pid, and so its group's number, from being given
-        // to anyone else, and the SIGKILL below reaches what the tool started
-        // alone. A zombie counts as a member of its group (kill(-group, 0)
-        // finds it), so a tool has ended when waitid finds it ended; what it
-        // started and left in its group gets the SIGKILL once every tool has
-        // ended, or when the grace is over.
+        // The grace lasts while anything of a tool's group runs, not only
+        // the tool: a tool behind a shell outlives the shell, which ends at
+        // once, while it handles SIGTERM. A group that has ended is not
+        // looked at again (its number may be another's by then); the
+        // others get SIGKILL when the grace is over, which ends a tool that
+        // ignores SIGTERM and what it started.
+        bool left[TOOL_SLOTS];
+        for (size_t i = 0; i < count; ++i)
+            left[i] = true;
         timespec start;
         ::clock_gettime(CLOCK_MONOTONIC, &start);
         for (;;)
         {
-            size_t ended = 0;
-            while (ended < count && tool_ended(groups[ended]))
-                ++ended;
+            size_t running = 0;
+            for (size_t i = 0; i < count; ++i)
+            {
+                if (left[i] && group_ended(groups[i]))
+                    left[i] = false;
+                running += left[i] ? 1 : 0;
+            }
             timespec now;
             ::clock_gettime(CLOCK_MONOTONIC, &now);
             const long elapsed_ms = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
-            if (ended == count || elapsed_ms >= TOOL_GRACE_MS)
+            if (running == 0 || elapsed_ms >= TOOL_GRACE_MS)
                 break;
             ::poll(nullptr, 0, TOOL_POLL_MS);
         }
         for (size_t i = 0; i < count; ++i)
-            ::kill(-groups[i], SIGKILL);
+            if (left[i])
+                ::kill(-groups[i], SIGKILL);
     }
     errno = saved_errno;
 }

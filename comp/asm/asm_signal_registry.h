@@ -3,10 +3,10 @@
 // programming-file tools that it runs (each tool in a session of its own, so
 // its pid numbers its group). Both are kept in fixed slots, so that
 // asm_clean_up_on_signal, which the host's signal handler calls, reads them
-// with atomic loads only and calls nothing but unlink, kill, waitid (which
-// leaves the tools unreaped), clock_gettime and poll. A slot is claimed
-// before what it names is made: when every slot is taken, the file is not
-// made or the tool not started, and the caller fails.
+// with atomic loads only and calls nothing but unlink, kill, waitpid,
+// clock_gettime and poll. A slot is claimed before what it names is made:
+// when every slot is taken, the file is not made or the tool not started,
+// and the caller fails.
 #pragma once
 
 #include "asm_common.h"
@@ -58,9 +58,9 @@ void release_tool_slot(int slot);
 
 // For the host's signal handler, which then ends the process: removes every
 // registered temporary and sends SIGTERM to every registered tool group;
-// when there is one, waits until each registered tool has ended, for 1.5 s
-// at most, and then sends SIGKILL to each group, which ends a tool that
-// ignores SIGTERM and whatever of what the tools started is left. The tools
-// are not reaped, so that no group's number can be another's before the
-// SIGKILL. Async-signal-safe; errno is kept.
+// when there is one, waits while anything of the groups runs (a tool is
+// reaped once it has ended, and so is any other child of the process in
+// its group), for 1.5 s at most, and then sends SIGKILL to each group that
+// has something left, which ends a tool that ignores SIGTERM and whatever
+// the tools started. Async-signal-safe; errno is kept.
 extern "C" ASM_EXPORT void asm_clean_up_on_signal();

@@ -4,6 +4,7 @@
 
 #include <tcl.h>
 
+#include <csignal>
 #include <cstdarg>
 
 namespace
@@ -37,6 +38,11 @@ Tcl_Interp* interpreter()
     ZEXE_STATE& zexe = state();
     if (zexe.interp != nullptr)
         return zexe.interp;
+    // Tcl sets SIGPIPE to be ignored when it starts; the process's own
+    // disposition (a handler that ends it, or the default) is kept, and so
+    // is what the processes it starts later inherit.
+    struct sigaction pipe_action;
+    const bool pipe_known = sigaction(SIGPIPE, nullptr, &pipe_action) == 0;
     static bool library_found = false;
     if (!library_found)
     {
@@ -47,6 +53,8 @@ Tcl_Interp* interpreter()
     zexe.interp = Tcl_CreateInterp();
     if (Tcl_Init(zexe.interp) != TCL_OK)
         debug_line("Tcl_Init failed: %s", Tcl_GetStringResult(zexe.interp));
+    if (pipe_known)
+        sigaction(SIGPIPE, &pipe_action, nullptr);
     if (Tcl_HideCommand(zexe.interp, "exit", "exit") != TCL_OK)
         debug_line("cannot hide the exit command: %s", Tcl_GetStringResult(zexe.interp));
     Tcl_ResetResult(zexe.interp);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace host_signals
@@ -20,7 +21,7 @@ std::atomic<void (*)()> g_module_clean_up{nullptr};
 
 extern "C" void end_on_signal(int signal)
 {
-    // Only async-signal-safe calls: unlink, kill, waitid, clock_gettime, poll, _exit.
+    // Only async-signal-safe calls: unlink, kill, waitpid, clock_gettime, poll, _exit.
     fio_remove_tracked_temporaries();
     if (void (*clean_up)() = g_module_clean_up.load())
         clean_up();
@@ -44,6 +45,20 @@ void install()
         if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
             sigaction(signal, &action, nullptr);
     }
+
+    // The run waits for the tools it starts: with SIGCHLD ignored by
+    // whoever started the host, the system would reap them first and every
+    // wait would find no child.
+    struct sigaction child;
+    std::memset(&child, 0, sizeof child);
+    child.sa_handler = SIG_DFL;
+    sigemptyset(&child.sa_mask);
+    sigaction(SIGCHLD, &child, nullptr);
+    // What a tool leaves behind when it ends comes to the host rather than
+    // to the system's init, so that the clean-up on a signal reaps it and
+    // sees when nothing of the tool's group is left; an init that reaps no
+    // orphans would keep the grace waiting on their zombies.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
 }
 
 void set_module_clean_up(void (*clean_up)()) { g_module_clean_up.store(clean_up); }
