@@ -25,6 +25,7 @@
 #include <functional>
 #include <map>
 #include <thread>
+#include <tuple>
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -289,9 +290,12 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
         }
         return pid;
     };
-    // Polls until ready() or the host has ended; sends the signal when ready.
-    // The host's wait status.
-    const auto signal_when = [](pid_t pid, int signal, const std::function<bool()>& ready, bool& seen) {
+    // Polls until ready() or the host has ended; sends the signal when ready
+    // and waits for the host to end, for a minute at most (then it is
+    // killed, and the row fails on its ending). The host's wait status; the
+    // seconds from the signal to the host's end go to elapsed.
+    const auto signal_when = [](pid_t pid, int signal, const std::function<bool()>& ready, bool& seen,
+                                double* elapsed = nullptr) {
         int wait_status = 0;
         pid_t ended = 0;
         seen = false;
@@ -306,8 +310,21 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
         }
         if (ended == 0)
         {
+            const auto sent = std::chrono::steady_clock::now();
             ::kill(pid, signal);
-            ended = ::waitpid(pid, &wait_status, 0);
+            for (int polls = 0; polls < 60000 && ended == 0; ++polls)
+            {
+                ended = ::waitpid(pid, &wait_status, WNOHANG);
+                if (ended == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            if (elapsed != nullptr)
+                *elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+            if (ended == 0)
+            {
+                ::kill(pid, SIGKILL);
+                ended = ::waitpid(pid, &wait_status, 0);
+            }
         }
         EXPECT_EQ(ended, pid);
         return wait_status;
@@ -356,36 +373,78 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
         EXPECT_TRUE(signalled) << "every dump ended before the signal";
     }
 
-    // The tool's shell starts a process in the background, writes its own
-    // number and that process's, and becomes a long wait. Both must have
-    // ended with the host (a zombie that no one reaps counts as ended): at
-    // once when they end on SIGTERM, and after the host's grace, by SIGKILL,
-    // when the tool ignores SIGTERM (and so, by inheritance, does its child).
+    // The tool starts a process in the background, writes its own number and
+    // that process's, and waits. Both must have ended with the host (a zombie
+    // that no one reaps counts as ended). A tool that ends at once on SIGTERM
+    // ends the host within tens of milliseconds: a second fails a host that
+    // waits out its grace of 1.5 s or looks far too seldom. A tool that
+    // ignores SIGTERM (and so, by inheritance, does its child) is ended after
+    // the grace by SIGKILL. A tool whose SIGTERM handler takes 0.3 s to
+    // remove its partial output and leave a marker is waited for, not
+    // killed halfway: as the default command and behind the shell of a
+    // command-file line, which itself ends at once. SIGPIPE ends the host as
+    // SIGTERM does, also once the device script has run.
     const fs::path tools = copy_example("programming_tools", "tools");
+    const fs::path slow_bin = m_scratch / "slow_bin";
+    fs::create_directories(slow_bin);
+    write_text(slow_bin / "zorvane_cpf", "#!/bin/sh\n"
+                                         "trap 'sleep 0.3; rm -f partial.rbf; echo ended >marker; exit 143' TERM\n"
+                                         "echo partial >partial.rbf\n"
+                                         "sleep 300 >/dev/null 2>&1 &\n"
+                                         "echo $! >child.pid; echo $$ >tool.pid.new; mv tool.pid.new tool.pid\n"
+                                         "wait $!\n");
+    fs::permissions(slow_bin / "zorvane_cpf", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
     const auto state = [](pid_t pid) {
         const std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
         const size_t end = stat.rfind(')');
         return end == std::string::npos || end + 2 >= stat.size() ? 'X' : stat[end + 2];
     };
-    const std::pair<const char*, const char*> tool_cases[] = {{"a tool that ends on SIGTERM", ""},
-                                                              {"a tool that ignores SIGTERM", "trap '' TERM; "}};
-    for (const auto& [what, trap] : tool_cases)
+    const std::string background = "sleep 300 >/dev/null 2>&1 & echo $! >child.pid; "
+                                   "echo $$ >tool.pid.new; mv tool.pid.new tool.pid; exec sleep 300\n";
+    struct TOOL_CASE
     {
-        SCOPED_TRACE(what);
+        const char* what;
+        std::string commands;  // pfg_commands.txt
+        int signal;
+        bool at_once;  // the tool ends at once, and so must the host
+        bool slow;     // the tool on PATH whose handler takes 0.3 s
+    };
+    const TOOL_CASE tool_cases[] = {
+        {"a tool that ends on SIGTERM", "--version >/dev/null 2>&1; " + background, SIGTERM, true, false},
+        {"a tool that ignores SIGTERM", "--version >/dev/null 2>&1; trap '' TERM; " + background, SIGTERM, false,
+         false},
+        {"SIGPIPE once the device script has run", "--version >/dev/null 2>&1; " + background, SIGPIPE, true, false},
+        {"a slow handler as the default command", "", SIGTERM, false, true},
+        {"a slow handler behind the shell of a command-file line", "-c x.sof x.rbf; exit $?\n", SIGTERM, false,
+         true},
+    };
+    for (const TOOL_CASE& c : tool_cases)
+    {
+        SCOPED_TRACE(c.what);
         const fs::path tools_out = m_scratch / ("tools_out" + std::to_string(runs));
         const fs::path output = m_scratch / ("tools" + std::to_string(runs++) + ".txt");
-        write_text(tools / "pfg_commands.txt", std::string("--version >/dev/null 2>&1; ") + trap +
-                                                   "sleep 300 >/dev/null 2>&1 & echo $! >child.pid; "
-                                                   "echo $$ >tool.pid.new; mv tool.pid.new tool.pid; "
-                                                   "exec sleep 300\n");
+        write_text(tools / "pfg_commands.txt", c.commands);
+        setenv("PATH", ((c.slow ? slow_bin.string() + ":" : std::string()) + path).c_str(), 1);
         const pid_t host = start_host({"assemble", "tools", "--out", tools_out.string()}, output, 0);
+        setenv("PATH", path.c_str(), 1);
         ASSERT_GE(host, 0);
         bool seen = false;
+        double elapsed = 0;
         const int wait_status =
-            signal_when(host, SIGTERM, [&] { return fs::exists(tools_out / "tool.pid"); }, seen);
+            signal_when(host, c.signal, [&] { return fs::exists(tools_out / "tool.pid"); }, seen, &elapsed);
         const std::string text = read_text(output);
         EXPECT_TRUE(seen) << text;
-        EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + SIGTERM)) << text;
+        EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + c.signal)) << text;
+        if (c.at_once)
+        {
+            EXPECT_LT(elapsed, 1.0) << "the host took " << elapsed << " s to end";
+        }
+        if (c.slow)
+        {
+            EXPECT_EQ(read_text(tools_out / "marker"), "ended\n") << "the tool was killed in its handler";
+            EXPECT_FALSE(fs::exists(tools_out / "partial.rbf"));
+        }
         for (const char* file : {"tool.pid", "child.pid"})
         {
             const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
@@ -584,6 +643,15 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
                    (m_scratch / "moved.log").string() + "'\n");
     // A design that posts messages between its debug lines.
     copy_example("transceiver_pr", "trx");
+    // A file that the host's output is appended to, holding what an earlier
+    // step wrote there.
+    const std::string earlier_step = "an earlier step's output\n";
+    write_text(m_scratch / "appended.txt", earlier_step);
+    // A directory without design.json that holds the log by another name:
+    // no design directory, refused before anything walks it.
+    fs::create_directories(m_scratch / "nodesign");
+    write_text(m_scratch / "nodesign" / "held.log", "");
+    fs::create_hard_link(m_scratch / "nodesign" / "held.log", m_scratch / "held-link.log");
 
     struct CASE
     {
@@ -662,7 +730,9 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
         {"a debug file named from the project directory", "assemble nested/reldbg", "dbg/x.stp", 2,
          "asm_host: dbg/x.stp: the debug log cannot be the debug file ../dbg/x.stp", m_scratch / "dbg" / "x.stp"},
         {"a log that another run is writing", "assemble plain", "locked.log", 2,
-         "asm_host: locked.log: another run is writing this debug log", m_scratch / "locked.log"},
+         "asm_host: locked.log: the debug log is locked by another run or process", m_scratch / "locked.log"},
+        {"a directory without design.json that holds the log", "assemble nodesign", "held-link.log", 2,
+         "asm_host: nodesign/design.json: cannot read the file", m_scratch / "nodesign" / "held.log"},
         // The host's own output in a file: checked below.
         {"/dev/stderr, a file the host's output goes to", "assemble plain", "/dev/stderr > shared-err.txt", 0, "", "",
          "shared-err"},
@@ -670,6 +740,8 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
          "shared-out"},
         {"/dev/stdout of a run that posts messages between its lines", "assemble trx", "/dev/stdout > shared-trx.txt",
          0, "", "", "shared-trx"},
+        {"/dev/stderr, a file that holds text the host's output is appended to", "assemble plain",
+         "/dev/stderr >> appended.txt", 0, "", ""},
     };
     int n = 0;
     for (const CASE& c : cases)
@@ -749,6 +821,88 @@ TEST_F(HostFaults, ADebugLogNeverChangesAFileTheRunReads)
     EXPECT_EQ(read_text(m_scratch / "shared-trx.txt"),
               named(run_host("assemble trx --out refer-trxs --debug-log /dev/stdout").output, "refer-trxs",
                     "shared-trx"));
+    // Whatever the host's own output holds is kept.
+    const std::vector<std::string> appended = lines_of(read_text(m_scratch / "appended.txt"));
+    ASSERT_GE(appended.size(), 3u);
+    EXPECT_EQ(appended[0] + "\n", earlier_step);
+    EXPECT_NE(std::find(appended.begin(), appended.end(), DEBUG_LOG_FIRST_LINE), appended.end());
+    EXPECT_EQ(appended.back(), "Exit status: 0");
+}
+
+TEST_F(HostFaults, RunsSideBySideWriteTheirLinesToTheOutputTheyShare)
+{
+    // Two runs whose output and debug log (/dev/stderr) go to one file, as
+    // "make -j ... >> build.log 2>&1" starts them; each run's tool waits
+    // until both runs are under way, so that they overlap. Both run, and
+    // neither empties the file, which holds an earlier run's log. A run
+    // given that file as its own debug log, which it would empty, is
+    // refused while they write it.
+    const std::string earlier = std::string(DEBUG_LOG_FIRST_LINE) + "\nASM: an earlier run\n";
+    const fs::path shared = m_scratch / "build.log";
+    write_text(shared, earlier);
+    copy_example("basic", "plain");
+    const std::string scratch = m_scratch.string();
+    const auto start = [&](const std::string& name) {
+        write_text(copy_example("programming_tools", name) / "pfg_commands.txt",
+                   "--version >/dev/null 2>&1; touch '" + scratch + "/" + name +
+                       ".ready'; i=0; while [ ! -e '" + scratch + "/go' ] && [ $i -lt 1200 ]; do sleep 0.05; "
+                       "i=$((i+1)); done\n");
+        const std::string out = name + "_out";
+        const pid_t pid = ::fork();
+        if (pid == 0)
+        {
+            const int fd = ::open(shared.c_str(), O_WRONLY | O_APPEND);
+            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
+                ::dup2(fd, STDERR_FILENO) < 0)
+                ::_exit(126);
+            ::execl(ASM_HOST_PATH, "asm_host", "assemble", name.c_str(), "--out", out.c_str(), "--debug-log",
+                    "/dev/stderr", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        return pid;
+    };
+    const pid_t runs[] = {start("a"), start("b")};
+    ASSERT_GE(runs[0], 0);
+    ASSERT_GE(runs[1], 0);
+    for (int polls = 0; polls < 6000 && !(fs::exists(m_scratch / "a.ready") && fs::exists(m_scratch / "b.ready"));
+         ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(fs::exists(m_scratch / "a.ready") && fs::exists(m_scratch / "b.ready"))
+        << "the runs were not under way together\n" << read_text(shared);
+
+    const HOST_RESULT refused = run_host("assemble plain --out third --debug-log build.log");
+    EXPECT_EQ(refused.status, 2) << refused.output;
+    EXPECT_TRUE(has_line(refused.output, "asm_host: build.log: the debug log is locked by another run or process"))
+        << refused.output;
+    EXPECT_EQ(read_text(shared).substr(0, earlier.size()), earlier);
+
+    write_text(m_scratch / "go", "");
+    for (const pid_t run : runs)
+    {
+        int wait_status = 0;
+        pid_t ended = 0;
+        for (int polls = 0; polls < 6000 && ended == 0; ++polls)
+        {
+            ended = ::waitpid(run, &wait_status, WNOHANG);
+            if (ended == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (ended == 0)
+        {
+            ::kill(run, SIGKILL);
+            ::waitpid(run, &wait_status, 0);
+        }
+        EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0) << read_text(shared);
+    }
+    const std::string text = read_text(shared);
+    EXPECT_EQ(text.substr(0, earlier.size()), earlier);
+    const std::vector<std::string> lines = lines_of(text);
+    for (const std::string& line : {std::string("ASM: ASM Begin"), std::string("ASM: ASM End"),
+                                    std::string("Exit status: 0")})
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 2) << line << "\n" << text;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), DEBUG_LOG_FIRST_LINE), 3) << text;
+    for (const char* name : {"a", "b"})
+        EXPECT_TRUE(has_line(text, std::string("asm_host: assembling ") + name + " in " + name + "_out")) << text;
 }
 
 TEST_F(HostFaults, ADebugLogOfAnotherUserAMountPointOrAnAppendOnlyFile)
@@ -901,28 +1055,46 @@ TEST_F(HostFaults, ProcessSofRefusesADebugLogOverItsInputsBeforeMakingAnything)
     const std::string sof = read_text(m_scratch / "project" / "blinky.sof");
     const std::string assignments = read_text(bits / "assignments.xml");
     const std::string design_json = read_text(m_scratch / "project" / "design.json");
+    // An empty SRAM object file outside the design and assignments
+    // directories, and a hard link of it.
+    fs::create_directories(m_scratch / "alone");
+    write_text(m_scratch / "alone" / "empty.sof", "");
+    fs::create_hard_link(m_scratch / "alone" / "empty.sof", m_scratch / "sof-link");
+    // A directory without design.json that holds the log by another name.
+    fs::create_directories(m_scratch / "nodesign");
+    write_text(m_scratch / "nodesign" / "held.log", "");
+    fs::create_hard_link(m_scratch / "nodesign" / "held.log", m_scratch / "held-link.log");
     const std::string command = "process-sof project/blinky.sof bits/assignments.xml --out work";
+    const std::string empty_sof = "process-sof alone/empty.sof bits/assignments.xml --design project --out work";
     const std::string in_design = ": the debug log cannot lie inside the design directory";
-    const std::pair<std::string, std::string> cases[] = {
-        {"project/blinky.sof", "project/blinky.sof" + in_design},
-        {"bits/assignments.xml",
+    const std::string the_sof = ": the debug log cannot be the SRAM object file";
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {command, "project/blinky.sof", "project/blinky.sof" + in_design},
+        {command, "bits/assignments.xml",
          "bits/assignments.xml: the debug log cannot lie inside the assignments file's directory"},
-        {"project/design.json", "project/design.json" + in_design},
-        {"project/zorvane.ini", "project/zorvane.ini" + in_design},
-        {"dz/zorvane.ini --design dz", "dz/zorvane.ini" + in_design},
-        {"ini-link", "ini-link: the debug log cannot be a file of the design directory (" +
-                         (m_scratch / "project" / "zorvane.ini").string() + ")"},
-        {"work/debug.log", "work/debug.log: the debug log cannot lie inside the project directory"},
-        {"missing/debug.log", "missing/debug.log: cannot write the debug log: its directory does not exist"},
+        {command, "project/design.json", "project/design.json" + in_design},
+        {command, "project/zorvane.ini", "project/zorvane.ini" + in_design},
+        {command, "dz/zorvane.ini --design dz", "dz/zorvane.ini" + in_design},
+        {command, "ini-link", "ini-link: the debug log cannot be a file of the design directory (" +
+                                  (m_scratch / "project" / "zorvane.ini").string() + ")"},
+        {command, "work/debug.log", "work/debug.log: the debug log cannot lie inside the project directory"},
+        {command, "missing/debug.log", "missing/debug.log: cannot write the debug log: its directory does not exist"},
+        {empty_sof, "alone/empty.sof", "alone/empty.sof" + the_sof},
+        {empty_sof, "sof-link", "sof-link" + the_sof},
+        {command, "held-link.log --design nodesign",
+         (m_scratch / "nodesign" / "design.json").string() + ": cannot read the file"},
     };
-    for (const auto& [log, message] : cases)
+    for (const auto& [arguments, log, message] : cases)
     {
-        const HOST_RESULT run = run_host(command + " --debug-log " + log);
+        const HOST_RESULT run = run_host(arguments + " --debug-log " + log);
         EXPECT_EQ(run.status, 2) << log << "\n" << run.output;
         EXPECT_TRUE(has_line(run.output, "asm_host: " + message)) << run.output;
         EXPECT_FALSE(fs::exists(m_scratch / "work")) << log;
         EXPECT_FALSE(fs::exists(m_scratch / "asm_out")) << log;
+        fs::remove_all(m_scratch / "work");
     }
+    EXPECT_EQ(read_text(m_scratch / "alone" / "empty.sof"), "");
+    EXPECT_EQ(read_text(m_scratch / "nodesign" / "held.log"), "");
     EXPECT_EQ(read_text(m_scratch / "project" / "blinky.sof"), sof);
     EXPECT_EQ(read_text(bits / "assignments.xml"), assignments);
     EXPECT_EQ(read_text(m_scratch / "project" / "design.json"), design_json);

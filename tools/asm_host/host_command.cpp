@@ -9,6 +9,7 @@
 #include <msg.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,6 +141,16 @@ bool open_module(MODULE& module, const fs::path& path, std::initializer_list<con
         return false;
     }
     return true;
+}
+
+bool has_design_file(const fs::path& directory, std::string& problem)
+{
+    const fs::path file = directory / "design.json";
+    struct stat status;
+    if (::stat(file.c_str(), &status) == 0)
+        return true;
+    problem = DESIGN_ERROR(file.string(), "", "cannot read the file").what();
+    return false;
 }
 
 bool load_design_directory(const fs::path& directory, DESIGN& design, std::string& problem)

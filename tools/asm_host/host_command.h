@@ -87,6 +87,12 @@ private:
 // cannot be loaded is a problem of the command line (EXIT_BAD_INPUT).
 bool open_module(MODULE& module, const std::filesystem::path& path, std::initializer_list<const char*> entries);
 
+// Whether the design directory holds a design.json that can be found (of
+// whatever kind: reading it tells more); false with the problem that reading
+// it would give when not. Asked before the directory is walked or anything
+// is made.
+bool has_design_file(const std::filesystem::path& directory, std::string& problem);
+
 // Reads design.json of the design directory and its zorvane.ini when there
 // is one; false with the problem when either is refused.
 bool load_design_directory(const std::filesystem::path& directory, DESIGN& design, std::string& problem);

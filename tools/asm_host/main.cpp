@@ -56,13 +56,15 @@ const char USAGE[] =
     "  --debug-log FILE  writes the run's debug log to FILE line by line; FILE is new,\n"
     "                    empty or an earlier debug log (emptied and written in place;\n"
     "                    one run at a time), a character device, a pipe, or the file\n"
-    "                    that the host's own output goes to (never emptied)\n"
+    "                    that the host's own output goes to (never emptied; runs side\n"
+    "                    by side may share it)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "Exit status: 0 assembled; 1 the run posted an error, returned -1 or wrote no\n"
-    "SRAM object file; 2 bad design directory, usage or module; 3 internal error;\n"
-    "128 + the signal when SIGTERM, SIGINT, SIGHUP, SIGQUIT or SIGPIPE ends the host\n"
-    "(a signal ignored when the host starts stays ignored).\n"
+    "SRAM object file, or the host could not read or store its output; 2 bad design\n"
+    "directory, usage or module; 3 internal error; 128 + the signal when SIGTERM,\n"
+    "SIGINT, SIGHUP, SIGQUIT or SIGPIPE ends the host (a signal ignored when the host\n"
+    "starts stays ignored).\n"
     "\n"
     "asm_host process-sof --help and asm_host dump-re-network --help describe the\n"
     "other commands.\n";
@@ -110,6 +112,9 @@ int assemble(const ARGUMENTS& arguments)
     std::error_code ec;
     if (!fs::is_directory(arguments.design, ec))
         return fail_input(arguments.design.string() + ": not a directory");
+    std::string problem;
+    if (!host_command::has_design_file(arguments.design, problem))
+        return fail_input(problem);
     const fs::path default_parent = "asm_out";
     try
     {
@@ -154,7 +159,6 @@ int assemble(const ARGUMENTS& arguments)
               << gen_printable_text(project.string()) << std::endl;
 
     DESIGN design;
-    std::string problem;
     if (!host_command::load_design_directory(arguments.design, design, problem))
         return host_command::fail_start(made, problem);
     const fs::path project_absolute = fs::absolute(project, ec).lexically_normal();

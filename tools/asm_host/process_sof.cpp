@@ -53,7 +53,8 @@ const char USAGE[] =
     "  --debug-log FILE  writes the run's debug log to FILE line by line; FILE is new,\n"
     "                    empty or an earlier debug log (emptied and written in place;\n"
     "                    one run at a time), a character device, a pipe, or the file\n"
-    "                    that the host's own output goes to (never emptied)\n"
+    "                    that the host's own output goes to (never emptied; runs side\n"
+    "                    by side may share it)\n"
     "  --module PATH     the assembler module (default: libasm.so beside asm_host)\n"
     "\n"
     "Exit status: 0 applied; 1 the run posted an error or the host could not read or\n"
@@ -215,6 +216,12 @@ int process_sof_command(int argc, char** argv)
     const fs::path assignments_directory = fs::absolute(arguments.assignments, ec).lexically_normal().parent_path();
     const fs::path design_directory =
         arguments.design.empty() ? sof_absolute.parent_path() : fs::absolute(arguments.design, ec);
+    // A design directory without design.json is no design directory: it is
+    // refused before anything walks it (a debug log's checks would).
+    if (!host_command::has_design_file(design_directory, problem))
+        return fail_input(arguments.design.empty()
+                              ? problem + "; give --design DIR, the design directory of the SRAM object file"
+                              : problem);
     const fs::path default_parent = "asm_out";
     try
     {
@@ -235,6 +242,9 @@ int process_sof_command(int argc, char** argv)
         if (!arguments.debug_log.empty())
             debug_log.open(arguments.debug_log, arguments.out, default_parent, assignments_directory,
                            "the assignments file's directory", design_directory);
+        // The SRAM object file is read and copied after the log has begun.
+        if (debug_log.is_open() && debug_log.is(arguments.sof))
+            throw PROJECT_ERROR(arguments.debug_log.string() + ": the debug log cannot be the SRAM object file");
     }
     catch (const PROJECT_ERROR& error)
     {
@@ -261,11 +271,7 @@ int process_sof_command(int argc, char** argv)
 
     DESIGN design;
     if (!host_command::load_design_directory(design_directory, design, problem))
-    {
-        if (arguments.design.empty() && !fs::exists(design_directory / "design.json", ec))
-            problem += "; give --design DIR, the design directory of the SRAM object file";
         return host_command::fail_start(made, problem);
-    }
     if (!design.asm_data)
         return host_command::fail_start(
             made, DESIGN_ERROR((design_directory / "design.json").string(), "die.asm_data",

@@ -499,15 +499,18 @@ void DEBUG_LOG::open(const fs::path& name, const fs::path& requested, const fs::
             close();
             throw;
         }
-        // One log, one run: another run's lock (held by the descriptor it
-        // opened, until it ends) refuses the log before this run empties it.
-        // A file system that keeps no locks takes none.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        // One log, one run: a run that empties its log holds the lock (on
+        // the descriptor it opened, until it ends) alone, so that another
+        // run's lock refuses the log before it is emptied. Runs whose own
+        // output the log is never empty it and share the lock: side by side
+        // on one output they all run, while a run that would empty that
+        // file is refused. A file system that keeps no locks takes none.
+        if (::flock(fd, (m_shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0 && errno == EWOULDBLOCK)
         {
             // A file made here is the other run's once it holds the lock.
             m_created = false;
             close();
-            throw PROJECT_ERROR(m_name + ": another run is writing this debug log");
+            throw PROJECT_ERROR(m_name + ": the debug log is locked by another run or process");
         }
         struct stat named;
         m_named = ::stat(log.c_str(), &named) == 0 && same_file(named, status);

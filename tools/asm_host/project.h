@@ -80,8 +80,9 @@ public:
     // empty regular file, a regular file that begins with
     // DEBUG_LOG_FIRST_LINE, the host's own standard output or error, a
     // character device or a FIFO that a process reads (never waiting for
-    // one); a regular file whose lock another run holds. A new file is made
-    // here, and is this run's own. Throws the PROJECT_ERROR naming the log.
+    // one); a regular file locked by another run or process (runs whose own
+    // output the log is share its lock). A new file is made here, and is
+    // this run's own. Throws the PROJECT_ERROR naming the log.
     void open(const std::filesystem::path& name, const std::filesystem::path& requested,
               const std::filesystem::path& default_parent, const std::filesystem::path& source,
               const std::string& source_what, const std::filesystem::path& design = {});
