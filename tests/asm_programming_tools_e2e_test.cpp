@@ -79,6 +79,82 @@ TEST_F(ProgrammingToolsHost, SampleRunsItsCommandsAndItsDeviceScript)
     }
 }
 
+TEST_F(ProgrammingToolsHost, ABrokenPipeOfTheDeviceScriptIsItsOwnErrorAndASentSigpipeEndsTheRun)
+{
+    // The device script writes to a pipe whose reader has ended: the write
+    // fails with an error the script catches, and the run goes on to its
+    // end. A SIGPIPE that another process sends while the script runs ends
+    // the run with 128 + SIGPIPE once the script is done, before any tool.
+    struct CASE
+    {
+        const char* what;
+        const char* script;
+        bool signalled;  // SIGPIPE is sent once the script has made script.running
+    };
+    const CASE cases[] = {
+        {"a write to a pipe without a reader",
+         "set p [open \"|true\" w]\nafter 300\nset rc [catch {puts $p hello; flush $p} err]\n"
+         "set out [open device_script.txt w]\nputs -nonewline $out \"caught $rc\"\nclose $out\n",
+         false},
+        {"SIGPIPE sent while the script runs",
+         "close [open script.running w]\nafter 500\nclose [open device_script.txt w]\n", true},
+    };
+    put_sample_tools_first();
+    int n = 0;
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const std::string design = "design" + std::to_string(n);
+        const fs::path project = m_scratch / ("project" + std::to_string(n++));
+        write_text(copy_example("programming_tools", design) / "tcl" / "zasm" / "zx15f256.tcl", c.script);
+        const std::string output = (m_scratch / (design + ".txt")).string();
+        const std::string scratch = m_scratch.string();
+        const std::string out = project.string();
+        const pid_t host = ::fork();
+        ASSERT_GE(host, 0);
+        if (host == 0)
+        {
+            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
+                ::dup2(fd, STDERR_FILENO) < 0)
+                ::_exit(126);
+            ::execl(ASM_HOST_PATH, "asm_host", "assemble", design.c_str(), "--out", out.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int wait_status = 0;
+        pid_t ended = 0;
+        bool sent = false;
+        for (int polls = 0; polls < 60000 && ended == 0; ++polls)
+        {
+            if (c.signalled && !sent && fs::exists(project / "script.running"))
+                sent = ::kill(host, SIGPIPE) == 0;
+            ended = ::waitpid(host, &wait_status, WNOHANG);
+            if (ended == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (ended == 0)
+        {
+            ::kill(host, SIGKILL);
+            ::waitpid(host, &wait_status, 0);
+        }
+        const std::string text = read_text(output);
+        const int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+        if (c.signalled)
+        {
+            EXPECT_TRUE(sent) << text;
+            EXPECT_EQ(status, 128 + SIGPIPE) << text;
+            EXPECT_FALSE(fs::exists(project / "pfg.log")) << text;
+        }
+        else
+        {
+            EXPECT_EQ(status, 0) << text;
+            EXPECT_EQ(read_text(project / "device_script.txt"), "caught 1");
+            EXPECT_TRUE(fs::exists(project / "pfg.log")) << text;
+        }
+    }
+}
+
 TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)
 {
     // The host runs in a terminal that script(1) makes, as from a shell

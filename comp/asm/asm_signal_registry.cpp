@@ -56,12 +56,13 @@ constexpr int TOOL_POLL_MS = 10;
 // caller in the group: what a tool left when it ended, where the caller
 // takes in orphans), since a zombie still counts as a member of its group.
 // Reaping the tool does not free the group's number while anything of the
-// group lives. waitpid and kill are bare system calls, safe in a signal
-// handler.
+// group lives. At most a bounded number is reaped a look, so that a group
+// that keeps leaving orphans cannot hold the clean-up past its grace.
+// waitpid and kill are bare system calls, safe in a signal handler.
 bool group_ended(pid_t group)
 {
     int status = 0;
-    while (::waitpid(-group, &status, WNOHANG) > 0)
+    for (int reaped = 0; reaped < 64 && ::waitpid(-group, &status, WNOHANG) > 0; ++reaped)
     {
     }
     return ::kill(-group, 0) != 0 && errno == ESRCH;
