@@ -63,8 +63,8 @@ auto with_sigpipe_held(WORK work)
     // The system gives a SIGPIPE of a write the sender's own process id.
     bool sent = false;
     siginfo_t info;
-    const timespec now = {0, 0};
-    while (sigtimedwait(&pipe_set, &info, &now) == SIGPIPE)
+    const timespec at_once = {0, 0};
+    while (sigtimedwait(&pipe_set, &info, &at_once) == SIGPIPE)
         sent = sent || info.si_code != SI_USER || info.si_pid != getpid();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (sent)
