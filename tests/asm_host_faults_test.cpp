@@ -290,46 +290,6 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
         }
         return pid;
     };
-    // Polls until ready() or the host has ended; sends the signal when ready
-    // and waits for the host to end, for a minute at most (then it is
-    // killed, and the row fails on its ending). The host's wait status; the
-    // seconds from the signal to the host's end go to elapsed.
-    const auto signal_when = [](pid_t pid, int signal, const std::function<bool()>& ready, bool& seen,
-                                double* elapsed = nullptr) {
-        int wait_status = 0;
-        pid_t ended = 0;
-        seen = false;
-        for (long polls = 0; polls < 1000000 && !seen && ended == 0; ++polls)
-        {
-            seen = ready();
-            if (!seen)
-            {
-                ended = ::waitpid(pid, &wait_status, WNOHANG);
-                std::this_thread::sleep_for(std::chrono::microseconds(100));
-            }
-        }
-        if (ended == 0)
-        {
-            const auto sent = std::chrono::steady_clock::now();
-            ::kill(pid, signal);
-            for (int polls = 0; polls < 60000 && ended == 0; ++polls)
-            {
-                ended = ::waitpid(pid, &wait_status, WNOHANG);
-                if (ended == 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            if (elapsed != nullptr)
-                *elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
-            if (ended == 0)
-            {
-                ::kill(pid, SIGKILL);
-                ended = ::waitpid(pid, &wait_status, 0);
-            }
-        }
-        EXPECT_EQ(ended, pid);
-        return wait_status;
-    };
-
     const auto ending = [](int wait_status) {
         return WIFEXITED(wait_status) ? "exit " + std::to_string(WEXITSTATUS(wait_status))
                                       : "signal " + std::to_string(WTERMSIG(wait_status));
@@ -879,19 +839,8 @@ TEST_F(HostFaults, RunsSideBySideWriteTheirLinesToTheOutputTheyShare)
     write_text(m_scratch / "go", "");
     for (const pid_t run : runs)
     {
-        int wait_status = 0;
-        pid_t ended = 0;
-        for (int polls = 0; polls < 6000 && ended == 0; ++polls)
-        {
-            ended = ::waitpid(run, &wait_status, WNOHANG);
-            if (ended == 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (ended == 0)
-        {
-            ::kill(run, SIGKILL);
-            ::waitpid(run, &wait_status, 0);
-        }
+        bool seen = false;
+        const int wait_status = signal_when(run, 0, [] { return true; }, seen);
         EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0) << read_text(shared);
     }
     const std::string text = read_text(shared);

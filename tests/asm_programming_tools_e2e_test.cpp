@@ -122,27 +122,16 @@ TEST_F(ProgrammingToolsHost, ABrokenPipeOfTheDeviceScriptIsItsOwnErrorAndASentSi
                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        int wait_status = 0;
-        pid_t ended = 0;
-        bool sent = false;
-        for (int polls = 0; polls < 60000 && ended == 0; ++polls)
-        {
-            if (c.signalled && !sent && fs::exists(project / "script.running"))
-                sent = ::kill(host, SIGPIPE) == 0;
-            ended = ::waitpid(host, &wait_status, WNOHANG);
-            if (ended == 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        if (ended == 0)
-        {
-            ::kill(host, SIGKILL);
-            ::waitpid(host, &wait_status, 0);
-        }
+        // A run that is not signalled ends on its own: it is only waited for.
+        bool seen = false;
+        const int wait_status = signal_when(
+            host, c.signalled ? SIGPIPE : 0, [&] { return !c.signalled || fs::exists(project / "script.running"); },
+            seen);
         const std::string text = read_text(output);
         const int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
         if (c.signalled)
         {
-            EXPECT_TRUE(sent) << text;
+            EXPECT_TRUE(seen) << text;
             EXPECT_EQ(status, 128 + SIGPIPE) << text;
             EXPECT_FALSE(fs::exists(project / "pfg.log")) << text;
         }

@@ -6,13 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -154,6 +158,50 @@ protected:
             return {};
         }
         return other;
+    }
+
+    // For a host started in the background (a child of the test): polls
+    // until ready() or the host has ended; sends the signal (none for 0)
+    // when ready and waits for the host to end, for a minute at most (then it is killed, so
+    // that a host that hangs fails its row rather than the suite). The
+    // host's wait status; seen tells whether ready() was met, elapsed (when
+    // given) the seconds from the signal to the host's end.
+    static int signal_when(pid_t pid, int signal, const std::function<bool()>& ready, bool& seen,
+                           double* elapsed = nullptr)
+    {
+        int wait_status = 0;
+        pid_t ended = 0;
+        seen = false;
+        for (long polls = 0; polls < 1000000 && !seen && ended == 0; ++polls)
+        {
+            seen = ready();
+            if (!seen)
+            {
+                ended = ::waitpid(pid, &wait_status, WNOHANG);
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+        }
+        if (ended == 0)
+        {
+            const auto sent = std::chrono::steady_clock::now();
+            if (signal != 0)
+                ::kill(pid, signal);
+            for (int polls = 0; polls < 60000 && ended == 0; ++polls)
+            {
+                ended = ::waitpid(pid, &wait_status, WNOHANG);
+                if (ended == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            if (elapsed != nullptr)
+                *elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+            if (ended == 0)
+            {
+                ::kill(pid, SIGKILL);
+                ended = ::waitpid(pid, &wait_status, 0);
+            }
+        }
+        EXPECT_EQ(ended, pid);
+        return wait_status;
     }
 
     std::filesystem::path m_scratch;
