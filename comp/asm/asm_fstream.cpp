@@ -136,6 +136,55 @@ mode_t process_umask()
     return mask;
 }
 
+// The open(2) flags of a file stream's mode, as the standard library maps
+// the mode to fopen's ("w", "a", "r+" and the rest); -1 for a mode it has
+// no file mode for. binary and ate change nothing here.
+int open_flags(std::ios_base::openmode mode)
+{
+    using std::ios_base;
+    switch (static_cast<int>(mode & (ios_base::in | ios_base::out | ios_base::trunc | ios_base::app)))
+    {
+    case ios_base::out:
+    case ios_base::out | ios_base::trunc:
+        return O_WRONLY | O_CREAT | O_TRUNC;
+    case ios_base::app:
+    case ios_base::out | ios_base::app:
+        return O_WRONLY | O_CREAT | O_APPEND;
+    case ios_base::in:
+        return O_RDONLY;
+    case ios_base::in | ios_base::out:
+        return O_RDWR;
+    case ios_base::in | ios_base::out | ios_base::trunc:
+        return O_RDWR | O_CREAT | O_TRUNC;
+    case ios_base::in | ios_base::app:
+    case ios_base::in | ios_base::out | ios_base::app:
+        return O_RDWR | O_CREAT | O_APPEND;
+    default:
+        return -1;
+    }
+}
+
+// Opens the buffer on the path with the mode, as std::filebuf::open does,
+// but close-on-exec: a tool or a script's process that the run starts
+// inherits none of the run's own files. A new file gets 0666 less the
+// umask; ate seeks to the end.
+bool open_close_on_exec(std::filebuf& buffer, const std::string& path, std::ios_base::openmode mode)
+{
+    const int flags = open_flags(mode);
+    if (flags < 0)
+        return false;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0 || !DESCRIPTOR_FILEBUF::open(buffer, fd, mode))
+        return false;
+    if ((mode & std::ios_base::ate) != 0 &&
+        buffer.pubseekoff(0, std::ios_base::end, mode) == std::filebuf::pos_type(std::filebuf::off_type(-1)))
+    {
+        buffer.close();
+        return false;
+    }
+    return true;
+}
+
 template <typename STREAM, typename OPEN>
 void open_by_full_path(STREAM& stream, const char* name, OPEN open)
 {
@@ -177,14 +226,14 @@ kestil_ofstream::kestil_ofstream(const char* name, std::ios_base::openmode mode,
 void kestil_ofstream::open(const char* name, std::ios_base::openmode mode, int /*prot*/)
 {
     open_by_full_path(*this, name, [mode](std::filebuf& buffer, const std::string& full_path) {
-        return buffer.open(full_path.c_str(), mode | std::ios_base::out) != nullptr;
+        return open_close_on_exec(buffer, full_path, mode | std::ios_base::out);
     });
 }
 
 void kestil_fstream::open(const char* name, std::ios_base::openmode mode, int /*prot*/)
 {
     open_by_full_path(*this, name, [mode](std::filebuf& buffer, const std::string& full_path) {
-        return buffer.open(full_path.c_str(), mode) != nullptr;
+        return open_close_on_exec(buffer, full_path, mode);
     });
 }
 

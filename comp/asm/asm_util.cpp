@@ -24,6 +24,7 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -285,6 +286,68 @@ struct TOOL_RUN
 const int SHELL_COMMAND_NOT_FOUND = 127;
 const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 
+// What the run's tools leave behind. The host takes in the processes that
+// a tool leaves when it ends (their parent ended first), and those are its
+// children to reap: a zombie that no one reaps holds its process slot until
+// the host ends. Each tool runs in a process group of its own that only the
+// tool and what it started are in, so every ended process of those groups
+// but a tool still being waited for is reaped here, while the run goes on:
+// the module and the Tcl interpreter wait for no process of them.
+class TOOL_ORPHANS
+{
+public:
+    // How often the ended processes are looked for while a tool runs.
+    static constexpr int LOOK_MS = 10;
+
+    // Reaps every ended process of the groups kept and of the running
+    // tool's group (0 for none), but the running tool itself; forgets the
+    // groups that nothing is left of.
+    void reap(pid_t running_tool)
+    {
+        if (running_tool > 0)
+            reap_group(running_tool, running_tool);
+        m_groups.erase(std::remove_if(m_groups.begin(), m_groups.end(),
+                                      [](pid_t group) {
+                                          reap_group(group, 0);
+                                          // Something of the group lives while it has a member;
+                                          // its number is not another group's before.
+                                          return ::kill(-group, 0) != 0 && errno == ESRCH;
+                                      }),
+                       m_groups.end());
+    }
+
+    // Keeps the group of a tool that has been reaped while anything of the
+    // group is left.
+    void keep(pid_t group)
+    {
+        m_groups.push_back(group);
+        reap(0);
+    }
+
+private:
+    // Reaps the ended processes of the group one by one, leaving the one
+    // named by spared (a tool whose end its caller waits for). An ended
+    // process is looked at without being reaped first; the tool, the oldest
+    // child of the group, is found first once it has ended, and then the
+    // rest wait for the next look after it is reaped.
+    static void reap_group(pid_t group, pid_t spared)
+    {
+        for (;;)
+        {
+            siginfo_t ended;
+            std::memset(&ended, 0, sizeof ended);
+            if (::waitid(P_PGID, static_cast<id_t>(group), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+                ended.si_pid == 0 || ended.si_pid == spared)
+                return;
+            int status = 0;
+            if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
+                return;
+        }
+    }
+
+    std::vector<pid_t> m_groups;
+};
+
 // Runs the words as a process without a shell: standard input /dev/null,
 // standard output read from a pipe to its end, standard error inherited.
 // The tool runs in a session of its own, and so in a process group of its
@@ -293,8 +356,9 @@ const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 // its own the tool has no controlling terminal: the user's terminal never
 // stops it as a background job (a write to it under "stty tostop", a change
 // of its modes), and the terminal's Ctrl-C reaches the host alone, whose
-// signal handler ends the tool's group.
-TOOL_RUN run_tool(const std::vector<std::string>& words)
+// signal handler ends the tool's group. While it runs, and once it has
+// ended, what the run's tools left behind is reaped.
+TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_ORPHANS& orphans)
 {
     TOOL_RUN run;
     if (words.empty())
@@ -343,26 +407,43 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
         return run;
     }
 
+    // The output is read as it comes, and the tool's end waited for, in
+    // looks at most LOOK_MS apart, each of which reaps what the tools left
+    // (the first looks after the output's end come sooner: a tool's output
+    // ends as it exits). The tool is waited for without being reaped, and
+    // its group forgotten while the group's number is still its own (a
+    // reaped tool's number may name another process group).
     char buffer[4096];
+    bool reading = true;
+    int look_ms = TOOL_ORPHANS::LOOK_MS;
     for (;;)
     {
-        const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
-        if (n > 0)
-            run.output.append(buffer, static_cast<size_t>(n));
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else
-            break;
+        if (!reading)
+        {
+            siginfo_t ended;
+            std::memset(&ended, 0, sizeof ended);
+            const int waited = ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT);
+            if ((waited == 0 && ended.si_pid == pid) || (waited != 0 && errno != EINTR))
+                break;
+        }
+        pollfd output = {pipe_fds[0], POLLIN, 0};
+        if (::poll(reading ? &output : nullptr, reading ? 1 : 0, look_ms) > 0)
+        {
+            const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
+            if (n > 0)
+                run.output.append(buffer, static_cast<size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                reading = false;
+            look_ms = reading ? look_ms : 1;
+        }
+        else if (!reading)
+        {
+            look_ms = std::min(2 * look_ms, TOOL_ORPHANS::LOOK_MS);
+        }
+        orphans.reap(pid);
     }
     ::close(pipe_fds[0]);
 
-    // The tool is waited for without being reaped, and its group forgotten
-    // while the group's number is still its own (a reaped tool's number may
-    // name another process group).
-    siginfo_t ended;
-    while (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR)
-    {
-    }
     asm_registry::release_tool_slot(slot);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0)
@@ -370,6 +451,7 @@ TOOL_RUN run_tool(const std::vector<std::string>& words)
         if (errno != EINTR)
             return run;
     }
+    orphans.keep(pid);
     if (WIFEXITED(status))
         run.exit_status = WEXITSTATUS(status);
     run.succeeded = run.exit_status == 0;
@@ -595,10 +677,11 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
     }
 
     PFG_LOG log;
+    TOOL_ORPHANS orphans;
 
     for (const TOOL_COMMAND& command : commands)
     {
-        const TOOL_RUN run = run_tool(command.argv);
+        const TOOL_RUN run = run_tool(command.argv, orphans);
         if (run.succeeded)
         {
             post_message(msg_IASM_SUCCESSFULL_CALLING_SUBPROCESS(command.text));

@@ -6,10 +6,9 @@
 
 #include <csignal>
 #include <cstdarg>
+#include <cstring>
 
-#include <pthread.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -38,37 +37,57 @@ void debug_line(const char* format, ...)
     va_end(args);
 }
 
-// Runs the interpreter's work with SIGPIPE held back in the calling
-// thread, as a Tcl interpreter runs scripts: a write of the script to a
-// pipe that no one reads fails with EPIPE, an error the script can catch,
-// and does not end the process. Tcl sets SIGPIPE to be ignored when it
-// starts; the process's own disposition is put back, so that a SIGPIPE
-// keeps ending the process as it did, and the processes it starts later
-// inherit that disposition. A SIGPIPE that another process sent meanwhile
-// is delivered once the work is done; those that the thread's own writes
-// raised are dropped.
-template <typename WORK>
-auto with_sigpipe_held(WORK work)
+// Set by the handler below when a SIGPIPE that another process sent arrives
+// while the interpreter works.
+volatile sig_atomic_t g_sigpipe_sent = 0;
+
+// The system gives the SIGPIPE of a write to a pipe or socket without a
+// reader SI_USER and the writer's own process id; any other is a signal
+// that someone sent.
+extern "C" void note_sent_sigpipe(int, siginfo_t* info, void*)
 {
-    sigset_t pipe_set;
-    sigset_t previous;
-    sigemptyset(&pipe_set);
-    sigaddset(&pipe_set, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe_set, &previous);
-    struct sigaction action;
-    const bool known = sigaction(SIGPIPE, nullptr, &action) == 0;
+    if (info == nullptr || info->si_code != SI_USER || info->si_pid != getpid())
+        g_sigpipe_sent = 1;
+}
+
+// Runs the interpreter's work with a handler of SIGPIPE that lets the
+// interpreter's own writes raise it without effect, as a Tcl interpreter
+// runs scripts: a write of the script to a pipe that no one reads fails
+// with EPIPE, an error the script can catch, and does not end the process.
+// A SIGPIPE that another process sends meanwhile is noted and sent again
+// once the work is done, when the process's own disposition is back (Tcl
+// sets SIGPIPE to be ignored when it starts): it ends the process as it
+// would have. Nothing is blocked, and a caught signal is set back to its
+// default across execve: a process that a script starts begins with
+// SIGPIPE at its default and no signal blocked, as from a shell, however
+// Tcl makes it. A SIGPIPE that the process ignores stays ignored, for the
+// work too.
+template <typename WORK>
+auto with_sigpipe_an_error(WORK work)
+{
+    struct sigaction previous;
+    const bool handled = sigaction(SIGPIPE, nullptr, &previous) == 0 &&
+                         ((previous.sa_flags & SA_SIGINFO) != 0 || previous.sa_handler != SIG_IGN);
+    if (handled)
+    {
+        struct sigaction noting;
+        std::memset(&noting, 0, sizeof noting);
+        noting.sa_sigaction = note_sent_sigpipe;
+        noting.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&noting.sa_mask);
+        g_sigpipe_sent = 0;
+        sigaction(SIGPIPE, &noting, nullptr);
+    }
     auto result = work();
-    if (known)
-        sigaction(SIGPIPE, &action, nullptr);
-    // The system gives a SIGPIPE of a write the sender's own process id.
-    bool sent = false;
-    siginfo_t info;
-    const timespec at_once = {0, 0};
-    while (sigtimedwait(&pipe_set, &info, &at_once) == SIGPIPE)
-        sent = sent || info.si_code != SI_USER || info.si_pid != getpid();
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (sent)
-        kill(getpid(), SIGPIPE);
+    if (handled)
+    {
+        sigaction(SIGPIPE, &previous, nullptr);
+        if (g_sigpipe_sent != 0)
+        {
+            g_sigpipe_sent = 0;
+            kill(getpid(), SIGPIPE);
+        }
+    }
     return result;
 }
 
@@ -77,14 +96,19 @@ Tcl_Interp* interpreter()
     ZEXE_STATE& zexe = state();
     if (zexe.interp != nullptr)
         return zexe.interp;
-    zexe.interp = with_sigpipe_held([] {
-        static bool library_found = false;
-        if (!library_found)
-        {
-            // Lets Tcl locate its script library (init.tcl) from the process.
-            Tcl_FindExecutable(nullptr);
-            library_found = true;
-        }
+    static bool process_initialised = false;
+    if (!process_initialised)
+    {
+        // Tcl's start for the process: among the rest it takes its system
+        // encoding from the locale, which the channels and file names of a
+        // script use (without it a script's non-ASCII text is written, and
+        // its files named, in ISO 8859-1 whatever the locale). It sets
+        // SIGPIPE to be ignored; the handler is put back at once after it,
+        // so that a SIGPIPE sent meanwhile is missed for this call at most.
+        with_sigpipe_an_error([] { Tcl_FindExecutable(nullptr); return 0; });
+        process_initialised = true;
+    }
+    zexe.interp = with_sigpipe_an_error([] {
         Tcl_Interp* interp = Tcl_CreateInterp();
         if (Tcl_Init(interp) != TCL_OK)
             debug_line("Tcl_Init failed: %s", Tcl_GetStringResult(interp));
@@ -106,7 +130,7 @@ bool zexe_evaluate_tcl_command(const char* script)
     Tcl_Interp* interp = interpreter();
     ++zexe.evaluations;
     zexe.last_script = script;
-    const int code = with_sigpipe_held([&] { return Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL); });
+    const int code = with_sigpipe_an_error([&] { return Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL); });
     if (code != TCL_OK)
         debug_line("script failed (code %d): %s", code, Tcl_GetStringResult(interp));
     return code == TCL_OK;

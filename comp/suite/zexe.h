@@ -6,11 +6,13 @@
 // failure is written to the debug log under "ZEXE" and the interpreter
 // stays usable for the built-in commands), and its "exit" command is
 // hidden, so that a script cannot end the process that hosts it (calling it
-// is the error 'invalid command name "exit"'). The interpreter starts and
-// evaluates with SIGPIPE held back: a script's write to a pipe without a
-// reader is an error of the script, and the process's own disposition of
-// SIGPIPE (which Tcl would set to ignored) is kept; a SIGPIPE that another
-// process sent meanwhile is delivered once the evaluation is done.
+// is the error 'invalid command name "exit"'). While the interpreter starts
+// and evaluates, a SIGPIPE raised by its own writes has no effect: a
+// script's write to a pipe without a reader is an error of the script. A
+// SIGPIPE that another process sends meanwhile is delivered once the work
+// is done, and the process's own disposition of SIGPIPE (which Tcl would
+// set to ignored) is kept. Nothing is blocked: a process that a script
+// starts begins with SIGPIPE at its default and no signal blocked.
 #pragma once
 
 #include <string>
