@@ -16,6 +16,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include <fcntl.h>
@@ -259,6 +260,65 @@ TEST_F(FullPathStreams, ReadWriteStreamTakesTheModeAsGiven)
     std::string line;
     std::getline(both, line);
     EXPECT_EQ(line, "first run");
+}
+
+TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOnExec)
+{
+    // Each mode on a file that holds "hello world": what a write of "HE"
+    // leaves, or nullopt where the mode cannot open the file (the file is
+    // then left as it was). The descriptor of an open stream is not passed
+    // to a program that the process starts. The stream takes the lowest
+    // free descriptor, found just before its open.
+    struct CASE
+    {
+        const char* what;
+        bool read_write;  // kestil_fstream, else kestil_ofstream
+        std::ios::openmode mode;
+        std::optional<std::string> left;
+    };
+    const CASE cases[] = {
+        {"out", false, std::ios::out, "HE"},
+        {"out trunc", false, std::ios::out | std::ios::trunc, "HE"},
+        {"app", false, std::ios::app, "hello worldHE"},
+        {"in, out added", false, std::ios::in, "HEllo world"},
+        {"in ate, out added", false, std::ios::in | std::ios::ate, "hello worldHE"},
+        {"out ate", false, std::ios::out | std::ios::ate, "HE"},
+        {"in out", true, std::ios::in | std::ios::out, "HEllo world"},
+        {"in out trunc", true, std::ios::in | std::ios::out | std::ios::trunc, "HE"},
+        {"in app", true, std::ios::in | std::ios::app, "hello worldHE"},
+        {"out app binary", true, std::ios::out | std::ios::app | std::ios::binary, "hello worldHE"},
+        {"trunc app", true, std::ios::trunc | std::ios::app, std::nullopt},
+        {"trunc alone", true, std::ios::trunc, std::nullopt},
+    };
+    const auto write_through = [this](auto& stream, const CASE& c) {
+        const int next = ::dup(STDIN_FILENO);
+        ASSERT_GE(next, 0);
+        ::close(next);
+        stream.open(path("modes.txt").c_str(), c.mode);
+        ASSERT_EQ(stream.is_open(), c.left.has_value());
+        if (stream.is_open())
+        {
+            EXPECT_EQ(::fcntl(next, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+            stream << "HE";
+            stream.close();
+        }
+        EXPECT_EQ(read_file("modes.txt"), c.left.value_or("hello world"));
+    };
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        write_file("modes.txt", "hello world");
+        if (c.read_write)
+        {
+            kestil_fstream stream;
+            write_through(stream, c);
+        }
+        else
+        {
+            kestil_ofstream stream;
+            write_through(stream, c);
+        }
+    }
 }
 
 TEST_F(FullPathStreams, ReaderRefusesAnythingButARegularFile)

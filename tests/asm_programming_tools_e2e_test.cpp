@@ -16,7 +16,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -34,6 +38,36 @@ protected:
     {
         put_sample_tools_first();
         return run_host("assemble '" + design.string() + "' --out " + out + " --debug-log debug.log", runner);
+    }
+
+    // The host started in the background in the scratch directory, in a
+    // process group of its own, its output to a file: every signal at its
+    // default and none blocked, under a UTF-8 locale.
+    pid_t start_host(const std::vector<std::string>& arguments, const std::string& output) const
+    {
+        std::vector<char*> argv = {const_cast<char*>("asm_host")};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        const std::string scratch = m_scratch.string();
+        const pid_t host = ::fork();
+        if (host == 0)
+        {
+            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
+                ::dup2(fd, STDERR_FILENO) < 0 || ::setpgid(0, 0) != 0)
+                ::_exit(126);
+            for (int signal = 1; signal < NSIG; ++signal)
+                if (signal != SIGKILL && signal != SIGSTOP)
+                    std::signal(signal, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::setenv("LC_ALL", "C.UTF-8", 1);
+            ::execv(ASM_HOST_PATH, argv.data());
+            ::_exit(127);
+        }
+        return host;
     }
 };
 
@@ -79,69 +113,159 @@ TEST_F(ProgrammingToolsHost, SampleRunsItsCommandsAndItsDeviceScript)
     }
 }
 
-TEST_F(ProgrammingToolsHost, ABrokenPipeOfTheDeviceScriptIsItsOwnErrorAndASentSigpipeEndsTheRun)
+TEST_F(ProgrammingToolsHost, TheDeviceScriptRunsOnceAsFromAShellAndASignalEndsTheRun)
 {
-    // The device script writes to a pipe whose reader has ended: the write
-    // fails with an error the script catches, and the run goes on to its
-    // end. A SIGPIPE that another process sends while the script runs ends
-    // the run with 128 + SIGPIPE once the script is done, before any tool.
+    // The device script of each row, run by a host started with every
+    // signal at its default and none blocked, under a UTF-8 locale. A
+    // signal row sends its signal once the script has made script.running.
+    // Then the host's end and what the script left in the project directory
+    // (nullopt: no such file), and whether the tools ran after the script.
+    //  - A write of the script to a pipe whose reader has ended fails with
+    //    an error the script catches, and the run goes on to its end.
+    //  - A SIGPIPE that another process sends while the script runs ends the
+    //    run with 128 + SIGPIPE, before any tool; every other ending signal
+    //    ends it at once, before the script is done.
+    //  - A process that the script starts, in the foreground or in the
+    //    background, begins as from a shell: no signal blocked or ignored,
+    //    so that a writer in a pipeline ends when its reader has.
+    //  - The script runs once, in the locale's encoding: its non-ASCII text
+    //    and the names of the files it makes are UTF-8.
+    using FILES = std::vector<std::pair<std::string, std::optional<std::string>>>;
     struct CASE
     {
-        const char* what;
-        const char* script;
-        bool signalled;  // SIGPIPE is sent once the script has made script.running
+        std::string what;
+        std::string script;
+        int signal;  // 0: none
+        int status;
+        FILES files;
+        bool tools_ran;
+        bool needs_proc;
     };
-    const CASE cases[] = {
+    const std::string running = "close [open script.running w]\nafter 3000\nclose [open device_script.txt w]\n";
+    const std::string signals = "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n";
+    std::vector<CASE> cases = {
         {"a write to a pipe without a reader",
          "set p [open \"|true\" w]\nafter 300\nset rc [catch {puts $p hello; flush $p} err]\n"
          "set out [open device_script.txt w]\nputs -nonewline $out \"caught $rc\"\nclose $out\n",
-         false},
-        {"SIGPIPE sent while the script runs",
-         "close [open script.running w]\nafter 500\nclose [open device_script.txt w]\n", true},
+         0, 0, {{"device_script.txt", "caught 1"}}, true, false},
+        {"SIGPIPE sent while the script runs", running, SIGPIPE, 128 + SIGPIPE, {}, false, false},
+        {"the processes the script starts",
+         "set fg [exec grep -E {^Sig(Blk|Ign)} /proc/self/status]\n"
+         "exec grep -E {^Sig(Blk|Ign)} /proc/self/status >bg.txt &\n"
+         "for {set i 0} {$i < 3000 && [file size bg.txt] < 50} {incr i} {after 10}\n"
+         "set out [open fg.txt w]\nputs $out $fg\nclose $out\n",
+         0, 0, {{"fg.txt", signals}, {"bg.txt", signals}}, true, true},
+        {"pipelines whose reader ends first",
+         "set x [exec sh -c {while :; do echo x; done | head -n 1}]\n"
+         "set one [exec sh -c {seq 1 100000 | head -n 1}]\n"
+         "set out [open device_script.txt w]\nputs -nonewline $out \"$x $one\"\nclose $out\n",
+         0, 0, {{"device_script.txt", "x 1"}}, true, false},
+        {"a line appended and a name in UTF-8",
+         "set f [open appended.txt a]\nputs $f line\nclose $f\n"
+         "set f [open \"\xc3\xa9.txt\" w]\nputs -nonewline $f \"\xc3\xa9\"\nclose $f\n",
+         0, 0, {{"appended.txt", "line\n"}, {"\xc3\xa9.txt", "\xc3\xa9"}, {"\xe9.txt", std::nullopt}}, true, false},
     };
+    for (const auto& [name, signal] : {std::pair<const char*, int>{"TERM", SIGTERM}, {"INT", SIGINT},
+                                       {"HUP", SIGHUP}, {"QUIT", SIGQUIT}})
+        cases.push_back({std::string("SIG") + name + " while the script runs", running, signal, 128 + signal,
+                         {{"device_script.txt", std::nullopt}}, false, false});
+    const bool have_proc = fs::exists("/proc/self/status");
     put_sample_tools_first();
     int n = 0;
     for (const CASE& c : cases)
     {
         SCOPED_TRACE(c.what);
+        if (c.needs_proc && !have_proc)
+        {
+            std::cout << "[  SKIPPED ] " << c.what << ": /proc is not mounted, so a process cannot show its signals"
+                      << std::endl;
+            continue;
+        }
         const std::string design = "design" + std::to_string(n);
         const fs::path project = m_scratch / ("project" + std::to_string(n++));
         write_text(copy_example("programming_tools", design) / "tcl" / "zasm" / "zx15f256.tcl", c.script);
         const std::string output = (m_scratch / (design + ".txt")).string();
-        const std::string scratch = m_scratch.string();
-        const std::string out = project.string();
-        const pid_t host = ::fork();
+        const pid_t host = start_host({"assemble", design, "--out", project.string()}, output);
         ASSERT_GE(host, 0);
-        if (host == 0)
-        {
-            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
-                ::dup2(fd, STDERR_FILENO) < 0)
-                ::_exit(126);
-            ::execl(ASM_HOST_PATH, "asm_host", "assemble", design.c_str(), "--out", out.c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
         // A run that is not signalled ends on its own: it is only waited for.
         bool seen = false;
         const int wait_status = signal_when(
-            host, c.signalled ? SIGPIPE : 0, [&] { return !c.signalled || fs::exists(project / "script.running"); },
-            seen);
+            host, c.signal, [&] { return c.signal == 0 || fs::exists(project / "script.running"); }, seen);
+        // What the script started and left running (a pipeline's writer that
+        // never ends) goes with the host's process group.
+        ::kill(-host, SIGKILL);
         const std::string text = read_text(output);
-        const int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-        if (c.signalled)
+        EXPECT_TRUE(seen) << text;
+        EXPECT_EQ(WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1, c.status) << text;
+        for (const auto& [file, content] : c.files)
         {
-            EXPECT_TRUE(seen) << text;
-            EXPECT_EQ(status, 128 + SIGPIPE) << text;
-            EXPECT_FALSE(fs::exists(project / "pfg.log")) << text;
+            EXPECT_EQ(fs::exists(project / file), content.has_value()) << file;
+            if (content.has_value())
+            {
+                EXPECT_EQ(read_text(project / file), *content) << file;
+            }
         }
-        else
-        {
-            EXPECT_EQ(status, 0) << text;
-            EXPECT_EQ(read_text(project / "device_script.txt"), "caught 1");
-            EXPECT_TRUE(fs::exists(project / "pfg.log")) << text;
-        }
+        EXPECT_EQ(fs::exists(project / "pfg.log"), c.tools_ran) << text;
     }
+}
+
+TEST_F(ProgrammingToolsHost, AToolInheritsNoFileOfTheRunAndWhatItLeavesIsReaped)
+{
+    // A tool, and a process that the device script starts, list their open
+    // descriptors: the descriptor that the host's caller passed (7) is
+    // there, and no file that the run opened (pfg.log, the debug log, an
+    // output of the project directory) but the listing itself. Then sixty
+    // command-file lines that each leave a short background process, and a
+    // last line that leaves sixty more one after another: whatever has
+    // ended of them is reaped while the run goes on, so that the host,
+    // which takes them in, holds no more than a few zombies.
+    if (!fs::exists("/proc/self/fd") || !fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a process cannot list its descriptors or the host's children";
+    const fs::path design = copy_example("programming_tools", "design");
+    write_text(design / "pfg_commands.txt", "--version >/dev/null; ls -l /proc/self/fd >tool_fds.txt\n");
+    write_text(design / "tcl" / "zasm" / "zx15f256.tcl",
+               "set listing [exec ls -l /proc/self/fd]\nset out [open script_fds.txt w]\nputs $out $listing\n"
+               "close $out\n");
+    put_sample_tools_first();
+    const HOST_RESULT listed = run_host("assemble design --out project --debug-log debug.log 7>passed.txt");
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    const std::string project = (m_scratch / "project").string() + "/";
+    const std::string debug_log = (m_scratch / "debug.log").string();
+    for (const char* listing : {"tool_fds.txt", "script_fds.txt"})
+    {
+        SCOPED_TRACE(listing);
+        const std::string text = read_text(m_scratch / "project" / listing);
+        bool passed = false;
+        for (const std::string& line : lines_of(text))
+        {
+            const size_t arrow = line.find(" -> ");
+            if (arrow == std::string::npos)
+                continue;
+            const std::string target = line.substr(arrow + 4);
+            passed = passed || (line.rfind(" 7 -> ") == arrow - 2 && target == (m_scratch / "passed.txt").string());
+            const bool of_the_run = target == debug_log ||
+                                    (target.rfind(project, 0) == 0 && target != project + listing);
+            EXPECT_FALSE(of_the_run) << line;
+        }
+        EXPECT_TRUE(passed) << text;
+    }
+
+    // The host's zombies, counted by a line of the commands file (the
+    // shell's parent is the host).
+    const std::string count = "cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && $4 == p' | "
+                              "wc -l >>zombies.txt";
+    std::string commands;
+    for (int line = 0; line < 60; ++line)
+        commands += "--version >/dev/null; sleep 0.01 >/dev/null 2>&1 &\n";
+    commands += "--version >/dev/null; sleep 0.3; " + count +
+                "; for i in $(seq 60); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.3; " + count + "\n";
+    write_text(design / "pfg_commands.txt", commands);
+    const HOST_RESULT left = run_host("assemble design --out orphans");
+    ASSERT_EQ(left.status, 0) << left.output;
+    const std::vector<std::string> zombies = lines_of(read_text(m_scratch / "orphans" / "zombies.txt"));
+    ASSERT_EQ(zombies.size(), 2u) << left.output;
+    EXPECT_LE(std::atoi(zombies[0].c_str()), 5) << "zombies left by the lines before the last";
+    EXPECT_LE(std::atoi(zombies[1].c_str()), 5) << "zombies left by the last line, which still runs";
 }
 
 TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)
