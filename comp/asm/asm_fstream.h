@@ -1,8 +1,9 @@
 // File streams that open a file by its full path: the name the caller gives
 // goes through fio_get_unc_full_path first. Otherwise they are the standard
-// file streams over char. The readers and the atomic writer open the file
-// themselves (POSIX, never through /proc) and hand the descriptor they
-// checked to the stream's own file buffer.
+// file streams over char. Each opens the file itself (POSIX, never through
+// /proc, close-on-exec, so that no process the run starts inherits it) and
+// hands the descriptor to the stream's own file buffer; the readers and the
+// atomic writer check the kind of the file they opened first.
 #pragma once
 
 #include <fstream>

@@ -55,9 +55,10 @@ void install()
     sigemptyset(&child.sa_mask);
     sigaction(SIGCHLD, &child, nullptr);
     // What a tool leaves behind when it ends comes to the host rather than
-    // to the system's init, so that the clean-up on a signal reaps it and
-    // sees when nothing of the tool's group is left; an init that reaps no
-    // orphans would keep the grace waiting on their zombies.
+    // to the system's init: the module reaps it as the run goes on, and the
+    // clean-up on a signal reaps it and sees when nothing of the tool's
+    // group is left; an init that reaps no orphans would keep the grace
+    // waiting on their zombies.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
 }
 
