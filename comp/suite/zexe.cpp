@@ -103,8 +103,9 @@ Tcl_Interp* interpreter()
         // encoding from the locale, which the channels and file names of a
         // script use (without it a script's non-ASCII text is written, and
         // its files named, in ISO 8859-1 whatever the locale). It sets
-        // SIGPIPE to be ignored; the handler is put back at once after it,
-        // so that a SIGPIPE sent meanwhile is missed for this call at most.
+        // SIGPIPE to be ignored, and the process's own disposition is put
+        // back as soon as it returns: a SIGPIPE sent in the short rest of
+        // this one call, once per process, is the only one that can be lost.
         with_sigpipe_an_error([] { Tcl_FindExecutable(nullptr); return 0; });
         process_initialised = true;
     }
