@@ -264,31 +264,33 @@ TEST_F(FullPathStreams, ReadWriteStreamTakesTheModeAsGiven)
 
 TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOnExec)
 {
-    // Each mode on a file that holds "hello world": what a write of "HE"
-    // leaves, or nullopt where the mode cannot open the file (the file is
-    // then left as it was). The descriptor of an open stream is not passed
-    // to a program that the process starts. The stream takes the lowest
-    // free descriptor, found just before its open.
+    // Each mode on a file that holds "hello world": where the stream stands
+    // once open (append at the end, as fopen's "a" puts it) and what a
+    // write of "HE" leaves, or nullopt where the mode cannot open the file
+    // (the file is then left as it was). The descriptor of an open stream is
+    // not passed to a program that the process starts. The stream takes the
+    // lowest free descriptor, found just before its open.
     struct CASE
     {
         const char* what;
         bool read_write;  // kestil_fstream, else kestil_ofstream
         std::ios::openmode mode;
+        std::streamoff at;
         std::optional<std::string> left;
     };
     const CASE cases[] = {
-        {"out", false, std::ios::out, "HE"},
-        {"out trunc", false, std::ios::out | std::ios::trunc, "HE"},
-        {"app", false, std::ios::app, "hello worldHE"},
-        {"in, out added", false, std::ios::in, "HEllo world"},
-        {"in ate, out added", false, std::ios::in | std::ios::ate, "hello worldHE"},
-        {"out ate", false, std::ios::out | std::ios::ate, "HE"},
-        {"in out", true, std::ios::in | std::ios::out, "HEllo world"},
-        {"in out trunc", true, std::ios::in | std::ios::out | std::ios::trunc, "HE"},
-        {"in app", true, std::ios::in | std::ios::app, "hello worldHE"},
-        {"out app binary", true, std::ios::out | std::ios::app | std::ios::binary, "hello worldHE"},
-        {"trunc app", true, std::ios::trunc | std::ios::app, std::nullopt},
-        {"trunc alone", true, std::ios::trunc, std::nullopt},
+        {"out", false, std::ios::out, 0, "HE"},
+        {"out trunc", false, std::ios::out | std::ios::trunc, 0, "HE"},
+        {"app", false, std::ios::app, 11, "hello worldHE"},
+        {"in, out added", false, std::ios::in, 0, "HEllo world"},
+        {"in ate, out added", false, std::ios::in | std::ios::ate, 11, "hello worldHE"},
+        {"out ate", false, std::ios::out | std::ios::ate, 0, "HE"},
+        {"in out", true, std::ios::in | std::ios::out, 0, "HEllo world"},
+        {"in out trunc", true, std::ios::in | std::ios::out | std::ios::trunc, 0, "HE"},
+        {"in app", true, std::ios::in | std::ios::app, 11, "hello worldHE"},
+        {"out app binary", true, std::ios::out | std::ios::app | std::ios::binary, 11, "hello worldHE"},
+        {"trunc app", true, std::ios::trunc | std::ios::app, 0, std::nullopt},
+        {"trunc alone", true, std::ios::trunc, 0, std::nullopt},
     };
     const auto write_through = [this](auto& stream, const CASE& c) {
         const int next = ::dup(STDIN_FILENO);
@@ -299,6 +301,7 @@ TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOn
         if (stream.is_open())
         {
             EXPECT_EQ(::fcntl(next, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+            EXPECT_EQ(static_cast<std::streamoff>(stream.tellp()), c.at);
             stream << "HE";
             stream.close();
         }
@@ -319,6 +322,31 @@ TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOn
             write_through(stream, c);
         }
     }
+
+    // A FIFO put in a file's place is refused at once, as a directory is,
+    // whether anyone reads it or not; a character device is written.
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    const int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(mkfifo(path("unread").c_str(), 0600), 0);
+    fs::create_directory(path("directory"));
+    for (const std::string& target : {path("unread"), path("pipe"), path("directory"), std::string("/dev/null")})
+    {
+        SCOPED_TRACE(target);
+        const bool written = target == "/dev/null";
+        kestil_ofstream out(target.c_str());
+        EXPECT_EQ(out.is_open(), written);
+        kestil_fstream both;
+        both.open(target.c_str(), std::ios::out | std::ios::app);
+        EXPECT_EQ(both.is_open(), written);
+        out << "x";
+        both << "x";
+        EXPECT_EQ(out.good(), written);
+        EXPECT_EQ(both.good(), written);
+    }
+    char byte;
+    EXPECT_NE(::read(reader, &byte, 1), 1) << "the FIFO was written";
+    ::close(reader);
 }
 
 TEST_F(FullPathStreams, ReaderRefusesAnythingButARegularFile)

@@ -165,6 +165,10 @@ TEST_F(ProgrammingToolsHost, TheDeviceScriptRunsOnceAsFromAShellAndASignalEndsTh
          "set f [open \"\xc3\xa9.txt\" w]\nputs -nonewline $f \"\xc3\xa9\"\nclose $f\n",
          0, 0, {{"appended.txt", "line\n"}, {"\xc3\xa9.txt", "\xc3\xa9"}, {"\xe9.txt", std::nullopt}}, true, false},
     };
+    // pfg.log made a FIFO that no one reads: the log cannot be written, which
+    // fails the run (the tools run all the same), and nothing waits for a
+    // reader.
+    cases.push_back({"pfg.log made a FIFO", "exec mkfifo pfg.log\n", 0, 1, {}, true, false});
     for (const auto& [name, signal] : {std::pair<const char*, int>{"TERM", SIGTERM}, {"INT", SIGINT},
                                        {"HUP", SIGHUP}, {"QUIT", SIGQUIT}})
         cases.push_back({std::string("SIG") + name + " while the script runs", running, signal, 128 + signal,
@@ -344,6 +348,26 @@ TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)
         EXPECT_TRUE(has_line(text, cases[n].shown)) << text;
         EXPECT_TRUE(has_line(text, "Exit status: 0")) << text;
     }
+}
+
+TEST_F(ProgrammingToolsHost, ALongLineOfAToolReachesPfgLogInLinearTime)
+{
+    // A tool writes one line of n bytes with no line feed: the run's CPU
+    // time grows with the line, not with its square, and pfg.log holds it
+    // whole.
+    const size_t n = 8000000;
+    for (size_t size : growth_sizes(n))
+        write_text(copy_example("programming_tools", "design" + std::to_string(size)) / "pfg_commands.txt",
+                   "--version >/dev/null; head -c " + std::to_string(size) + " /dev/zero | tr '\\0' x\n");
+    put_sample_tools_first();
+    EXPECT_TRUE(grows_linearly(n, [&](size_t size) {
+        const std::string name = std::to_string(size);
+        // The sizes run again, and a project directory is never reused.
+        fs::remove_all(m_scratch / ("work" + name));
+        const HOST_RESULT run = run_host("assemble design" + name + " --out work" + name);
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(fs::file_size(m_scratch / ("work" + name) / "pfg.log"), size);
+    }));
 }
 
 TEST(ProgrammingToolsDesign, AnAssignmentIsAFlagOrAText)

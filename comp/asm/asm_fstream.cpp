@@ -82,10 +82,11 @@ int close_keeping_errno(int fd)
 // Opens the path without waiting (a FIFO without a writer, or one without
 // a reader, would hold a blocking open), keeps the descriptor only when
 // its own status is of the kind asked (S_ISREG, S_ISCHR), and makes it
-// blocking again. The descriptor, or -1.
+// blocking again. A file that access creates gets 0666 less the umask.
+// The descriptor, or -1.
 int open_kind(const std::string& path, int access, bool (*kind)(mode_t))
 {
-    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0)
         return -1;
     struct stat info;
@@ -99,6 +100,7 @@ int open_kind(const std::string& path, int access, bool (*kind)(mode_t))
 
 bool is_regular(mode_t mode) { return S_ISREG(mode); }
 bool is_character_device(mode_t mode) { return S_ISCHR(mode); }
+bool is_regular_or_character_device(mode_t mode) { return S_ISREG(mode) || S_ISCHR(mode); }
 
 // The process's umask. /proc/self/status states it; where it does not (no
 // /proc, an older kernel) umask() has to set it to read it, so the value is
@@ -164,17 +166,27 @@ int open_flags(std::ios_base::openmode mode)
     }
 }
 
-// Opens the buffer on the path with the mode, as std::filebuf::open does,
-// but close-on-exec: a tool or a script's process that the run starts
-// inherits none of the run's own files. A new file gets 0666 less the
-// umask; ate seeks to the end.
+// Opens the buffer on the path with the mode, as std::filebuf::open does
+// (append starts at the end, as fopen's "a" does; ate seeks there), but
+// close-on-exec, so that a tool or a script's process that the run starts
+// inherits none of the run's own files, and without waiting: like the
+// module's other writers it writes a regular file or a character device
+// (/dev/null), and anything else (a FIFO put in a file's place, which would
+// hold the open until someone reads it) is refused.
 bool open_close_on_exec(std::filebuf& buffer, const std::string& path, std::ios_base::openmode mode)
 {
     const int flags = open_flags(mode);
     if (flags < 0)
         return false;
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0 || !DESCRIPTOR_FILEBUF::open(buffer, fd, mode))
+    const int fd = open_kind(path, flags, is_regular_or_character_device);
+    if (fd < 0)
+        return false;
+    if ((flags & O_APPEND) != 0 && ::lseek(fd, 0, SEEK_END) < 0 && errno != ESPIPE)
+    {
+        ::close(fd);
+        return false;
+    }
+    if (!DESCRIPTOR_FILEBUF::open(buffer, fd, mode))
         return false;
     if ((mode & std::ios_base::ate) != 0 &&
         buffer.pubseekoff(0, std::ios_base::end, mode) == std::filebuf::pos_type(std::filebuf::off_type(-1)))

@@ -306,11 +306,15 @@ public:
     {
         if (running_tool > 0)
             reap_group(running_tool, running_tool);
+        // Something of a group lives while it has a member, and its number
+        // is not another group's before. A kept group whose number the
+        // running tool has taken ended before it; the tool is spared
+        // everywhere.
         m_groups.erase(std::remove_if(m_groups.begin(), m_groups.end(),
-                                      [](pid_t group) {
-                                          reap_group(group, 0);
-                                          // Something of the group lives while it has a member;
-                                          // its number is not another group's before.
+                                      [running_tool](pid_t group) {
+                                          if (group == running_tool)
+                                              return true;
+                                          reap_group(group, running_tool);
                                           return ::kill(-group, 0) != 0 && errno == ESRCH;
                                       }),
                        m_groups.end());
@@ -481,10 +485,12 @@ std::vector<std::string> output_pieces(const std::string& output)
     size_t start = 0;
     while (start < output.size())
     {
+        // A piece ends after its first line feed; only the piece's own bytes
+        // are looked through, so that a long line costs no more than a short.
         size_t length = std::min(OUTPUT_PIECE_SIZE, output.size() - start);
-        const size_t line_feed = output.find('\n', start);
-        if (line_feed != std::string::npos && line_feed - start < length)
-            length = line_feed - start + 1;
+        const void* line_feed = std::memchr(output.data() + start, '\n', length);
+        if (line_feed != nullptr)
+            length = static_cast<size_t>(static_cast<const char*>(line_feed) - (output.data() + start)) + 1;
         pieces.push_back(output.substr(start, length));
         start += length;
     }
