@@ -148,7 +148,9 @@ TEST_F(ProgrammingToolsHost, TheDeviceScriptRunsOnceAsFromAShellAndASignalEndsTh
          "set p [open \"|true\" w]\nafter 300\nset rc [catch {puts $p hello; flush $p} err]\n"
          "set out [open device_script.txt w]\nputs -nonewline $out \"caught $rc\"\nclose $out\n",
          0, 0, {{"device_script.txt", "caught 1"}}, true, false},
-        {"SIGPIPE sent while the script runs", running, SIGPIPE, 128 + SIGPIPE, {}, false, false},
+        {"SIGPIPE sent while the script runs",
+         "close [open script.running w]\nafter 500\nclose [open device_script.txt w]\n", SIGPIPE, 128 + SIGPIPE,
+         {}, false, false},
         {"the processes the script starts",
          "set fg [exec grep -E {^Sig(Blk|Ign)} /proc/self/status]\n"
          "exec grep -E {^Sig(Blk|Ign)} /proc/self/status >bg.txt &\n"
