@@ -167,21 +167,24 @@ int open_flags(std::ios_base::openmode mode)
 }
 
 // Opens the buffer on the path with the mode, as std::filebuf::open does
-// (append starts at the end, as fopen's "a" does; ate seeks there), but
-// close-on-exec, so that a tool or a script's process that the run starts
-// inherits none of the run's own files, and without waiting: like the
-// module's other writers it writes a regular file or a character device
-// (/dev/null), and anything else (a FIFO put in a file's place, which would
-// hold the open until someone reads it) is refused.
+// (a write-only append starts at the end, as fopen's "a" does, and ate
+// seeks there), but close-on-exec, so that a tool or a script's process
+// that the run starts inherits none of the run's own files, and without
+// waiting: like the module's other writers it writes a regular file or a
+// character device (/dev/null), and anything else (a FIFO put in a file's
+// place, which would hold the open until someone reads it) is refused,
+// before it is opened where its name already shows it.
 bool open_close_on_exec(std::filebuf& buffer, const std::string& path, std::ios_base::openmode mode)
 {
     const int flags = open_flags(mode);
-    if (flags < 0)
+    struct stat existing;
+    if (flags < 0 || (::stat(path.c_str(), &existing) == 0 && !is_regular_or_character_device(existing.st_mode)))
         return false;
     const int fd = open_kind(path, flags, is_regular_or_character_device);
     if (fd < 0)
         return false;
-    if ((flags & O_APPEND) != 0 && ::lseek(fd, 0, SEEK_END) < 0 && errno != ESPIPE)
+    if ((flags & O_ACCMODE) == O_WRONLY && (flags & O_APPEND) != 0 && ::lseek(fd, 0, SEEK_END) < 0 &&
+        errno != ESPIPE)
     {
         ::close(fd);
         return false;
