@@ -437,8 +437,10 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_ORPHANS& orphans)
             if (n > 0)
                 run.output.append(buffer, static_cast<size_t>(n));
             else if (n == 0 || errno != EINTR)
+            {
                 reading = false;
-            look_ms = reading ? look_ms : 1;
+                look_ms = 1;
+            }
         }
         else if (!reading)
         {
