@@ -210,7 +210,8 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
     // all pass the same hops of long names makes a small design.json and a
     // dump of tens of megabytes written through a temporary. The test sends
     // the signal once the dump's temporary is in the project directory; a
-    // run that ended before the signal landed is tried again with more nets.
+    // run whose dump was in place before the signal landed is tried again
+    // with more nets.
     // Then a programming-file tool and the process it started in the
     // background, ended with the host by SIGTERM, also when they ignore it;
     // and SIGINT, ignored when the host starts, which the host then ignores.
@@ -317,10 +318,17 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
             const int wait_status = signal_when(
                 pid, signal, [&] { return !temporaries(project, ".counter.asmre.").empty(); }, seen);
             const std::string text = read_text(output);
-            if (ending(wait_status) == "exit 0")
+            if (ending(wait_status) == "exit 0" || fs::exists(project / "counter.asmre"))
             {
-                // The dump was written before the signal: try again, longer.
+                // The dump was in place before the signal landed: the run
+                // ended well, or the signal came while the host was past
+                // the dump and ended it with nothing half-written. Try
+                // again, longer.
                 EXPECT_TRUE(fs::exists(project / "counter.asmre")) << text;
+                EXPECT_TRUE(ending(wait_status) == "exit 0" ||
+                            ending(wait_status) == "exit " + std::to_string(128 + signal))
+                    << ending(wait_status) << "\n" << text;
+                EXPECT_EQ(temporaries(project), std::vector<std::string>()) << text;
                 fs::remove_all(project);
                 continue;
             }
@@ -382,39 +390,44 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
     for (const TOOL_CASE& c : tool_cases)
     {
         SCOPED_TRACE(c.what);
-        const fs::path tools_out = m_scratch / ("tools_out" + std::to_string(runs));
-        const fs::path output = m_scratch / ("tools" + std::to_string(runs++) + ".txt");
-        write_text(tools / "pfg_commands.txt", c.commands);
-        setenv("PATH", ((c.slow ? slow_bin.string() + ":" : std::string()) + path).c_str(), 1);
-        const pid_t host = start_host({"assemble", "tools", "--out", tools_out.string()}, output, 0);
-        setenv("PATH", path.c_str(), 1);
-        ASSERT_GE(host, 0);
-        bool seen = false;
+        // A machine busy enough to hold one run past the bound does not
+        // hold three in a row; a host that waits out its grace fails each.
         double elapsed = 0;
-        const int wait_status =
-            signal_when(host, c.signal, [&] { return fs::exists(tools_out / "tool.pid"); }, seen, &elapsed);
-        const std::string text = read_text(output);
-        EXPECT_TRUE(seen) << text;
-        EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + c.signal)) << text;
+        for (int attempt = 0; attempt < (c.at_once ? 3 : 1) && (attempt == 0 || elapsed >= 1.0); ++attempt)
+        {
+            const fs::path tools_out = m_scratch / ("tools_out" + std::to_string(runs));
+            const fs::path output = m_scratch / ("tools" + std::to_string(runs++) + ".txt");
+            write_text(tools / "pfg_commands.txt", c.commands);
+            setenv("PATH", ((c.slow ? slow_bin.string() + ":" : std::string()) + path).c_str(), 1);
+            const pid_t host = start_host({"assemble", "tools", "--out", tools_out.string()}, output, 0);
+            setenv("PATH", path.c_str(), 1);
+            ASSERT_GE(host, 0);
+            bool seen = false;
+            const int wait_status =
+                signal_when(host, c.signal, [&] { return fs::exists(tools_out / "tool.pid"); }, seen, &elapsed);
+            const std::string text = read_text(output);
+            EXPECT_TRUE(seen) << text;
+            EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + c.signal)) << text;
+            if (c.slow)
+            {
+                EXPECT_EQ(read_text(tools_out / "marker"), "ended\n") << "the tool was killed in its handler";
+                EXPECT_FALSE(fs::exists(tools_out / "partial.rbf"));
+            }
+            for (const char* file : {"tool.pid", "child.pid"})
+            {
+                const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
+                ASSERT_GT(started, 0) << file;
+                int polls = 0;
+                while (state(started) != 'X' && state(started) != 'Z' && ++polls < 3000)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                EXPECT_TRUE(state(started) == 'X' || state(started) == 'Z') << file << " is still running";
+                if (state(started) != 'X' && state(started) != 'Z')
+                    ::kill(started, SIGKILL);
+            }
+        }
         if (c.at_once)
         {
-            EXPECT_LT(elapsed, 1.0) << "the host took " << elapsed << " s to end";
-        }
-        if (c.slow)
-        {
-            EXPECT_EQ(read_text(tools_out / "marker"), "ended\n") << "the tool was killed in its handler";
-            EXPECT_FALSE(fs::exists(tools_out / "partial.rbf"));
-        }
-        for (const char* file : {"tool.pid", "child.pid"})
-        {
-            const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
-            ASSERT_GT(started, 0) << file;
-            int polls = 0;
-            while (state(started) != 'X' && state(started) != 'Z' && ++polls < 3000)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            EXPECT_TRUE(state(started) == 'X' || state(started) == 'Z') << file << " is still running";
-            if (state(started) != 'X' && state(started) != 'Z')
-                ::kill(started, SIGKILL);
+            EXPECT_LT(elapsed, 1.0) << "the host took " << elapsed << " s to end, three times in a row";
         }
     }
 
