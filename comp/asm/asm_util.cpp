@@ -22,10 +22,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <time.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -286,71 +289,237 @@ struct TOOL_RUN
 const int SHELL_COMMAND_NOT_FOUND = 127;
 const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 
-// What the run's tools leave behind. The host takes in the processes that
-// a tool leaves when it ends (their parent ended first), and those are its
-// children to reap: a zombie that no one reaps holds its process slot until
-// the host ends. Each tool runs in a process group of its own that only the
-// tool and what it started are in, so every ended process of those groups
-// but a tool still being waited for is reaped here, while the run goes on:
-// the module and the Tcl interpreter wait for no process of them.
-class TOOL_ORPHANS
+// What the run's tools leave behind, and the end of the tool that runs. The
+// host takes in the processes that a tool leaves when it ends (their parent
+// ended first), and those are its children to reap: a zombie that no one
+// reaps holds its process slot until the host ends. Each tool runs in a
+// process group of its own that only the tool and what it started are in,
+// so every ended process of those groups is reaped here while the run goes
+// on (the module and the Tcl interpreter wait for no process of them), and
+// no other child of the process is ever taken.
+//
+// A look costs what has ended, not what lives: it asks whether any child of
+// the process has ended at all, and reaps the first ended child as long as
+// it is of the run's groups. Only when an ended child of someone else comes
+// first (one that its parent has not waited for yet) are the groups looked
+// through one by one, less and less often while that finds nothing.
+class TOOL_REAPER
 {
 public:
     // How often the ended processes are looked for while a tool runs.
     static constexpr int LOOK_MS = 10;
 
-    // Reaps every ended process of the groups kept and of the running
-    // tool's group (0 for none), but the running tool itself; forgets the
-    // groups that nothing is left of.
-    void reap(pid_t running_tool)
+    // The tool now running, its group registered in the slot. A kept group
+    // whose number the tool has taken ended before it.
+    void start(pid_t tool, int slot)
     {
-        if (running_tool > 0)
-            reap_group(running_tool, running_tool);
-        // Something of a group lives while it has a member, and its number
-        // is not another group's before. A kept group whose number the
-        // running tool has taken ended before it; the tool is spared
-        // everywhere.
-        m_groups.erase(std::remove_if(m_groups.begin(), m_groups.end(),
-                                      [running_tool](pid_t group) {
-                                          if (group == running_tool)
-                                              return true;
-                                          reap_group(group, running_tool);
-                                          return ::kill(-group, 0) != 0 && errno == ESRCH;
-                                      }),
-                       m_groups.end());
+        m_tool = tool;
+        m_slot = slot;
+        m_tool_reaped = false;
+        m_tool_status = -1;
+        m_kept.erase(tool);
     }
 
-    // Keeps the group of a tool that has been reaped while anything of the
-    // group is left.
-    void keep(pid_t group)
+    bool tool_reaped() const { return m_tool_reaped; }
+
+    // The running tool's wait status once it is reaped; -1 when it was no
+    // longer a child of the process to wait for.
+    int tool_status() const { return m_tool_status; }
+
+    // Reaps the running tool when it has ended.
+    void reap_tool_if_ended(bool output_ended)
     {
-        m_groups.push_back(group);
-        reap(0);
+        siginfo_t ended;
+        std::memset(&ended, 0, sizeof ended);
+        if (::waitid(P_PID, static_cast<id_t>(m_tool), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            ended.si_pid == 0)
+            return;
+        reap_tool(output_ended);
+    }
+
+    // One look: reaps what has ended of the run's groups, the running tool
+    // among it.
+    void look(bool output_ended)
+    {
+        if (m_tool_reaped && m_slot >= 0 && !group_left(m_tool))
+            release_slot();
+        for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
+        {
+            siginfo_t ended;
+            std::memset(&ended, 0, sizeof ended);
+            if (::waitid(P_ALL, 0, &ended, WEXITED | WNOHANG | WNOWAIT) != 0 || ended.si_pid == 0)
+                return;
+            if (ended.si_pid == m_tool && !m_tool_reaped)
+            {
+                reap_tool(output_ended);
+                continue;
+            }
+            const pid_t group = ::getpgid(ended.si_pid);
+            if (group < 0)
+                continue;  // waited for meanwhile by another thread of the process
+            if (!is_run_group(group))
+            {
+                walk_groups(output_ended);
+                return;
+            }
+            int status = 0;
+            if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
+                return;
+            if (group != m_tool && !group_left(group))
+                m_kept.erase(group);
+        }
+    }
+
+    // Once the tool is reaped and its output has ended: forgets its slot,
+    // keeps its group while anything of it is left, and reaps what has
+    // ended.
+    void finish()
+    {
+        release_slot();
+        if (group_left(m_tool))
+            m_kept.insert(m_tool);
+        m_tool = 0;
+        look(true);
+        // A group whose members all moved to other groups ends without a
+        // reaped member: the kept groups are all looked at whenever they
+        // have doubled since the last time, which costs each kept group a
+        // bounded share.
+        if (m_kept.size() >= m_prune_at)
+        {
+            for (auto group = m_kept.begin(); group != m_kept.end();)
+                group = group_left(*group) ? std::next(group) : m_kept.erase(group);
+            m_prune_at = std::max(MIN_PRUNE_AT, 2 * m_kept.size());
+        }
     }
 
 private:
-    // Reaps the ended processes of the group one by one, leaving the one
-    // named by spared (a tool whose end its caller waits for). An ended
-    // process is looked at without being reaped first; the tool, the oldest
-    // child of the group, is found first once it has ended, and then the
-    // rest wait for the next look after it is reaped.
-    static void reap_group(pid_t group, pid_t spared)
+    // At most this many processes are reaped a look (and a group a walk),
+    // so that processes that end as fast as they are reaped never hold the
+    // tool's output.
+    static constexpr int REAPED_PER_LOOK = 256;
+    // A walk of the groups that finds nothing waits twice as many looks as
+    // the last before the next, up to this many.
+    static constexpr unsigned MAX_WALK_EVERY = 64;
+    static constexpr size_t MIN_PRUNE_AT = 16;
+
+    // Whether anything of the group is left: a member, running or ended.
+    static bool group_left(pid_t group) { return !(::kill(-group, 0) != 0 && errno == ESRCH); }
+
+    bool is_run_group(pid_t group) const { return (m_tool != 0 && group == m_tool) || m_kept.count(group) != 0; }
+
+    void release_slot()
     {
-        for (;;)
+        asm_registry::release_tool_slot(m_slot);
+        m_slot = -1;
+    }
+
+    // Reaps the running tool, which has ended, and keeps its status. A tool
+    // whose output has ended is done with: its slot is freed first, while
+    // its number is still its group's. A tool whose output a process it left
+    // still holds keeps its slot, so that a signal that ends the run ends
+    // that process too: the group's number stays its own while any member
+    // lives, and the slot is freed as soon as nothing of the group is left.
+    // The ending signals are held meanwhile, so that the clean-up never
+    // finds the slot of a group that nothing is left of.
+    void reap_tool(bool output_ended)
+    {
+        const asm_registry::ENDING_SIGNALS_HELD held;
+        if (output_ended)
+            release_slot();
+        int status = 0;
+        const pid_t reaped = ::waitpid(m_tool, &status, WNOHANG);
+        if (reaped == 0)
+            return;
+        m_tool_reaped = true;
+        m_tool_status = reaped == m_tool ? status : -1;
+        if (m_slot >= 0 && !group_left(m_tool))
+            release_slot();
+    }
+
+    // Looks through the running tool's group and the kept groups one by
+    // one, unless the last walks found nothing and this look is one to skip.
+    void walk_groups(bool output_ended)
+    {
+        if (m_walk_wait > 0)
+        {
+            --m_walk_wait;
+            return;
+        }
+        bool reaped = m_tool != 0 && reap_group(m_tool, output_ended);
+        for (auto group = m_kept.begin(); group != m_kept.end();)
+        {
+            reaped = reap_group(*group, output_ended) || reaped;
+            group = group_left(*group) ? std::next(group) : m_kept.erase(group);
+        }
+        m_walk_every = reaped ? 0 : std::min(std::max(1u, 2 * m_walk_every), MAX_WALK_EVERY);
+        m_walk_wait = m_walk_every;
+    }
+
+    // Reaps the ended processes of the group; whether it reaped any.
+    bool reap_group(pid_t group, bool output_ended)
+    {
+        bool reaped = false;
+        for (int count = 0; count < REAPED_PER_LOOK; ++count)
         {
             siginfo_t ended;
             std::memset(&ended, 0, sizeof ended);
             if (::waitid(P_PGID, static_cast<id_t>(group), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
-                ended.si_pid == 0 || ended.si_pid == spared)
-                return;
+                ended.si_pid == 0)
+                break;
             int status = 0;
-            if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
-                return;
+            if (ended.si_pid == m_tool && !m_tool_reaped)
+                reap_tool(output_ended);
+            else if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
+                break;
+            reaped = true;
         }
+        return reaped;
     }
 
-    std::vector<pid_t> m_groups;
+    pid_t m_tool = 0;  // the running tool, whose pid numbers its group; 0 between tools
+    int m_slot = -1;   // its registry slot while the group may run
+    bool m_tool_reaped = true;
+    int m_tool_status = -1;
+    std::set<pid_t> m_kept;  // the groups of earlier tools with something left
+    size_t m_prune_at = MIN_PRUNE_AT;
+    unsigned m_walk_every = 0;
+    unsigned m_walk_wait = 0;
 };
+
+// A descriptor that becomes readable when the process ends (Linux 5.3 and
+// later); -1 where the system has none.
+int process_descriptor(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+// The milliseconds from now to the time, 0 when it has come.
+int ms_until(const timespec& time)
+{
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long ms = (static_cast<long long>(time.tv_sec) - now.tv_sec) * 1000 + (time.tv_nsec - now.tv_nsec) / 1000000;
+    return ms > 0 ? static_cast<int>(ms) : 0;
+}
+
+timespec ms_from_now(int ms)
+{
+    timespec time;
+    ::clock_gettime(CLOCK_MONOTONIC, &time);
+    time.tv_sec += ms / 1000;
+    time.tv_nsec += static_cast<long>(ms % 1000) * 1000000;
+    if (time.tv_nsec >= 1000000000)
+    {
+        time.tv_sec += 1;
+        time.tv_nsec -= 1000000000;
+    }
+    return time;
+}
 
 // Runs the words as a process without a shell: standard input /dev/null,
 // standard output read from a pipe to its end, standard error inherited.
@@ -362,7 +531,7 @@ private:
 // of its modes), and the terminal's Ctrl-C reaches the host alone, whose
 // signal handler ends the tool's group. While it runs, and once it has
 // ended, what the run's tools left behind is reaped.
-TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_ORPHANS& orphans)
+TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
 {
     TOOL_RUN run;
     if (words.empty())
@@ -410,55 +579,66 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_ORPHANS& orphans)
         asm_debug_log(2, "%s", run.start_failure.c_str());
         return run;
     }
+    reaper.start(pid, slot);
 
-    // The output is read as it comes, and the tool's end waited for, in
-    // looks at most LOOK_MS apart, each of which reaps what the tools left
-    // (the first looks after the output's end come sooner: a tool's output
-    // ends as it exits). The tool is waited for without being reaped, and
-    // its group forgotten while the group's number is still its own (a
-    // reaped tool's number may name another process group).
+    // The output is read as it comes. The tool's end is seen on its process
+    // descriptor as it happens, and where the system has none looked for at
+    // each look, and after the output's end in looks that start at 1 ms (a
+    // tool's output mostly ends as it exits). What the tools left behind is
+    // reaped in looks LOOK_MS apart, however much the tool writes.
+    const int tool_end = process_descriptor(pid);
     char buffer[4096];
     bool reading = true;
-    int look_ms = TOOL_ORPHANS::LOOK_MS;
-    for (;;)
+    int end_look_ms = 1;
+    timespec next_look = ms_from_now(TOOL_REAPER::LOOK_MS);
+    while (reading || !reaper.tool_reaped())
     {
-        if (!reading)
+        pollfd watched[2];
+        nfds_t count = 0;
+        int output = -1;
+        int ending = -1;
+        if (reading)
         {
-            siginfo_t ended;
-            std::memset(&ended, 0, sizeof ended);
-            const int waited = ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT);
-            if ((waited == 0 && ended.si_pid == pid) || (waited != 0 && errno != EINTR))
-                break;
+            output = static_cast<int>(count);
+            watched[count++] = {pipe_fds[0], POLLIN, 0};
         }
-        pollfd output = {pipe_fds[0], POLLIN, 0};
-        if (::poll(reading ? &output : nullptr, reading ? 1 : 0, look_ms) > 0)
+        if (tool_end >= 0 && !reaper.tool_reaped())
+        {
+            ending = static_cast<int>(count);
+            watched[count++] = {tool_end, POLLIN, 0};
+        }
+        int timeout = ms_until(next_look);
+        if (!reading && tool_end < 0)
+        {
+            timeout = std::min(timeout, end_look_ms);
+            end_look_ms = std::min(2 * end_look_ms, TOOL_REAPER::LOOK_MS);
+        }
+        const bool ready = ::poll(watched, count, timeout) > 0;
+        if (ready && output >= 0 && watched[output].revents != 0)
         {
             const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
             if (n > 0)
                 run.output.append(buffer, static_cast<size_t>(n));
             else if (n == 0 || errno != EINTR)
-            {
                 reading = false;
-                look_ms = 1;
-            }
         }
-        else if (!reading)
+        const bool look_due = ms_until(next_look) == 0;
+        if (!reaper.tool_reaped() &&
+            (ending >= 0 ? ready && watched[ending].revents != 0 : !reading || look_due))
+            reaper.reap_tool_if_ended(!reading);
+        if (look_due)
         {
-            look_ms = std::min(2 * look_ms, TOOL_ORPHANS::LOOK_MS);
+            reaper.look(!reading);
+            next_look = ms_from_now(TOOL_REAPER::LOOK_MS);
         }
-        orphans.reap(pid);
     }
     ::close(pipe_fds[0]);
+    if (tool_end >= 0)
+        ::close(tool_end);
+    reaper.finish();
 
-    asm_registry::release_tool_slot(slot);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0)
-    {
-        if (errno != EINTR)
-            return run;
-    }
-    orphans.keep(pid);
-    if (WIFEXITED(status))
+    const int status = reaper.tool_status();
+    if (status != -1 && WIFEXITED(status))
         run.exit_status = WEXITSTATUS(status);
     run.succeeded = run.exit_status == 0;
     return run;
@@ -685,11 +865,11 @@ bool run_programming_file_tools(int family, ASM_MY_PROJECT& project)
     }
 
     PFG_LOG log;
-    TOOL_ORPHANS orphans;
+    TOOL_REAPER reaper;
 
     for (const TOOL_COMMAND& command : commands)
     {
-        const TOOL_RUN run = run_tool(command.argv, orphans);
+        const TOOL_RUN run = run_tool(command.argv, reaper);
         if (run.succeeded)
         {
             post_message(msg_IASM_SUCCESSFULL_CALLING_SUBPROCESS(command.text));
