@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -256,22 +257,176 @@ TEST_F(ProgrammingToolsHost, AToolInheritsNoFileOfTheRunAndWhatItLeavesIsReaped)
         EXPECT_TRUE(passed) << text;
     }
 
-    // The host's zombies, counted by a line of the commands file (the
-    // shell's parent is the host).
+    // The host's zombies, counted by a command-file line or by what it left
+    // running (the shell's parent is the host, and so is its subshell's
+    // $PPID), into zombies.txt. Each row may leave no more than a few.
+    //  - Sixty lines that each leave a short background process, and a last
+    //    line that leaves sixty more one after another and counts while it
+    //    still runs.
+    //  - A tool that has ended while what it left holds its output and
+    //    leaves forty orphans: the tool is reaped as it ends, and so are
+    //    they, although the tool's output has not ended.
+    //  - A tool that closes its output and leaves forty orphans before it
+    //    ends: the end of its output is not its end.
     const std::string count = "cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && $4 == p' | "
                               "wc -l >>zombies.txt";
-    std::string commands;
+    const std::string forty = "for i in $(seq 40); do (sleep 0 >/dev/null 2>&1 &); done";
+    std::string many_lines;
     for (int line = 0; line < 60; ++line)
-        commands += "--version >/dev/null; sleep 0.01 >/dev/null 2>&1 &\n";
-    commands += "--version >/dev/null; sleep 0.3; " + count +
-                "; for i in $(seq 60); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.3; " + count + "\n";
+        many_lines += "--version >/dev/null; sleep 0.01 >/dev/null 2>&1 &\n";
+    many_lines += "--version >/dev/null; sleep 0.3; " + count +
+                  "; for i in $(seq 60); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.3; " + count + "\n";
+    struct ROW
+    {
+        const char* what;
+        std::string commands;
+        size_t counts;  // the lines of zombies.txt
+    };
+    const ROW rows[] = {
+        {"short processes left by many lines", many_lines, 2},
+        {"orphans of a tool whose output a process it left holds",
+         "--version >/dev/null; (" + forty + "; sleep 0.5; " + count + ") &\n", 1},
+        {"orphans of a tool that closed its output",
+         "--version >/dev/null; exec >/dev/null; " + forty + "; sleep 0.5; " + count + "\n", 1},
+    };
+    int n = 0;
+    for (const auto& [what, commands, counts] : rows)
+    {
+        SCOPED_TRACE(what);
+        write_text(design / "pfg_commands.txt", commands);
+        const std::string out = "orphans" + std::to_string(n++);
+        const HOST_RESULT left = run_host("assemble design --out " + out);
+        ASSERT_EQ(left.status, 0) << left.output;
+        const std::vector<std::string> zombies = lines_of(read_text(m_scratch / out / "zombies.txt"));
+        ASSERT_EQ(zombies.size(), counts) << left.output;
+        for (const std::string& counted : zombies)
+            EXPECT_LE(std::atoi(counted.c_str()), 5) << "zombies counted: " << read_text(m_scratch / out / "zombies.txt");
+    }
+}
+
+TEST_F(ProgrammingToolsHost, AnEndingSignalOnTclsThreadEndsEveryToolTheRunStarted)
+{
+    // The device script uses Tcl's event loop, which gives the host a second
+    // thread (Tcl's notifier) that holds no signal. Then short command-file
+    // lines, each of which appends to ran.txt after a short wait. The signal
+    // is sent at a moment when the host's own thread holds the ending
+    // signals, as it does while it starts and registers a tool, so that the
+    // system hands it to the other thread. Whichever thread takes it, the
+    // clean-up ends every tool the run has started: the host ends with 128 +
+    // the signal and no line appends to ran.txt once it has ended. Each
+    // signal is tried in several runs, each sent at the first such moment
+    // after a random wait.
+    if (!fs::exists("/proc/self/status"))
+        GTEST_SKIP() << "/proc is not mounted, so the host's threads and held signals cannot be seen";
+    const fs::path design = copy_example("programming_tools", "design");
+    write_text(design / "tcl" / "zasm" / "zx15f256.tcl", "after 10 {set ::x 1}\nvwait ::x\n");
+    std::string commands;
+    for (int line = 0; line < 40; ++line)
+        commands += "--version >/dev/null; sleep 0.05; echo $$ >>ran.txt\n";
     write_text(design / "pfg_commands.txt", commands);
-    const HOST_RESULT left = run_host("assemble design --out orphans");
-    ASSERT_EQ(left.status, 0) << left.output;
-    const std::vector<std::string> zombies = lines_of(read_text(m_scratch / "orphans" / "zombies.txt"));
-    ASSERT_EQ(zombies.size(), 2u) << left.output;
-    EXPECT_LE(std::atoi(zombies[0].c_str()), 5) << "zombies left by the lines before the last";
-    EXPECT_LE(std::atoi(zombies[1].c_str()), 5) << "zombies left by the last line, which still runs";
+    put_sample_tools_first();
+    // The host's status: its thread count and its own thread's held signals.
+    const auto held_with_two_threads = [](pid_t host) {
+        const std::string status = read_text("/proc/" + std::to_string(host) + "/status");
+        const std::string threads = line_value(status, "Threads:\t");
+        const unsigned long long blocked = std::strtoull(line_value(status, "SigBlk:\t").c_str(), nullptr, 16);
+        return std::atoi(threads.c_str()) >= 2 && (blocked & (1ull << (SIGTERM - 1))) != 0;
+    };
+    std::srand(static_cast<unsigned>(::getpid()));
+    int n = 0;
+    for (const auto& [name, signal] : {std::pair<const char*, int>{"TERM", SIGTERM}, {"PIPE", SIGPIPE}})
+    {
+        SCOPED_TRACE(name);
+        int signalled = 0;
+        for (int attempt = 0; attempt < 10; ++attempt)
+        {
+            const fs::path project = m_scratch / ("project" + std::to_string(n));
+            const std::string output = (m_scratch / ("run" + std::to_string(n++) + ".txt")).string();
+            const pid_t host = start_host({"assemble", "design", "--out", project.string()}, output);
+            ASSERT_GE(host, 0);
+            const auto wait_until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::rand() % 200);
+            bool seen = false;
+            const int wait_status = signal_when(
+                host, signal,
+                [&] { return std::chrono::steady_clock::now() >= wait_until && held_with_two_threads(host); }, seen);
+            const std::string at_end = read_text(project / "ran.txt");
+            const std::string text = read_text(output);
+            if (!seen)
+            {
+                // The run ended before such a moment came.
+                EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0) << text;
+                continue;
+            }
+            ++signalled;
+            EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 128 + signal) << text;
+            // A line's wait is 50 ms.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_EQ(read_text(project / "ran.txt"), at_end) << "a line ran after the host had ended";
+            ::kill(-host, SIGKILL);
+        }
+        EXPECT_GE(signalled, 5) << "too few runs were signalled while the host held the signals";
+    }
+}
+
+TEST_F(ProgrammingToolsHost, WhatEarlierToolsLeftRunningAddsNothingToTheLoopOfALaterTool)
+{
+    // Three hundred command-file lines that each leave a process running,
+    // then a tool that writes 20 MB and a silent tool of 2 s, each of which
+    // reads the host's CPU time (/proc/$PPID/stat) as it starts and as it
+    // ends. What the host spends while each of those tools runs must not
+    // grow with the processes left running: against the same two tools
+    // without those lines, at most twice as much and 0.1 s more (the least
+    // of three runs each). Looking through every kept tool group at every
+    // read of the output, or at every look, costs seconds.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a tool cannot read the host's CPU time";
+    const std::string host_cpu = "$(cut -d' ' -f14-15 /proc/$PPID/stat)";
+    const std::string measured = "--version >/dev/null; s=\"" + host_cpu + "\"; ";
+    const std::string tools = measured + "head -c 20000000 /dev/zero; echo \"$s " + host_cpu + "\" >>cpu.txt\n" +
+                              measured + "sleep 2; echo \"$s " + host_cpu + "\" >>cpu.txt\n";
+    std::string left_running;
+    for (int line = 0; line < 300; ++line)
+        left_running += "--version >/dev/null; sleep 120 >/dev/null 2>&1 & echo $! >>live.pids\n";
+    write_text(copy_example("programming_tools", "none") / "pfg_commands.txt", tools);
+    write_text(copy_example("programming_tools", "kept") / "pfg_commands.txt", left_running + tools);
+    put_sample_tools_first();
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    ASSERT_GT(ticks, 0);
+    // The least CPU time of each tool, in seconds, over the runs of a design.
+    std::map<std::string, std::vector<double>> least;
+    int n = 0;
+    for (int round = 0; round < 3; ++round)
+        for (const char* design : {"none", "kept"})
+        {
+            const std::string out = "run" + std::to_string(n++);
+            const HOST_RESULT run = run_host(std::string("assemble ") + design + " --out " + out);
+            // What the lines left running goes, whatever the outcome.
+            for (const std::string& pid : lines_of(read_text(m_scratch / out / "live.pids")))
+                if (std::atoi(pid.c_str()) > 0)
+                    ::kill(std::atoi(pid.c_str()), SIGKILL);
+            ASSERT_EQ(run.status, 0) << run.output;
+            const std::vector<std::string> lines = lines_of(read_text(m_scratch / out / "cpu.txt"));
+            ASSERT_EQ(lines.size(), 2u) << run.output;
+            std::vector<double>& times = least[design];
+            for (size_t tool = 0; tool < lines.size(); ++tool)
+            {
+                long before_user = 0, before_system = 0, after_user = 0, after_system = 0;
+                ASSERT_EQ(std::sscanf(lines[tool].c_str(), "%ld %ld %ld %ld", &before_user, &before_system,
+                                      &after_user, &after_system),
+                          4)
+                    << lines[tool];
+                const double taken =
+                    static_cast<double>(after_user + after_system - before_user - before_system) / ticks;
+                if (times.size() <= tool)
+                    times.push_back(taken);
+                times[tool] = std::min(times[tool], taken);
+            }
+        }
+    const char* const names[] = {"the tool that writes 20 MB", "the silent tool"};
+    for (size_t tool = 0; tool < 2; ++tool)
+        EXPECT_LE(least["kept"][tool], 2 * least["none"][tool] + 0.1)
+            << names[tool] << ": the host spent " << least["kept"][tool] << " s while it ran after 300 processes "
+            << "were left running, " << least["none"][tool] << " s without them";
 }
 
 TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)

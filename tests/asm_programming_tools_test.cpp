@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -368,6 +371,57 @@ TEST_F(ProgrammingTools, DeviceScriptRunsInTheTclInterpreterAndItsOutcomeIsOnlyL
     EXPECT_EQ(zexe_last_script(), "error boom\n");
     EXPECT_TRUE(fs::exists(sof()));
     EXPECT_EQ(runs(), "zorvane_cpf -c " + sof() + " " + rbf() + "\n");
+}
+
+TEST_F(ProgrammingTools, WhatTheToolsLeaveIsReapedButNoOtherChildOfTheCaller)
+{
+    // The caller takes in what the tools leave, as the host does. Two of its
+    // own children have ended before the tools run and are not waited for
+    // yet: one in the caller's process group, one in a group of its own.
+    // They come first among the ended children at every look, so that the
+    // run's groups are looked through one by one: the lines' orphans are
+    // reaped all the same (a last line counts the caller's zombies while it
+    // runs), and the caller's children are still its own to wait for.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const pid_t same_group = ::fork();
+    if (same_group == 0)
+        ::_exit(7);
+    const pid_t own_group = ::fork();
+    if (own_group == 0)
+    {
+        ::setpgid(0, 0);
+        ::_exit(9);
+    }
+    ASSERT_GT(same_group, 0);
+    ASSERT_GT(own_group, 0);
+    for (const pid_t child : {same_group, own_group})
+    {
+        siginfo_t ended{};
+        ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT), 0);
+    }
+
+    std::string commands;
+    for (int line = 0; line < 10; ++line)
+        commands += "x; for i in 1 2 3 4 5 6 7 8 9 10; do (sleep 0 >/dev/null 2>&1 &); done\n";
+    commands += "x; sleep 0.3; cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && $4 == p' | "
+                "wc -l >zombies.txt\n";
+    write_text("pfg_commands.txt", commands);
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    auto project = make();
+    EXPECT_TRUE(run_programming_file_tools(15, *project));
+    const std::string zombies = read_text(fs::path(m_project_dir) / "zombies.txt");
+    ASSERT_FALSE(zombies.empty());
+    EXPECT_LE(std::atoi(zombies.c_str()), 2 + 5) << "the caller's two children and what the lines left";
+
+    for (const auto& [child, code] : {std::pair<pid_t, int>{same_group, 7}, {own_group, 9}})
+    {
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code) << status;
+    }
 }
 
 TEST_F(ProgrammingTools, FileIsReadWhole)
