@@ -8,10 +8,15 @@
 #include <acf.h>
 #include <zexe.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +54,26 @@ void write_text(const fs::path& file, const std::string& text)
 {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << text;
+}
+
+// From now on pidfd_open fails with ENOSYS in this process and what it
+// starts, as on a system without process descriptors; false where that
+// cannot be arranged.
+bool refuse_process_descriptors()
+{
+#ifdef SYS_pidfd_open
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_pidfd_open, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0 &&
+           syscall(SYS_pidfd_open, getpid(), 0) == -1 && errno == ENOSYS;
+#else
+    return false;
+#endif
 }
 
 // Partial-reconfiguration partitions whose revision info is their own.
@@ -422,6 +447,32 @@ TEST_F(ProgrammingTools, WhatTheToolsLeaveIsReapedButNoOtherChildOfTheCaller)
         EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code) << status;
     }
+}
+
+TEST_F(ProgrammingTools, WithoutProcessDescriptorsAToolsEndIsStillItsOwn)
+{
+    // Where the system has no process descriptors, a tool's end is looked
+    // for. A tool that closes its output and goes on is waited for to its
+    // real end and status; one whose output a process it left holds ends
+    // the line once that output ends.
+    if (!refuse_process_descriptors())
+        GTEST_SKIP() << "a seccomp filter cannot refuse pidfd_open here";
+    write_text("pfg_commands.txt", "first one\n"
+                                   "x; (sleep 0.2; echo held) &\n"
+                                   "x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3\n");
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    auto project = make();
+
+    EXPECT_FALSE(run_programming_file_tools(15, *project));
+
+    EXPECT_EQ(read_text(fs::path(m_project_dir) / "late.txt"), "late\n");
+    EXPECT_EQ(texts_of(22527), (std::vector<std::string>{success("zorvane_cpf first one"),
+                                                          success("zorvane_cpf x; (sleep 0.2; echo held) &")}));
+    EXPECT_EQ(texts_of(22528), std::vector<std::string>{failure(
+                                   "zorvane_cpf x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3")});
+    EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"first", "one"}) + printed("zorvane_cpf", {"x"}) + "held\n" +
+                             printed("zorvane_cpf", {"x"}));
 }
 
 TEST_F(ProgrammingTools, FileIsReadWhole)
