@@ -62,5 +62,9 @@ void release_tool_slot(int slot);
 // reaped once it has ended, and so is any other child of the process in
 // its group), for 1.5 s at most, and then sends SIGKILL to each group that
 // has something left, which ends a tool that ignores SIGTERM and whatever
-// the tools started. Async-signal-safe; errno is kept.
+// the tools started. Async-signal-safe; errno is kept. To be called on the
+// thread that calls the module, which holds the ending signals while it
+// registers a tool in that thread alone and must start nothing after the
+// clean-up: a handler that the system calls on another thread passes the
+// signal on to that one.
 extern "C" ASM_EXPORT void asm_clean_up_on_signal();

@@ -7,13 +7,16 @@
 // outside the terminal's job control: Ctrl-C in the terminal reaches the
 // host, which ends them so.
 // A signal ignored when the host starts (a background job of a script) stays
-// ignored.
+// ignored. The handler does its work on the thread that installed it, the
+// one that calls the module: another thread that the system hands the
+// signal to (Tcl's notifier) passes it on there and returns.
 #pragma once
 
 namespace host_signals
 {
 
-// Installs the handler for each ending signal that is not ignored. Also
+// Installs the handler for each ending signal that is not ignored; called on
+// the thread that then calls the module. Also
 // prepares the host for the tools it runs: SIGCHLD back to its default (so
 // that their ends are the host's to wait for), and the host the reaper of
 // what they leave behind.
