@@ -2,6 +2,7 @@
 // processes: fake tools on PATH that print their words) and the
 // device-specific Tcl script (a real Tcl interpreter).
 #include "asm_assemble_asmm.h"
+#include "asm_signal_registry.h"
 #include "asm_util.h"
 #include "entry_fixture.h"
 
@@ -405,8 +406,9 @@ TEST_F(ProgrammingTools, WhatTheToolsLeaveIsReapedButNoOtherChildOfTheCaller)
     // yet: one in the caller's process group, one in a group of its own.
     // They come first among the ended children at every look, so that the
     // run's groups are looked through one by one: the lines' orphans are
-    // reaped all the same (a last line counts the caller's zombies while it
-    // runs), and the caller's children are still its own to wait for.
+    // reaped all the same, also a burst of them after a quiet while (a last
+    // line counts the caller's zombies soon after), and the caller's
+    // children are still its own to wait for.
     if (!fs::exists("/proc/self/stat"))
         GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
@@ -430,8 +432,8 @@ TEST_F(ProgrammingTools, WhatTheToolsLeaveIsReapedButNoOtherChildOfTheCaller)
     std::string commands;
     for (int line = 0; line < 10; ++line)
         commands += "x; for i in 1 2 3 4 5 6 7 8 9 10; do (sleep 0 >/dev/null 2>&1 &); done\n";
-    commands += "x; sleep 0.3; cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && $4 == p' | "
-                "wc -l >zombies.txt\n";
+    commands += "x; sleep 1.5; for i in $(seq 50); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.15; "
+                "cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && $4 == p' | wc -l >zombies.txt\n";
     write_text("pfg_commands.txt", commands);
     revision()->set_assignment(1575, true);
     revision()->set_assignment(1576, "pfg_commands.txt");
@@ -473,6 +475,64 @@ TEST_F(ProgrammingTools, WithoutProcessDescriptorsAToolsEndIsStillItsOwn)
                                    "zorvane_cpf x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3")});
     EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"first", "one"}) + printed("zorvane_cpf", {"x"}) + "held\n" +
                              printed("zorvane_cpf", {"x"}));
+}
+
+TEST(ToolRegistry, TheCleanUpLeavesAGroupWhoseReapedToolsNumberWasGivenAnew)
+{
+    // A tool reaped while a process it left still runs keeps its slot,
+    // marked. The clean-up ends that group while it has members and no
+    // process has the tool's number; a process that has the number again
+    // (here: a session leader standing in for one that was given it anew)
+    // is left alone. An unmarked slot's group is ended as before. Children
+    // that leave their parent's process come to this one, so that the
+    // clean-up reaps them.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    int numbers[2];
+    ASSERT_EQ(::pipe(numbers), 0);
+    const pid_t leader = ::fork();
+    if (leader == 0)
+    {
+        ::setsid();
+        const pid_t member = ::fork();
+        if (member == 0)
+        {
+            ::pause();
+            ::_exit(0);
+        }
+        [[maybe_unused]] const ssize_t written = ::write(numbers[1], &member, sizeof member);
+        ::_exit(0);
+    }
+    ASSERT_GT(leader, 0);
+    pid_t member = 0;
+    ASSERT_EQ(::read(numbers[0], &member, sizeof member), static_cast<ssize_t>(sizeof member));
+    int status = 0;
+    ASSERT_EQ(::waitpid(leader, &status, 0), leader);
+    const pid_t newcomer = ::fork();
+    if (newcomer == 0)
+    {
+        ::setsid();
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(newcomer, 0);
+    // The newcomer is a session leader once its group is its own.
+    for (int polls = 0; polls < 1000 && ::getpgid(newcomer) != newcomer; ++polls)
+        ::usleep(1000);
+    ASSERT_EQ(::getpgid(newcomer), newcomer);
+
+    const auto ended_by_clean_up = [](pid_t group, bool marked, pid_t watched) {
+        const int slot = asm_registry::claim_tool_slot();
+        EXPECT_GE(slot, 0);
+        asm_registry::publish_tool_group(slot, group);
+        if (marked)
+            asm_registry::mark_tool_reaped(slot);
+        asm_clean_up_on_signal();
+        asm_registry::release_tool_slot(slot);
+        return ::kill(watched, 0) != 0 && errno == ESRCH;
+    };
+    EXPECT_FALSE(ended_by_clean_up(newcomer, true, newcomer)) << "a group whose number was given anew was ended";
+    EXPECT_TRUE(ended_by_clean_up(leader, true, member)) << "the reaped tool's group was left running";
+    EXPECT_TRUE(ended_by_clean_up(newcomer, false, newcomer)) << "an unmarked slot's group was left running";
 }
 
 TEST_F(ProgrammingTools, FileIsReadWhole)

@@ -36,6 +36,7 @@ struct TOOL_SLOT
 {
     std::atomic<int> state{SLOT_FREE};
     std::atomic<pid_t> group{0};
+    std::atomic<bool> leader_reaped{false};  // the tool whose pid numbers the group is reaped
 };
 
 constexpr size_t TEMPORARY_SLOTS = 32;
@@ -43,7 +44,8 @@ constexpr size_t TOOL_SLOTS = 16;
 TEMPORARY_SLOT g_temporaries[TEMPORARY_SLOTS];
 TOOL_SLOT g_tools[TOOL_SLOTS];
 
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free,
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free &&
+                  std::atomic<bool>::is_always_lock_free,
               "the signal handler reads the slots");
 
 // How long the tools have to end after SIGTERM before their groups are sent
@@ -142,7 +144,14 @@ int claim_tool_slot() { return claim(g_tools); }
 void publish_tool_group(int slot, pid_t group)
 {
     g_tools[slot].group.store(group);
+    g_tools[slot].leader_reaped.store(false);
     g_tools[slot].state.store(SLOT_PUBLISHED);
+}
+
+void mark_tool_reaped(int slot)
+{
+    if (slot >= 0 && static_cast<size_t>(slot) < TOOL_SLOTS)
+        g_tools[slot].leader_reaped.store(true);
 }
 
 void release_tool_slot(int slot)
@@ -164,7 +173,12 @@ extern "C" void asm_clean_up_on_signal()
     for (TOOL_SLOT& slot : g_tools)
         if (slot.state.load() == SLOT_PUBLISHED)
         {
-            groups[count] = slot.group.load();
+            // Once the tool is reaped, a process that has its number again
+            // means that its group ended and the number was given anew.
+            const pid_t group = slot.group.load();
+            if (slot.leader_reaped.load() && !(::kill(group, 0) != 0 && errno == ESRCH))
+                continue;
+            groups[count] = group;
             ::kill(-groups[count++], SIGTERM);
         }
     if (count > 0)

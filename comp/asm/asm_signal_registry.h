@@ -48,10 +48,15 @@ void forget_temporary(int slot);
 
 // A slot for the process group of a tool about to be started; -1 when every
 // slot is taken. publish_tool_group names the group once the tool runs;
-// release_tool_slot frees the slot before the tool is reaped, while the
-// group's number is still the tool's.
+// release_tool_slot frees the slot once nothing of the group is to be ended
+// any more, while the group's number is still the tool's. A tool reaped
+// while a process it left still runs keeps its slot, marked by
+// mark_tool_reaped: the clean-up then leaves the group alone when a process
+// has the tool's number again (the group ended and the number was given
+// anew; a group's number is no one else's while a member lives).
 int claim_tool_slot();
 void publish_tool_group(int slot, pid_t group);
+void mark_tool_reaped(int slot);
 void release_tool_slot(int slot);
 
 }  // namespace asm_registry

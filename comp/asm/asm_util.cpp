@@ -301,8 +301,10 @@ const int SHELL_COMMAND_NOT_EXECUTABLE = 126;
 // A look costs what has ended, not what lives: it asks whether any child of
 // the process has ended at all, and reaps the first ended child as long as
 // it is of the run's groups. Only when an ended child of someone else comes
-// first (one that its parent has not waited for yet) are the groups looked
-// through one by one, less and less often while that finds nothing.
+// first (one that its parent has not waited for yet) are groups looked
+// through one by one: the running tool's, and a few of the kept groups in
+// turn, so that such a look costs a bounded number of times what a plain
+// one costs, however many groups are kept.
 class TOOL_REAPER
 {
 public:
@@ -341,7 +343,7 @@ public:
     // among it.
     void look(bool output_ended)
     {
-        if (m_tool_reaped && m_slot >= 0 && !group_left(m_tool))
+        if (m_tool_reaped && m_slot >= 0 && !reaped_tool_group_left())
             release_slot();
         for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
         {
@@ -397,13 +399,21 @@ private:
     // so that processes that end as fast as they are reaped never hold the
     // tool's output.
     static constexpr int REAPED_PER_LOOK = 256;
-    // A walk of the groups that finds nothing waits twice as many looks as
-    // the last before the next, up to this many.
-    static constexpr unsigned MAX_WALK_EVERY = 64;
+    // How many kept groups a look that goes through the groups takes.
+    static constexpr size_t KEPT_GROUPS_PER_WALK = 4;
     static constexpr size_t MIN_PRUNE_AT = 16;
 
     // Whether anything of the group is left: a member, running or ended.
     static bool group_left(pid_t group) { return !(::kill(-group, 0) != 0 && errno == ESRCH); }
+
+    // Whether the group of the reaped tool is still its own: it has a member
+    // and no process has the tool's number. The number is no one's while
+    // the group has a member, so a process that has it again means that the
+    // group ended and the number was given anew.
+    bool reaped_tool_group_left() const
+    {
+        return group_left(m_tool) && ::kill(m_tool, 0) != 0 && errno == ESRCH;
+    }
 
     bool is_run_group(pid_t group) const { return (m_tool != 0 && group == m_tool) || m_kept.count(group) != 0; }
 
@@ -416,11 +426,11 @@ private:
     // Reaps the running tool, which has ended, and keeps its status. A tool
     // whose output has ended is done with: its slot is freed first, while
     // its number is still its group's. A tool whose output a process it left
-    // still holds keeps its slot, so that a signal that ends the run ends
-    // that process too: the group's number stays its own while any member
-    // lives, and the slot is freed as soon as nothing of the group is left.
-    // The ending signals are held meanwhile, so that the clean-up never
-    // finds the slot of a group that nothing is left of.
+    // still holds keeps its slot, marked as the slot of a reaped tool, so
+    // that a signal that ends the run ends that process too: the group's
+    // number stays its own while any member lives, and the clean-up, like
+    // each look, takes a process that has the tool's number again for the
+    // sign that the group has ended. The ending signals are held meanwhile.
     void reap_tool(bool output_ended)
     {
         const asm_registry::ENDING_SIGNALS_HELD held;
@@ -432,48 +442,46 @@ private:
             return;
         m_tool_reaped = true;
         m_tool_status = reaped == m_tool ? status : -1;
-        if (m_slot >= 0 && !group_left(m_tool))
+        if (m_slot >= 0)
+            asm_registry::mark_tool_reaped(m_slot);
+        if (m_slot >= 0 && !reaped_tool_group_left())
             release_slot();
     }
 
-    // Looks through the running tool's group and the kept groups one by
-    // one, unless the last walks found nothing and this look is one to skip.
+    // Looks through the running tool's group and the next few kept groups
+    // after those of the last walk.
     void walk_groups(bool output_ended)
     {
-        if (m_walk_wait > 0)
+        if (m_tool != 0)
+            reap_group(m_tool, output_ended);
+        auto group = m_kept.upper_bound(m_last_walked);
+        const size_t count = std::min(KEPT_GROUPS_PER_WALK, m_kept.size());
+        for (size_t walked = 0; walked < count && !m_kept.empty(); ++walked)
         {
-            --m_walk_wait;
-            return;
-        }
-        bool reaped = m_tool != 0 && reap_group(m_tool, output_ended);
-        for (auto group = m_kept.begin(); group != m_kept.end();)
-        {
-            reaped = reap_group(*group, output_ended) || reaped;
+            if (group == m_kept.end())
+                group = m_kept.begin();
+            m_last_walked = *group;
+            reap_group(*group, output_ended);
             group = group_left(*group) ? std::next(group) : m_kept.erase(group);
         }
-        m_walk_every = reaped ? 0 : std::min(std::max(1u, 2 * m_walk_every), MAX_WALK_EVERY);
-        m_walk_wait = m_walk_every;
     }
 
-    // Reaps the ended processes of the group; whether it reaped any.
-    bool reap_group(pid_t group, bool output_ended)
+    // Reaps the ended processes of the group.
+    void reap_group(pid_t group, bool output_ended)
     {
-        bool reaped = false;
         for (int count = 0; count < REAPED_PER_LOOK; ++count)
         {
             siginfo_t ended;
             std::memset(&ended, 0, sizeof ended);
             if (::waitid(P_PGID, static_cast<id_t>(group), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
                 ended.si_pid == 0)
-                break;
+                return;
             int status = 0;
             if (ended.si_pid == m_tool && !m_tool_reaped)
                 reap_tool(output_ended);
             else if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
-                break;
-            reaped = true;
+                return;
         }
-        return reaped;
     }
 
     pid_t m_tool = 0;  // the running tool, whose pid numbers its group; 0 between tools
@@ -482,8 +490,7 @@ private:
     int m_tool_status = -1;
     std::set<pid_t> m_kept;  // the groups of earlier tools with something left
     size_t m_prune_at = MIN_PRUNE_AT;
-    unsigned m_walk_every = 0;
-    unsigned m_walk_wait = 0;
+    pid_t m_last_walked = 0;  // the kept group that the last walk ended with
 };
 
 // A descriptor that becomes readable when the process ends (Linux 5.3 and
