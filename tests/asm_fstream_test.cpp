@@ -81,6 +81,36 @@ protected:
     std::string m_dir;
 };
 
+// The descriptor that the next open gets.
+int next_descriptor()
+{
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        ::close(fd);
+    return fd;
+}
+
+// Descriptor 0 closed while it lives, as in a program started with its
+// standard input closed, so that the next open gets it; put back after.
+class DESCRIPTOR_0_FREE
+{
+public:
+    DESCRIPTOR_0_FREE() : m_saved(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3)) { ::close(STDIN_FILENO); }
+    ~DESCRIPTOR_0_FREE()
+    {
+        if (m_saved >= 0)
+        {
+            ::dup2(m_saved, STDIN_FILENO);
+            ::close(m_saved);
+        }
+    }
+    DESCRIPTOR_0_FREE(const DESCRIPTOR_0_FREE&) = delete;
+    DESCRIPTOR_0_FREE& operator=(const DESCRIPTOR_0_FREE&) = delete;
+
+private:
+    int m_saved;
+};
+
 }  // namespace
 
 TEST_F(FullPathStreams, ReadsTextAndBinaryFiles)
@@ -195,7 +225,7 @@ TEST_F(FullPathStreams, InputStreamAlwaysOpensForReading)
     // With out as the only mode given, in is added: a missing file is not
     // created, and an existing one is read without being truncated. The
     // stream opens for reading only: a read-only file opens (for a user
-    // other than root) whatever the mode asks.
+    // other than root) whatever the mode asks, also as descriptor 0.
     kestil_ifstream missing;
     missing.open(path("never.txt").c_str(), std::ios::out);
     EXPECT_TRUE(missing.fail());
@@ -203,12 +233,20 @@ TEST_F(FullPathStreams, InputStreamAlwaysOpensForReading)
 
     write_file("kept.txt", "content");
     ASSERT_EQ(::chmod(path("kept.txt").c_str(), 0444), 0);
-    for (const std::ios::openmode mode : {std::ios::binary, std::ios::out | std::ios::binary})
-    {
-        kestil_ifstream in;
-        in.open(path("kept.txt").c_str(), mode);
-        EXPECT_EQ(read_all(in), "content") << mode;
-    }
+    for (const bool zero_free : {false, true})
+        for (const std::ios::openmode mode : {std::ios::binary, std::ios::out | std::ios::binary})
+        {
+            SCOPED_TRACE(zero_free ? "descriptor 0 free" : "");
+            std::optional<DESCRIPTOR_0_FREE> free_0;
+            if (zero_free)
+            {
+                free_0.emplace();
+                ASSERT_EQ(next_descriptor(), 0);
+            }
+            kestil_ifstream in;
+            in.open(path("kept.txt").c_str(), mode);
+            EXPECT_EQ(read_all(in), "content") << mode;
+        }
 }
 
 TEST_F(FullPathStreams, OutputStreamAlwaysOpensForWriting)
@@ -271,7 +309,8 @@ TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOn
     // write of "HE" leaves, or nullopt where the mode cannot open the file
     // (the file is then left as it was). The descriptor of an open stream is
     // not passed to a program that the process starts. The stream takes the
-    // lowest free descriptor, found just before its open.
+    // lowest free descriptor, found just before its open; each mode that
+    // opens also runs with descriptor 0 free, which the stream then gets.
     struct CASE
     {
         const char* what;
@@ -295,10 +334,13 @@ TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOn
         {"trunc app", true, std::ios::trunc | std::ios::app, 0, std::nullopt},
         {"trunc alone", true, std::ios::trunc, 0, std::nullopt},
     };
-    const auto write_through = [this](auto& stream, const CASE& c) {
-        const int next = ::dup(STDIN_FILENO);
+    const auto write_through = [this](auto& stream, const CASE& c, bool zero_free) {
+        const int next = next_descriptor();
         ASSERT_GE(next, 0);
-        ::close(next);
+        if (zero_free)
+        {
+            ASSERT_EQ(next, 0);
+        }
         stream.open(path("modes.txt").c_str(), c.mode);
         ASSERT_EQ(stream.is_open(), c.left.has_value());
         if (stream.is_open())
@@ -310,21 +352,27 @@ TEST_F(FullPathStreams, WriteStreamsOpenEachModeAsTheStandardStreamsDoAndCloseOn
         }
         EXPECT_EQ(read_file("modes.txt"), c.left.value_or("hello world"));
     };
-    for (const CASE& c : cases)
-    {
-        SCOPED_TRACE(c.what);
-        write_file("modes.txt", "hello world");
-        if (c.read_write)
+    for (const bool zero_free : {false, true})
+        for (const CASE& c : cases)
         {
-            kestil_fstream stream;
-            write_through(stream, c);
+            if (zero_free && !c.left)
+                continue;
+            SCOPED_TRACE(std::string(c.what) + (zero_free ? ", descriptor 0 free" : ""));
+            write_file("modes.txt", "hello world");
+            std::optional<DESCRIPTOR_0_FREE> free_0;
+            if (zero_free)
+                free_0.emplace();
+            if (c.read_write)
+            {
+                kestil_fstream stream;
+                write_through(stream, c, zero_free);
+            }
+            else
+            {
+                kestil_ofstream stream;
+                write_through(stream, c, zero_free);
+            }
         }
-        else
-        {
-            kestil_ofstream stream;
-            write_through(stream, c);
-        }
-    }
 
     // A FIFO put in a file's place is refused at once, as a directory is,
     // whether anyone reads it or not, and never opened, so that a reader
@@ -504,13 +552,21 @@ TEST_F(FullPathStreams, AtomicWriterReportsEveryFailure)
 TEST_F(FullPathStreams, AtomicWritersGiveANewFileTheUmaskModeAndAReplacedFileItsOwn)
 {
     // Each writer under each umask: a new file (mode "none" before), and
-    // files of three modes replaced.
+    // files of three modes replaced, which are another user's first where
+    // the process may give them away (as root). The file written holds the text, with its mode and owner. The
+    // stream also writes through descriptor 0, as in a host started with
+    // its standard input closed.
+    const auto stream = [](const std::string& file) {
+        asm_io::kestil_atomic_ofstream out(file.c_str());
+        out << "new";
+        return out.commit();
+    };
     const std::pair<std::string, std::function<bool(const std::string&)>> writers[] = {
-        {"stream",
-         [](const std::string& file) {
-             asm_io::kestil_atomic_ofstream out(file.c_str());
-             out << "new";
-             return out.commit();
+        {"stream", stream},
+        {"stream as descriptor 0",
+         [&](const std::string& file) {
+             const DESCRIPTOR_0_FREE free_0;
+             return next_descriptor() == 0 && stream(file);
          }},
         {"fio", [](const std::string& file) { return fio_write_file_atomically(file, "new"); }},
     };
@@ -519,12 +575,13 @@ TEST_F(FullPathStreams, AtomicWritersGiveANewFileTheUmaskModeAndAReplacedFileIts
         std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode));
         return mode < 0 ? std::string("none") : std::string(text);
     };
-    const auto row = [&](const std::string& writer, mode_t mask, int before, bool written, int after) {
-        return writer + " umask " + octal(static_cast<int>(mask)) + ": " + octal(before) + " -> " +
-               (written ? "written " : "failed ") + octal(after);
+    const auto owner = [](uid_t uid, gid_t gid) {
+        return " owner " + std::to_string(uid) + ":" + std::to_string(gid);
     };
-    std::vector<std::string> modes;
-    std::vector<std::string> expected;
+    const auto row = [&](const std::string& writer, mode_t mask, int before, bool written, const std::string& after) {
+        return writer + " umask " + octal(static_cast<int>(mask)) + ": " + octal(before) + " -> " +
+               (written ? "written " : "failed ") + after;
+    };
     for (const mode_t mask : {077, 002, 022})
     {
         const mode_t previous = ::umask(mask);
@@ -532,22 +589,28 @@ TEST_F(FullPathStreams, AtomicWritersGiveANewFileTheUmaskModeAndAReplacedFileIts
         {
             for (const int before : {-1, 0600, 0664, 0444})
             {
-                const std::string file = path(writer + "_" + std::to_string(mask) + "_" + std::to_string(before));
+                const std::string name = writer + "_" + std::to_string(mask) + "_" + std::to_string(before);
+                const std::string file = path(name);
+                std::string wanted_owner = owner(::geteuid(), ::getegid());
                 if (before >= 0)
                 {
-                    write_file(file.substr(m_dir.size() + 1), "old");
+                    write_file(name, "old");
                     ASSERT_EQ(::chmod(file.c_str(), static_cast<mode_t>(before)), 0);
+                    if (::chown(file.c_str(), 65534, 65534) == 0)
+                        wanted_owner = owner(65534, 65534);
                 }
                 const bool written = write(file);
                 struct stat info;
-                const int after = ::stat(file.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
-                modes.push_back(row(writer, mask, before, written, after));
-                expected.push_back(row(writer, mask, before, true, before >= 0 ? before : 0666 & ~mask));
+                const std::string after = ::stat(file.c_str(), &info) == 0
+                                              ? octal(static_cast<int>(info.st_mode & 07777)) +
+                                                    owner(info.st_uid, info.st_gid) + " \"" + read_file(name) + "\""
+                                              : "none";
+                const std::string wanted = octal(before >= 0 ? before : 0666 & ~mask) + wanted_owner + " \"new\"";
+                EXPECT_EQ(row(writer, mask, before, written, after), row(writer, mask, before, true, wanted));
             }
         }
         ::umask(previous);
     }
-    EXPECT_EQ(modes, expected);
 }
 
 TEST_F(FullPathStreams, AtomicWritersTrackTheirTemporariesUntilRenamedOrRemoved)

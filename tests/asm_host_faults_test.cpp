@@ -274,22 +274,12 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
     // ignored from the start when asked.
     const auto start_host = [this](const std::vector<std::string>& arguments, const fs::path& output,
                                    int ignored) {
-        std::vector<char*> argv = {const_cast<char*>("asm_host")};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        const std::string scratch = m_scratch.string(), log = output.string();
-        const pid_t pid = ::fork();
-        if (pid == 0)
-        {
-            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
-                ::dup2(fd, STDERR_FILENO) < 0 || (ignored != 0 && std::signal(ignored, SIG_IGN) == SIG_ERR))
-                ::_exit(126);
-            ::execv(ASM_HOST_PATH, argv.data());
-            ::_exit(127);
-        }
-        return pid;
+        START_OPTIONS options;
+        options.output = output.string();
+        options.ignored = ignored;
+        std::vector<std::string> argv = {ASM_HOST_PATH};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return start_process(argv, options);
     };
     const auto ending = [](int wait_status) {
         return WIFEXITED(wait_status) ? "exit " + std::to_string(WEXITSTATUS(wait_status))
@@ -820,19 +810,11 @@ TEST_F(HostFaults, RunsSideBySideWriteTheirLinesToTheOutputTheyShare)
                    "--version >/dev/null 2>&1; touch '" + scratch + "/" + name +
                        ".ready'; i=0; while [ ! -e '" + scratch + "/go' ] && [ $i -lt 1200 ]; do sleep 0.05; "
                        "i=$((i+1)); done\n");
-        const std::string out = name + "_out";
-        const pid_t pid = ::fork();
-        if (pid == 0)
-        {
-            const int fd = ::open(shared.c_str(), O_WRONLY | O_APPEND);
-            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
-                ::dup2(fd, STDERR_FILENO) < 0)
-                ::_exit(126);
-            ::execl(ASM_HOST_PATH, "asm_host", "assemble", name.c_str(), "--out", out.c_str(), "--debug-log",
-                    "/dev/stderr", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        return pid;
+        START_OPTIONS options;
+        options.output = shared.string();
+        options.append = true;
+        return start_process({ASM_HOST_PATH, "assemble", name, "--out", name + "_out", "--debug-log", "/dev/stderr"},
+                             options);
     };
     const pid_t runs[] = {start("a"), start("b")};
     ASSERT_GE(runs[0], 0);

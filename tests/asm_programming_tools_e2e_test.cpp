@@ -46,29 +46,13 @@ protected:
     // default and none blocked, under a UTF-8 locale.
     pid_t start_host(const std::vector<std::string>& arguments, const std::string& output) const
     {
-        std::vector<char*> argv = {const_cast<char*>("asm_host")};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        const std::string scratch = m_scratch.string();
-        const pid_t host = ::fork();
-        if (host == 0)
-        {
-            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (fd < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(fd, STDOUT_FILENO) < 0 ||
-                ::dup2(fd, STDERR_FILENO) < 0 || ::setpgid(0, 0) != 0)
-                ::_exit(126);
-            for (int signal = 1; signal < NSIG; ++signal)
-                if (signal != SIGKILL && signal != SIGSTOP)
-                    std::signal(signal, SIG_DFL);
-            sigset_t none;
-            sigemptyset(&none);
-            ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            ::setenv("LC_ALL", "C.UTF-8", 1);
-            ::execv(ASM_HOST_PATH, argv.data());
-            ::_exit(127);
-        }
-        return host;
+        START_OPTIONS options;
+        options.output = output;
+        options.own_group = true;
+        options.environment = {"LC_ALL=C.UTF-8"};
+        std::vector<std::string> argv = {ASM_HOST_PATH};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return start_process(argv, options);
     }
 };
 
@@ -473,19 +457,11 @@ TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)
                    std::string(cases[n].command) + "\n");
         const std::string command = std::string(cases[n].terminal) + "; exec '" ASM_HOST_PATH "' assemble " +
                                     design + " --out project" + std::to_string(n);
-        const std::string scratch = m_scratch.string();
-        scripts[n] = ::fork();
+        START_OPTIONS options;
+        options.input = "/dev/null";
+        options.output = outputs[n];
+        scripts[n] = start_process({"script", "-qec", command, "/dev/null"}, options);
         ASSERT_GE(scripts[n], 0);
-        if (scripts[n] == 0)
-        {
-            const int in = ::open("/dev/null", O_RDONLY);
-            const int out = ::open(outputs[n].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (in < 0 || out < 0 || ::chdir(scratch.c_str()) != 0 || ::dup2(in, STDIN_FILENO) < 0 ||
-                ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(out, STDERR_FILENO) < 0)
-                ::_exit(126);
-            ::execlp("script", "script", "-qec", command.c_str(), "/dev/null", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
     }
     int wait_statuses[count] = {};
     bool ended[count] = {};

@@ -1,15 +1,21 @@
 // Runs the built host program in a scratch directory and reads what it left.
-// A run's CPU time counts in cpu_seconds() once run_host returns.
+// Every test starts the host, or what runs it, through start_process, so
+// that the host starts with the same signal dispositions whatever the test
+// process was given. A run's CPU time counts in cpu_seconds() once run_host
+// returns.
 #pragma once
 
 #include "cpu_growth.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -39,24 +45,112 @@ protected:
 
     void TearDown() override { std::filesystem::remove_all(m_scratch); }
 
-    // Runs "asm_host ARGS" with the scratch directory as working directory;
-    // a runner ("setpriv ...") goes before the host's path, and host names
-    // another copy of the host program.
+    // How start_process starts a program; what is not set is the test's own.
+    struct START_OPTIONS
+    {
+        std::string input;   // a file for standard input
+        std::string output;  // a file for standard output and error, created, emptied unless append
+        bool append = false;
+        int output_fd = -1;  // or a descriptor for them (a pipe's write end)
+        bool own_group = false;                // in a process group of its own
+        int ignored = 0;                       // a signal ignored from the start
+        std::vector<std::string> environment;  // NAME=value, over the test's environment
+    };
+
+    // Starts argv[0] (looked up on PATH when it has no slash) in the scratch
+    // directory, with every signal at its default but options.ignored and
+    // none blocked: a host started under nohup, or by a runner that ignores
+    // SIGPIPE, would keep those ignored. The child's pid; -1 when it cannot
+    // be started (a file that does not open). A child that cannot set itself
+    // up exits with 126, one that cannot run the program with 127.
+    pid_t start_process(const std::vector<std::string>& argv, const START_OPTIONS& options) const
+    {
+        // All that the child needs is made before the fork.
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        const auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
+        std::vector<std::string> environment = options.environment;
+        for (char** entry = environ; *entry != nullptr; ++entry)
+            if (std::none_of(options.environment.begin(), options.environment.end(),
+                             [&](const std::string& set) { return name(set) == name(*entry); }))
+                environment.push_back(*entry);
+        std::vector<char*> envp;
+        for (const std::string& entry : environment)
+            envp.push_back(const_cast<char*>(entry.c_str()));
+        envp.push_back(nullptr);
+        const std::string scratch = m_scratch.string();
+        const int input = options.input.empty() ? -1 : ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
+        const int output = options.output.empty()
+                               ? options.output_fd
+                               : ::open(options.output.c_str(),
+                                        O_WRONLY | O_CREAT | O_CLOEXEC | (options.append ? O_APPEND : O_TRUNC), 0600);
+        pid_t pid = -1;
+        if ((options.input.empty() || input >= 0) && (options.output.empty() || output >= 0))
+            pid = ::fork();
+        if (pid == 0)
+        {
+            bool ready = ::chdir(scratch.c_str()) == 0 && (input < 0 || ::dup2(input, STDIN_FILENO) >= 0) &&
+                         (output < 0 || (::dup2(output, STDOUT_FILENO) >= 0 && ::dup2(output, STDERR_FILENO) >= 0)) &&
+                         (!options.own_group || ::setpgid(0, 0) == 0);
+            struct sigaction action = {};
+            sigemptyset(&action.sa_mask);
+            action.sa_handler = SIG_DFL;
+            for (int signal = 1; signal < NSIG; ++signal)
+                if (signal != SIGKILL && signal != SIGSTOP)
+                    ::sigaction(signal, &action, nullptr);
+            action.sa_handler = SIG_IGN;
+            ready = ready && (options.ignored == 0 || ::sigaction(options.ignored, &action, nullptr) == 0);
+            sigset_t none;
+            sigemptyset(&none);
+            if (!ready || ::sigprocmask(SIG_SETMASK, &none, nullptr) != 0)
+                ::_exit(126);
+            ::execvpe(args[0], args.data(), envp.data());
+            ::_exit(127);
+        }
+        // Also here, so that the group is there before the test signals it.
+        if (pid > 0 && options.own_group)
+            ::setpgid(pid, pid);
+        if (input >= 0)
+            ::close(input);
+        if (!options.output.empty() && output >= 0)
+            ::close(output);
+        return pid;
+    }
+
+    // Runs "asm_host ARGS 2>&1" with run_shell: a runner ("setpriv ...")
+    // goes before the host's path, and host names another copy of the host
+    // program.
     HOST_RESULT run_host(const std::string& arguments, const std::string& runner = "",
                          const std::string& host = ASM_HOST_PATH) const
     {
-        const std::string command =
-            "cd '" + m_scratch.string() + "' && " + runner + " '" + host + "' " + arguments + " 2>&1";
+        return run_shell(runner + " '" + host + "' " + arguments + " 2>&1");
+    }
+
+    // Runs the command line with /bin/sh -c, started by start_process, and
+    // waits for it; its exit status and its standard output and error.
+    HOST_RESULT run_shell(const std::string& command) const
+    {
         HOST_RESULT result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr)
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
             return result;
+        START_OPTIONS options;
+        options.output_fd = ends[1];
+        const pid_t pid = start_process({"/bin/sh", "-c", command}, options);
+        ::close(ends[1]);
         char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.output.append(buffer, n);
-        const int wait_status = pclose(pipe);
-        if (wait_status != -1 && WIFEXITED(wait_status))
+        for (ssize_t n; pid > 0 && (n = ::read(ends[0], buffer, sizeof buffer)) != 0;)
+        {
+            if (n > 0)
+                result.output.append(buffer, static_cast<size_t>(n));
+            else if (errno != EINTR)
+                break;
+        }
+        ::close(ends[0]);
+        int wait_status = 0;
+        if (pid > 0 && ::waitpid(pid, &wait_status, 0) == pid && WIFEXITED(wait_status))
             result.status = WEXITSTATUS(wait_status);
         return result;
     }
