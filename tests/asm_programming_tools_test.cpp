@@ -13,7 +13,9 @@
 #include <cstddef>
 #include <cstdlib>
 #include <fstream>
+#include <sched.h>
 #include <sstream>
+#include <thread>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
@@ -475,6 +477,89 @@ TEST_F(ProgrammingTools, WithoutProcessDescriptorsAToolsEndIsStillItsOwn)
                                    "zorvane_cpf x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3")});
     EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"first", "one"}) + printed("zorvane_cpf", {"x"}) + "held\n" +
                              printed("zorvane_cpf", {"x"}));
+}
+
+TEST_F(ProgrammingTools, AKeptGroupWhoseNumberWasGivenAnewIsNoLongerTheRuns)
+{
+    // A line leaves a process that later leaves the line's process group
+    // (setsid), so that the group ends without a reaped member while the
+    // run goes on. Its number is then given to a child of the caller in a
+    // group of its own, which ends: that child is the caller's to wait for,
+    // not the run's to reap. The run goes on in a pid namespace of its own,
+    // as its first process, where the next number can be chosen.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a pid namespace and choose the number a process gets";
+    write_text("pfg_commands.txt", "x; echo $$ >group.txt; (sleep 0.2; exec setsid sleep 30 >/dev/null 2>&1) "
+                                   ">/dev/null 2>&1 &\n"
+                                   "x; sleep 1.5\n");
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    auto project = make();
+    const fs::path group_file = fs::path(m_project_dir) / "group.txt";
+    // The outcome, as the exit status of the namespace's first process.
+    enum OUTCOME : int
+    {
+        TAKEN_BACK = 0,
+        RUN_FAILED = 1,
+        NOT_GIVEN_ANEW = 2,
+        TAKEN_BY_THE_RUN = 3,
+        NO_NAMESPACE = 77,
+    };
+    const auto run_in_namespace = [&]() -> int {
+        pid_t group = 0;
+        pid_t child = -1;
+        std::thread caller([&] {
+            for (int polls = 0; polls < 5000 && read_text(group_file).empty(); ++polls)
+                ::usleep(1000);
+            group = std::atoi(read_text(group_file).c_str());
+            // The tool is reaped and nothing is left of its group.
+            for (int polls = 0; polls < 5000 && group > 0 && (::kill(group, 0) == 0 || ::kill(-group, 0) == 0);
+                 ++polls)
+                ::usleep(1000);
+            FILE* last = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+            if (last == nullptr)
+                return;
+            std::fprintf(last, "%d", group - 1);
+            std::fclose(last);
+            child = ::fork();
+            if (child == 0)
+            {
+                ::setpgid(0, 0);
+                ::_exit(9);
+            }
+        });
+        const bool ran = run_programming_file_tools(15, *project);
+        caller.join();
+        int status = 0;
+        if (!ran)
+            return RUN_FAILED;
+        if (child <= 0 || child != group)
+            return NOT_GIVEN_ANEW;
+        if (::waitpid(child, &status, WNOHANG) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 9)
+            return TAKEN_BY_THE_RUN;
+        return TAKEN_BACK;
+    };
+    const pid_t outer = ::fork();
+    if (outer == 0)
+    {
+        if (::unshare(CLONE_NEWPID) != 0)
+            ::_exit(NO_NAMESPACE);
+        const pid_t first = ::fork();
+        if (first == 0)
+            ::_exit(run_in_namespace());
+        int status = 0;
+        ::_exit(first > 0 && ::waitpid(first, &status, 0) == first && WIFEXITED(status) ? WEXITSTATUS(status)
+                                                                                          : 100);
+    }
+    ASSERT_GT(outer, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(outer, &status, 0), outer);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == NO_NAMESPACE)
+        GTEST_SKIP() << "a pid namespace cannot be made here";
+    EXPECT_NE(WEXITSTATUS(status), RUN_FAILED) << "the tools failed";
+    EXPECT_NE(WEXITSTATUS(status), NOT_GIVEN_ANEW) << "the group's number did not go to the caller's child";
+    EXPECT_EQ(WEXITSTATUS(status), TAKEN_BACK) << "the caller's child was taken by the run";
 }
 
 TEST(ToolRegistry, TheCleanUpLeavesAGroupWhoseReapedToolsNumberWasGivenAnew)

@@ -343,7 +343,7 @@ public:
     // among it.
     void look(bool output_ended)
     {
-        if (m_tool_reaped && m_slot >= 0 && !reaped_tool_group_left())
+        if (m_tool_reaped && m_slot >= 0 && !reaped_group_left(m_tool))
             release_slot();
         for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
         {
@@ -367,7 +367,7 @@ public:
             int status = 0;
             if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
                 return;
-            if (group != m_tool && !group_left(group))
+            if (group != m_tool && !reaped_group_left(group))
                 m_kept.erase(group);
         }
     }
@@ -378,18 +378,19 @@ public:
     void finish()
     {
         release_slot();
-        if (group_left(m_tool))
+        if (reaped_group_left(m_tool))
             m_kept.insert(m_tool);
         m_tool = 0;
         look(true);
         // A group whose members all moved to other groups ends without a
-        // reaped member: the kept groups are all looked at whenever they
-        // have doubled since the last time, which costs each kept group a
-        // bounded share.
+        // reaped member, and its number may be given anew: each use of a
+        // kept group first checks that no process has its number, and the
+        // kept groups are all looked at whenever they have doubled since the
+        // last time, which costs each kept group a bounded share.
         if (m_kept.size() >= m_prune_at)
         {
             for (auto group = m_kept.begin(); group != m_kept.end();)
-                group = group_left(*group) ? std::next(group) : m_kept.erase(group);
+                group = reaped_group_left(*group) ? std::next(group) : m_kept.erase(group);
             m_prune_at = std::max(MIN_PRUNE_AT, 2 * m_kept.size());
         }
     }
@@ -406,16 +407,30 @@ private:
     // Whether anything of the group is left: a member, running or ended.
     static bool group_left(pid_t group) { return !(::kill(-group, 0) != 0 && errno == ESRCH); }
 
-    // Whether the group of the reaped tool is still its own: it has a member
+    // Whether the group of a reaped tool is still the run's: it has a member
     // and no process has the tool's number. The number is no one's while
     // the group has a member, so a process that has it again means that the
-    // group ended and the number was given anew.
-    bool reaped_tool_group_left() const
+    // group ended (or its members all left it) and the number was given
+    // anew.
+    static bool reaped_group_left(pid_t group)
     {
-        return group_left(m_tool) && ::kill(m_tool, 0) != 0 && errno == ESRCH;
+        return group_left(group) && ::kill(group, 0) != 0 && errno == ESRCH;
     }
 
-    bool is_run_group(pid_t group) const { return (m_tool != 0 && group == m_tool) || m_kept.count(group) != 0; }
+    // Whether the group is one of the run's; a kept group whose number was
+    // given anew is forgotten.
+    bool is_run_group(pid_t group)
+    {
+        if (m_tool != 0 && group == m_tool)
+            return !m_tool_reaped || reaped_group_left(group);
+        const auto kept = m_kept.find(group);
+        if (kept == m_kept.end())
+            return false;
+        if (reaped_group_left(group))
+            return true;
+        m_kept.erase(kept);
+        return false;
+    }
 
     void release_slot()
     {
@@ -444,7 +459,7 @@ private:
         m_tool_status = reaped == m_tool ? status : -1;
         if (m_slot >= 0)
             asm_registry::mark_tool_reaped(m_slot);
-        if (m_slot >= 0 && !reaped_tool_group_left())
+        if (m_slot >= 0 && !reaped_group_left(m_tool))
             release_slot();
     }
 
@@ -452,7 +467,7 @@ private:
     // after those of the last walk.
     void walk_groups(bool output_ended)
     {
-        if (m_tool != 0)
+        if (m_tool != 0 && is_run_group(m_tool))
             reap_group(m_tool, output_ended);
         auto group = m_kept.upper_bound(m_last_walked);
         const size_t count = std::min(KEPT_GROUPS_PER_WALK, m_kept.size());
@@ -461,8 +476,11 @@ private:
             if (group == m_kept.end())
                 group = m_kept.begin();
             m_last_walked = *group;
-            reap_group(*group, output_ended);
-            group = group_left(*group) ? std::next(group) : m_kept.erase(group);
+            if (reaped_group_left(*group))
+                reap_group(*group, output_ended);
+            // What is left of the group after the reaping decides whether
+            // it is kept.
+            group = reaped_group_left(*group) ? std::next(group) : m_kept.erase(group);
         }
     }
 
