@@ -148,6 +148,12 @@ void publish_tool_group(int slot, pid_t group)
     g_tools[slot].state.store(SLOT_PUBLISHED);
 }
 
+bool reaped_tool_group_left(pid_t group)
+{
+    const bool member = !(::kill(-group, 0) != 0 && errno == ESRCH);
+    return member && ::kill(group, 0) != 0 && errno == ESRCH;
+}
+
 void mark_tool_reaped(int slot)
 {
     if (slot >= 0 && static_cast<size_t>(slot) < TOOL_SLOTS)
@@ -176,7 +182,7 @@ extern "C" void asm_clean_up_on_signal()
             // Once the tool is reaped, a process that has its number again
             // means that its group ended and the number was given anew.
             const pid_t group = slot.group.load();
-            if (slot.leader_reaped.load() && !(::kill(group, 0) != 0 && errno == ESRCH))
+            if (slot.leader_reaped.load() && !asm_registry::reaped_tool_group_left(group))
                 continue;
             groups[count] = group;
             ::kill(-groups[count++], SIGTERM);

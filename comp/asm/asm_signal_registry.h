@@ -51,13 +51,19 @@ void forget_temporary(int slot);
 // release_tool_slot frees the slot once nothing of the group is to be ended
 // any more, while the group's number is still the tool's. A tool reaped
 // while a process it left still runs keeps its slot, marked by
-// mark_tool_reaped: the clean-up then leaves the group alone when a process
-// has the tool's number again (the group ended and the number was given
-// anew; a group's number is no one else's while a member lives).
+// mark_tool_reaped: the clean-up then ends the group only while
+// reaped_tool_group_left holds.
 int claim_tool_slot();
 void publish_tool_group(int slot, pid_t group);
 void mark_tool_reaped(int slot);
 void release_tool_slot(int slot);
+
+// Whether the process group of a reaped tool, numbered by its pid, is still
+// the tool's: it has a member and no process has the tool's number. A
+// group's number is no one else's while a member lives, so a process that
+// has it again means that the group ended (or its members all left it) and
+// the number was given anew. Async-signal-safe (kill only).
+bool reaped_tool_group_left(pid_t group);
 
 }  // namespace asm_registry
 

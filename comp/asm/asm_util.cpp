@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
@@ -27,7 +28,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <time.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -343,7 +343,7 @@ public:
     // among it.
     void look(bool output_ended)
     {
-        if (m_tool_reaped && m_slot >= 0 && !reaped_group_left(m_tool))
+        if (m_tool_reaped && m_slot >= 0 && !asm_registry::reaped_tool_group_left(m_tool))
             release_slot();
         for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
         {
@@ -367,7 +367,7 @@ public:
             int status = 0;
             if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
                 return;
-            if (group != m_tool && !reaped_group_left(group))
+            if (group != m_tool && !asm_registry::reaped_tool_group_left(group))
                 m_kept.erase(group);
         }
     }
@@ -378,7 +378,7 @@ public:
     void finish()
     {
         release_slot();
-        if (reaped_group_left(m_tool))
+        if (asm_registry::reaped_tool_group_left(m_tool))
             m_kept.insert(m_tool);
         m_tool = 0;
         look(true);
@@ -390,7 +390,7 @@ public:
         if (m_kept.size() >= m_prune_at)
         {
             for (auto group = m_kept.begin(); group != m_kept.end();)
-                group = reaped_group_left(*group) ? std::next(group) : m_kept.erase(group);
+                group = asm_registry::reaped_tool_group_left(*group) ? std::next(group) : m_kept.erase(group);
             m_prune_at = std::max(MIN_PRUNE_AT, 2 * m_kept.size());
         }
     }
@@ -404,29 +404,16 @@ private:
     static constexpr size_t KEPT_GROUPS_PER_WALK = 4;
     static constexpr size_t MIN_PRUNE_AT = 16;
 
-    // Whether anything of the group is left: a member, running or ended.
-    static bool group_left(pid_t group) { return !(::kill(-group, 0) != 0 && errno == ESRCH); }
-
-    // Whether the group of a reaped tool is still the run's: it has a member
-    // and no process has the tool's number. The number is no one's while
-    // the group has a member, so a process that has it again means that the
-    // group ended (or its members all left it) and the number was given
-    // anew.
-    static bool reaped_group_left(pid_t group)
-    {
-        return group_left(group) && ::kill(group, 0) != 0 && errno == ESRCH;
-    }
-
     // Whether the group is one of the run's; a kept group whose number was
     // given anew is forgotten.
     bool is_run_group(pid_t group)
     {
         if (m_tool != 0 && group == m_tool)
-            return !m_tool_reaped || reaped_group_left(group);
+            return !m_tool_reaped || asm_registry::reaped_tool_group_left(group);
         const auto kept = m_kept.find(group);
         if (kept == m_kept.end())
             return false;
-        if (reaped_group_left(group))
+        if (asm_registry::reaped_tool_group_left(group))
             return true;
         m_kept.erase(kept);
         return false;
@@ -459,7 +446,7 @@ private:
         m_tool_status = reaped == m_tool ? status : -1;
         if (m_slot >= 0)
             asm_registry::mark_tool_reaped(m_slot);
-        if (m_slot >= 0 && !reaped_group_left(m_tool))
+        if (m_slot >= 0 && !asm_registry::reaped_tool_group_left(m_tool))
             release_slot();
     }
 
@@ -476,11 +463,13 @@ private:
             if (group == m_kept.end())
                 group = m_kept.begin();
             m_last_walked = *group;
-            if (reaped_group_left(*group))
-                reap_group(*group, output_ended);
-            // What is left of the group after the reaping decides whether
-            // it is kept.
-            group = reaped_group_left(*group) ? std::next(group) : m_kept.erase(group);
+            if (!asm_registry::reaped_tool_group_left(*group))
+            {
+                group = m_kept.erase(group);
+                continue;
+            }
+            reap_group(*group, output_ended);
+            ++group;
         }
     }
 
@@ -521,29 +510,6 @@ int process_descriptor(pid_t pid)
     (void)pid;
     return -1;
 #endif
-}
-
-// The milliseconds from now to the time, 0 when it has come.
-int ms_until(const timespec& time)
-{
-    timespec now;
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long ms = (static_cast<long long>(time.tv_sec) - now.tv_sec) * 1000 + (time.tv_nsec - now.tv_nsec) / 1000000;
-    return ms > 0 ? static_cast<int>(ms) : 0;
-}
-
-timespec ms_from_now(int ms)
-{
-    timespec time;
-    ::clock_gettime(CLOCK_MONOTONIC, &time);
-    time.tv_sec += ms / 1000;
-    time.tv_nsec += static_cast<long>(ms % 1000) * 1000000;
-    if (time.tv_nsec >= 1000000000)
-    {
-        time.tv_sec += 1;
-        time.tv_nsec -= 1000000000;
-    }
-    return time;
 }
 
 // Runs the words as a process without a shell: standard input /dev/null,
@@ -615,7 +581,8 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
     char buffer[4096];
     bool reading = true;
     int end_look_ms = 1;
-    timespec next_look = ms_from_now(TOOL_REAPER::LOOK_MS);
+    const std::chrono::milliseconds look_every(TOOL_REAPER::LOOK_MS);
+    auto next_look = std::chrono::steady_clock::now() + look_every;
     while (reading || !reaper.tool_reaped())
     {
         pollfd watched[2];
@@ -632,7 +599,9 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
             ending = static_cast<int>(count);
             watched[count++] = {tool_end, POLLIN, 0};
         }
-        int timeout = ms_until(next_look);
+        int timeout = static_cast<int>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(next_look - std::chrono::steady_clock::now())
+                   .count()));
         if (!reading && tool_end < 0)
         {
             timeout = std::min(timeout, end_look_ms);
@@ -647,14 +616,15 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
             else if (n == 0 || errno != EINTR)
                 reading = false;
         }
-        const bool look_due = ms_until(next_look) == 0;
+        const auto now = std::chrono::steady_clock::now();
+        const bool look_due = now >= next_look;
         if (!reaper.tool_reaped() &&
             (ending >= 0 ? ready && watched[ending].revents != 0 : !reading || look_due))
             reaper.reap_tool_if_ended(!reading);
         if (look_due)
         {
             reaper.look(!reading);
-            next_look = ms_from_now(TOOL_REAPER::LOOK_MS);
+            next_look = now + look_every;
         }
     }
     ::close(pipe_fds[0]);
