@@ -353,11 +353,6 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
                                          "wait $!\n");
     fs::permissions(slow_bin / "zorvane_cpf", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
-    const auto state = [](pid_t pid) {
-        const std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
-        const size_t end = stat.rfind(')');
-        return end == std::string::npos || end + 2 >= stat.size() ? 'X' : stat[end + 2];
-    };
     const std::string background = "sleep 300 >/dev/null 2>&1 & echo $! >child.pid; "
                                    "echo $$ >tool.pid.new; mv tool.pid.new tool.pid; exec sleep 300\n";
     struct TOOL_CASE
@@ -407,12 +402,7 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
             {
                 const pid_t started = static_cast<pid_t>(std::atol(read_text(tools_out / file).c_str()));
                 ASSERT_GT(started, 0) << file;
-                int polls = 0;
-                while (state(started) != 'X' && state(started) != 'Z' && ++polls < 3000)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                EXPECT_TRUE(state(started) == 'X' || state(started) == 'Z') << file << " is still running";
-                if (state(started) != 'X' && state(started) != 'Z')
-                    ::kill(started, SIGKILL);
+                EXPECT_TRUE(wait_until_ended(started)) << file << " is still running";
             }
         }
         if (c.at_once)

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -49,7 +50,7 @@ protected:
         START_OPTIONS options;
         options.output = output;
         options.own_group = true;
-        options.environment = {"LC_ALL=C.UTF-8"};
+        ::setenv("LC_ALL", "C.UTF-8", 1);
         std::vector<std::string> argv = {ASM_HOST_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return start_process(argv, options);
@@ -241,100 +242,98 @@ TEST_F(ProgrammingToolsHost, AToolInheritsNoFileOfTheRunAndWhatItLeavesIsReaped)
         EXPECT_TRUE(passed) << text;
     }
 
-    // The host's zombies, counted by a command-file line or by what it left
-    // running (the shell's parent is the host, and so is its subshell's
-    // $PPID), into zombies.txt. Each row may leave no more than a few.
-    //  - Sixty lines that each leave a short background process, and a last
-    //    line that leaves sixty more one after another and counts while it
-    //    still runs.
-    //  - A tool that has ended while what it left holds its output and
-    //    leaves forty orphans: the tool is reaped as it ends, and so are
-    //    they, although the tool's output has not ended.
-    //  - A tool that closes its output and leaves forty orphans before it
-    //    ends: the end of its output is not its end.
+    // The host's zombies, counted into zombies.txt by a command-file line
+    // or by what it left running (the shell's parent is the host, and so is
+    // its subshell's $PPID): never more than a few. Sixty lines each leave a
+    // short background process; a line leaves sixty more one after another
+    // and counts before and while; a tool that has ended while what it left
+    // holds its output leaves forty orphans (the tool is reaped as it ends,
+    // and so are they, although its output has not ended); a tool that
+    // closes its output leaves forty before it ends (the end of its output
+    // is not its end).
     const std::string count = "cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && $4 == p' | "
                               "wc -l >>zombies.txt";
-    const std::string forty = "for i in $(seq 40); do (sleep 0 >/dev/null 2>&1 &); done";
-    std::string many_lines;
+    const std::string forty = "for i in $(seq 40); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.5; " + count;
+    std::string commands;
     for (int line = 0; line < 60; ++line)
-        many_lines += "--version >/dev/null; sleep 0.01 >/dev/null 2>&1 &\n";
-    many_lines += "--version >/dev/null; sleep 0.3; " + count +
-                  "; for i in $(seq 60); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.3; " + count + "\n";
-    struct ROW
-    {
-        const char* what;
-        std::string commands;
-        size_t counts;  // the lines of zombies.txt
-    };
-    const ROW rows[] = {
-        {"short processes left by many lines", many_lines, 2},
-        {"orphans of a tool whose output a process it left holds",
-         "--version >/dev/null; (" + forty + "; sleep 0.5; " + count + ") &\n", 1},
-        {"orphans of a tool that closed its output",
-         "--version >/dev/null; exec >/dev/null; " + forty + "; sleep 0.5; " + count + "\n", 1},
-    };
-    int n = 0;
-    for (const auto& [what, commands, counts] : rows)
-    {
-        SCOPED_TRACE(what);
-        write_text(design / "pfg_commands.txt", commands);
-        const std::string out = "orphans" + std::to_string(n++);
-        const HOST_RESULT left = run_host("assemble design --out " + out);
-        ASSERT_EQ(left.status, 0) << left.output;
-        const std::vector<std::string> zombies = lines_of(read_text(m_scratch / out / "zombies.txt"));
-        ASSERT_EQ(zombies.size(), counts) << left.output;
-        for (const std::string& counted : zombies)
-            EXPECT_LE(std::atoi(counted.c_str()), 5) << "zombies counted: " << read_text(m_scratch / out / "zombies.txt");
-    }
+        commands += "--version >/dev/null; sleep 0.01 >/dev/null 2>&1 &\n";
+    commands += "--version >/dev/null; sleep 0.3; " + count +
+                "; for i in $(seq 60); do (sleep 0 >/dev/null 2>&1 &); done; sleep 0.3; " + count + "\n" +
+                "--version >/dev/null; (" + forty + ") &\n" + "--version >/dev/null; exec >/dev/null; " + forty + "\n";
+    write_text(design / "pfg_commands.txt", commands);
+    const HOST_RESULT left = run_host("assemble design --out orphans");
+    ASSERT_EQ(left.status, 0) << left.output;
+    const std::string zombies = read_text(m_scratch / "orphans" / "zombies.txt");
+    ASSERT_EQ(lines_of(zombies).size(), 4u) << left.output;
+    for (const std::string& counted : lines_of(zombies))
+        EXPECT_LE(std::atoi(counted.c_str()), 5) << "zombies counted: " << zombies;
 }
 
 TEST_F(ProgrammingToolsHost, AnEndingSignalOnTclsThreadEndsEveryToolTheRunStarted)
 {
     // The device script uses Tcl's event loop, which gives the host a second
     // thread (Tcl's notifier) that holds no signal. Then short command-file
-    // lines, each of which appends to ran.txt after a short wait. The signal
-    // is sent at a moment when the host's own thread holds the ending
-    // signals, as it does while it starts and registers a tool, so that the
-    // system hands it to the other thread. Whichever thread takes it, the
-    // clean-up ends every tool the run has started: the host ends with 128 +
-    // the signal and no line appends to ran.txt once it has ended. Each
-    // signal is tried in several runs, each sent at the first such moment
-    // after a random wait.
+    // lines, each of which notes its shell in started.txt and, after a short
+    // wait, in ran.txt. Once a run has started a given number of lines
+    // (another in each run), the signal is sent at the first moment when the
+    // host's own thread holds the ending signals, as it does while it starts
+    // and registers a tool, so that the system hands it to the other thread.
+    // Whichever thread takes it, the clean-up ends every tool the run has
+    // started: the host ends with 128 + the signal, and once every process
+    // of the run has ended (found by a variable of their environment),
+    // ran.txt is as it was when the host ended.
     if (!fs::exists("/proc/self/status"))
         GTEST_SKIP() << "/proc is not mounted, so the host's threads and held signals cannot be seen";
     const fs::path design = copy_example("programming_tools", "design");
     write_text(design / "tcl" / "zasm" / "zx15f256.tcl", "after 10 {set ::x 1}\nvwait ::x\n");
     std::string commands;
     for (int line = 0; line < 40; ++line)
-        commands += "--version >/dev/null; sleep 0.05; echo $$ >>ran.txt\n";
+        commands += "--version >/dev/null; echo $$ >>started.txt; sleep 0.05; echo $$ >>ran.txt\n";
+    const auto processes_with = [](const std::string& variable) {
+        std::vector<pid_t> found;
+        std::error_code ec;
+        for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec))
+        {
+            const pid_t pid = std::atoi(it->path().filename().c_str());
+            if (pid > 0 && pid != ::getpid() &&
+                read_text(it->path() / "environ").find(variable + '\0') != std::string::npos)
+                found.push_back(pid);
+        }
+        return found;
+    };
     write_text(design / "pfg_commands.txt", commands);
     put_sample_tools_first();
-    // The host's status: its thread count and its own thread's held signals.
     const auto held_with_two_threads = [](pid_t host) {
         const std::string status = read_text("/proc/" + std::to_string(host) + "/status");
-        const std::string threads = line_value(status, "Threads:\t");
         const unsigned long long blocked = std::strtoull(line_value(status, "SigBlk:\t").c_str(), nullptr, 16);
-        return std::atoi(threads.c_str()) >= 2 && (blocked & (1ull << (SIGTERM - 1))) != 0;
+        return std::atoi(line_value(status, "Threads:\t").c_str()) >= 2 && (blocked & (1ull << (SIGTERM - 1))) != 0;
     };
-    std::srand(static_cast<unsigned>(::getpid()));
     int n = 0;
     for (const auto& [name, signal] : {std::pair<const char*, int>{"TERM", SIGTERM}, {"PIPE", SIGPIPE}})
     {
         SCOPED_TRACE(name);
         int signalled = 0;
-        for (int attempt = 0; attempt < 10; ++attempt)
+        for (size_t started = 0; started < 15; ++started)
         {
             const fs::path project = m_scratch / ("project" + std::to_string(n));
             const std::string output = (m_scratch / ("run" + std::to_string(n++) + ".txt")).string();
+            const std::string variable = "ASM_SIGNAL_ROW=" + std::to_string(::getpid()) + "." + std::to_string(n);
+            ::setenv("ASM_SIGNAL_ROW", variable.substr(variable.find('=') + 1).c_str(), 1);
             const pid_t host = start_host({"assemble", "design", "--out", project.string()}, output);
             ASSERT_GE(host, 0);
-            const auto wait_until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::rand() % 200);
             bool seen = false;
             const int wait_status = signal_when(
                 host, signal,
-                [&] { return std::chrono::steady_clock::now() >= wait_until && held_with_two_threads(host); }, seen);
+                [&] {
+                    return lines_of(read_text(project / "started.txt")).size() >= started &&
+                           held_with_two_threads(host);
+                },
+                seen);
             const std::string at_end = read_text(project / "ran.txt");
             const std::string text = read_text(output);
+            for (const pid_t left : processes_with(variable))
+                EXPECT_TRUE(wait_until_ended(left)) << left;
+            ::kill(-host, SIGKILL);
             if (!seen)
             {
                 // The run ended before such a moment came.
@@ -343,12 +342,9 @@ TEST_F(ProgrammingToolsHost, AnEndingSignalOnTclsThreadEndsEveryToolTheRunStarte
             }
             ++signalled;
             EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 128 + signal) << text;
-            // A line's wait is 50 ms.
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
             EXPECT_EQ(read_text(project / "ran.txt"), at_end) << "a line ran after the host had ended";
-            ::kill(-host, SIGKILL);
         }
-        EXPECT_GE(signalled, 5) << "too few runs were signalled while the host held the signals";
+        EXPECT_GE(signalled, 8) << "too few runs were signalled while the host held the signals";
     }
 }
 
@@ -367,9 +363,10 @@ TEST_F(ProgrammingToolsHost, WhatEarlierToolsLeftRunningAddsNothingToTheLoopOfAL
     // read of the output, or at every look, costs seconds.
     if (!fs::exists("/proc/self/stat"))
         GTEST_SKIP() << "/proc is not mounted, so a tool cannot read the host's CPU time";
-    const std::string host_cpu = "$(cut -d' ' -f14-15 /proc/$PPID/stat)";
-    const std::string measured = "--version >/dev/null; s=\"" + host_cpu + "\"; ";
-    const std::string written = "; echo \"$s " + host_cpu + "\" >>cpu.txt\n";
+    // Each measured tool writes the host's clock ticks it saw go by.
+    const std::string host_ticks = "$(awk '{print $14 + $15}' /proc/$PPID/stat)";
+    const std::string measured = "--version >/dev/null; s=" + host_ticks + "; ";
+    const std::string written = "; echo $((" + host_ticks + " - s)) >>cpu.txt\n";
     const std::string tools = measured + "head -c 20000000 /dev/zero" + written + measured + "sleep 1.5" + written +
                               "--version >/dev/null; (setsid sleep 0 >/dev/null 2>&1 &); sleep 0.2\n" + measured +
                               "for i in $(seq 150); do (sleep 0 >/dev/null 2>&1 &); sleep 0.01; done" + written;
@@ -379,16 +376,14 @@ TEST_F(ProgrammingToolsHost, WhatEarlierToolsLeftRunningAddsNothingToTheLoopOfAL
     write_text(copy_example("programming_tools", "none") / "pfg_commands.txt", tools);
     write_text(copy_example("programming_tools", "kept") / "pfg_commands.txt", left_running + tools);
     put_sample_tools_first();
-    const long ticks = ::sysconf(_SC_CLK_TCK);
-    ASSERT_GT(ticks, 0);
-    // The least CPU time of each tool, in seconds, over the runs of a design.
-    std::map<std::string, std::vector<double>> least;
-    int n = 0;
+    const long tick_rate = ::sysconf(_SC_CLK_TCK);
+    // The least ticks of each tool over the runs of a design.
+    std::map<std::string, std::vector<long>> least = {{"none", {}}, {"kept", {}}};
     for (int round = 0; round < 3; ++round)
-        for (const char* design : {"none", "kept"})
+        for (auto& [design, ticks] : least)
         {
-            const std::string out = "run" + std::to_string(n++);
-            const HOST_RESULT run = run_host(std::string("assemble ") + design + " --out " + out);
+            const std::string out = design + std::to_string(round);
+            const HOST_RESULT run = run_host("assemble " + design + " --out " + out);
             // What the lines left running goes, whatever the outcome.
             for (const std::string& pid : lines_of(read_text(m_scratch / out / "live.pids")))
                 if (std::atoi(pid.c_str()) > 0)
@@ -396,27 +391,17 @@ TEST_F(ProgrammingToolsHost, WhatEarlierToolsLeftRunningAddsNothingToTheLoopOfAL
             ASSERT_EQ(run.status, 0) << run.output;
             const std::vector<std::string> lines = lines_of(read_text(m_scratch / out / "cpu.txt"));
             ASSERT_EQ(lines.size(), 3u) << run.output;
-            std::vector<double>& times = least[design];
-            for (size_t tool = 0; tool < lines.size(); ++tool)
-            {
-                long before_user = 0, before_system = 0, after_user = 0, after_system = 0;
-                ASSERT_EQ(std::sscanf(lines[tool].c_str(), "%ld %ld %ld %ld", &before_user, &before_system,
-                                      &after_user, &after_system),
-                          4)
-                    << lines[tool];
-                const double taken =
-                    static_cast<double>(after_user + after_system - before_user - before_system) / ticks;
-                if (times.size() <= tool)
-                    times.push_back(taken);
-                times[tool] = std::min(times[tool], taken);
-            }
+            ticks.resize(3, LONG_MAX);
+            for (size_t tool = 0; tool < 3; ++tool)
+                ticks[tool] = std::min(ticks[tool], std::atol(lines[tool].c_str()));
         }
     const char* const names[] = {"the tool that writes 20 MB", "the silent tool",
                                  "the tool that leaves short processes behind an ended one of another session"};
     for (size_t tool = 0; tool < 3; ++tool)
-        EXPECT_LE(least["kept"][tool], 2 * least["none"][tool] + 0.1)
-            << names[tool] << ": the host spent " << least["kept"][tool] << " s while it ran after 400 processes "
-            << "were left running, " << least["none"][tool] << " s without them";
+        EXPECT_LE(least["kept"][tool], 2 * least["none"][tool] + tick_rate / 10)
+            << names[tool] << ": the host spent " << least["kept"][tool] << " ticks (" << tick_rate
+            << " a second) while it ran after 400 processes were left running, " << least["none"][tool]
+            << " without them";
 }
 
 TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)

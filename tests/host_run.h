@@ -54,7 +54,6 @@ protected:
         int output_fd = -1;  // or a descriptor for them (a pipe's write end)
         bool own_group = false;                // in a process group of its own
         int ignored = 0;                       // a signal ignored from the start
-        std::vector<std::string> environment;  // NAME=value, over the test's environment
     };
 
     // Starts argv[0] (looked up on PATH when it has no slash) in the scratch
@@ -70,16 +69,6 @@ protected:
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
-        const auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
-        std::vector<std::string> environment = options.environment;
-        for (char** entry = environ; *entry != nullptr; ++entry)
-            if (std::none_of(options.environment.begin(), options.environment.end(),
-                             [&](const std::string& set) { return name(set) == name(*entry); }))
-                environment.push_back(*entry);
-        std::vector<char*> envp;
-        for (const std::string& entry : environment)
-            envp.push_back(const_cast<char*>(entry.c_str()));
-        envp.push_back(nullptr);
         const std::string scratch = m_scratch.string();
         const int input = options.input.empty() ? -1 : ::open(options.input.c_str(), O_RDONLY | O_CLOEXEC);
         const int output = options.output.empty()
@@ -106,7 +95,7 @@ protected:
             sigemptyset(&none);
             if (!ready || ::sigprocmask(SIG_SETMASK, &none, nullptr) != 0)
                 ::_exit(126);
-            ::execvpe(args[0], args.data(), envp.data());
+            ::execvp(args[0], args.data());
             ::_exit(127);
         }
         // Also here, so that the group is there before the test signals it.
@@ -162,6 +151,26 @@ protected:
         std::filesystem::copy(std::filesystem::path(ASM_TEST_SOURCE_DIR) / "examples" / name, target,
                               std::filesystem::copy_options::recursive);
         return target;
+    }
+
+    // Waits until the process has ended (gone, or a zombie no one has
+    // reaped yet), for half a minute at most; a process still running then
+    // is killed. Whether it had ended.
+    static bool wait_until_ended(pid_t pid)
+    {
+        const auto state = [pid] {
+            const std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
+            const size_t end = stat.rfind(')');
+            return end == std::string::npos || end + 2 >= stat.size() ? 'X' : stat[end + 2];
+        };
+        for (int polls = 0; polls < 3000; ++polls)
+        {
+            if (state() == 'X' || state() == 'Z')
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(pid, SIGKILL);
+        return false;
     }
 
     static std::string read_text(const std::filesystem::path& file)
