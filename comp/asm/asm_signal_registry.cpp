@@ -179,8 +179,7 @@ extern "C" void asm_clean_up_on_signal()
     for (TOOL_SLOT& slot : g_tools)
         if (slot.state.load() == SLOT_PUBLISHED)
         {
-            // Once the tool is reaped, a process that has its number again
-            // means that its group ended and the number was given anew.
+            // A reaped tool's group is ended only while it is still the tool's.
             const pid_t group = slot.group.load();
             if (slot.leader_reaped.load() && !asm_registry::reaped_tool_group_left(group))
                 continue;

@@ -382,17 +382,6 @@ public:
             m_kept.insert(m_tool);
         m_tool = 0;
         look(true);
-        // A group whose members all moved to other groups ends without a
-        // reaped member, and its number may be given anew: each use of a
-        // kept group first checks that no process has its number, and the
-        // kept groups are all looked at whenever they have doubled since the
-        // last time, which costs each kept group a bounded share.
-        if (m_kept.size() >= m_prune_at)
-        {
-            for (auto group = m_kept.begin(); group != m_kept.end();)
-                group = asm_registry::reaped_tool_group_left(*group) ? std::next(group) : m_kept.erase(group);
-            m_prune_at = std::max(MIN_PRUNE_AT, 2 * m_kept.size());
-        }
     }
 
 private:
@@ -402,10 +391,11 @@ private:
     static constexpr int REAPED_PER_LOOK = 256;
     // How many kept groups a look that goes through the groups takes.
     static constexpr size_t KEPT_GROUPS_PER_WALK = 4;
-    static constexpr size_t MIN_PRUNE_AT = 16;
 
-    // Whether the group is one of the run's; a kept group whose number was
-    // given anew is forgotten.
+    // Whether the group is one of the run's. A group whose members all left
+    // it ends without a reaped member, and its number may be given anew, so
+    // each use of a kept group checks it first; one that is no longer the
+    // run's is forgotten.
     bool is_run_group(pid_t group)
     {
         if (m_tool != 0 && group == m_tool)
@@ -496,7 +486,6 @@ private:
     bool m_tool_reaped = true;
     int m_tool_status = -1;
     std::set<pid_t> m_kept;  // the groups of earlier tools with something left
-    size_t m_prune_at = MIN_PRUNE_AT;
     pid_t m_last_walked = 0;  // the kept group that the last walk ended with
 };
 
