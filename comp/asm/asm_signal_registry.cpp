@@ -148,7 +148,7 @@ void publish_tool_group(int slot, pid_t group)
     g_tools[slot].state.store(SLOT_PUBLISHED);
 }
 
-bool reaped_tool_group_left(pid_t group)
+bool group_still_the_reaped_tools(pid_t group)
 {
     const bool member = !(::kill(-group, 0) != 0 && errno == ESRCH);
     return member && ::kill(group, 0) != 0 && errno == ESRCH;
@@ -181,7 +181,7 @@ extern "C" void asm_clean_up_on_signal()
         {
             // A reaped tool's group is ended only while it is still the tool's.
             const pid_t group = slot.group.load();
-            if (slot.leader_reaped.load() && !asm_registry::reaped_tool_group_left(group))
+            if (slot.leader_reaped.load() && !asm_registry::group_still_the_reaped_tools(group))
                 continue;
             groups[count] = group;
             ::kill(-groups[count++], SIGTERM);

@@ -52,7 +52,7 @@ void forget_temporary(int slot);
 // any more, while the group's number is still the tool's. A tool reaped
 // while a process it left still runs keeps its slot, marked by
 // mark_tool_reaped: the clean-up then ends the group only while
-// reaped_tool_group_left holds.
+// group_still_the_reaped_tools holds.
 int claim_tool_slot();
 void publish_tool_group(int slot, pid_t group);
 void mark_tool_reaped(int slot);
@@ -63,7 +63,7 @@ void release_tool_slot(int slot);
 // group's number is no one else's while a member lives, so a process that
 // has it again means that the group ended (or its members all left it) and
 // the number was given anew. Async-signal-safe (kill only).
-bool reaped_tool_group_left(pid_t group);
+bool group_still_the_reaped_tools(pid_t group);
 
 }  // namespace asm_registry
 

@@ -1,0 +1,359 @@
+#include "asm_util_tools.h"
+
+#include "asm_common.h"
+#include "asm_signal_registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using asm_registry::group_still_the_reaped_tools;
+
+namespace
+{
+
+// Whether a child of the process has ended, without reaping it: the first
+// such child in ended.si_pid, 0 when there is none.
+bool ended_child(idtype_t type, pid_t id, siginfo_t& ended)
+{
+    std::memset(&ended, 0, sizeof ended);
+    return ::waitid(type, static_cast<id_t>(id), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0;
+}
+
+// A descriptor that becomes readable when the process ends (Linux 5.3 and
+// later); -1 where the system has none.
+int process_descriptor(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+// The poll timeout that ends no sooner than the time given: a timeout cut
+// down to whole milliseconds would wake the loop early, again and again,
+// for the last millisecond.
+int timeout_for(std::chrono::steady_clock::duration left)
+{
+    if (left <= std::chrono::steady_clock::duration::zero())
+        return 0;
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+}  // namespace
+
+void TOOL_REAPER::start(pid_t tool, int slot)
+{
+    m_tool = tool;
+    m_slot = slot;
+    m_tool_reaped = false;
+    m_output_open = true;
+    m_tool_status = -1;
+    m_kept.erase(tool);
+}
+
+void TOOL_REAPER::reap_tool_if_ended()
+{
+    if (m_tool_reaped)
+        return;
+    siginfo_t ended;
+    std::memset(&ended, 0, sizeof ended);
+    // Still running when nothing has ended; an error (the tool waited for
+    // by another thread) ends the wait for it too.
+    if (::waitid(P_PID, static_cast<id_t>(m_tool), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0)
+        return;
+    reap_tool();
+}
+
+void TOOL_REAPER::look()
+{
+    if (m_tool_reaped && m_slot >= 0 && !group_still_the_reaped_tools(m_tool))
+        release_slot();
+    for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
+    {
+        siginfo_t ended;
+        if (!ended_child(P_ALL, 0, ended))
+            return;
+        if (ended.si_pid == m_tool && !m_tool_reaped)
+        {
+            reap_tool();
+            continue;
+        }
+        const pid_t group = ::getpgid(ended.si_pid);
+        if (group < 0)
+            continue;  // waited for meanwhile by another thread of the process
+        if (!is_run_group(group))
+        {
+            walk();
+            return;
+        }
+        int status = 0;
+        if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
+            return;
+        if (group != m_tool && !group_still_the_reaped_tools(group))
+            m_kept.erase(group);
+    }
+}
+
+void TOOL_REAPER::finish()
+{
+    release_slot();
+    if (group_still_the_reaped_tools(m_tool))
+        m_kept.insert(m_tool);
+    m_tool = 0;
+    look();
+}
+
+// Whether the group is one of the run's. A group whose members all left it
+// ends without a reaped member, and its number may be given anew, so each
+// use of a kept group checks it first; one that is no longer the run's is
+// forgotten.
+bool TOOL_REAPER::is_run_group(pid_t group)
+{
+    if (m_tool != 0 && group == m_tool)
+        return !m_tool_reaped || group_still_the_reaped_tools(group);
+    const auto kept = m_kept.find(group);
+    if (kept == m_kept.end())
+        return false;
+    if (group_still_the_reaped_tools(group))
+        return true;
+    m_kept.erase(kept);
+    return false;
+}
+
+void TOOL_REAPER::release_slot()
+{
+    asm_registry::release_tool_slot(m_slot);
+    m_slot = -1;
+}
+
+// Reaps the running tool, which has ended, and keeps its status. A tool
+// whose output has ended is done with: its slot is freed first, while its
+// number is still its group's. A tool whose output a process it left still
+// holds keeps its slot, marked as the slot of a reaped tool, so that a
+// signal that ends the run ends that process too: the group's number stays
+// its own while any member lives, and the clean-up, like each look, takes a
+// process that has the tool's number again for the sign that the group has
+// ended. The ending signals are held meanwhile.
+void TOOL_REAPER::reap_tool()
+{
+    const asm_registry::ENDING_SIGNALS_HELD held;
+    if (!m_output_open)
+        release_slot();
+    int status = 0;
+    const pid_t reaped = ::waitpid(m_tool, &status, WNOHANG);
+    if (reaped == 0)
+        return;
+    m_tool_reaped = true;
+    m_tool_status = reaped == m_tool ? status : -1;
+    if (m_slot >= 0)
+        asm_registry::mark_tool_reaped(m_slot);
+    if (m_slot >= 0 && !group_still_the_reaped_tools(m_tool))
+        release_slot();
+}
+
+void TOOL_REAPER::walk()
+{
+    const auto deadline = std::chrono::steady_clock::now() + m_walk_budget;
+    ++m_walks;
+    if (m_tool != 0 && is_run_group(m_tool))
+        reap_group(m_tool);
+
+    // The groups where ended processes were found lately come first: an
+    // orphan that a group's leftover makes is mostly followed by more.
+    for (auto recent = m_recent.begin(); recent != m_recent.end();)
+    {
+        const bool run_group = is_run_group(recent->group);
+        if (run_group && reap_group(recent->group) > 0)
+            recent->found_at = m_walks;
+        if (!run_group || m_walks - recent->found_at > RECENT_WALKS)
+            recent = m_recent.erase(recent);
+        else
+            ++recent;
+    }
+
+    // Then the other kept groups in turn, from where the last walk ended.
+    const auto is_recent = [this](pid_t group) {
+        return std::any_of(m_recent.begin(), m_recent.end(), [group](const RECENT_GROUP& r) { return r.group == group; });
+    };
+    auto group = m_kept.upper_bound(m_last_walked);
+    bool found = false;
+    for (size_t walked = 0, count = m_kept.size(); walked < count && !m_kept.empty(); ++walked)
+    {
+        if (walked > 0 && !found && std::chrono::steady_clock::now() >= deadline)
+            break;
+        if (group == m_kept.end())
+            group = m_kept.begin();
+        m_last_walked = *group;
+        found = false;
+        if (!group_still_the_reaped_tools(*group))
+        {
+            group = m_kept.erase(group);
+            continue;
+        }
+        if (!is_recent(*group) && reap_group(*group) > 0)
+        {
+            found = true;
+            note_found(*group);
+            if (!group_still_the_reaped_tools(*group))
+            {
+                group = m_kept.erase(group);
+                continue;
+            }
+        }
+        ++group;
+    }
+}
+
+// Reaps the ended processes of the group; how many.
+int TOOL_REAPER::reap_group(pid_t group)
+{
+    int count = 0;
+    for (; count < REAPED_PER_LOOK; ++count)
+    {
+        siginfo_t ended;
+        if (!ended_child(P_PGID, group, ended))
+            break;
+        int status = 0;
+        if (ended.si_pid == m_tool && !m_tool_reaped)
+            reap_tool();
+        else if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
+            break;
+    }
+    return count;
+}
+
+void TOOL_REAPER::note_found(pid_t group)
+{
+    if (m_recent.size() >= RECENT_GROUPS)
+        m_recent.pop_back();
+    m_recent.insert(m_recent.begin(), RECENT_GROUP{group, m_walks});
+}
+
+// In a session of its own the tool has no controlling terminal: the user's
+// terminal never stops it as a background job (a write to it under "stty
+// tostop", a change of its modes), and the terminal's Ctrl-C reaches the
+// host alone, whose signal handler ends the tool's group.
+TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
+{
+    TOOL_RUN run;
+    if (words.empty())
+        return run;
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+    {
+        run.start_failure = safe_sprintf("Cannot start %s: %s", words[0].c_str(), std::strerror(errno));
+        return run;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& word : words)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int spawned = EAGAIN;
+    const int slot = asm_registry::claim_tool_slot();
+    if (slot >= 0)
+    {
+        // The tool gets the signal mask of the caller, not the one held
+        // here while it is started and registered.
+        const asm_registry::ENDING_SIGNALS_HELD held;
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setsigmask(&attributes, &held.previous());
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+        spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
+        if (spawned == 0)
+            asm_registry::publish_tool_group(slot, pid);
+        else
+            asm_registry::release_tool_slot(slot);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipe_fds[1]);
+    if (spawned != 0)
+    {
+        ::close(pipe_fds[0]);
+        run.start_failure = safe_sprintf("Cannot start %s: %s", argv[0], std::strerror(spawned));
+        asm_debug_log(2, "%s", run.start_failure.c_str());
+        return run;
+    }
+    reaper.start(pid, slot);
+
+    // The loop sleeps until the tool writes, the tool ends or a look is due.
+    // The tool's end is seen on its process descriptor as it happens; where
+    // the system has none it is looked for at each look and, once the
+    // output has ended (a tool's output mostly ends as it exits), in looks
+    // that start at 1 ms. What the tools left behind is reaped in looks
+    // LOOK_MS apart, however much the tool writes.
+    const int tool_end = process_descriptor(pid);
+    char buffer[4096];
+    bool reading = true;
+    int end_look_ms = 1;
+    const std::chrono::milliseconds look_every(TOOL_REAPER::LOOK_MS);
+    auto next_look = std::chrono::steady_clock::now() + look_every;
+    while (reading || !reaper.tool_reaped())
+    {
+        pollfd watched[2];
+        nfds_t count = 0;
+        const nfds_t output = count;
+        if (reading)
+            watched[count++] = {pipe_fds[0], POLLIN, 0};
+        const nfds_t ending = count;
+        if (tool_end >= 0 && !reaper.tool_reaped())
+            watched[count++] = {tool_end, POLLIN, 0};
+        const bool end_looked_for = tool_end < 0 && !reading;
+        int timeout = timeout_for(next_look - std::chrono::steady_clock::now());
+        if (end_looked_for)
+        {
+            timeout = std::min(timeout, end_look_ms);
+            end_look_ms = std::min(2 * end_look_ms, TOOL_REAPER::LOOK_MS);
+        }
+        const bool ready = ::poll(watched, count, timeout) > 0;
+
+        if (ready && reading && watched[output].revents != 0)
+        {
+            const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
+            if (n > 0)
+                run.output.append(buffer, static_cast<size_t>(n));
+            else if (n == 0 || errno != EINTR)
+            {
+                reading = false;
+                reaper.output_ended();
+            }
+        }
+        if ((ready && ending < count && watched[ending].revents != 0) || end_looked_for)
+            reaper.reap_tool_if_ended();
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= next_look)
+        {
+            reaper.look();
+            next_look = now + look_every;
+        }
+    }
+    ::close(pipe_fds[0]);
+    if (tool_end >= 0)
+        ::close(tool_end);
+    reaper.finish();
+
+    const int status = reaper.tool_status();
+    if (status != -1 && WIFEXITED(status))
+        run.exit_status = WEXITSTATUS(status);
+    run.succeeded = run.exit_status == 0;
+    return run;
+}

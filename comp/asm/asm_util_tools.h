@@ -1,0 +1,121 @@
+// The programming-file tools as processes: each runs in a session of its
+// own, its standard output read to its end, its status kept; what the run's
+// tools leave behind is reaped as the run goes on.
+#pragma once
+
+#include <chrono>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/types.h>
+
+struct TOOL_RUN
+{
+    bool succeeded = false;  // started and exited normally with status 0
+    int exit_status = -1;    // the status of a normal exit; -1 for none
+    std::string output;
+    std::string start_failure;  // why the tool could not be started; "" when it was
+};
+
+// What the run's tools leave behind, and the end of the tool that runs. The
+// host takes in the processes that a tool leaves when it ends (their parent
+// ended first), and those are its children to reap: a zombie that no one
+// reaps holds its process slot until the host ends. Each tool runs in a
+// process group of its own that only the tool and what it started are in,
+// so every ended process of those groups is reaped here while the run goes
+// on (the module and the Tcl interpreter wait for no process of them), and
+// no other child of the process is ever taken.
+//
+// A look asks whether any child of the process has ended at all, and reaps
+// the first ended child as long as it is of the run's groups: it costs what
+// has ended, not what lives. When an ended child of someone else comes
+// first (one that its parent has not waited for yet, or an orphan that left
+// its tool's group), the look walks the groups one by one instead: the
+// running tool's, the kept groups in which a walk found ended processes
+// lately, and then as many of the other kept groups, in turn, as the walk's
+// budget of time allows (at least one), going on past it while each group
+// walked has ended processes. Each group a walk looks at costs a look
+// through all the children of the process, so the budget bounds what such a
+// look costs however many groups are kept.
+class TOOL_REAPER
+{
+public:
+    // How often the ended processes are looked for while a tool runs.
+    static constexpr int LOOK_MS = 10;
+    // The time a walk may spend on groups with nothing ended.
+    static constexpr std::chrono::microseconds WALK_BUDGET{500};
+
+    explicit TOOL_REAPER(std::chrono::nanoseconds walk_budget = WALK_BUDGET) : m_walk_budget(walk_budget) {}
+
+    // The tool now running, its group registered in the slot (-1 for none).
+    // A kept group whose number the tool has taken ended before it.
+    void start(pid_t tool, int slot);
+
+    // The tool's output has ended: once the tool is reaped the run is done
+    // with it.
+    void output_ended() { m_output_open = false; }
+
+    bool tool_reaped() const { return m_tool_reaped; }
+
+    // The running tool's wait status once it is reaped; -1 when it was no
+    // longer a child of the process to wait for.
+    int tool_status() const { return m_tool_status; }
+
+    // Reaps the running tool when it has ended.
+    void reap_tool_if_ended();
+
+    // One look: reaps what has ended of the run's groups, the running tool
+    // among it.
+    void look();
+
+    // Once the tool is reaped and its output has ended: forgets its slot,
+    // keeps its group while anything of it is left, and reaps what has
+    // ended.
+    void finish();
+
+private:
+    // A kept group in which a walk found ended processes, and the walk that
+    // last found some there.
+    struct RECENT_GROUP
+    {
+        pid_t group;
+        unsigned long found_at;
+    };
+
+    // At most this many processes are reaped a look (and from a group a
+    // walk), so that processes that end as fast as they are reaped never
+    // hold the tool's output.
+    static constexpr int REAPED_PER_LOOK = 256;
+    // A group is walked first while a walk found ended processes in it
+    // within this many walks; at most this many groups are.
+    static constexpr unsigned long RECENT_WALKS = 100;
+    static constexpr size_t RECENT_GROUPS = 16;
+
+    bool is_run_group(pid_t group);
+    void release_slot();
+    void reap_tool();
+    void walk();
+    int reap_group(pid_t group);
+    void note_found(pid_t group);
+
+    const std::chrono::nanoseconds m_walk_budget;
+    pid_t m_tool = 0;  // the running tool, whose pid numbers its group; 0 between tools
+    int m_slot = -1;   // its registry slot while the group may run
+    bool m_tool_reaped = true;
+    bool m_output_open = false;
+    int m_tool_status = -1;
+    std::set<pid_t> m_kept;               // the groups of earlier tools with something left
+    std::vector<RECENT_GROUP> m_recent;   // kept groups with ended processes lately, latest first
+    pid_t m_last_walked = 0;              // the kept group that the last walk ended with
+    unsigned long m_walks = 0;
+};
+
+// Runs the words as a process without a shell: standard input /dev/null,
+// standard output read from a pipe to its end, standard error inherited.
+// The tool runs in a session of its own, and so in a process group of its
+// own whose number is its pid, registered while it runs, so that a signal
+// that ends the process ends the tool and what it started. While it runs,
+// and once it has ended, what the run's tools left behind is reaped.
+TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper);
