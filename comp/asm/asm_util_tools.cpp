@@ -184,35 +184,26 @@ void TOOL_REAPER::walk()
     }
 
     // Then the other kept groups in turn, from where the last walk ended.
+    // Each step finds its group by number, so that one forgotten on the
+    // way leaves nothing to step from.
     const auto is_recent = [this](pid_t group) {
         return std::any_of(m_recent.begin(), m_recent.end(), [group](const RECENT_GROUP& r) { return r.group == group; });
     };
-    auto group = m_kept.upper_bound(m_last_walked);
     bool found = false;
     for (size_t walked = 0, count = m_kept.size(); walked < count && !m_kept.empty(); ++walked)
     {
         if (walked > 0 && !found && std::chrono::steady_clock::now() >= deadline)
             break;
-        if (group == m_kept.end())
-            group = m_kept.begin();
-        m_last_walked = *group;
-        found = false;
-        if (!group_still_the_reaped_tools(*group))
+        const auto next = m_kept.upper_bound(m_last_walked);
+        const pid_t group = next != m_kept.end() ? *next : *m_kept.begin();
+        m_last_walked = group;
+        found = !is_recent(group) && is_run_group(group) && reap_group(group) > 0;
+        if (found)
         {
-            group = m_kept.erase(group);
-            continue;
+            note_found(group);
+            if (!group_still_the_reaped_tools(group))
+                m_kept.erase(group);
         }
-        if (!is_recent(*group) && reap_group(*group) > 0)
-        {
-            found = true;
-            note_found(*group);
-            if (!group_still_the_reaped_tools(*group))
-            {
-                group = m_kept.erase(group);
-                continue;
-            }
-        }
-        ++group;
     }
 }
 
