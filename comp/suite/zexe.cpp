@@ -132,6 +132,10 @@ bool zexe_evaluate_tcl_command(const char* script)
     ++zexe.evaluations;
     zexe.last_script = script;
     const int code = with_sigpipe_an_error([&] { return Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL); });
+    // Tcl reaps the background processes of a script ("exec ... &") only at
+    // its next exec: those that have ended by now are reaped here, so that
+    // they do not wait as zombies of the process for the rest of the run.
+    Tcl_ReapDetachedProcs();
     if (code != TCL_OK)
         debug_line("script failed (code %d): %s", code, Tcl_GetStringResult(interp));
     return code == TCL_OK;

@@ -13,6 +13,8 @@
 // is done, and the process's own disposition of SIGPIPE (which Tcl would
 // set to ignored) is kept. Nothing is blocked: a process that a script
 // starts begins with SIGPIPE at its default and no signal blocked.
+// Once a script has run, the processes it started in the background that
+// have ended are reaped (Tcl itself does so only at its next exec).
 #pragma once
 
 #include <string>
