@@ -12,7 +12,10 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
+#include <climits>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <iostream>
 #include <sched.h>
 #include <sstream>
@@ -80,6 +83,36 @@ bool refuse_process_descriptors()
 #endif
 }
 
+// Runs the work in a child process in which pidfd_open fails, as on a
+// system without process descriptors (a filter that cannot be taken back,
+// so never in the test's own process), and gives what the work returned;
+// nullopt where that cannot be arranged. A child that fails is an error.
+std::optional<std::string> without_process_descriptors(const std::function<std::string()>& work)
+{
+    char name[] = "/tmp/asm_no_pidfd_XXXXXX";
+    const int fd = ::mkstemp(name);
+    if (fd < 0)
+        return std::string("mkstemp failed");
+    ::close(fd);
+    const pid_t child = ::fork();
+    if (child == 0)
+    {
+        if (!refuse_process_descriptors())
+            ::_exit(2);
+        write_text(name, work());
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::string text = read_text(name);
+    ::unlink(name);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
+        return std::nullopt;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "the child ended with wait status " + std::to_string(status);
+    return text;
+}
+
 // Partial-reconfiguration partitions whose revision info is their own.
 class FAKE_PARTITIONS : public ASM2_IPARTITIONS, public ASM2_IPROJECT_REVISION_INFO
 {
@@ -109,7 +142,7 @@ protected:
         device.set_basic_info(std::make_unique<DEV_BASIC_INFO>(PART, DEVICE));
         fs::current_path(m_project_dir);
 
-        // Each test case runs in its own process: PATH is this process's.
+        // The fake tools first on PATH, for this case only.
         const fs::path tools = fs::path(m_project_dir) / "tools";
         fs::create_directories(tools);
         for (const char* name : {"zorvane_cpf", "zorvane_pfg"})
@@ -117,7 +150,16 @@ protected:
             write_text(tools / name, FAKE_TOOL);
             chmod((tools / name).c_str(), 0755);
         }
-        setenv("PATH", (tools.string() + ":" + std::getenv("PATH")).c_str(), 1);
+        m_path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
+        setenv("PATH", (tools.string() + ":" + m_path).c_str(), 1);
+    }
+
+    // A case may change PATH; the next one, in the same process when the
+    // cases run as one, starts from the PATH it was given.
+    void TearDown() override
+    {
+        setenv("PATH", m_path.c_str(), 1);
+        ENTRY_SUITE::TearDown();
     }
 
     std::unique_ptr<ASM_MY_PROJECT> make()
@@ -177,6 +219,7 @@ protected:
     }
 
     DEV_PART_MANAGER part_manager;
+    std::string m_path;
 };
 
 TEST_F(ProgrammingTools, DefaultCommandConvertsTheSofWithTheFamilysTool)
@@ -391,6 +434,18 @@ TEST_F(ProgrammingTools, DeviceScriptRunsInTheTclInterpreterAndItsOutcomeIsOnlyL
     EXPECT_EQ(zexe_evaluation_count(), 2);
     EXPECT_EQ(zexe_get_global("answer"), "42");
 
+    // A background process of the script that has ended by the script's end
+    // is no zombie of the process afterwards: an ended child that no one
+    // waits for would come first among the ended children for the rest of
+    // the run.
+    write_script("set ::pid [exec sh -c {exit 5} &]\nafter 300\n");
+    project->device_specific_tcl();
+    EXPECT_EQ(script_lines().back(), "device_specific_tcl: TCL_OK ");
+    siginfo_t ended{};
+    const int waited = ::waitid(P_ALL, 0, &ended, WEXITED | WNOHANG | WNOWAIT);
+    EXPECT_TRUE(waited != 0 || ended.si_pid == 0) << "the script's process " << zexe_get_global("pid")
+                                                  << " is left a zombie: " << ended.si_pid;
+
     // Through the whole device run: the script fails, the run goes on and
     // the tools still run after it.
     write_script("error boom\n");
@@ -408,8 +463,6 @@ TEST_F(ProgrammingTools, WithoutProcessDescriptorsAToolsEndIsStillItsOwn)
     // for. A tool that closes its output and goes on is waited for to its
     // real end and status; one whose output a process it left holds ends
     // the line once that output ends.
-    if (!refuse_process_descriptors())
-        GTEST_SKIP() << "a seccomp filter cannot refuse pidfd_open here";
     write_text("pfg_commands.txt", "first one\n"
                                    "x; (sleep 0.2; echo held) &\n"
                                    "x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3\n");
@@ -417,15 +470,75 @@ TEST_F(ProgrammingTools, WithoutProcessDescriptorsAToolsEndIsStillItsOwn)
     revision()->set_assignment(1576, "pfg_commands.txt");
     auto project = make();
 
-    EXPECT_FALSE(run_programming_file_tools(15, *project));
+    const std::optional<std::string> outcome = without_process_descriptors([&] {
+        std::ostringstream text;
+        text << "tools " << run_programming_file_tools(15, *project) << "\n";
+        for (const std::string& message : texts_of(22527))
+            text << message << "\n";
+        for (const std::string& message : texts_of(22528))
+            text << message << "\n";
+        return text.str();
+    });
+    if (!outcome)
+        GTEST_SKIP() << "a seccomp filter cannot refuse pidfd_open here";
 
     EXPECT_EQ(read_text(fs::path(m_project_dir) / "late.txt"), "late\n");
-    EXPECT_EQ(texts_of(22527), (std::vector<std::string>{success("zorvane_cpf first one"),
-                                                          success("zorvane_cpf x; (sleep 0.2; echo held) &")}));
-    EXPECT_EQ(texts_of(22528), std::vector<std::string>{failure(
-                                   "zorvane_cpf x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3")});
+    EXPECT_EQ(*outcome, "tools 0\n" + success("zorvane_cpf first one") + "\n" +
+                            success("zorvane_cpf x; (sleep 0.2; echo held) &") + "\n" +
+                            failure("zorvane_cpf x; exec >/dev/null; sleep 0.2; echo late >late.txt; exit 3") + "\n");
     EXPECT_EQ(pfg_log(), printed("zorvane_cpf", {"first", "one"}) + printed("zorvane_cpf", {"x"}) + "held\n" +
                              printed("zorvane_cpf", {"x"}));
+}
+
+TEST_F(ProgrammingTools, ASilentToolCostsTheCallerAlmostNothing)
+{
+    // While a tool writes nothing the caller sleeps between its looks: a
+    // tool that keeps its output open and one that has closed it and lives
+    // on, each silent for 1.5 s, with and without process descriptors. Each
+    // line writes the caller's CPU ticks (/proc/$PPID/stat) that went by
+    // while it was silent; the least of three runs must stay within 3% of
+    // the silent time. A loop that wakes for nothing at each look's last
+    // millisecond spends a tenth of a CPU.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a tool cannot read the caller's CPU time";
+    const std::string ticks = "$(awk '{print $14 + $15}' /proc/$PPID/stat)";
+    const std::string silent = "s=" + ticks + "; sleep 1.5; echo $((" + ticks + " - s)) >>cpu.txt\n";
+    write_text("pfg_commands.txt", "x; " + silent + "x; exec >/dev/null; " + silent);
+    revision()->set_assignment(1575, true);
+    revision()->set_assignment(1576, "pfg_commands.txt");
+    auto project = make();
+    const long bound = 3 * ::sysconf(_SC_CLK_TCK) * 15 / 1000;
+    const auto least_ticks = [&] {
+        std::vector<long> least(2, LONG_MAX);
+        for (int round = 0; round < 3; ++round)
+        {
+            fs::remove("cpu.txt");
+            if (!run_programming_file_tools(15, *project))
+                return std::string("a run failed");
+            std::istringstream lines(read_text("cpu.txt"));
+            for (long& tool : least)
+            {
+                long spent = LONG_MAX;
+                lines >> spent;
+                tool = std::min(tool, spent);
+            }
+        }
+        return std::to_string(least[0]) + " " + std::to_string(least[1]);
+    };
+    const std::optional<std::string> without = without_process_descriptors(least_ticks);
+    for (const auto& [what, spent] : {std::pair<const char*, std::string>{"with process descriptors", least_ticks()},
+                                      {"without", without.value_or("")}})
+    {
+        if (spent.empty())
+            continue;
+        SCOPED_TRACE(what);
+        long open = LONG_MAX, closed = LONG_MAX;
+        std::istringstream(spent) >> open >> closed;
+        EXPECT_LE(open, bound) << "ticks while a tool with its output open was silent";
+        EXPECT_LE(closed, bound) << "ticks while a tool that closed its output lived on";
+    }
+    if (!without)
+        GTEST_SKIP() << "checked with process descriptors only: a seccomp filter cannot refuse pidfd_open here";
 }
 
 TEST_F(ProgrammingTools, WhatTheToolsLeaveIsReapedButNoChildOfTheCaller)
@@ -540,52 +653,6 @@ TEST_F(ProgrammingTools, WhatTheToolsLeaveIsReapedButNoChildOfTheCaller)
     const std::string zombies = read_text(directory / "zombies.txt");
     ASSERT_FALSE(zombies.empty());
     EXPECT_LE(std::atoi(zombies.c_str()), 3 + 5) << "the caller's children and what the lines left";
-}
-
-TEST(ToolRegistry, TheCleanUpLeavesAGroupWhoseReapedToolsNumberWasGivenAnew)
-{
-    // A tool reaped while a process it left still runs keeps its slot,
-    // marked. The clean-up ends that group (here: a leader that has ended,
-    // and its child) while it has members and no process has the tool's
-    // number; a process that has the number again (a session leader
-    // standing in for one given it anew) is left alone. An unmarked slot's
-    // group is ended as before. What ends comes to this process to reap.
-    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    const auto session = [](bool leave_a_member) {
-        const pid_t leader = ::fork();
-        if (leader == 0)
-        {
-            ::setsid();
-            if (!leave_a_member || ::fork() == 0)
-                ::pause();
-            ::_exit(0);
-        }
-        // Once the group is its own (and, when asked, its leader has ended).
-        for (int polls = 0; polls < 1000 && ::getpgid(leader) != leader; ++polls)
-            ::usleep(1000);
-        int status = 0;
-        if (leave_a_member)
-            ::waitpid(leader, &status, 0);
-        return leader;
-    };
-    const auto ended_by_clean_up = [](pid_t group, bool marked) {
-        const int slot = asm_registry::claim_tool_slot();
-        EXPECT_GE(slot, 0);
-        asm_registry::publish_tool_group(slot, group);
-        if (marked)
-            asm_registry::mark_tool_reaped(slot);
-        asm_clean_up_on_signal();
-        asm_registry::release_tool_slot(slot);
-        return ::kill(-group, 0) != 0 && errno == ESRCH;
-    };
-    const pid_t newcomer = session(false);
-    const pid_t left = session(true);
-    EXPECT_FALSE(ended_by_clean_up(newcomer, true)) << "a group whose number was given anew was ended";
-    EXPECT_TRUE(ended_by_clean_up(left, true)) << "the reaped tool's group was left running";
-    EXPECT_TRUE(ended_by_clean_up(newcomer, false)) << "an unmarked slot's group was left running";
-    // Nothing that a failed row left holds the test's output.
-    ::kill(-newcomer, SIGKILL);
-    ::kill(-left, SIGKILL);
 }
 
 TEST_F(ProgrammingTools, FileIsReadWhole)

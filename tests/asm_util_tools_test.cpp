@@ -1,0 +1,300 @@
+// The tool loop on its own: real processes run by run_tool through /bin/sh,
+// in a test process that takes in their orphans as the host does. Each
+// line notes the processes it leaves in files, so that the test can tell
+// which of them are still zombies of the process. A foreign ended child (a
+// child of the caller's, in a group of its own, that no one has waited
+// for yet) made before the lines comes first among the ended children, so
+// that every look walks the groups; the walk's budget is zero here, so
+// that each walk takes one kept group beyond those it found ended
+// processes in lately, and its order shows.
+#include "asm_signal_registry.h"
+#include "asm_util_tools.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::string read_text(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<pid_t> pids_in(const fs::path& file)
+{
+    std::vector<pid_t> pids;
+    std::istringstream in(read_text(file));
+    for (pid_t pid = 0; in >> pid;)
+        pids.push_back(pid);
+    return pids;
+}
+
+// Whether the process is an ended child of this process that no one has
+// reaped yet.
+bool zombie_child(pid_t pid)
+{
+    siginfo_t ended{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid;
+}
+
+}  // namespace
+
+class ToolLoop : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/asm_tool_loop_XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        m_dir = dir;
+        m_old_cwd = fs::current_path();
+        fs::current_path(m_dir);
+        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    }
+
+    // What the lines left running ends, every child is reaped, and the
+    // process takes in no more orphans: the next case starts as this one.
+    void TearDown() override
+    {
+        for (const char* file : {"live.pids", "left.pids"})
+            for (const pid_t pid : pids_in(m_dir / file))
+                ::kill(pid, SIGKILL);
+        int status = 0;
+        for (int polls = 0; polls < 5000 && ::waitpid(-1, &status, WNOHANG) >= 0; ++polls)
+            ::usleep(1000);
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+        fs::current_path(m_old_cwd);
+        fs::remove_all(m_dir);
+    }
+
+    TOOL_RUN line(const std::string& text) { return run_tool({"/bin/sh", "-c", text}, m_reaper); }
+
+    // A child of the caller's in a group of its own that has ended and that
+    // no one has waited for.
+    pid_t foreign_ended_child()
+    {
+        const pid_t child = ::fork();
+        if (child == 0)
+        {
+            ::setpgid(0, 0);
+            ::_exit(7);
+        }
+        siginfo_t ended{};
+        ::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT);
+        return child;
+    }
+
+    // The foreign child is still the caller's to wait for, with its status.
+    static void expect_still_the_callers(pid_t child)
+    {
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, WNOHANG), child) << "the caller's child was taken";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
+    }
+
+    // The processes of the file that are still zombies.
+    std::vector<pid_t> zombies_of(const char* file) const
+    {
+        std::vector<pid_t> zombies;
+        for (const pid_t pid : pids_in(m_dir / file))
+            if (zombie_child(pid))
+                zombies.push_back(pid);
+        return zombies;
+    }
+
+    fs::path m_dir;
+    fs::path m_old_cwd;
+    TOOL_REAPER m_reaper{std::chrono::nanoseconds(0)};
+};
+
+TEST_F(ToolLoop, TheWalkForgetsAKeptGroupThatIsNoLongerTheRunsAndGoesOn)
+{
+    // A line's group whose only member left it (setsid), or whose only
+    // member someone else waited for, is no longer the run's: the walk that
+    // meets it forgets it and goes on to the next kept group, whose member
+    // that ends later is reaped.
+    struct CASE
+    {
+        const char* what;
+        const char* first;   // the line whose group is no longer the run's once its process ends or leaves
+        bool waited_for;     // the test waits for that process
+    };
+    const CASE cases[] = {
+        {"its member left it", "(sleep 0.2; exec setsid sleep 30) >/dev/null 2>&1 & echo $! >>left.pids", false},
+        {"its member was waited for by someone else", "sleep 0.2 >/dev/null 2>&1 & echo $! >>left.pids", true},
+    };
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const pid_t foreign = foreign_ended_child();
+        ASSERT_TRUE(line(c.first).succeeded);
+        ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; "
+                         "sleep 0.4 >/dev/null 2>&1 & echo $! >later.pids")
+                        .succeeded);
+        const pid_t left = pids_in(m_dir / "left.pids").back();
+        if (c.waited_for)
+        {
+            int status = 0;
+            EXPECT_EQ(::waitpid(left, &status, 0), left);
+        }
+        else
+        {
+            for (int polls = 0; polls < 5000 && ::getpgid(left) != left; ++polls)
+                ::usleep(1000);
+        }
+        ASSERT_TRUE(line("sleep 0.8").succeeded);
+        EXPECT_EQ(zombies_of("later.pids"), std::vector<pid_t>{}) << "the walk stopped at the group left behind";
+        expect_still_the_callers(foreign);
+    }
+}
+
+TEST_F(ToolLoop, AWalkReachesEveryKeptGroupInTurn)
+{
+    // Six lines each leave a process running and one that ends a while
+    // after the line; a later line runs while they end. The walks take the
+    // kept groups in turn, one each here, so every ended one is reaped.
+    const pid_t foreign = foreign_ended_child();
+    for (int n = 0; n < 6; ++n)
+        ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; sleep 0." + std::to_string(3 + n) +
+                         " >/dev/null 2>&1 & echo $! >>ending.pids")
+                        .succeeded);
+    ASSERT_TRUE(line("sleep 1.2").succeeded);
+    EXPECT_EQ(zombies_of("ending.pids"), std::vector<pid_t>{});
+    expect_still_the_callers(foreign);
+}
+
+TEST_F(ToolLoop, AGroupThatKeepsLeavingOrphansIsWalkedFirst)
+{
+    // Twenty kept groups, the first of which has a leftover that leaves a
+    // short process every 10 ms once a later line has started; that line
+    // counts this process's zombies every 20 ms meanwhile. The first walks
+    // find the group in its turn among the twenty; from then on they take
+    // it first, at every look: a few zombies at most, where taking it only
+    // in its turn lets them pile up again and again.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
+    const pid_t foreign = foreign_ended_child();
+    ASSERT_TRUE(line("(while [ ! -e go ]; do sleep 0.01; done; "
+                     "for i in $(seq 100); do (sleep 0 >/dev/null 2>&1 &); sleep 0.01; done) >/dev/null 2>&1 &")
+                    .succeeded);
+    for (int n = 0; n < 20; ++n)
+        ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
+    ASSERT_TRUE(line("touch go; for i in $(seq 60); do cat /proc/[0-9]*/stat 2>/dev/null | "
+                     "awk -v p=$PPID '$3 == \"Z\" && $4 == p' | wc -l >>zombies.txt; sleep 0.02; done")
+                    .succeeded);
+    std::istringstream counts(read_text(m_dir / "zombies.txt"));
+    std::vector<int> samples;
+    for (int counted = 0; counts >> counted;)
+        samples.push_back(counted);
+    ASSERT_EQ(samples.size(), 60u);
+    // The foreign child, and what ended since the last look.
+    const int most = *std::max_element(samples.begin() + 15, samples.end());
+    EXPECT_LE(most, 1 + 8) << "zombies at most once the group was found";
+    expect_still_the_callers(foreign);
+}
+
+TEST_F(ToolLoop, AGroupWhoseLeftoversEndOneAfterAnotherIsKeptUntilTheLastHasEnded)
+{
+    // Lines leave three processes each that end one after another after the
+    // line, and a later line runs while they end: each is reaped, with and
+    // without a foreign ended child first (plain looks, or walks).
+    for (const bool foreign_first : {false, true})
+    {
+        SCOPED_TRACE(foreign_first ? "a foreign ended child first" : "plain looks");
+        fs::remove(m_dir / "ending.pids");
+        const pid_t foreign = foreign_first ? foreign_ended_child() : 0;
+        for (int n = 0; n < 3; ++n)
+            ASSERT_TRUE(line("for t in 0.2 0.4 0.6; do sleep $t >/dev/null 2>&1 & echo $! >>ending.pids; done").succeeded);
+        ASSERT_TRUE(line("sleep 1").succeeded);
+        EXPECT_EQ(zombies_of("ending.pids"), std::vector<pid_t>{});
+        if (foreign_first)
+            expect_still_the_callers(foreign);
+    }
+}
+
+TEST_F(ToolLoop, AToolsStatusIsItsOwnWhateverHoldsItsOutput)
+{
+    // The status of the line's shell, also when a process it left holds the
+    // output (the run then waits for that output's end) or when it closed
+    // its output and went on; the output read to its end.
+    const TOOL_RUN held = line("(sleep 0.3; echo held) & echo first; exit 4");
+    EXPECT_EQ(held.exit_status, 4);
+    EXPECT_EQ(held.output, "first\nheld\n");
+    const TOOL_RUN closed = line("echo closing; exec >/dev/null; sleep 0.3; exit 5");
+    EXPECT_EQ(closed.exit_status, 5);
+    EXPECT_EQ(closed.output, "closing\n");
+    const TOOL_RUN missing = run_tool({"/nonexistent/tool"}, m_reaper);
+    EXPECT_FALSE(missing.succeeded);
+    EXPECT_EQ(missing.start_failure, "Cannot start /nonexistent/tool: No such file or directory");
+}
+
+TEST(ToolRegistry, TheCleanUpLeavesAGroupWhoseReapedToolsNumberWasGivenAnew)
+{
+    // A tool reaped while a process it left still runs keeps its slot,
+    // marked. The clean-up ends that group (here: a leader that has ended,
+    // and its child) while it has members and no process has the tool's
+    // number; a process that has the number again (a session leader
+    // standing in for one given it anew) is left alone. An unmarked slot's
+    // group is ended as before. What ends comes to this process to reap.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const auto session = [](bool leave_a_member) {
+        const pid_t leader = ::fork();
+        if (leader == 0)
+        {
+            ::setsid();
+            if (!leave_a_member || ::fork() == 0)
+                ::pause();
+            ::_exit(0);
+        }
+        // Once the group is its own (and, when asked, its leader has ended).
+        for (int polls = 0; polls < 1000 && ::getpgid(leader) != leader; ++polls)
+            ::usleep(1000);
+        int status = 0;
+        if (leave_a_member)
+            ::waitpid(leader, &status, 0);
+        return leader;
+    };
+    const auto ended_by_clean_up = [](pid_t group, bool marked) {
+        const int slot = asm_registry::claim_tool_slot();
+        EXPECT_GE(slot, 0);
+        asm_registry::publish_tool_group(slot, group);
+        if (marked)
+            asm_registry::mark_tool_reaped(slot);
+        asm_clean_up_on_signal();
+        asm_registry::release_tool_slot(slot);
+        return ::kill(-group, 0) != 0 && errno == ESRCH;
+    };
+    const pid_t newcomer = session(false);
+    const pid_t left = session(true);
+    EXPECT_FALSE(ended_by_clean_up(newcomer, true)) << "a group whose number was given anew was ended";
+    EXPECT_TRUE(ended_by_clean_up(left, true)) << "the reaped tool's group was left running";
+    EXPECT_TRUE(ended_by_clean_up(newcomer, false)) << "an unmarked slot's group was left running";
+    // Nothing that a failed row left holds the test's output, and the
+    // process takes in no more orphans.
+    ::kill(-newcomer, SIGKILL);
+    ::kill(-left, SIGKILL);
+    int status = 0;
+    while (::waitpid(-1, &status, 0) > 0)
+    {
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
