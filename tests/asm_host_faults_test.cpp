@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -341,7 +342,12 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
     // remove its partial output and leave a marker is waited for, not
     // killed halfway: as the default command and behind the shell of a
     // command-file line, which itself ends at once. SIGPIPE ends the host as
-    // SIGTERM does, also once the device script has run.
+    // SIGTERM does, also once the device script has run. A tool that ends at
+    // once, leaving the process it started with its output (the pipe that
+    // pfg.log is read from), gets the signal only once it has been reaped:
+    // its group is still the run's while that process lives, and the host
+    // ends it, at once. A host that stops keeping the group of a reaped tool
+    // before the tool's output has ended leaves that process running.
     const fs::path tools = copy_example("programming_tools", "tools");
     const fs::path slow_bin = m_scratch / "slow_bin";
     fs::create_directories(slow_bin);
@@ -362,6 +368,7 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
         int signal;
         bool at_once;  // the tool ends at once, and so must the host
         bool slow;     // the tool on PATH whose handler takes 0.3 s
+        bool reaped = false;  // the signal waits until the tool has been reaped
     };
     const TOOL_CASE tool_cases[] = {
         {"a tool that ends on SIGTERM", "--version >/dev/null 2>&1; " + background, SIGTERM, true, false},
@@ -371,6 +378,9 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
         {"a slow handler as the default command", "", SIGTERM, false, true},
         {"a slow handler behind the shell of a command-file line", "-c x.sof x.rbf; exit $?\n", SIGTERM, false,
          true},
+        {"a reaped tool whose output a process it started holds",
+         "--version >/dev/null 2>&1; sleep 300 & echo $! >child.pid; echo $$ >tool.pid.new; mv tool.pid.new tool.pid\n",
+         SIGTERM, true, false, true},
     };
     for (const TOOL_CASE& c : tool_cases)
     {
@@ -388,8 +398,13 @@ TEST_F(HostFaults, AnEndingSignalRemovesTheFileBeingWrittenAndEndsTheToolsOfTheR
             setenv("PATH", path.c_str(), 1);
             ASSERT_GE(host, 0);
             bool seen = false;
-            const int wait_status =
-                signal_when(host, c.signal, [&] { return fs::exists(tools_out / "tool.pid"); }, seen, &elapsed);
+            const auto ready = [&] {
+                if (!c.reaped || !fs::exists(tools_out / "tool.pid"))
+                    return fs::exists(tools_out / "tool.pid");
+                const pid_t tool = static_cast<pid_t>(std::atol(read_text(tools_out / "tool.pid").c_str()));
+                return tool > 0 && ::kill(tool, 0) != 0 && errno == ESRCH;
+            };
+            const int wait_status = signal_when(host, c.signal, ready, seen, &elapsed);
             const std::string text = read_text(output);
             EXPECT_TRUE(seen) << text;
             EXPECT_EQ(ending(wait_status), "exit " + std::to_string(128 + c.signal)) << text;

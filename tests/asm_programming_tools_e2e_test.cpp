@@ -55,6 +55,32 @@ protected:
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return start_process(argv, options);
     }
+
+    // A command for a command-file line that prints how many zombies the
+    // host holds: the line's shell is the host's child, and $PPID in its
+    // subshells is still the host. One awk reads every process's state, so
+    // that the count itself adds no child to the host; a process's name may
+    // hold spaces, so its fields are taken after the name's parenthesis.
+    static std::string host_zombies()
+    {
+        return "cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID "
+               "'{ sub(/^.*\\) /, \"\"); if ($1 == \"Z\" && $2 == p) n++ } END { print n + 0 }'";
+    }
+
+    // A command that prints the state letter of the process (Z for a zombie),
+    // nothing when there is no such process.
+    static std::string state_of(const std::string& pid)
+    {
+        return "awk '{ sub(/^.*\\) /, \"\"); print $1 }' /proc/" + pid + "/stat 2>/dev/null";
+    }
+
+    // Kills the processes that a run listed in the file, one number a line.
+    static void kill_listed(const fs::path& file)
+    {
+        for (const std::string& pid : lines_of(read_text(file)))
+            if (std::atoi(pid.c_str()) > 0)
+                ::kill(std::atoi(pid.c_str()), SIGKILL);
+    }
 };
 
 TEST_F(ProgrammingToolsHost, SampleRunsItsCommandsAndItsDeviceScript)
@@ -402,6 +428,172 @@ TEST_F(ProgrammingToolsHost, WhatEarlierToolsLeftRunningAddsNothingToTheLoopOfAL
             << names[tool] << ": the host spent " << least["kept"][tool] << " ticks (" << tick_rate
             << " a second) while it ran after 400 processes were left running, " << least["none"][tool]
             << " without them";
+}
+
+TEST_F(ProgrammingToolsHost, TheHostSpendsAlmostNothingWhileAToolIsSilent)
+{
+    // A tool that is silent for 3 s with its output open, and one that
+    // closes its output and lives on silent for 3 s: each reads the host's
+    // CPU time (/proc/$PPID/stat) as its silence starts and as it ends.
+    // Meanwhile the host only waits, with a look every 10 ms that costs
+    // microseconds: at most 3% of the silent time, in clock ticks (the least
+    // of three runs; a run within the bound for both tools ends the row). A
+    // loop that waits for its next look with a timeout cut down to whole
+    // milliseconds waits for nothing in the last one before each look, and
+    // spins through it: about a tenth of a CPU.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a tool cannot read the host's CPU time";
+    const std::string host_ticks = "$(awk '{print $14 + $15}' /proc/$PPID/stat)";
+    const std::string silent = "s=" + host_ticks + "; sleep 3; echo $((" + host_ticks + " - s)) >>cpu.txt\n";
+    write_text(copy_example("programming_tools", "design") / "pfg_commands.txt",
+               "--version >/dev/null; " + silent + "--version >/dev/null; exec >/dev/null; " + silent);
+    put_sample_tools_first();
+    const long tick_rate = ::sysconf(_SC_CLK_TCK);
+    const long bound = 3 * 3 * tick_rate / 100;
+    std::vector<long> least(2, LONG_MAX);
+    for (int round = 0; round < 3 && std::max(least[0], least[1]) > bound; ++round)
+    {
+        const std::string out = "project" + std::to_string(round);
+        const HOST_RESULT run = run_host("assemble design --out " + out);
+        ASSERT_EQ(run.status, 0) << run.output;
+        const std::vector<std::string> lines = lines_of(read_text(m_scratch / out / "cpu.txt"));
+        ASSERT_EQ(lines.size(), 2u) << run.output;
+        for (size_t tool = 0; tool < 2; ++tool)
+            least[tool] = std::min(least[tool], std::atol(lines[tool].c_str()));
+    }
+    const char* const names[] = {"the tool silent with its output open", "the tool silent with its output closed"};
+    for (size_t tool = 0; tool < 2; ++tool)
+        EXPECT_LE(least[tool], bound) << names[tool] << ": the host spent " << least[tool] << " ticks (" << tick_rate
+                                      << " a second) while the tool was silent for 3 s";
+}
+
+TEST_F(ProgrammingToolsHost, WhatAKeptGroupLeavesIsReapedAsItEndsBehindAnEndedChildOfAnother)
+{
+    // An ended child of the host that is none of the run's comes first among
+    // its ended children, and stays there: a process that the device script
+    // started in the background and that ended after the script, which Tcl
+    // has not reaped, or one that a line left in a session of its own. Once
+    // it has ended, a hundred lines that each leave a process running, so
+    // that a hundred groups are kept; a line that leaves a process which,
+    // once the next line has started sampling, starts 300 short orphans one
+    // after another (ten at a time, 10 ms apart); and that line, which counts
+    // the host's zombies, 15 ms between counts, until all have been started
+    // and for 20 counts more. What ends in a kept group is reaped within a
+    // look or two however many groups are kept: never more than 40 zombies
+    // at a count. Looks that go through a few kept groups each, behind the
+    // other's child, come back to the group of the orphans only every 25
+    // looks and leave them to pile up by the hundred.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a tool cannot count the host's zombies";
+    const std::string sampling = host_zombies() + " >>zombies.txt; n=$((n+1)); sleep 0.015";
+    // Once the other's child has ended (or half a minute has gone by).
+    std::string kept = "--version >/dev/null; n=0; while [ $n -lt 600 ] && s=$(" + state_of("$(cat foreign.pid)") +
+                       ") && [ \"$s\" != Z ]; do n=$((n+1)); sleep 0.05; done\n";
+    for (int line = 0; line < 100; ++line)
+        kept += "--version >/dev/null; sleep 120 >/dev/null 2>&1 & echo $! >>live.pids\n";
+    kept += "--version >/dev/null; (n=0; while [ ! -e sampling ] && [ $n -lt 1000 ]; do n=$((n+1)); sleep 0.01; "
+            "done; for i in $(seq 30); do for j in 0 1 2 3 4 5 6 7 8 9; do (sleep 0 >/dev/null 2>&1 &); done; "
+            "sleep 0.01; done; : >burst.done) >/dev/null 2>&1 &\n"
+            "--version >/dev/null; " + state_of("$(cat foreign.pid)") + " >foreign.txt; : >sampling; n=0; " +
+            "while [ ! -e burst.done ] && [ $n -lt 1000 ]; do " + sampling + "; done; n=0; " +
+            "while [ $n -lt 20 ]; do " + sampling + "; done\n";
+    struct CASE
+    {
+        const char* what;
+        std::string script;  // the device script; "" for the sample's
+        std::string first;   // the command-file lines before the kept ones
+    };
+    const CASE cases[] = {
+        {"a child of the device script",
+         "set pids [exec sh -c {sleep 0.2} &]\nset out [open foreign.pid w]\nputs $out [lindex $pids 0]\n"
+         "close $out\n",
+         ""},
+        {"a process that a line left in a session of its own", "",
+         "--version >/dev/null; (setsid sleep 0 >/dev/null 2>&1 & echo $! >foreign.pid)\n"},
+    };
+    const bool have_setsid = std::system("setsid true >/dev/null 2>&1") == 0;
+    put_sample_tools_first();
+    int n = 0;
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        if (c.first.find("setsid") != std::string::npos && !have_setsid)
+        {
+            std::cout << "[  SKIPPED ] " << c.what << ": setsid (util-linux) is missing" << std::endl;
+            continue;
+        }
+        const std::string design = "design" + std::to_string(n);
+        const std::string out = "project" + std::to_string(n++);
+        const fs::path copied = copy_example("programming_tools", design);
+        if (!c.script.empty())
+            write_text(copied / "tcl" / "zasm" / "zx15f256.tcl", c.script);
+        write_text(copied / "pfg_commands.txt", c.first + kept);
+        const HOST_RESULT run = run_host("assemble " + design + " --out " + out);
+        // What the lines left running goes, whatever the outcome.
+        kill_listed(m_scratch / out / "live.pids");
+        ASSERT_EQ(run.status, 0) << run.output;
+        ASSERT_EQ(read_text(m_scratch / out / "foreign.txt"), "Z\n")
+            << "the other's child had not ended, unreaped, when the sampling began";
+        ASSERT_TRUE(fs::exists(m_scratch / out / "burst.done")) << "the orphans were not all started";
+        std::string zombies;
+        int most = -1;
+        for (const std::string& counted : lines_of(read_text(m_scratch / out / "zombies.txt")))
+        {
+            zombies += counted + " ";
+            most = std::max(most, std::atoi(counted.c_str()));
+        }
+        EXPECT_GE(most, 1) << "the other's child was not counted: " << zombies;
+        EXPECT_LE(most, 40) << "zombies counted: " << zombies;
+    }
+}
+
+TEST_F(ProgrammingToolsHost, AKeptGroupIsReapedToItsLastMember)
+{
+    // Five lines that each leave a process running (groups kept to the
+    // end), then four lines that each leave five processes which end one
+    // after another, 1 s to 1.8 s later, and a last line that waits until
+    // all twenty have ended (or half a minute), waits 0.5 s more (fifty
+    // looks) and counts the host's zombies: none. A kept group stays kept while anything is left of it:
+    // one forgotten once a first member was reaped leaves the other four to
+    // the end of the run. Both with plain looks and with looks that go
+    // through the groups behind an ended child of another session (a line
+    // first leaves one).
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a tool cannot count the host's zombies";
+    std::string lines;
+    for (int line = 0; line < 5; ++line)
+        lines += "--version >/dev/null; sleep 120 >/dev/null 2>&1 & echo $! >>live.pids\n";
+    for (int line = 0; line < 4; ++line)
+        lines += "--version >/dev/null; for t in 1 1.2 1.4 1.6 1.8; do sleep $t >/dev/null 2>&1 & "
+                 "echo $! >>ending.pids; done\n";
+    lines += "--version >/dev/null; n=0; for p in $(cat ending.pids); do while [ $n -lt 600 ] && s=$(" +
+             state_of("$p") + ") && [ \"$s\" != Z ]; do n=$((n+1)); sleep 0.05; done; done; echo $n >waited.txt; " +
+             "sleep 0.5; " + host_zombies() + " >zombies.txt\n";
+    const bool have_setsid = std::system("setsid true >/dev/null 2>&1") == 0;
+    put_sample_tools_first();
+    int n = 0;
+    for (const std::string first : {"", "--version >/dev/null; (setsid sleep 0 >/dev/null 2>&1 &); sleep 0.2\n"})
+    {
+        const std::string what = first.empty() ? "plain looks" : "behind an ended child of another session";
+        SCOPED_TRACE(what);
+        if (!first.empty() && !have_setsid)
+        {
+            std::cout << "[  SKIPPED ] " << what << ": setsid (util-linux) is missing" << std::endl;
+            continue;
+        }
+        const std::string design = "design" + std::to_string(n);
+        const std::string out = "project" + std::to_string(n++);
+        write_text(copy_example("programming_tools", design) / "pfg_commands.txt", first + lines);
+        const HOST_RESULT run = run_host("assemble " + design + " --out " + out);
+        kill_listed(m_scratch / out / "live.pids");
+        ASSERT_EQ(run.status, 0) << run.output;
+        ASSERT_EQ(lines_of(read_text(m_scratch / out / "ending.pids")).size(), 20u) << run.output;
+        ASSERT_LT(std::atoi(read_text(m_scratch / out / "waited.txt").c_str()), 600)
+            << "what the lines left had not ended within half a minute";
+        // The other session's child, which is no one's to reap, is the one
+        // zombie that may be left.
+        EXPECT_EQ(read_text(m_scratch / out / "zombies.txt"), first.empty() ? "0\n" : "1\n");
+    }
 }
 
 TEST_F(ProgrammingToolsHost, AToolNeitherStopsNorHangsOnTheUsersTerminal)

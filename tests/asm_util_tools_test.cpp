@@ -223,7 +223,8 @@ TEST_F(ToolLoop, AGroupWhoseLeftoversEndOneAfterAnotherIsKeptUntilTheLastHasEnde
         fs::remove(m_dir / "ending.pids");
         const pid_t foreign = foreign_first ? foreign_ended_child() : 0;
         for (int n = 0; n < 3; ++n)
-            ASSERT_TRUE(line("for t in 0.2 0.4 0.6; do sleep $t >/dev/null 2>&1 & echo $! >>ending.pids; done").succeeded);
+            ASSERT_TRUE(
+                line("for t in 0.2 0.4 0.6; do sleep $t >/dev/null 2>&1 & echo $! >>ending.pids; done").succeeded);
         ASSERT_TRUE(line("sleep 1").succeeded);
         EXPECT_EQ(zombies_of("ending.pids"), std::vector<pid_t>{});
         if (foreign_first)

@@ -187,7 +187,8 @@ void TOOL_REAPER::walk()
     // Each step finds its group by number, so that one forgotten on the
     // way leaves nothing to step from.
     const auto is_recent = [this](pid_t group) {
-        return std::any_of(m_recent.begin(), m_recent.end(), [group](const RECENT_GROUP& r) { return r.group == group; });
+        return std::any_of(m_recent.begin(), m_recent.end(),
+                           [group](const RECENT_GROUP& recent) { return recent.group == group; });
     };
     bool found = false;
     for (size_t walked = 0, count = m_kept.size(); walked < count && !m_kept.empty(); ++walked)
