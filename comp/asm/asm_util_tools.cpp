@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -49,6 +52,54 @@ int timeout_for(std::chrono::steady_clock::duration left)
     if (left <= std::chrono::steady_clock::duration::zero())
         return 0;
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+// The children of the process, of every thread, as /proc lists them,
+// sorted; false where /proc cannot tell (not mounted, or a kernel without
+// the lists).
+bool children_of_the_process(std::vector<pid_t>& children)
+{
+    children.clear();
+    DIR* const tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return false;
+    bool listed = true;
+    std::string text;
+    char buffer[4096];
+    for (const dirent* task = ::readdir(tasks); listed && task != nullptr; task = ::readdir(tasks))
+    {
+        if (task->d_name[0] == '.')
+            continue;
+        const std::string list = std::string("/proc/self/task/") + task->d_name + "/children";
+        const int fd = ::open(list.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+        {
+            // A thread that has ended meanwhile has no list to read.
+            listed = errno == ENOENT;
+            continue;
+        }
+        text.clear();
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;)
+        {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                break;
+            text.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        const char* p = text.c_str();
+        for (char* end = nullptr;; p = end)
+        {
+            const long pid = std::strtol(p, &end, 10);
+            if (end == p)
+                break;
+            children.push_back(static_cast<pid_t>(pid));
+        }
+    }
+    ::closedir(tasks);
+    std::sort(children.begin(), children.end());
+    return listed;
 }
 
 }  // namespace
@@ -167,6 +218,8 @@ void TOOL_REAPER::walk()
 {
     const auto deadline = std::chrono::steady_clock::now() + m_walk_budget;
     ++m_walks;
+    if (m_note_arrivals)
+        reap_arrivals();
     if (m_tool != 0 && is_run_group(m_tool))
         reap_group(m_tool);
 
@@ -186,10 +239,6 @@ void TOOL_REAPER::walk()
     // Then the other kept groups in turn, from where the last walk ended.
     // Each step finds its group by number, so that one forgotten on the
     // way leaves nothing to step from.
-    const auto is_recent = [this](pid_t group) {
-        return std::any_of(m_recent.begin(), m_recent.end(),
-                           [group](const RECENT_GROUP& recent) { return recent.group == group; });
-    };
     bool found = false;
     for (size_t walked = 0, count = m_kept.size(); walked < count && !m_kept.empty(); ++walked)
     {
@@ -224,6 +273,35 @@ int TOOL_REAPER::reap_group(pid_t group)
             break;
     }
     return count;
+}
+
+// The children that came since the last walk: each that has ended and is
+// of the run's groups is reaped, and its group walked first from then on.
+void TOOL_REAPER::reap_arrivals()
+{
+    std::vector<pid_t> children;
+    if (!children_of_the_process(children))
+        return;
+    std::vector<pid_t> arrived;
+    std::set_difference(children.begin(), children.end(), m_children.begin(), m_children.end(),
+                        std::back_inserter(arrived));
+    m_children.swap(children);
+    for (const pid_t child : arrived)
+    {
+        siginfo_t ended;
+        const pid_t group = ::getpgid(child);
+        if (group < 0 || group == m_tool || !is_run_group(group) || !ended_child(P_PID, child, ended))
+            continue;
+        int status = 0;
+        if (::waitpid(child, &status, WNOHANG) == child && !is_recent(group))
+            note_found(group);
+    }
+}
+
+bool TOOL_REAPER::is_recent(pid_t group) const
+{
+    return std::any_of(m_recent.begin(), m_recent.end(),
+                       [group](const RECENT_GROUP& recent) { return recent.group == group; });
 }
 
 void TOOL_REAPER::note_found(pid_t group)

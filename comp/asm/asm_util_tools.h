@@ -38,7 +38,12 @@ struct TOOL_RUN
 // budget of time allows (at least one), going on past it while each group
 // walked has ended processes. Each group a walk looks at costs a look
 // through all the children of the process, so the budget bounds what such a
-// look costs however many groups are kept.
+// look costs however many groups are kept. So that the group of a leftover
+// that keeps leaving orphans is found at once, however far its turn, a walk
+// first takes the children that came to the process since the last walk
+// (the orphans that the process took in, from /proc): one of the run's
+// groups that has ended is reaped, and its group is walked first from then
+// on.
 class TOOL_REAPER
 {
 public:
@@ -47,7 +52,12 @@ public:
     // The time a walk may spend on groups with nothing ended.
     static constexpr std::chrono::microseconds WALK_BUDGET{500};
 
-    explicit TOOL_REAPER(std::chrono::nanoseconds walk_budget = WALK_BUDGET) : m_walk_budget(walk_budget) {}
+    // A walk notes the children that came to the process since the last
+    // one from /proc unless told not to (as where /proc is not mounted).
+    explicit TOOL_REAPER(std::chrono::nanoseconds walk_budget = WALK_BUDGET, bool note_arrivals = true)
+        : m_walk_budget(walk_budget), m_note_arrivals(note_arrivals)
+    {
+    }
 
     // The tool now running, its group registered in the slot (-1 for none).
     // A kept group whose number the tool has taken ended before it.
@@ -99,8 +109,11 @@ private:
     void walk();
     int reap_group(pid_t group);
     void note_found(pid_t group);
+    bool is_recent(pid_t group) const;
+    void reap_arrivals();
 
     const std::chrono::nanoseconds m_walk_budget;
+    const bool m_note_arrivals;
     pid_t m_tool = 0;  // the running tool, whose pid numbers its group; 0 between tools
     int m_slot = -1;   // its registry slot while the group may run
     bool m_tool_reaped = true;
@@ -110,6 +123,7 @@ private:
     std::vector<RECENT_GROUP> m_recent;   // kept groups with ended processes lately, latest first
     pid_t m_last_walked = 0;              // the kept group that the last walk ended with
     unsigned long m_walks = 0;
+    std::vector<pid_t> m_children;  // the children of the process at the last walk, sorted
 };
 
 // Runs the words as a process without a shell: standard input /dev/null,
