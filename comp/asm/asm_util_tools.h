@@ -6,7 +6,6 @@
 #include <chrono>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <sys/types.h>
@@ -32,18 +31,19 @@ struct TOOL_RUN
 // the first ended child as long as it is of the run's groups: it costs what
 // has ended, not what lives. When an ended child of someone else comes
 // first (one that its parent has not waited for yet, or an orphan that left
-// its tool's group), the look walks the groups one by one instead: the
-// running tool's, the kept groups in which a walk found ended processes
-// lately, and then as many of the other kept groups, in turn, as the walk's
-// budget of time allows (at least one), going on past it while each group
-// walked has ended processes. Each group a walk looks at costs a look
-// through all the children of the process, so the budget bounds what such a
-// look costs however many groups are kept. So that the group of a leftover
-// that keeps leaving orphans is found at once, however far its turn, a walk
-// first takes the children that came to the process since the last walk
-// (the orphans that the process took in, from /proc): one of the run's
-// groups that has ended is reaped, and its group is walked first from then
-// on.
+// its tool's group), the look walks instead:
+//  - the children that came to the process since the last walk (the
+//    orphans it took in, listed by /proc): one that has ended and is of the
+//    run's groups is reaped, and its group is walked first from then on,
+//    so that a leftover that keeps leaving orphans is found at once however
+//    many groups are kept;
+//  - the running tool's group, and the kept groups where a walk found
+//    ended processes lately;
+//  - then as many of the other kept groups, in turn, as the walk's budget
+//    of time allows (at least one), going on past it while each group
+//    walked has ended processes. Each group costs a look through all the
+//    children of the process, so the budget bounds what a walk costs
+//    beyond what has ended, however many groups are kept.
 class TOOL_REAPER
 {
 public:
