@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <algorithm>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -227,6 +229,49 @@ TEST_F(ToolLoop, AGroupThatKeepsLeavingOrphansIsFoundAtOnceAndWalkedFirst)
             << "zombies counted: " << all;
         expect_still_the_callers(foreign);
     }
+}
+
+TEST_F(ToolLoop, ManyChildrenBehindAForeignChildCostTheCallerAFewPercent)
+{
+    // Behind a foreign ended child, so that every look walks, a line's
+    // leftover starts 2000 processes once the next line has begun, and
+    // ends, so that they all come to the caller at once, alive; that next
+    // line waits for them and then 1.5 s more. The caller's CPU ticks over
+    // that line stay within a tenth of the time it took (the least of two
+    // runs): the looks take a bounded share of the time however long each
+    // one takes, and a child that came and still runs costs no look through
+    // its group's members (2000 of them, for each of the 2000).
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a line cannot read the caller's CPU time";
+    rlimit processes{};
+    if (::geteuid() != 0 && ::getrlimit(RLIMIT_NPROC, &processes) == 0 && processes.rlim_cur != RLIM_INFINITY &&
+        processes.rlim_cur < 10000)
+        GTEST_SKIP() << "the user may not have the 4000 processes of this row (ulimit -u " << processes.rlim_cur
+                     << ")";
+    m_reaper = std::make_unique<TOOL_REAPER>();
+    const pid_t foreign = foreign_ended_child();
+    const std::string ticks = "$(awk '{print $14 + $15}' /proc/$PPID/stat)";
+    const std::string now = "$(date +%s%N)";
+    double least = 1;
+    for (const std::string round : {"1", "2"})
+    {
+        SCOPED_TRACE("run " + round);
+        ASSERT_TRUE(line("(while [ ! -e go" + round + " ]; do sleep 0.01; done; for i in $(seq 2000); do "
+                         "sleep 60 >/dev/null 2>&1 & echo $! >>live.pids; done; : >started" + round +
+                         ") >/dev/null 2>&1 &")
+                        .succeeded);
+        ASSERT_TRUE(line("s=" + ticks + "; t=" + now + "; touch go" + round + "; n=0; while [ ! -e started" + round +
+                         " ] && [ $n -lt 600 ]; do n=$((n+1)); sleep 0.1; done; sleep 1.5; echo $((" + ticks +
+                         " - s)) $((" + now + " - t)) >cpu.txt")
+                        .succeeded);
+        std::istringstream spent(read_text(m_dir / "cpu.txt"));
+        long ticks_spent = 0, nanoseconds = 0;
+        spent >> ticks_spent >> nanoseconds;
+        ASSERT_GT(nanoseconds, 0);
+        least = std::min(least, static_cast<double>(ticks_spent) / ::sysconf(_SC_CLK_TCK) / (nanoseconds / 1e9));
+    }
+    EXPECT_LE(least, 0.1) << "the share of a CPU the caller spent while the line ran";
+    expect_still_the_callers(foreign);
 }
 
 TEST_F(ToolLoop, AGroupWhoseLeftoversEndOneAfterAnotherIsKeptUntilTheLastHasEnded)

@@ -55,8 +55,8 @@ int timeout_for(std::chrono::steady_clock::duration left)
 }
 
 // The children of the process, of every thread, as /proc lists them,
-// sorted; false where /proc cannot tell (not mounted, or a kernel without
-// the lists).
+// sorted; false where /proc is not mounted. A kernel without the lists
+// gives none: no child is then taken for one that came.
 bool children_of_the_process(std::vector<pid_t>& children)
 {
     children.clear();
@@ -131,11 +131,14 @@ void TOOL_REAPER::look()
 {
     if (m_tool_reaped && m_slot >= 0 && !group_still_the_reaped_tools(m_tool))
         release_slot();
+    // The kept groups reaped from, looked at once the look is done: whether
+    // anything of a group is left costs a look through its members.
+    std::vector<pid_t> reaped_from;
     for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
     {
         siginfo_t ended;
         if (!ended_child(P_ALL, 0, ended))
-            return;
+            break;
         if (ended.si_pid == m_tool && !m_tool_reaped)
         {
             reap_tool();
@@ -144,17 +147,20 @@ void TOOL_REAPER::look()
         const pid_t group = ::getpgid(ended.si_pid);
         if (group < 0)
             continue;  // waited for meanwhile by another thread of the process
-        if (!is_run_group(group))
+        if (!is_run_group(group, true))
         {
             walk();
-            return;
+            break;
         }
         int status = 0;
         if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
-            return;
-        if (group != m_tool && !group_still_the_reaped_tools(group))
-            m_kept.erase(group);
+            break;
+        if (group != m_tool && std::find(reaped_from.begin(), reaped_from.end(), group) == reaped_from.end())
+            reaped_from.push_back(group);
     }
+    for (const pid_t group : reaped_from)
+        if (!group_still_the_reaped_tools(group))
+            m_kept.erase(group);
 }
 
 void TOOL_REAPER::finish()
@@ -169,15 +175,22 @@ void TOOL_REAPER::finish()
 // Whether the group is one of the run's. A group whose members all left it
 // ends without a reaped member, and its number may be given anew, so each
 // use of a kept group checks it first; one that is no longer the run's is
-// forgotten.
-bool TOOL_REAPER::is_run_group(pid_t group)
+// forgotten. With an ended member of the group in hand, the group has a
+// member, and only its number is looked at (a look through the group's
+// members costs as many as it has).
+bool TOOL_REAPER::is_run_group(pid_t group, bool member_in_hand)
 {
+    const auto still_the_tools = [group, member_in_hand] {
+        if (!member_in_hand)
+            return group_still_the_reaped_tools(group);
+        return ::kill(group, 0) != 0 && errno == ESRCH;
+    };
     if (m_tool != 0 && group == m_tool)
-        return !m_tool_reaped || group_still_the_reaped_tools(group);
+        return !m_tool_reaped || still_the_tools();
     const auto kept = m_kept.find(group);
     if (kept == m_kept.end())
         return false;
-    if (group_still_the_reaped_tools(group))
+    if (still_the_tools())
         return true;
     m_kept.erase(kept);
     return false;
@@ -288,9 +301,13 @@ void TOOL_REAPER::reap_arrivals()
     m_children.swap(children);
     for (const pid_t child : arrived)
     {
+        // Only one that has ended is looked at further: its group cannot
+        // change any more, and it is a member in hand.
         siginfo_t ended;
+        if (!ended_child(P_PID, child, ended))
+            continue;
         const pid_t group = ::getpgid(child);
-        if (group < 0 || group == m_tool || !is_run_group(group) || !ended_child(P_PID, child, ended))
+        if (group < 0 || group == m_tool || !is_run_group(group, true))
             continue;
         int status = 0;
         if (::waitpid(child, &status, WNOHANG) == child && !is_recent(group))
@@ -306,9 +323,13 @@ bool TOOL_REAPER::is_recent(pid_t group) const
 
 void TOOL_REAPER::note_found(pid_t group)
 {
+    // The group in which ended processes were found longest ago makes room.
     if (m_recent.size() >= RECENT_GROUPS)
-        m_recent.pop_back();
-    m_recent.insert(m_recent.begin(), RECENT_GROUP{group, m_walks});
+        m_recent.erase(std::min_element(m_recent.begin(), m_recent.end(),
+                                        [](const RECENT_GROUP& a, const RECENT_GROUP& b) {
+                                            return a.found_at < b.found_at;
+                                        }));
+    m_recent.push_back(RECENT_GROUP{group, m_walks});
 }
 
 // In a session of its own the tool has no controlling terminal: the user's
@@ -412,8 +433,14 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
         const auto now = std::chrono::steady_clock::now();
         if (now >= next_look)
         {
+            // The next look is due LOOK_MS after this one ends, or later,
+            // so that the looks take at most a LOOK_SHARE-th of the loop's
+            // time however long one takes (many children make each look
+            // through the groups longer).
             reaper.look();
-            next_look = now + look_every;
+            const auto looked = std::chrono::steady_clock::now();
+            next_look = looked + std::max<std::chrono::steady_clock::duration>(
+                                     look_every, (looked - now) * (TOOL_REAPER::LOOK_SHARE - 1));
         }
     }
     ::close(pipe_fds[0]);

@@ -44,11 +44,15 @@ struct TOOL_RUN
 //    walked has ended processes. Each group costs a look through all the
 //    children of the process, so the budget bounds what a walk costs
 //    beyond what has ended, however many groups are kept.
+// Whatever a look costs, the next one waits long enough that the looks take
+// at most a LOOK_SHARE-th of the time (run_tool).
 class TOOL_REAPER
 {
 public:
     // How often the ended processes are looked for while a tool runs.
     static constexpr int LOOK_MS = 10;
+    // The looks take at most this share of the time (1/20) while a tool runs.
+    static constexpr int LOOK_SHARE = 20;
     // The time a walk may spend on groups with nothing ended.
     static constexpr std::chrono::microseconds WALK_BUDGET{500};
 
@@ -103,7 +107,7 @@ private:
     static constexpr unsigned long RECENT_WALKS = 100;
     static constexpr size_t RECENT_GROUPS = 16;
 
-    bool is_run_group(pid_t group);
+    bool is_run_group(pid_t group, bool member_in_hand = false);
     void release_slot();
     void reap_tool();
     void walk();
@@ -120,7 +124,7 @@ private:
     bool m_output_open = false;
     int m_tool_status = -1;
     std::set<pid_t> m_kept;               // the groups of earlier tools with something left
-    std::vector<RECENT_GROUP> m_recent;   // kept groups with ended processes lately, latest first
+    std::vector<RECENT_GROUP> m_recent;   // kept groups with ended processes lately
     pid_t m_last_walked = 0;              // the kept group that the last walk ended with
     unsigned long m_walks = 0;
     std::vector<pid_t> m_children;  // the children of the process at the last walk, sorted
