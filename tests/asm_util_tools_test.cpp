@@ -187,13 +187,13 @@ TEST_F(ToolLoop, AWalkReachesEveryKeptGroupInTurn)
 
 TEST_F(ToolLoop, AGroupThatKeepsLeavingOrphansIsFoundAtOnceAndWalkedFirst)
 {
-    // Forty kept groups, the first of which has a leftover that leaves two
+    // Eighty kept groups, the first of which has a leftover that leaves two
     // short processes every 10 ms once a later line has started, one that
     // ends at once and one after 50 ms; that line counts this process's
     // zombies every 20 ms meanwhile. The children that came to the process
     // since the last walk lead the walk to that group at once (one of them
     // has ended); where they are not noted (as without /proc) the first
-    // walks find the group in its turn among the forty. From then on the
+    // walks find the group in its turn among the eighty. From then on the
     // walks take it first, at every look, so that what ends there later is
     // reaped too: a few zombies at most, where taking it only in its turn
     // lets them pile up again and again.
@@ -207,25 +207,25 @@ TEST_F(ToolLoop, AGroupThatKeepsLeavingOrphansIsFoundAtOnceAndWalkedFirst)
         fs::remove(m_dir / "zombies.txt");
         const pid_t foreign = foreign_ended_child();
         ASSERT_TRUE(line("(while [ ! -e go ]; do sleep 0.01; done; "
-                         "for i in $(seq 100); do (sleep 0 >/dev/null 2>&1 &); (sleep 0.05 >/dev/null 2>&1 &); "
+                         "for i in $(seq 150); do (sleep 0 >/dev/null 2>&1 &); (sleep 0.05 >/dev/null 2>&1 &); "
                          "sleep 0.01; done) >/dev/null 2>&1 &")
                         .succeeded);
-        for (int n = 0; n < 40; ++n)
+        for (int n = 0; n < 80; ++n)
             ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
-        ASSERT_TRUE(line("touch go; for i in $(seq 60); do cat /proc/[0-9]*/stat 2>/dev/null | "
+        ASSERT_TRUE(line("touch go; for i in $(seq 80); do cat /proc/[0-9]*/stat 2>/dev/null | "
                          "awk -v p=$PPID '$3 == \"Z\" && $4 == p' | wc -l >>zombies.txt; sleep 0.02; done")
                         .succeeded);
         std::istringstream counts(read_text(m_dir / "zombies.txt"));
         std::vector<int> samples;
         for (int counted = 0; counts >> counted;)
             samples.push_back(counted);
-        ASSERT_EQ(samples.size(), 60u);
+        ASSERT_EQ(samples.size(), 80u);
         // The foreign child, and what ended since the last look; without
         // the arrivals, once the group was found in its turn.
         std::string all;
         for (const int counted : samples)
             all += std::to_string(counted) + " ";
-        EXPECT_LE(*std::max_element(samples.begin() + (arrivals ? 0 : 30), samples.end()), 1 + 8)
+        EXPECT_LE(*std::max_element(samples.begin() + (arrivals ? 0 : 45), samples.end()), 1 + 12)
             << "zombies counted: " << all;
         expect_still_the_callers(foreign);
     }

@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -100,6 +101,14 @@ bool children_of_the_process(std::vector<pid_t>& children)
     ::closedir(tasks);
     std::sort(children.begin(), children.end());
     return listed;
+}
+
+// The CPU time the calling thread has taken.
+std::chrono::nanoseconds thread_cpu_time()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
 }  // namespace
@@ -435,12 +444,14 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
         {
             // The next look is due LOOK_MS after this one ends, or later,
             // so that the looks take at most a LOOK_SHARE-th of the loop's
-            // time however long one takes (many children make each look
-            // through the groups longer).
+            // time however much one costs (many children make each look
+            // through the groups longer). What a look costs is the CPU time
+            // it took: a look that the machine held up costs no later look.
+            const auto cost_before = thread_cpu_time();
             reaper.look();
-            const auto looked = std::chrono::steady_clock::now();
-            next_look = looked + std::max<std::chrono::steady_clock::duration>(
-                                     look_every, (looked - now) * (TOOL_REAPER::LOOK_SHARE - 1));
+            const auto cost = thread_cpu_time() - cost_before;
+            next_look = std::chrono::steady_clock::now() +
+                        std::max<std::chrono::nanoseconds>(look_every, cost * (TOOL_REAPER::LOOK_SHARE - 1));
         }
     }
     ::close(pipe_fds[0]);
