@@ -238,7 +238,6 @@ void TOOL_REAPER::reap_tool()
 
 void TOOL_REAPER::walk()
 {
-    const auto deadline = std::chrono::steady_clock::now() + m_walk_budget;
     ++m_walks;
     if (m_note_arrivals)
         reap_arrivals();
@@ -261,6 +260,7 @@ void TOOL_REAPER::walk()
     // Then the other kept groups in turn, from where the last walk ended.
     // Each step finds its group by number, so that one forgotten on the
     // way leaves nothing to step from.
+    const auto deadline = std::chrono::steady_clock::now() + m_walk_budget;
     bool found = false;
     for (size_t walked = 0, count = m_kept.size(); walked < count && !m_kept.empty(); ++walked)
     {

@@ -53,7 +53,7 @@ public:
     static constexpr int LOOK_MS = 10;
     // The looks take at most this share of the time (1/20) while a tool runs.
     static constexpr int LOOK_SHARE = 20;
-    // The time a walk may spend on groups with nothing ended.
+    // The time a walk may spend on kept groups in turn with nothing ended.
     static constexpr std::chrono::microseconds WALK_BUDGET{500};
 
     // A walk notes the children that came to the process since the last
