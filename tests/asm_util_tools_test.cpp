@@ -124,12 +124,27 @@ protected:
         return zombies;
     }
 
+    // A line that, after its first commands, counts this process's zombies
+    // the given number of times, 20 ms apart; the counts.
+    std::vector<int> zombies_sampled(const std::string& first, int count)
+    {
+        const TOOL_RUN run = line(first + "for i in $(seq " + std::to_string(count) +
+                                  "); do cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && "
+                                  "$4 == p' | wc -l >>zombies.txt; sleep 0.02; done");
+        EXPECT_TRUE(run.succeeded) << run.output;
+        std::istringstream counts(read_text(m_dir / "zombies.txt"));
+        std::vector<int> samples;
+        for (int counted = 0; counts >> counted;)
+            samples.push_back(counted);
+        return samples;
+    }
+
     // A leftover that keeps leaving orphans among eighty kept groups (the
     // rows below); the arrivals noted or not.
     void burst_behind_eighty_groups(bool arrivals)
     {
         if (!fs::exists("/proc/self/stat"))
-        GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
+            GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
         m_reaper = std::make_unique<TOOL_REAPER>(std::chrono::nanoseconds(0), arrivals);
         const pid_t foreign = foreign_ended_child();
         ASSERT_TRUE(line("(while [ ! -e go ]; do sleep 0.01; done; "
@@ -138,13 +153,7 @@ protected:
                         .succeeded);
         for (int n = 0; n < 80; ++n)
             ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
-        ASSERT_TRUE(line("touch go; for i in $(seq 80); do cat /proc/[0-9]*/stat 2>/dev/null | "
-                         "awk -v p=$PPID '$3 == \"Z\" && $4 == p' | wc -l >>zombies.txt; sleep 0.02; done")
-                        .succeeded);
-        std::istringstream counts(read_text(m_dir / "zombies.txt"));
-        std::vector<int> samples;
-        for (int counted = 0; counts >> counted;)
-            samples.push_back(counted);
+        const std::vector<int> samples = zombies_sampled("touch go; ", 80);
         ASSERT_EQ(samples.size(), 80u);
         // The foreign child, and what ended since the last look; without
         // the arrivals, once the group was found in its turn.
@@ -231,13 +240,9 @@ TEST_F(ToolLoop, AWalkTakesAHundredKeptGroupsALook)
     const pid_t foreign = foreign_ended_child();
     for (int n = 0; n < 100; ++n)
         ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; sleep 2 >/dev/null 2>&1 &").succeeded);
-    ASSERT_TRUE(line("for i in $(seq 60); do cat /proc/[0-9]*/stat 2>/dev/null | "
-                     "awk -v p=$PPID '$3 == \"Z\" && $4 == p' | wc -l >>zombies.txt; sleep 0.02; done")
-                    .succeeded);
-    std::istringstream counts(read_text(m_dir / "zombies.txt"));
     std::string all;
     int most = 0;
-    for (int counted = 0; counts >> counted;)
+    for (const int counted : zombies_sampled("", 60))
     {
         most = std::max(most, counted);
         all += std::to_string(counted) + " ";
