@@ -1,5 +1,6 @@
 #include "asm_util_tools.h"
 
+#include "asm_assemble_asmm.h"
 #include "asm_common.h"
 #include "asm_signal_registry.h"
 
@@ -64,31 +65,13 @@ bool children_of_the_process(std::vector<pid_t>& children)
     DIR* const tasks = ::opendir("/proc/self/task");
     if (tasks == nullptr)
         return false;
-    bool listed = true;
-    std::string text;
-    char buffer[4096];
-    for (const dirent* task = ::readdir(tasks); listed && task != nullptr; task = ::readdir(tasks))
+    for (const dirent* task = ::readdir(tasks); task != nullptr; task = ::readdir(tasks))
     {
         if (task->d_name[0] == '.')
             continue;
-        const std::string list = std::string("/proc/self/task/") + task->d_name + "/children";
-        const int fd = ::open(list.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-        {
-            // A thread that has ended meanwhile has no list to read.
-            listed = errno == ENOENT;
-            continue;
-        }
-        text.clear();
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;)
-        {
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                break;
-            text.append(buffer, static_cast<size_t>(n));
-        }
-        ::close(fd);
+        // A thread that has ended meanwhile has no list to read: none.
+        const std::string text =
+            read_file_into_string(std::string("/proc/self/task/") + task->d_name + "/children");
         const char* p = text.c_str();
         for (char* end = nullptr;; p = end)
         {
@@ -100,7 +83,7 @@ bool children_of_the_process(std::vector<pid_t>& children)
     }
     ::closedir(tasks);
     std::sort(children.begin(), children.end());
-    return listed;
+    return true;
 }
 
 // The CPU time the calling thread has taken.
