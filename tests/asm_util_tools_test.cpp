@@ -211,21 +211,6 @@ TEST_F(ToolLoop, TheWalkForgetsAKeptGroupThatIsNoLongerTheRunsAndGoesOn)
     }
 }
 
-TEST_F(ToolLoop, AWalkReachesEveryKeptGroupInTurn)
-{
-    // Six lines each leave a process running and one that ends a while
-    // after the line; a later line runs while they end. The walks take the
-    // kept groups in turn, one each here, so every ended one is reaped.
-    const pid_t foreign = foreign_ended_child();
-    for (int n = 0; n < 6; ++n)
-        ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; sleep 0." + std::to_string(3 + n) +
-                         " >/dev/null 2>&1 & echo $! >>ending.pids")
-                        .succeeded);
-    ASSERT_TRUE(line("sleep 1.2").succeeded);
-    EXPECT_EQ(zombies_of("ending.pids"), std::vector<pid_t>{});
-    expect_still_the_callers(foreign);
-}
-
 TEST_F(ToolLoop, AWalkTakesAHundredKeptGroupsALook)
 {
     // A hundred lines each leave a process running and one that ends 2 s
@@ -314,42 +299,6 @@ TEST_F(ToolLoop, ManyChildrenBehindAForeignChildCostTheCallerAFewPercent)
     }
     EXPECT_LE(least, 0.1) << "the share of a CPU the caller spent while the line ran";
     expect_still_the_callers(foreign);
-}
-
-TEST_F(ToolLoop, AGroupWhoseLeftoversEndOneAfterAnotherIsKeptUntilTheLastHasEnded)
-{
-    // Lines leave three processes each that end one after another after the
-    // line, and a later line runs while they end: each is reaped, with and
-    // without a foreign ended child first (plain looks, or walks).
-    for (const bool foreign_first : {false, true})
-    {
-        SCOPED_TRACE(foreign_first ? "a foreign ended child first" : "plain looks");
-        fs::remove(m_dir / "ending.pids");
-        const pid_t foreign = foreign_first ? foreign_ended_child() : 0;
-        for (int n = 0; n < 3; ++n)
-            ASSERT_TRUE(
-                line("for t in 0.2 0.4 0.6; do sleep $t >/dev/null 2>&1 & echo $! >>ending.pids; done").succeeded);
-        ASSERT_TRUE(line("sleep 1").succeeded);
-        EXPECT_EQ(zombies_of("ending.pids"), std::vector<pid_t>{});
-        if (foreign_first)
-            expect_still_the_callers(foreign);
-    }
-}
-
-TEST_F(ToolLoop, AToolsStatusIsItsOwnWhateverHoldsItsOutput)
-{
-    // The status of the line's shell, also when a process it left holds the
-    // output (the run then waits for that output's end) or when it closed
-    // its output and went on; the output read to its end.
-    const TOOL_RUN held = line("(sleep 0.3; echo held) & echo first; exit 4");
-    EXPECT_EQ(held.exit_status, 4);
-    EXPECT_EQ(held.output, "first\nheld\n");
-    const TOOL_RUN closed = line("echo closing; exec >/dev/null; sleep 0.3; exit 5");
-    EXPECT_EQ(closed.exit_status, 5);
-    EXPECT_EQ(closed.output, "closing\n");
-    const TOOL_RUN missing = run_tool({"/nonexistent/tool"}, *m_reaper);
-    EXPECT_FALSE(missing.succeeded);
-    EXPECT_EQ(missing.start_failure, "Cannot start /nonexistent/tool: No such file or directory");
 }
 
 TEST(ToolRegistry, TheCleanUpLeavesAGroupWhoseReapedToolsNumberWasGivenAnew)
