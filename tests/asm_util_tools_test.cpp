@@ -51,6 +51,23 @@ std::vector<pid_t> pids_in(const fs::path& file)
     return pids;
 }
 
+// The counts as a line of text, for a failure's message.
+std::string listed(const std::vector<int>& counts)
+{
+    std::string text;
+    for (const int count : counts)
+        text += std::to_string(count) + " ";
+    return text;
+}
+
+// Whether the user may have this many processes (root always may).
+bool may_have_processes(rlim_t count)
+{
+    rlimit processes{};
+    return ::geteuid() == 0 || ::getrlimit(RLIMIT_NPROC, &processes) != 0 || processes.rlim_cur == RLIM_INFINITY ||
+           processes.rlim_cur >= count;
+}
+
 // Whether the process is an ended child of this process that no one has
 // reaped yet.
 bool zombie_child(pid_t pid)
@@ -147,7 +164,7 @@ protected:
             GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
         m_reaper = std::make_unique<TOOL_REAPER>(std::chrono::nanoseconds(0), arrivals);
         const pid_t foreign = foreign_ended_child();
-        ASSERT_TRUE(line("(while [ ! -e go ]; do sleep 0.01; done; "
+        ASSERT_TRUE(line("(n=0; while [ ! -e go ] && [ $n -lt 3000 ]; do n=$((n+1)); sleep 0.01; done; "
                          "for i in $(seq 150); do (sleep 0 >/dev/null 2>&1 &); (sleep 0.05 >/dev/null 2>&1 &); "
                          "sleep 0.01; done) >/dev/null 2>&1 &")
                         .succeeded);
@@ -157,11 +174,8 @@ protected:
         ASSERT_EQ(samples.size(), 80u);
         // The foreign child, and what ended since the last look; without
         // the arrivals, once the group was found in its turn.
-        std::string all;
-        for (const int counted : samples)
-            all += std::to_string(counted) + " ";
         EXPECT_LE(*std::max_element(samples.begin() + (arrivals ? 0 : 45), samples.end()), 1 + 12)
-            << "zombies counted: " << all;
+            << "zombies counted: " << listed(samples);
         expect_still_the_callers(foreign);
     }
 
@@ -213,26 +227,24 @@ TEST_F(ToolLoop, TheWalkForgetsAKeptGroupThatIsNoLongerTheRunsAndGoesOn)
 
 TEST_F(ToolLoop, AWalkTakesAHundredKeptGroupsALook)
 {
-    // A hundred lines each leave a process running and one that ends 2 s
-    // after its line, so that they end one after another while a later
-    // line counts this process's zombies, behind a foreign ended child.
-    // They came while alive, so only the walk's turn finds them: with the
-    // usual budget a walk takes all hundred groups, and what ends is reaped
-    // at the next look; a walk of a few groups leaves them to pile up.
+    // A hundred lines each leave a process that ends 2 to 3 s after its
+    // line, in an order of their own, every other line also a process that
+    // runs on; meanwhile a later line counts this process's zombies, behind
+    // a foreign ended child. They came while alive, so only the walk's turn
+    // finds them: with the usual budget a walk takes all hundred groups,
+    // and what ends is reaped at the next look; a walk of a few groups
+    // leaves them to pile up. Half the groups have nothing left once the
+    // walk has reaped their process, and are forgotten on its way.
     if (!fs::exists("/proc/self/stat"))
         GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
     m_reaper = std::make_unique<TOOL_REAPER>();
     const pid_t foreign = foreign_ended_child();
     for (int n = 0; n < 100; ++n)
-        ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; sleep 2 >/dev/null 2>&1 &").succeeded);
-    std::string all;
-    int most = 0;
-    for (const int counted : zombies_sampled("", 60))
-    {
-        most = std::max(most, counted);
-        all += std::to_string(counted) + " ";
-    }
-    EXPECT_LE(most, 1 + 12) << "zombies counted: " << all;
+        ASSERT_TRUE(line(std::string(n % 2 == 0 ? "sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; " : "") +
+                         "sleep " + std::to_string(2 + 37 * n % 100 / 100.0) + " >/dev/null 2>&1 &")
+                        .succeeded);
+    const std::vector<int> samples = zombies_sampled("", 90);
+    EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 1 + 12) << "zombies counted: " << listed(samples);
     expect_still_the_callers(foreign);
 }
 
@@ -270,11 +282,8 @@ TEST_F(ToolLoop, ManyChildrenBehindAForeignChildCostTheCallerAFewPercent)
     // its group's members (2000 of them, for each of the 2000).
     if (!fs::exists("/proc/self/stat"))
         GTEST_SKIP() << "/proc is not mounted, so a line cannot read the caller's CPU time";
-    rlimit processes{};
-    if (::geteuid() != 0 && ::getrlimit(RLIMIT_NPROC, &processes) == 0 && processes.rlim_cur != RLIM_INFINITY &&
-        processes.rlim_cur < 10000)
-        GTEST_SKIP() << "the user may not have the 4000 processes of this row (ulimit -u " << processes.rlim_cur
-                     << ")";
+    if (!may_have_processes(10000))
+        GTEST_SKIP() << "the user may not have the 4000 processes of this row (ulimit -u)";
     m_reaper = std::make_unique<TOOL_REAPER>();
     const pid_t foreign = foreign_ended_child();
     const std::string ticks = "$(awk '{print $14 + $15}' /proc/$PPID/stat)";
@@ -283,7 +292,8 @@ TEST_F(ToolLoop, ManyChildrenBehindAForeignChildCostTheCallerAFewPercent)
     for (const std::string round : {"1", "2"})
     {
         SCOPED_TRACE("run " + round);
-        ASSERT_TRUE(line("(while [ ! -e go" + round + " ]; do sleep 0.01; done; for i in $(seq 2000); do "
+        ASSERT_TRUE(line("(n=0; while [ ! -e go" + round + " ] && [ $n -lt 3000 ]; do n=$((n+1)); sleep 0.01; done; "
+                         "for i in $(seq 2000); do "
                          "sleep 60 >/dev/null 2>&1 & echo $! >>live.pids; done; : >started" + round +
                          ") >/dev/null 2>&1 &")
                         .succeeded);
@@ -299,6 +309,41 @@ TEST_F(ToolLoop, ManyChildrenBehindAForeignChildCostTheCallerAFewPercent)
     }
     EXPECT_LE(least, 0.1) << "the share of a CPU the caller spent while the line ran";
     expect_still_the_callers(foreign);
+}
+
+TEST_F(ToolLoop, ABurstOfOrphansBesideThousandsOfLiveChildrenIsReapedAsItComes)
+{
+    // Thirty lines leave a hundred processes running each; then a line
+    // leaves 1500 short orphans as fast as its shell can while it counts
+    // this process's zombies. Each reap looks through the 3000 children and
+    // more: looks spaced by what their reaping cost would take a few
+    // hundred a second and let the rest pile up by the hundred. What has
+    // ended is reaped at each look instead, a few dozen at most.
+    if (!fs::exists("/proc/self/stat"))
+        GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
+    if (!may_have_processes(10000))
+        GTEST_SKIP() << "the user may not have the 4500 processes of this row (ulimit -u)";
+    m_reaper = std::make_unique<TOOL_REAPER>();
+    for (int n = 0; n < 30; ++n)
+        ASSERT_TRUE(line("for i in $(seq 100); do sleep 60 >/dev/null 2>&1 & echo $! >>live.pids; done").succeeded);
+    const std::vector<int> samples =
+        zombies_sampled("(for i in $(seq 1500); do (sleep 0.01 >/dev/null 2>&1 &); done) >/dev/null 2>&1 & ", 25);
+    EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 40) << "zombies counted: " << listed(samples);
+}
+
+TEST_F(ToolLoop, ALineEndsForACallerThatIgnoresSigchld)
+{
+    // The system then reaps every child of the caller's as it ends, the
+    // tool among them, so that no wait finds it: the line ends all the
+    // same, its output read to its end and its status unknown.
+    struct sigaction ignored{};
+    struct sigaction previous{};
+    ignored.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGCHLD, &ignored, &previous), 0);
+    const TOOL_RUN run = line("echo out");
+    ::sigaction(SIGCHLD, &previous, nullptr);
+    EXPECT_EQ(run.output, "out\n");
+    EXPECT_FALSE(run.succeeded);
 }
 
 TEST(ToolRegistry, TheCleanUpLeavesAGroupWhoseReapedToolsNumberWasGivenAnew)

@@ -1,6 +1,5 @@
 #include "asm_util_tools.h"
 
-#include "asm_assemble_asmm.h"
 #include "asm_common.h"
 #include "asm_signal_registry.h"
 
@@ -56,6 +55,28 @@ int timeout_for(std::chrono::steady_clock::duration left)
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
+// The text of a file of /proc, read on a descriptor of its own: a walk
+// reads the children lists each time, and a stream's opening (its name made
+// a full path, its buffer) would cost more than a short list. Empty when
+// the file cannot be read.
+void read_proc_text(const std::string& path, std::string& text)
+{
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    char buffer[4096];
+    for (;;)
+    {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    ::close(fd);
+}
+
 // The children of the process, of every thread, as /proc lists them,
 // sorted; false where /proc is not mounted. A kernel without the lists
 // gives none: no child is then taken for one that came.
@@ -65,13 +86,13 @@ bool children_of_the_process(std::vector<pid_t>& children)
     DIR* const tasks = ::opendir("/proc/self/task");
     if (tasks == nullptr)
         return false;
+    std::string text;
     for (const dirent* task = ::readdir(tasks); task != nullptr; task = ::readdir(tasks))
     {
         if (task->d_name[0] == '.')
             continue;
         // A thread that has ended meanwhile has no list to read: none.
-        const std::string text =
-            read_file_into_string(std::string("/proc/self/task/") + task->d_name + "/children");
+        read_proc_text(std::string("/proc/self/task/") + task->d_name + "/children", text);
         const char* p = text.c_str();
         for (char* end = nullptr;; p = end)
         {
@@ -119,14 +140,16 @@ void TOOL_REAPER::reap_tool_if_ended()
     reap_tool();
 }
 
-void TOOL_REAPER::look()
+std::chrono::nanoseconds TOOL_REAPER::look()
 {
+    m_reaping = std::chrono::nanoseconds::zero();
     if (m_tool_reaped && m_slot >= 0 && !group_still_the_reaped_tools(m_tool))
         release_slot();
     // The kept groups reaped from, looked at once the look is done: whether
     // anything of a group is left costs a look through its members.
     std::vector<pid_t> reaped_from;
-    for (int reaped = 0; reaped < REAPED_PER_LOOK; ++reaped)
+    reaping_starts();
+    for (int count = 0; count < REAPED_PER_LOOK; ++count)
     {
         siginfo_t ended;
         if (!ended_child(P_ALL, 0, ended))
@@ -134,11 +157,15 @@ void TOOL_REAPER::look()
         if (ended.si_pid == m_tool && !m_tool_reaped)
         {
             reap_tool();
+            reaped();
             continue;
         }
         const pid_t group = ::getpgid(ended.si_pid);
         if (group < 0)
+        {
+            reaping_starts();
             continue;  // waited for meanwhile by another thread of the process
+        }
         if (!is_run_group(group, true))
         {
             walk();
@@ -147,12 +174,14 @@ void TOOL_REAPER::look()
         int status = 0;
         if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
             break;
+        reaped();
         if (group != m_tool && std::find(reaped_from.begin(), reaped_from.end(), group) == reaped_from.end())
             reaped_from.push_back(group);
     }
     for (const pid_t group : reaped_from)
         if (!group_still_the_reaped_tools(group))
             m_kept.erase(group);
+    return m_reaping;
 }
 
 void TOOL_REAPER::finish()
@@ -266,6 +295,7 @@ void TOOL_REAPER::walk()
 int TOOL_REAPER::reap_group(pid_t group)
 {
     int count = 0;
+    reaping_starts();
     for (; count < REAPED_PER_LOOK; ++count)
     {
         siginfo_t ended;
@@ -276,8 +306,22 @@ int TOOL_REAPER::reap_group(pid_t group)
             reap_tool();
         else if (::waitpid(ended.si_pid, &status, WNOHANG) <= 0)
             break;
+        reaped();
     }
     return count;
+}
+
+// What a look spends reaping counts from a mark: the time from there to the
+// end of a reap (finding the ended process and taking it) is reaping, and
+// the reap sets the mark anew. What is not followed by a reap (a search
+// that found nothing) is not.
+void TOOL_REAPER::reaping_starts() { m_reaping_from = thread_cpu_time(); }
+
+void TOOL_REAPER::reaped()
+{
+    const std::chrono::nanoseconds now = thread_cpu_time();
+    m_reaping += now - m_reaping_from;
+    m_reaping_from = now;
 }
 
 // The children that came since the last walk: each that has ended and is
@@ -298,11 +342,15 @@ void TOOL_REAPER::reap_arrivals()
         siginfo_t ended;
         if (!ended_child(P_PID, child, ended))
             continue;
+        reaping_starts();
         const pid_t group = ::getpgid(child);
         if (group < 0 || group == m_tool || !is_run_group(group, true))
             continue;
         int status = 0;
-        if (::waitpid(child, &status, WNOHANG) == child && !is_recent(group))
+        if (::waitpid(child, &status, WNOHANG) != child)
+            continue;
+        reaped();
+        if (!is_recent(group))
             note_found(group);
     }
 }
@@ -383,13 +431,14 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
     // the system has none it is looked for at each look and, once the
     // output has ended (a tool's output mostly ends as it exits), in looks
     // that start at 1 ms. What the tools left behind is reaped in looks
-    // LOOK_MS apart, however much the tool writes.
+    // LOOK_MS apart or more (see below), however much the tool writes.
     const int tool_end = process_descriptor(pid);
     char buffer[4096];
     bool reading = true;
     int end_look_ms = 1;
     const std::chrono::milliseconds look_every(TOOL_REAPER::LOOK_MS);
     auto next_look = std::chrono::steady_clock::now() + look_every;
+    auto last_finding = std::chrono::nanoseconds::max();
     while (reading || !reaper.tool_reaped())
     {
         pollfd watched[2];
@@ -426,15 +475,26 @@ TOOL_RUN run_tool(const std::vector<std::string>& words, TOOL_REAPER& reaper)
         if (now >= next_look)
         {
             // The next look is due LOOK_MS after this one ends, or later,
-            // so that the looks take at most a LOOK_SHARE-th of the loop's
-            // time however much one costs (many children make each look
-            // through the groups longer). What a look costs is the CPU time
-            // it took: a look that the machine held up costs no later look.
+            // so that what the looks spend finding nothing takes at most a
+            // LOOK_SHARE-th of the loop's time beyond what they spend
+            // reaping (many children make each look through the groups
+            // longer). The reaping is never held back: each reap costs a
+            // look through the children, and spacing the looks by it would
+            // leave what ends faster than that to pile up. What a look
+            // costs is the CPU time it took, and no more than the look
+            // before took: a look that the machine held up costs no later
+            // look, and the thread's CPU time also counts what the machine
+            // did meanwhile on its processor (interrupts, time taken by
+            // the virtual machine's host), so that one look of a few
+            // microseconds may show milliseconds.
             const auto cost_before = thread_cpu_time();
-            reaper.look();
+            const std::chrono::nanoseconds reaping = reaper.look();
             const auto cost = thread_cpu_time() - cost_before;
+            const auto finding = cost - std::min<std::chrono::nanoseconds>(cost, 2 * reaping);
             next_look = std::chrono::steady_clock::now() +
-                        std::max<std::chrono::nanoseconds>(look_every, cost * (TOOL_REAPER::LOOK_SHARE - 1));
+                        std::max<std::chrono::nanoseconds>(
+                            look_every, std::min(finding, last_finding) * (TOOL_REAPER::LOOK_SHARE - 1));
+            last_finding = finding;
         }
     }
     ::close(pipe_fds[0]);

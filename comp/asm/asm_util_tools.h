@@ -44,8 +44,11 @@ struct TOOL_RUN
 //    walked has ended processes. Each group costs a look through all the
 //    children of the process, so the budget bounds what a walk costs
 //    beyond what has ended, however many groups are kept.
-// Whatever a look costs, the next one waits long enough that the looks take
-// at most a LOOK_SHARE-th of the time (run_tool).
+// What a look spends finding nothing, beyond as much again as it spends
+// reaping, makes the next one wait long enough that it takes at most a
+// LOOK_SHARE-th of the time (run_tool): the reaping itself is never held
+// back, so it keeps pace with what the tools leave however many children
+// the process has.
 class TOOL_REAPER
 {
 public:
@@ -81,8 +84,9 @@ public:
     void reap_tool_if_ended();
 
     // One look: reaps what has ended of the run's groups, the running tool
-    // among it.
-    void look();
+    // among it. The CPU time the look spent reaping: finding each ended
+    // process and taking it.
+    std::chrono::nanoseconds look();
 
     // Once the tool is reaped and its output has ended: forgets its slot,
     // keeps its group while anything of it is left, and reaps what has
@@ -115,6 +119,8 @@ private:
     void note_found(pid_t group);
     bool is_recent(pid_t group) const;
     void reap_arrivals();
+    void reaping_starts();
+    void reaped();
 
     const std::chrono::nanoseconds m_walk_budget;
     const bool m_note_arrivals;
@@ -128,6 +134,8 @@ private:
     pid_t m_last_walked = 0;              // the kept group that the last walk ended with
     unsigned long m_walks = 0;
     std::vector<pid_t> m_children;  // the children of the process at the last walk, sorted
+    std::chrono::nanoseconds m_reaping{};       // the CPU time the look has spent reaping
+    std::chrono::nanoseconds m_reaping_from{};  // the thread's CPU time where the next reap counts from
 };
 
 // Runs the words as a process without a shell: standard input /dev/null,
