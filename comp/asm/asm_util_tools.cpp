@@ -284,7 +284,7 @@ void TOOL_REAPER::walk()
         found = !is_recent(group) && is_run_group(group) && reap_group(group) > 0;
         if (found)
         {
-            note_found(group);
+            note_recent(group);
             if (!group_still_the_reaped_tools(group))
                 m_kept.erase(group);
         }
@@ -325,7 +325,10 @@ void TOOL_REAPER::reaped()
 }
 
 // The children that came since the last walk: each that has ended and is
-// of the run's groups is reaped, and its group walked first from then on.
+// of the run's groups is reaped, and the group of each that is of them,
+// ended or not, is walked first from then on. A leftover's orphans mostly
+// come while they still run (the more so on a busy machine), and end soon
+// after.
 void TOOL_REAPER::reap_arrivals()
 {
     std::vector<pid_t> children;
@@ -337,21 +340,27 @@ void TOOL_REAPER::reap_arrivals()
     m_children.swap(children);
     for (const pid_t child : arrived)
     {
-        // Only one that has ended is looked at further: its group cannot
-        // change any more, and it is a member in hand.
+        // Only one that has ended is reaped: its group cannot change any
+        // more, and it is a member in hand. One that runs may leave its
+        // group meanwhile, which leads the walks to a group that a walk then
+        // finds to be no longer the run's, and forgets.
         siginfo_t ended;
-        if (!ended_child(P_PID, child, ended))
-            continue;
-        reaping_starts();
+        const bool has_ended = ended_child(P_PID, child, ended);
+        if (has_ended)
+            reaping_starts();
         const pid_t group = ::getpgid(child);
-        if (group < 0 || group == m_tool || !is_run_group(group, true))
+        // A child that still runs in a group noted already only notes it
+        // again, and costs no check of the group.
+        if (group < 0 || group == m_tool || ((has_ended || !is_recent(group)) && !is_run_group(group, true)))
             continue;
-        int status = 0;
-        if (::waitpid(child, &status, WNOHANG) != child)
-            continue;
-        reaped();
-        if (!is_recent(group))
-            note_found(group);
+        if (has_ended)
+        {
+            int status = 0;
+            if (::waitpid(child, &status, WNOHANG) != child)
+                continue;
+            reaped();
+        }
+        note_recent(group);
     }
 }
 
@@ -361,9 +370,16 @@ bool TOOL_REAPER::is_recent(pid_t group) const
                        [group](const RECENT_GROUP& recent) { return recent.group == group; });
 }
 
-void TOOL_REAPER::note_found(pid_t group)
+void TOOL_REAPER::note_recent(pid_t group)
 {
-    // The group in which ended processes were found longest ago makes room.
+    const auto noted = std::find_if(m_recent.begin(), m_recent.end(),
+                                    [group](const RECENT_GROUP& recent) { return recent.group == group; });
+    if (noted != m_recent.end())
+    {
+        noted->found_at = m_walks;
+        return;
+    }
+    // The group noted longest ago makes room.
     if (m_recent.size() >= RECENT_GROUPS)
         m_recent.erase(std::min_element(m_recent.begin(), m_recent.end(),
                                         [](const RECENT_GROUP& a, const RECENT_GROUP& b) {

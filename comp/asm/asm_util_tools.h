@@ -34,11 +34,11 @@ struct TOOL_RUN
 // its tool's group), the look walks instead:
 //  - the children that came to the process since the last walk (the
 //    orphans it took in, listed by /proc): one that has ended and is of the
-//    run's groups is reaped, and its group is walked first from then on,
-//    so that a leftover that keeps leaving orphans is found at once however
-//    many groups are kept;
-//  - the running tool's group, and the kept groups where a walk found
-//    ended processes lately;
+//    run's groups is reaped, and the group of each that is of them is
+//    walked first from then on, so that a leftover that keeps leaving
+//    orphans is found at once however many groups are kept;
+//  - the running tool's group, and the kept groups where orphans came or
+//    a walk found ended processes lately;
 //  - then as many of the other kept groups, in turn, as the walk's budget
 //    of time allows (at least one), going on past it while each group
 //    walked has ended processes. Each group costs a look through all the
@@ -94,8 +94,8 @@ public:
     void finish();
 
 private:
-    // A kept group in which a walk found ended processes, and the walk that
-    // last found some there.
+    // A kept group where orphans came or a walk found ended processes, and
+    // the walk that last saw either there.
     struct RECENT_GROUP
     {
         pid_t group;
@@ -106,8 +106,8 @@ private:
     // walk), so that processes that end as fast as they are reaped never
     // hold the tool's output.
     static constexpr int REAPED_PER_LOOK = 256;
-    // A group is walked first while a walk found ended processes in it
-    // within this many walks; at most this many groups are.
+    // A group is walked first while orphans came or a walk found ended
+    // processes in it within this many walks; at most this many groups are.
     static constexpr unsigned long RECENT_WALKS = 100;
     static constexpr size_t RECENT_GROUPS = 16;
 
@@ -116,7 +116,7 @@ private:
     void reap_tool();
     void walk();
     int reap_group(pid_t group);
-    void note_found(pid_t group);
+    void note_recent(pid_t group);
     bool is_recent(pid_t group) const;
     void reap_arrivals();
     void reaping_starts();
@@ -130,7 +130,7 @@ private:
     bool m_output_open = false;
     int m_tool_status = -1;
     std::set<pid_t> m_kept;               // the groups of earlier tools with something left
-    std::vector<RECENT_GROUP> m_recent;   // kept groups with ended processes lately
+    std::vector<RECENT_GROUP> m_recent;   // kept groups with orphans or ended processes lately
     pid_t m_last_walked = 0;              // the kept group that the last walk ended with
     unsigned long m_walks = 0;
     std::vector<pid_t> m_children;  // the children of the process at the last walk, sorted
