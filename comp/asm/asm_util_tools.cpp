@@ -262,8 +262,8 @@ void TOOL_REAPER::walk()
     {
         const bool run_group = is_run_group(recent->group);
         if (run_group && reap_group(recent->group) > 0)
-            recent->found_at = m_walks;
-        if (!run_group || m_walks - recent->found_at > RECENT_WALKS)
+            recent->noted_at = m_walks;
+        if (!run_group || m_walks - recent->noted_at > RECENT_WALKS)
             recent = m_recent.erase(recent);
         else
             ++recent;
@@ -376,14 +376,14 @@ void TOOL_REAPER::note_recent(pid_t group)
                                     [group](const RECENT_GROUP& recent) { return recent.group == group; });
     if (noted != m_recent.end())
     {
-        noted->found_at = m_walks;
+        noted->noted_at = m_walks;
         return;
     }
     // The group noted longest ago makes room.
     if (m_recent.size() >= RECENT_GROUPS)
         m_recent.erase(std::min_element(m_recent.begin(), m_recent.end(),
                                         [](const RECENT_GROUP& a, const RECENT_GROUP& b) {
-                                            return a.found_at < b.found_at;
+                                            return a.noted_at < b.noted_at;
                                         }));
     m_recent.push_back(RECENT_GROUP{group, m_walks});
 }

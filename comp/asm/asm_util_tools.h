@@ -99,7 +99,7 @@ private:
     struct RECENT_GROUP
     {
         pid_t group;
-        unsigned long found_at;
+        unsigned long noted_at;
     };
 
     // At most this many processes are reaped a look (and from a group a
