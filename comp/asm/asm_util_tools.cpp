@@ -262,8 +262,8 @@ void TOOL_REAPER::walk()
     {
         const bool run_group = is_run_group(recent->group);
         if (run_group && reap_group(recent->group) > 0)
-            recent->noted_at = m_walks;
-        if (!run_group || m_walks - recent->noted_at > RECENT_WALKS)
+            recent->until = std::max(recent->until, m_walks + RECENT_WALKS);
+        if (!run_group || m_walks >= recent->until)
             recent = m_recent.erase(recent);
         else
             ++recent;
@@ -284,7 +284,7 @@ void TOOL_REAPER::walk()
         found = !is_recent(group) && is_run_group(group) && reap_group(group) > 0;
         if (found)
         {
-            note_recent(group);
+            note_recent(group, RECENT_WALKS);
             if (!group_still_the_reaped_tools(group))
                 m_kept.erase(group);
         }
@@ -338,6 +338,10 @@ void TOOL_REAPER::reap_arrivals()
     std::set_difference(children.begin(), children.end(), m_children.begin(), m_children.end(),
                         std::back_inserter(arrived));
     m_children.swap(children);
+    // At the first walk every child seems to have come: those that still
+    // run lead the walks nowhere.
+    const bool came_lately = m_children_read;
+    m_children_read = true;
     for (const pid_t child : arrived)
     {
         // Only one that has ended is reaped: its group cannot change any
@@ -346,6 +350,8 @@ void TOOL_REAPER::reap_arrivals()
         // finds to be no longer the run's, and forgets.
         siginfo_t ended;
         const bool has_ended = ended_child(P_PID, child, ended);
+        if (!has_ended && !came_lately)
+            continue;
         if (has_ended)
             reaping_starts();
         const pid_t group = ::getpgid(child);
@@ -360,7 +366,7 @@ void TOOL_REAPER::reap_arrivals()
                 continue;
             reaped();
         }
-        note_recent(group);
+        note_recent(group, has_ended ? RECENT_WALKS : ARRIVED_WALKS);
     }
 }
 
@@ -370,22 +376,20 @@ bool TOOL_REAPER::is_recent(pid_t group) const
                        [group](const RECENT_GROUP& recent) { return recent.group == group; });
 }
 
-void TOOL_REAPER::note_recent(pid_t group)
+void TOOL_REAPER::note_recent(pid_t group, unsigned long walks)
 {
     const auto noted = std::find_if(m_recent.begin(), m_recent.end(),
                                     [group](const RECENT_GROUP& recent) { return recent.group == group; });
     if (noted != m_recent.end())
     {
-        noted->noted_at = m_walks;
+        noted->until = std::max(noted->until, m_walks + walks);
         return;
     }
-    // The group noted longest ago makes room.
+    // The group whose turn first would end first makes room.
     if (m_recent.size() >= RECENT_GROUPS)
         m_recent.erase(std::min_element(m_recent.begin(), m_recent.end(),
-                                        [](const RECENT_GROUP& a, const RECENT_GROUP& b) {
-                                            return a.noted_at < b.noted_at;
-                                        }));
-    m_recent.push_back(RECENT_GROUP{group, m_walks});
+                                        [](const RECENT_GROUP& a, const RECENT_GROUP& b) { return a.until < b.until; }));
+    m_recent.push_back(RECENT_GROUP{group, m_walks + walks});
 }
 
 // In a session of its own the tool has no controlling terminal: the user's

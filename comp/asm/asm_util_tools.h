@@ -95,20 +95,24 @@ public:
 
 private:
     // A kept group where orphans came or a walk found ended processes, and
-    // the walk that last saw either there.
+    // the last walk in which it is walked first.
     struct RECENT_GROUP
     {
         pid_t group;
-        unsigned long noted_at;
+        unsigned long until;
     };
 
     // At most this many processes are reaped a look (and from a group a
     // walk), so that processes that end as fast as they are reaped never
     // hold the tool's output.
     static constexpr int REAPED_PER_LOOK = 256;
-    // A group is walked first while orphans came or a walk found ended
-    // processes in it within this many walks; at most this many groups are.
+    // A group is walked first for this many walks after a walk found ended
+    // processes in it, and for ARRIVED_WALKS after an orphan of it came that
+    // still runs (a leftover's orphans mostly end soon after they come;
+    // those that run on, found in their group's turn, cost no walk a look
+    // through their group); at most RECENT_GROUPS groups are.
     static constexpr unsigned long RECENT_WALKS = 100;
+    static constexpr unsigned long ARRIVED_WALKS = 10;
     static constexpr size_t RECENT_GROUPS = 16;
 
     bool is_run_group(pid_t group, bool member_in_hand = false);
@@ -116,7 +120,7 @@ private:
     void reap_tool();
     void walk();
     int reap_group(pid_t group);
-    void note_recent(pid_t group);
+    void note_recent(pid_t group, unsigned long walks);
     bool is_recent(pid_t group) const;
     void reap_arrivals();
     void reaping_starts();
@@ -134,6 +138,7 @@ private:
     pid_t m_last_walked = 0;              // the kept group that the last walk ended with
     unsigned long m_walks = 0;
     std::vector<pid_t> m_children;  // the children of the process at the last walk, sorted
+    bool m_children_read = false;   // whether a walk has read them
     std::chrono::nanoseconds m_reaping{};       // the CPU time the look has spent reaping
     std::chrono::nanoseconds m_reaping_from{};  // the thread's CPU time where the next reap counts from
 };
