@@ -169,7 +169,7 @@ protected:
                          "sleep 0.01; done) >/dev/null 2>&1 &")
                         .succeeded);
         for (int n = 0; n < 80; ++n)
-            ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
+            ASSERT_TRUE(line("sleep 300 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
         const std::vector<int> samples = zombies_sampled("touch go; ", 80);
         ASSERT_EQ(samples.size(), 80u);
         // The foreign child, and what ended since the last look; without
@@ -205,7 +205,7 @@ TEST_F(ToolLoop, TheWalkForgetsAKeptGroupThatIsNoLongerTheRunsAndGoesOn)
         SCOPED_TRACE(c.what);
         const pid_t foreign = foreign_ended_child();
         ASSERT_TRUE(line(c.first).succeeded);
-        ASSERT_TRUE(line("sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; "
+        ASSERT_TRUE(line("sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; "
                          "sleep 0.4 >/dev/null 2>&1 & echo $! >later.pids")
                         .succeeded);
         const pid_t left = pids_in(m_dir / "left.pids").back();
@@ -240,7 +240,7 @@ TEST_F(ToolLoop, AWalkTakesAHundredKeptGroupsALook)
     m_reaper = std::make_unique<TOOL_REAPER>();
     const pid_t foreign = foreign_ended_child();
     for (int n = 0; n < 100; ++n)
-        ASSERT_TRUE(line(std::string(n % 2 == 0 ? "sleep 30 >/dev/null 2>&1 & echo $! >>live.pids; " : "") +
+        ASSERT_TRUE(line(std::string(n % 2 == 0 ? "sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; " : "") +
                          "sleep " + std::to_string(2 + 37 * n % 100 / 100.0) + " >/dev/null 2>&1 &")
                         .succeeded);
     const std::vector<int> samples = zombies_sampled("", 90);
@@ -294,7 +294,7 @@ TEST_F(ToolLoop, ManyChildrenBehindAForeignChildCostTheCallerAFewPercent)
         SCOPED_TRACE("run " + round);
         ASSERT_TRUE(line("(n=0; while [ ! -e go" + round + " ] && [ $n -lt 3000 ]; do n=$((n+1)); sleep 0.01; done; "
                          "for i in $(seq 2000); do "
-                         "sleep 60 >/dev/null 2>&1 & echo $! >>live.pids; done; : >started" + round +
+                         "sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; done; : >started" + round +
                          ") >/dev/null 2>&1 &")
                         .succeeded);
         ASSERT_TRUE(line("s=" + ticks + "; t=" + now + "; touch go" + round + "; n=0; while [ ! -e started" + round +
@@ -325,7 +325,7 @@ TEST_F(ToolLoop, ABurstOfOrphansBesideThousandsOfLiveChildrenIsReapedAsItComes)
         GTEST_SKIP() << "the user may not have the 4500 processes of this row (ulimit -u)";
     m_reaper = std::make_unique<TOOL_REAPER>();
     for (int n = 0; n < 30; ++n)
-        ASSERT_TRUE(line("for i in $(seq 100); do sleep 60 >/dev/null 2>&1 & echo $! >>live.pids; done").succeeded);
+        ASSERT_TRUE(line("for i in $(seq 100); do sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; done").succeeded);
     const std::vector<int> samples =
         zombies_sampled("(for i in $(seq 1500); do (sleep 0.01 >/dev/null 2>&1 &); done) >/dev/null 2>&1 & ", 25);
     EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 40) << "zombies counted: " << listed(samples);
