@@ -256,8 +256,9 @@ void TOOL_REAPER::walk()
     if (m_tool != 0 && is_run_group(m_tool))
         reap_group(m_tool);
 
-    // The groups where ended processes were found lately come first: an
-    // orphan that a group's leftover makes is mostly followed by more.
+    // The groups where orphans came or ended processes were found lately
+    // come first: an orphan that a group's leftover makes is mostly
+    // followed by more.
     for (auto recent = m_recent.begin(); recent != m_recent.end();)
     {
         const bool run_group = is_run_group(recent->group);
