@@ -51,6 +51,16 @@ std::vector<pid_t> pids_in(const fs::path& file)
     return pids;
 }
 
+// The highest of the counts from the first given on but one. A pile of
+// zombies that the loop leaves lasts for many counts; a moment in which a
+// busy machine runs the test process late makes one count high.
+int most_but_one(std::vector<int>::const_iterator first, std::vector<int>::const_iterator last)
+{
+    std::vector<int> counts(first, last);
+    std::sort(counts.rbegin(), counts.rend());
+    return counts.size() > 1 ? counts[1] : 0;
+}
+
 // The counts as a line of text, for a failure's message.
 std::string listed(const std::vector<int>& counts)
 {
@@ -157,24 +167,29 @@ protected:
     }
 
     // A leftover that keeps leaving orphans among eighty kept groups (the
-    // rows below); the arrivals noted or not.
+    // rows below); the arrivals noted or not. Its group is the middle one:
+    // the turn, which mostly follows the groups as the lines add them, comes
+    // to it late.
     void burst_behind_eighty_groups(bool arrivals)
     {
         if (!fs::exists("/proc/self/stat"))
             GTEST_SKIP() << "/proc is not mounted, so a line cannot count the caller's zombies";
         m_reaper = std::make_unique<TOOL_REAPER>(std::chrono::nanoseconds(0), arrivals);
         const pid_t foreign = foreign_ended_child();
-        ASSERT_TRUE(line("(n=0; while [ ! -e go ] && [ $n -lt 3000 ]; do n=$((n+1)); sleep 0.01; done; "
-                         "for i in $(seq 150); do (sleep 0.05 >/dev/null 2>&1 &); "
-                         "sleep 0.01; done) >/dev/null 2>&1 &")
-                        .succeeded);
         for (int n = 0; n < 80; ++n)
+        {
+            if (n == 40)
+                ASSERT_TRUE(line("(n=0; while [ ! -e go ] && [ $n -lt 3000 ]; do n=$((n+1)); sleep 0.01; done; "
+                                 "for i in $(seq 150); do (sleep 0.05 >/dev/null 2>&1 &); "
+                                 "(sleep 0.06 >/dev/null 2>&1 &); sleep 0.01; done) >/dev/null 2>&1 &")
+                                .succeeded);
             ASSERT_TRUE(line("sleep 300 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
+        }
         const std::vector<int> samples = zombies_sampled("touch go; ", 80);
         ASSERT_EQ(samples.size(), 80u);
         // The foreign child, and what ended since the last look; without
         // the arrivals, once the group was found in its turn.
-        EXPECT_LE(*std::max_element(samples.begin() + (arrivals ? 0 : 45), samples.end()), 1 + 12)
+        EXPECT_LE(most_but_one(samples.begin() + (arrivals ? 0 : 45), samples.end()), 1 + 12)
             << "zombies counted: " << listed(samples);
         expect_still_the_callers(foreign);
     }
@@ -244,15 +259,15 @@ TEST_F(ToolLoop, AWalkTakesAHundredKeptGroupsALook)
                          "sleep " + std::to_string(2 + 37 * n % 100 / 100.0) + " >/dev/null 2>&1 &")
                         .succeeded);
     const std::vector<int> samples = zombies_sampled("", 90);
-    EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 1 + 12) << "zombies counted: " << listed(samples);
+    EXPECT_LE(most_but_one(samples.begin(), samples.end()), 1 + 12) << "zombies counted: " << listed(samples);
     expect_still_the_callers(foreign);
 }
 
 TEST_F(ToolLoop, AGroupThatKeepsLeavingOrphansIsFoundAtOnceAndWalkedFirst)
 {
-    // Eighty kept groups, the first of which has a leftover that leaves a
-    // process every 10 ms once a later line has started, each of which
-    // ends 50 ms after; that line counts this process's zombies every 20 ms
+    // Eighty kept groups, one of which has a leftover that leaves two
+    // processes every 10 ms once a later line has started, which end 50 and
+    // 60 ms after; that line counts this process's zombies every 20 ms
     // meanwhile. The children that came to the process since the last walk
     // lead the walk to that group at once, although they come while they
     // still run; where they are not noted (as without /proc) the first
@@ -328,7 +343,7 @@ TEST_F(ToolLoop, ABurstOfOrphansBesideThousandsOfLiveChildrenIsReapedAsItComes)
         ASSERT_TRUE(line("for i in $(seq 100); do sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; done").succeeded);
     const std::vector<int> samples =
         zombies_sampled("(for i in $(seq 1500); do (sleep 0.01 >/dev/null 2>&1 &); done) >/dev/null 2>&1 & ", 25);
-    EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 40) << "zombies counted: " << listed(samples);
+    EXPECT_LE(most_but_one(samples.begin(), samples.end()), 40) << "zombies counted: " << listed(samples);
 }
 
 TEST_F(ToolLoop, ALineEndsForACallerThatIgnoresSigchld)
