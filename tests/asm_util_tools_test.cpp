@@ -179,10 +179,12 @@ protected:
         for (int n = 0; n < 80; ++n)
         {
             if (n == 40)
+            {
                 ASSERT_TRUE(line("(n=0; while [ ! -e go ] && [ $n -lt 3000 ]; do n=$((n+1)); sleep 0.01; done; "
                                  "for i in $(seq 150); do (sleep 0.05 >/dev/null 2>&1 &); "
                                  "(sleep 0.06 >/dev/null 2>&1 &); sleep 0.01; done) >/dev/null 2>&1 &")
                                 .succeeded);
+            }
             ASSERT_TRUE(line("sleep 300 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
         }
         const std::vector<int> samples = zombies_sampled("touch go; ", 80);
