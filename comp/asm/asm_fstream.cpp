@@ -107,29 +107,15 @@ bool is_regular_or_character_device(mode_t mode) { return S_ISREG(mode) || S_ISC
 // put back at once, one reader at a time.
 mode_t process_umask()
 {
-    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0)
+    const std::string status = read_proc_text("/proc/self/status");
+    const size_t line = status.find("\nUmask:");
+    if (line != std::string::npos)
     {
-        std::string status;
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;)
-        {
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                break;
-            status.append(buffer, static_cast<size_t>(n));
-        }
-        ::close(fd);
-        const size_t line = status.find("\nUmask:");
-        if (line != std::string::npos)
-        {
-            const char* digits = status.c_str() + line + std::strlen("\nUmask:");
-            char* end = nullptr;
-            const long mask = std::strtol(digits, &end, 8);
-            if (end != digits && mask >= 0 && mask <= 0777)
-                return static_cast<mode_t>(mask);
-        }
+        const char* digits = status.c_str() + line + std::strlen("\nUmask:");
+        char* end = nullptr;
+        const long mask = std::strtol(digits, &end, 8);
+        if (end != digits && mask >= 0 && mask <= 0777)
+            return static_cast<mode_t>(mask);
     }
     static std::mutex lock;
     const std::lock_guard<std::mutex> guard(lock);
@@ -324,6 +310,25 @@ bool kestil_atomic_ofstream::commit()
     m_temp.clear();
     m_temp_slot = -1;
     return true;
+}
+
+std::string read_proc_text(const char* path)
+{
+    std::string text;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;)
+    {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 }  // namespace asm_io

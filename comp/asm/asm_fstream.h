@@ -101,4 +101,10 @@ private:
     int m_temp_slot = -1;
 };
 
+// The text of a file of /proc, read on a descriptor of its own, without the
+// streams' full path and checks (a file that is read again and again, such
+// as a children list, costs its read and no more); empty when it cannot be
+// read.
+std::string read_proc_text(const char* path);
+
 }  // namespace asm_io

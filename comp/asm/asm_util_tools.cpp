@@ -1,6 +1,7 @@
 #include "asm_util_tools.h"
 
 #include "asm_common.h"
+#include "asm_fstream.h"
 #include "asm_signal_registry.h"
 
 #include <algorithm>
@@ -55,28 +56,6 @@ int timeout_for(std::chrono::steady_clock::duration left)
     return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
-// The text of a file of /proc, read on a descriptor of its own: a walk
-// reads the children lists each time, and a stream's opening (its name made
-// a full path, its buffer) would cost more than a short list. Empty when
-// the file cannot be read.
-void read_proc_text(const std::string& path, std::string& text)
-{
-    text.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    char buffer[4096];
-    for (;;)
-    {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0)
-            text.append(buffer, static_cast<size_t>(n));
-        else if (n == 0 || errno != EINTR)
-            break;
-    }
-    ::close(fd);
-}
-
 // The children of the process, of every thread, as /proc lists them,
 // sorted; false where /proc is not mounted. A kernel without the lists
 // gives none: no child is then taken for one that came.
@@ -86,13 +65,13 @@ bool children_of_the_process(std::vector<pid_t>& children)
     DIR* const tasks = ::opendir("/proc/self/task");
     if (tasks == nullptr)
         return false;
-    std::string text;
     for (const dirent* task = ::readdir(tasks); task != nullptr; task = ::readdir(tasks))
     {
         if (task->d_name[0] == '.')
             continue;
         // A thread that has ended meanwhile has no list to read: none.
-        read_proc_text(std::string("/proc/self/task/") + task->d_name + "/children", text);
+        const std::string text =
+            asm_io::read_proc_text((std::string("/proc/self/task/") + task->d_name + "/children").c_str());
         const char* p = text.c_str();
         for (char* end = nullptr;; p = end)
         {
@@ -162,10 +141,7 @@ std::chrono::nanoseconds TOOL_REAPER::look()
         }
         const pid_t group = ::getpgid(ended.si_pid);
         if (group < 0)
-        {
-            reaping_starts();
             continue;  // waited for meanwhile by another thread of the process
-        }
         if (!is_run_group(group, true))
         {
             walk();
