@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -49,25 +50,6 @@ std::vector<pid_t> pids_in(const fs::path& file)
     for (pid_t pid = 0; in >> pid;)
         pids.push_back(pid);
     return pids;
-}
-
-// The highest of the counts from the first given on but one. A pile of
-// zombies that the loop leaves lasts for many counts; a moment in which a
-// busy machine runs the test process late makes one count high.
-int most_but_one(std::vector<int>::const_iterator first, std::vector<int>::const_iterator last)
-{
-    std::vector<int> counts(first, last);
-    std::sort(counts.rbegin(), counts.rend());
-    return counts.size() > 1 ? counts[1] : 0;
-}
-
-// The counts as a line of text, for a failure's message.
-std::string listed(const std::vector<int>& counts)
-{
-    std::string text;
-    for (const int count : counts)
-        text += std::to_string(count) + " ";
-    return text;
 }
 
 // Whether the user may have this many processes (root always may).
@@ -152,8 +134,11 @@ protected:
     }
 
     // A line that, after its first commands, counts this process's zombies
-    // the given number of times, 20 ms apart; the counts.
-    std::vector<int> zombies_sampled(const std::string& first, int count)
+    // the given number of times, 20 ms apart: from the given count on, none
+    // but the highest is above the bound. A pile of zombies that the loop
+    // leaves lasts for many counts; a moment in which a busy machine runs
+    // the test process late makes one count high.
+    void expect_zombies_at_most(const std::string& first, int count, int most, int from = 0)
     {
         const TOOL_RUN run = line(first + "for i in $(seq " + std::to_string(count) +
                                   "); do cat /proc/[0-9]*/stat 2>/dev/null | awk -v p=$PPID '$3 == \"Z\" && "
@@ -161,9 +146,12 @@ protected:
         EXPECT_TRUE(run.succeeded) << run.output;
         std::istringstream counts(read_text(m_dir / "zombies.txt"));
         std::vector<int> samples;
-        for (int counted = 0; counts >> counted;)
+        std::string listed;
+        for (int counted = 0; counts >> counted; listed += std::to_string(counted) + " ")
             samples.push_back(counted);
-        return samples;
+        ASSERT_EQ(samples.size(), static_cast<size_t>(count));
+        std::sort(samples.begin() + from, samples.end(), std::greater<int>());
+        EXPECT_LE(samples[from + 1], most) << "zombies counted: " << listed;
     }
 
     // A leftover that keeps leaving orphans among eighty kept groups (the
@@ -187,12 +175,9 @@ protected:
             }
             ASSERT_TRUE(line("sleep 300 >/dev/null 2>&1 & echo $! >>live.pids").succeeded);
         }
-        const std::vector<int> samples = zombies_sampled("touch go; ", 80);
-        ASSERT_EQ(samples.size(), 80u);
         // The foreign child, and what ended since the last look; without
         // the arrivals, once the group was found in its turn.
-        EXPECT_LE(most_but_one(samples.begin() + (arrivals ? 0 : 45), samples.end()), 1 + 12)
-            << "zombies counted: " << listed(samples);
+        expect_zombies_at_most("touch go; ", 80, 1 + 12, arrivals ? 0 : 45);
         expect_still_the_callers(foreign);
     }
 
@@ -260,8 +245,7 @@ TEST_F(ToolLoop, AWalkTakesAHundredKeptGroupsALook)
         ASSERT_TRUE(line(std::string(n % 2 == 0 ? "sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; " : "") +
                          "sleep " + std::to_string(2 + 37 * n % 100 / 100.0) + " >/dev/null 2>&1 &")
                         .succeeded);
-    const std::vector<int> samples = zombies_sampled("", 90);
-    EXPECT_LE(most_but_one(samples.begin(), samples.end()), 1 + 12) << "zombies counted: " << listed(samples);
+    expect_zombies_at_most("", 90, 1 + 12);
     expect_still_the_callers(foreign);
 }
 
@@ -343,9 +327,8 @@ TEST_F(ToolLoop, ABurstOfOrphansBesideThousandsOfLiveChildrenIsReapedAsItComes)
     m_reaper = std::make_unique<TOOL_REAPER>();
     for (int n = 0; n < 30; ++n)
         ASSERT_TRUE(line("for i in $(seq 100); do sleep 300 >/dev/null 2>&1 & echo $! >>live.pids; done").succeeded);
-    const std::vector<int> samples =
-        zombies_sampled("(for i in $(seq 1500); do (sleep 0.01 >/dev/null 2>&1 &); done) >/dev/null 2>&1 & ", 25);
-    EXPECT_LE(most_but_one(samples.begin(), samples.end()), 40) << "zombies counted: " << listed(samples);
+    expect_zombies_at_most("(for i in $(seq 1500); do (sleep 0.01 >/dev/null 2>&1 &); done) >/dev/null 2>&1 & ", 25,
+                           40);
 }
 
 TEST_F(ToolLoop, ALineEndsForACallerThatIgnoresSigchld)
@@ -353,12 +336,9 @@ TEST_F(ToolLoop, ALineEndsForACallerThatIgnoresSigchld)
     // The system then reaps every child of the caller's as it ends, the
     // tool among them, so that no wait finds it: the line ends all the
     // same, its output read to its end and its status unknown.
-    struct sigaction ignored{};
-    struct sigaction previous{};
-    ignored.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGCHLD, &ignored, &previous), 0);
+    const auto previous = std::signal(SIGCHLD, SIG_IGN);
     const TOOL_RUN run = line("echo out");
-    ::sigaction(SIGCHLD, &previous, nullptr);
+    std::signal(SIGCHLD, previous);
     EXPECT_EQ(run.output, "out\n");
     EXPECT_FALSE(run.succeeded);
 }
